@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build needs (only those missing), then
+# configures and builds into ./build (or $XMCA_BUILD_DIR). Extra arguments go
+# to the CMake configure step, e.g. -DXMCA_SANITIZE=ON.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(g++ make cmake ninja-build pkg-config ca-certificates qt6-base-dev libgtest-dev libgmock-dev
+          libbenchmark-dev fonts-dejavu-core fonts-ipafont-gothic poppler-utils xvfb xauth imagemagick)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  $SUDO apt-get update
+  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+build="${XMCA_BUILD_DIR:-build}"
+cmake -S . -B "$build" -G Ninja "$@"
+cmake --build "$build" -j"$(nproc)"

@@ -1,0 +1,78 @@
+// The analyser link: enumeration and open by serial number, every command of the
+// protocol, the 128-channel block spectrum read and the status read. Operations
+// return 1 on success and 0 on failure. Talks only to an FtdiDriver.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "device_status.h"
+#include "ftdi_driver.h"
+
+namespace xmca {
+
+class AnalyserLink {
+public:
+    static constexpr int kMaxDevices = 5;
+    static constexpr std::size_t kReplyBuffer = 512;
+
+    // Monotonic milliseconds; injectable so tests can bound waits without sleeping.
+    using Clock = std::function<std::int64_t()>;
+
+    explicit AnalyserLink(FtdiDriver& driver, Clock clock = {});
+
+    int OpenDevice(int dev);
+    int StartAcquisition(int dev);   // "$G;"
+    int StartScan(int dev);          // "$X;"
+    int StopAcquisition(int dev);    // "$S;"
+    int ClearSpectrum(int dev, std::span<std::int32_t> spectrum);          // "$C;"
+    int ReadSpectrum(int dev, std::span<std::int32_t> spectrum);           // "$R1;".."$Rn;"
+    int ReadStatus(int dev);                                               // "$R0;"
+    int SetPresetTime(int dev, std::int32_t tenths);                       // "$P<n>;"
+    int SetChannelCount(int dev, std::int32_t channels);                   // "$M4;".."$M32;"
+    int SetCursorChannel(int dev, int channel);                            // "$@Cnnnn;"
+    void SyncClock(int dev, const std::tm& local);                         // "$tYYMMDDhhmm;"
+    // A command answered by an acknowledgement: write, wait for a reply, accept "!".
+    int SendCommand(int dev, std::string_view command);
+
+    // Command texts, for the status box and for tests.
+    static std::string presetCommand(std::int32_t tenths);
+    static std::string cursorCommand(int channel);
+    static std::string clockCommand(const std::tm& local);
+    static std::string channelCountCommand(std::int32_t channels);  // "" when unsupported
+
+    // State (the names the rest of the program uses).
+    std::int32_t DeviceCount = 0;
+    std::int32_t DeviceOpen = 0;
+    std::int32_t AcquisitionRunning = 0;
+    std::int32_t AcquisitionMode = 1;  // 1 = MCA, 0 = scan-map
+    std::int32_t ChannelCount = 2048;
+    std::int32_t BlockChannels = 128;
+    std::int32_t MaxCount = 0;
+    float TotalCounts = 0.0f;
+    DeviceStatus Status;
+
+    // Upper bound on every wait for reply bytes (the driver's own time-out).
+    std::int64_t replyTimeoutMs = 3000;
+
+    FT_HANDLE handle(int dev) const;
+    const std::string& serialNumber(int dev) const;
+
+private:
+    // Waits until at least `need` bytes are queued; false on a driver error or time-out.
+    bool waitQueued(FT_HANDLE h, DWORD need, DWORD* queued);
+    // Reads everything queued into dst (at most cap bytes) and drains any excess.
+    bool readQueued(FT_HANDLE h, DWORD queued, std::uint8_t* dst, std::size_t cap, DWORD* stored);
+    bool writeCommand(FT_HANDLE h, std::string_view command);
+
+    FtdiDriver& driver_;
+    Clock clock_;
+    FT_HANDLE handles_[kMaxDevices] = {};
+    std::string serials_[kMaxDevices];
+};
+
+}  // namespace xmca
