@@ -8,6 +8,12 @@ MeasurementState::MeasurementState() {
         spectrum[k] = k;
         for (auto& m : mem) m.counts[k] = k;
     }
+    // The template that each acquisition start copies into the live header.
+    headerTemplate.setText(SpectrumHeader::kBanner, SpectrumHeader::kMakerBanner, SpectrumHeader::kBannerSize);
+    headerTemplate.setChannelCount(static_cast<std::int16_t>(channelCount));
+    headerTemplate.setI32(SpectrumHeader::kPresetTime, settings.presetTime);
+    headerTemplate.setF32(SpectrumHeader::kCalibMarker, 1.0f);
+    liveHeader = headerTemplate;
 }
 
 }  // namespace xmca

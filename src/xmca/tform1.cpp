@@ -1,0 +1,137 @@
+#include "tform1.h"
+
+#include <QDateTime>
+#include <QMessageBox>
+#include <ctime>
+
+#include "helpabout/tmca_about.h"
+#include "ui_tform1.h"
+
+namespace {
+
+std::tm localNow() {
+    const std::time_t t = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    return tm;
+}
+
+}  // namespace
+
+TForm1::TForm1(std::unique_ptr<xmca::FtdiDriver> driver, Options options, QWidget* parent)
+    : QMainWindow(parent), ui(new Ui::TForm1), driver_(std::move(driver)), options_(std::move(options)) {
+    ui->setupUi(this);
+    link_ = std::make_unique<xmca::AnalyserLink>(*driver_);
+    cycle_ = std::make_unique<xmca::AcquisitionCycle>(state_, *link_);
+
+    if (options_.simulated) {
+        // An operator must never mistake simulated counts for a measurement.
+        setWindowTitle(tr("xmca - SIMULATED ANALYSER (not a measurement)"));
+        state_.statusText = "SIMULATION";
+    } else {
+        setWindowTitle(tr("xmca"));
+    }
+    if (!options_.driverMessage.isEmpty()) showStatus(options_.driverMessage);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName("Timer1");
+    Timer1->setInterval(100);
+    connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+
+    connect(ui->McaOpen, &QPushButton::clicked, this, &TForm1::McaOpenClick);
+    connect(ui->McaStart, &QPushButton::clicked, this, &TForm1::McaStartClick);
+    connect(ui->McaStop, &QPushButton::clicked, this, &TForm1::McaStopClick);
+    connect(ui->McaClear, &QPushButton::clicked, this, &TForm1::McaClearClick);
+    connect(ui->ClockSYNC1, &QAction::triggered, this, &TForm1::ClockSYNC1Click);
+    connect(ui->Exit1, &QAction::triggered, this, &TForm1::Exit1Click);
+    connect(ui->About1, &QAction::triggered, this, &TForm1::About1Click);
+
+    wireView();
+    wireFiles();
+    wireSetup();
+
+    updateWindowLabels();
+    PaintBox1Paint();
+}
+
+TForm1::~TForm1() { delete ui; }
+
+void TForm1::showStatus(const QString& msg) { ui->Edit1->setText(msg); }
+
+void TForm1::updateWindowLabels() {
+    const auto& v = state_.view;
+    ui->Label1->setText(QString::number(v.lo) + "ch");
+    ui->Label2->setText(QString::number(v.hi) + "ch");
+    ui->Label3->setText(QString::number(v.cursor));
+    const int c = v.cursor;
+    ui->Label7->setText(QString::number(c >= 0 && c < xmca::kWorkChannels ? state_.spectrum[c] : 0));
+}
+
+void TForm1::applyTimer() {
+    const auto& t = cycle_->timer;
+    if (Timer1->interval() != t.intervalMs) Timer1->setInterval(t.intervalMs);
+    if (t.enabled && !Timer1->isActive()) Timer1->start();
+    if (!t.enabled && Timer1->isActive()) Timer1->stop();
+}
+
+void TForm1::enableAnalyserButtons() {
+    for (QWidget* w : std::initializer_list<QWidget*>{ui->McaStart, ui->McaStop, ui->McaClear, ui->ZelmStart,
+                                                      ui->ZelmStop, ui->ZelmClear})
+        w->setEnabled(true);
+}
+
+void TForm1::McaOpenClick() {
+    const xmca::OpenOutcome out = cycle_->open();
+    if (!out.devText.empty()) ui->Edit2->setText(QString::fromStdString(out.devText));
+    if (out.enableButtons) enableAnalyserButtons();
+}
+
+void TForm1::McaStartClick() {
+    const std::string shown = cycle_->start(localNow());
+    if (!shown.empty()) showStatus(QString::fromStdString(shown));
+    applyTimer();
+    updateWindowLabels();
+    PaintBox1Paint();
+}
+
+void TForm1::McaStopClick() {
+    cycle_->stop();
+    applyTimer();
+    PaintBox1Paint();
+}
+
+void TForm1::McaClearClick() {
+    cycle_->clear();
+    PaintBox1Paint();
+}
+
+void TForm1::Timer1Timer() {
+    // The timer stays off while the tick talks to the analyser, so a slow exchange
+    // can never start a second tick.
+    Timer1->stop();
+    const xmca::TickOutcome t = cycle_->tick();
+    afterTick(t);
+    applyTimer();
+}
+
+void TForm1::afterTick(const xmca::TickOutcome& t) {
+    if (t.statusRead) updateWindowLabels();
+    PaintBox1Paint();
+}
+
+void TForm1::ClockSYNC1Click() {
+    const std::tm now = localNow();
+    showStatus(QString::fromStdString(xmca::AnalyserLink::clockCommand(now)));
+    cycle_->syncClock(now);
+}
+
+void TForm1::Exit1Click() {
+    // No stop is sent and the device is not closed: the handle goes with the process.
+    Timer1->stop();
+    close();
+}
+
+void TForm1::About1Click() {
+    TMcaAbout about(this);
+    about.exec();
+}

@@ -1,0 +1,80 @@
+// TForm1: the main window. It owns the measurement state for the whole run, the
+// driver and analyser link and the acquisition cycle; its handlers read their
+// widgets, call the core and show the result.
+#pragma once
+
+#include <QMainWindow>
+#include <QTimer>
+#include <memory>
+
+#include "acquisition/acquisition_cycle.h"
+#include "device/analyser_link.h"
+#include "device/ftdi_driver.h"
+#include "model/measurement_state.h"
+
+namespace Ui {
+class TForm1;
+}
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    struct Options {
+        bool simulated = false;     // the driver is the simulated analyser
+        QString driverMessage;      // shown in the status box at start (e.g. library missing)
+    };
+
+    TForm1(std::unique_ptr<xmca::FtdiDriver> driver, Options options, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    xmca::MeasurementState& state() { return state_; }
+    xmca::AnalyserLink& link() { return *link_; }
+    xmca::AcquisitionCycle& cycle() { return *cycle_; }
+    xmca::FtdiDriver& driver() { return *driver_; }
+    Ui::TForm1* form() { return ui; }
+
+    QTimer* Timer1 = nullptr;
+
+public slots:
+    // Analyser and acquisition.
+    void McaOpenClick();
+    void McaStartClick();
+    void McaStopClick();
+    void McaClearClick();
+    void Timer1Timer();
+    void ClockSYNC1Click();
+    void Exit1Click();
+    void About1Click();
+
+public:
+    // Shows msg in the status box Edit1.
+    void showStatus(const QString& msg);
+    // Label1, Label2, Label3 and Label7 from the view state.
+    void updateWindowLabels();
+    // Mirrors the cycle's poll timer onto Timer1.
+    void applyTimer();
+    // Redraws the plot from the state (the paint handler).
+    void repaintPlot() { PaintBox1Paint(); }
+
+    // --- view section (plot, scale strips and view controls) ---
+public slots:
+    void PaintBox1Paint();
+
+    // --- files section (spectrum files, text dump, memories, snapshot) ---
+
+    // --- setup section (MCA setup dialog, scan-map page) ---
+
+private:
+    void wireView();
+    void wireFiles();
+    void wireSetup();
+    void enableAnalyserButtons();
+    void afterTick(const xmca::TickOutcome& t);
+
+    Ui::TForm1* ui;
+    xmca::MeasurementState state_;
+    std::unique_ptr<xmca::FtdiDriver> driver_;
+    std::unique_ptr<xmca::AnalyserLink> link_;
+    std::unique_ptr<xmca::AcquisitionCycle> cycle_;
+    Options options_;
+};
