@@ -46,6 +46,7 @@ TForm1::TForm1(std::unique_ptr<xmca::FtdiDriver> driver, Options options, QWidge
     connect(ui->Exit1, &QAction::triggered, this, &TForm1::Exit1Click);
     connect(ui->About1, &QAction::triggered, this, &TForm1::About1Click);
 
+    wireRoi();
     wireView();
     wireFiles();
     wireSetup();

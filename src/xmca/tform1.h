@@ -64,7 +64,17 @@ public slots:
 
     // --- setup section (MCA setup dialog, scan-map page) ---
 
+    // --- ROI section (the ROI table page) ---
+public slots:
+    void ROINoSelectChange();
+    void ROIOnCheckClick();
+    void ROILowChClick();
+    void ROIHighChClick();
+    void EditROILowChange();
+    void EditROIHighChange();
+
 private:
+    void wireRoi();
     void wireView();
     void wireFiles();
     void wireSetup();
