@@ -1,7 +1,6 @@
 #include "tform1.h"
 
 #include <QDateTime>
-#include <QMessageBox>
 #include <ctime>
 
 #include "helpabout/tmca_about.h"
