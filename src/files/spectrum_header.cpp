@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "files/sjis_text.h"
+
 namespace xmca {
 
 std::int16_t SpectrumHeader::i16(std::size_t off) const {
@@ -50,7 +52,8 @@ std::string SpectrumHeader::text(std::size_t off, std::size_t size) const {
 }
 
 void SpectrumHeader::setText(std::size_t off, const std::string& raw, std::size_t size) {
-    const std::size_t n = std::min(raw.size(), size - 1);
+    // Keep the terminating zero and never cut a two-byte Shift-JIS character.
+    const std::size_t n = sjisPrefixLength(raw, size - 1);
     std::fill(bytes_.begin() + off, bytes_.begin() + off + size, std::uint8_t{0});
     std::copy_n(raw.begin(), n, bytes_.begin() + off);
 }

@@ -71,7 +71,8 @@ public:
     void setRoiColour(int j, std::int16_t v) { setI16(kRoiColour + 2 * j, v); }
 
     // Text fields: raw bytes up to the first NUL within the field (at most 31 bytes
-    // are stored so that the terminating zero always fits).
+    // are stored so that the terminating zero always fits; a cut never splits a
+    // two-byte Shift-JIS character).
     std::string text(std::size_t off, std::size_t size = kTextField) const;
     void setText(std::size_t off, const std::string& raw, std::size_t size = kTextField);
     std::string comment() const { return text(kComment); }

@@ -1,0 +1,98 @@
+#include "safe_write.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <vector>
+
+namespace xmca {
+
+namespace {
+
+bool writeAll(int fd, std::string_view data) {
+    const char* p = data.data();
+    std::size_t left = data.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) return false;
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+WriteStatus writeDirect(const std::string& path, std::string_view data) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return WriteStatus::OpenFailed;
+    bool ok = writeAll(fd, data);
+    if (::close(fd) != 0) ok = false;
+    return ok ? WriteStatus::Ok : WriteStatus::WriteFailed;
+}
+
+// The final target of path after following symbolic links (the link itself is
+// kept in place). Returns path unchanged when it is not a link.
+std::string resolveLinks(const std::string& path) {
+    std::string target = path;
+    for (int hops = 0; hops < 32; ++hops) {
+        struct stat st {};
+        if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return target;
+        std::vector<char> buf(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1);
+        const ssize_t n = ::readlink(target.c_str(), buf.data(), buf.size());
+        if (n < 0 || static_cast<std::size_t>(n) >= buf.size()) return target;
+        std::string link(buf.data(), static_cast<std::size_t>(n));
+        if (!link.empty() && link[0] == '/') {
+            target = link;
+        } else {
+            const auto slash = target.rfind('/');
+            target = (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + link;
+        }
+    }
+    return target;
+}
+
+}  // namespace
+
+WriteStatus writeWholeFile(const std::string& path, std::string_view data) {
+    if (path.empty()) return WriteStatus::OpenFailed;
+    const std::string target = resolveLinks(path);
+
+    struct stat st {};
+    const bool exists = ::stat(target.c_str(), &st) == 0;
+    if (exists && !S_ISREG(st.st_mode)) return writeDirect(target, data);
+
+    const auto slash = target.rfind('/');
+    const std::string dir = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+    // A short fixed temporary name, so that a target name near the length limit
+    // still leaves room for it.
+    std::string tmp = dir + ".xmca-save-XXXXXX";
+    const int fd = ::mkstemp(tmp.data());
+    if (fd < 0) return WriteStatus::OpenFailed;
+
+    mode_t mode;
+    if (exists) {
+        mode = st.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    bool ok = ::fchmod(fd, mode) == 0;
+    ok = ok && writeAll(fd, data);
+    ok = ok && ::fsync(fd) == 0;
+    if (::close(fd) != 0) ok = false;
+    ok = ok && std::rename(tmp.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        ::unlink(tmp.c_str());
+        return WriteStatus::WriteFailed;
+    }
+    return WriteStatus::Ok;
+}
+
+}  // namespace xmca

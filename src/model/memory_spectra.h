@@ -1,0 +1,25 @@
+// The "Mem" group (analyser spectrum or memory 1..3 as the working spectrum) and
+// the "SnapShot" overlays.
+#pragma once
+
+#include "model/measurement_state.h"
+
+namespace xmca {
+
+inline constexpr int kPlotHeight = 312;  // height H of the plot image
+
+// Mem1SpecClick..Mem3SpecClick core (k = 1..3): memory k becomes the working
+// spectrum with its header, name, times, calibration and ROIs.
+void selectMemory(MeasurementState& s, int k);
+
+// McaMemClick core up to the analyser reads: the live-acquisition header becomes
+// the working header, the file name is emptied, times, calibration and ROIs come
+// from it. The counts are left alone (the analyser reads fill them).
+void selectAnalyser(MeasurementState& s);
+
+// OverLapONClick core: toggles the overlay of the selected source, capturing the
+// last frame's trace arrays when it is switched on. Columns 0 .. min(N, plotWidth)-1
+// are captured. Returns the overlay index toggled (0..3).
+int toggleSnapshot(MeasurementState& s, int plotWidth, int plotHeight = kPlotHeight);
+
+}  // namespace xmca

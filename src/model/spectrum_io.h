@@ -1,0 +1,71 @@
+// Spectrum files applied to the measurement state: the cores of the "&Read",
+// "&Write", "ReadSpec", "BG File" and "&AsciiWrite" commands. They return the
+// texts the window shows (Edit1, Label1..3) instead of touching widgets.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "files/spectrum_header.h"
+#include "model/measurement_state.h"
+
+namespace xmca {
+
+inline constexpr const char* kFileWriteError = "File Write Error !";
+// A file that validates with more channels than a memory holds is not stored
+// into the memory.
+inline constexpr const char* kMemoryTooSmall = "Error ! Memory 4096ch Max";
+
+struct FileLoadResult {
+    bool opened = false;  // false: only the path and file name changed, no repaint
+    bool valid = false;   // header channel count == channels read
+    int channelsRead = 0;
+    int memoryStored = 0;   // memory k (1..3) that received the spectrum, or 0
+    std::string edit1;      // text for Edit1; empty leaves Edit1 as it is
+    // Window labels after a valid load (the new range and cursor); empty otherwise.
+    std::string label1, label2, label3;
+};
+
+// Path and bare file name of the last file chosen in a dialog.
+void rememberPath(MeasurementState& s, const std::string& path);
+
+// Gain (offset 68) and offset (offset 72) when the header carries a calibration
+// the program applies: marker not 1.0 and both coefficients finite with a
+// non-zero gain (a zero-filled header's 0.0 marker does not wipe a calibration).
+std::optional<std::pair<float, float>> headerCalibration(const SpectrumHeader& h);
+
+// Times, calibration (marker rule) and the 16 ROIs (sign-extended) from a header.
+void applyHeaderValues(MeasurementState& s, const SpectrumHeader& h);
+
+// Read1Click core: remembers path, loads the file into the working header and
+// spectrum and, on a valid file, into the memory selected in the "Mem" group.
+FileLoadResult loadSpectrum(MeasurementState& s, const std::string& path);
+
+// ReadSpecClick core: clears the start-of-acquisition flags, selects memory 1 and
+// loads path (nullopt: dialog cancelled); a loaded file becomes the sample file.
+FileLoadResult readSampleFile(MeasurementState& s, const std::optional<std::string>& path);
+
+// BGfileClick core: selects memory 2 and loads path; a file that lands in memory 2
+// becomes the background file and sets the background-file flag.
+FileLoadResult readBackgroundFile(MeasurementState& s, const std::optional<std::string>& path);
+
+// Fills the working header for writing: channel count, banner, calibration,
+// ROIs (low 16 bits) and times.
+void fillHeaderForWrite(MeasurementState& s);
+
+// Write1Click core: remembers path, fills the working header and writes the .dat
+// file. Returns the Edit1 text: empty on success, "File Write Error !" otherwise.
+std::string saveSpectrum(MeasurementState& s, const std::string& path);
+
+// The text dump of the working spectrum as it would be written to a file named
+// dataFileName; updates the working header's times first.
+std::string textDump(MeasurementState& s, const std::string& dataFileName);
+
+// Write2Click core: remembers path and writes the text dump. Returns the Edit1
+// text as saveSpectrum does.
+std::string saveTextDump(MeasurementState& s, const std::string& path);
+
+// Labels of the display window: "<lo>ch", "<hi>ch" and the cursor.
+std::string channelLabel(int ch);
+
+}  // namespace xmca
