@@ -58,8 +58,10 @@ public:
 
     // Upper bound on every wait for reply bytes (the driver's own time-out).
     std::int64_t replyTimeoutMs = 3000;
+    // Pause between queue polls while waiting; 0 only yields (tests with a fake clock).
+    int pollSleepUs = 200;
 
-    FT_HANDLE handle(int dev) const;
+    FT_HANDLE handle(int dev) const;  // nullptr when not open or dev out of range
     const std::string& serialNumber(int dev) const;
 
 private:
@@ -68,6 +70,13 @@ private:
     // Reads everything queued into dst (at most cap bytes) and drains any excess.
     bool readQueued(FT_HANDLE h, DWORD queued, std::uint8_t* dst, std::size_t cap, DWORD* stored);
     bool writeCommand(FT_HANDLE h, std::string_view command);
+    // Write, wait for at least one byte, read it; acknowledged when the first byte is '!'.
+    enum class Exchange { WriteFailed, NotAcknowledged, Acknowledged };
+    Exchange exchange(int dev, std::string_view command, bool needAck);
+    // Discards whatever is still queued (bounded), so a stale reply cannot be taken
+    // for the answer to the next command.
+    void drain(FT_HANDLE h);
+    FT_HANDLE slot(int dev) const;
 
     FtdiDriver& driver_;
     Clock clock_;

@@ -19,6 +19,10 @@
 
 namespace xmca {
 
+namespace sim {
+class Shapes;
+}
+
 // Simulated time, in seconds.
 class SimClock {
 public:
@@ -187,6 +191,7 @@ private:
     std::shared_ptr<SimClock> clock_;
     std::vector<std::unique_ptr<Unit>> units_;
     Efficiencies eff_;
+    std::shared_ptr<const sim::Shapes> shapes_;
     mutable std::map<int, std::unique_ptr<Table>> tables_;
     std::mt19937_64 rng_;
 
