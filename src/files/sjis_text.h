@@ -20,7 +20,8 @@ std::size_t sjisPrefixLength(std::string_view raw, std::size_t maxBytes);
 std::string sjisToUtf8(std::string_view raw);
 
 // UTF-8 text to Shift-JIS bytes, at most maxBytes long and never ending in half a
-// character. Characters without a Shift-JIS form and malformed UTF-8 become '?';
+// character. Characters without a Shift-JIS form and each byte of malformed UTF-8
+// become '?';
 // the text ends at a NUL. Plain ASCII comes out byte for byte.
 std::string utf8ToSjis(std::string_view utf8, std::size_t maxBytes = 31);
 

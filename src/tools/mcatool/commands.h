@@ -1,0 +1,38 @@
+// mcatool subcommands. Each command gets its arguments after the subcommand name,
+// prints its result on out (JSON where a result is asked for) and its messages on
+// err, and returns the process exit code. To add a command, write its run
+// function in its own file, declare it here and add one line to the table in
+// main.cpp.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace mcatool {
+
+enum ExitCode : int {
+    kExitOk = 0,
+    kExitFileError = 1,  // file or data error; the message starts "Error !"
+    kExitUsage = 2,
+};
+
+using Args = std::vector<std::string>;
+using RunFn = int (*)(const Args& args, std::ostream& out, std::ostream& err);
+
+struct Command {
+    const char* name;
+    const char* usage;  // arguments, for the usage text
+    RunFn run;
+};
+
+// `mcatool info FILE.dat`: one JSON object describing the spectrum file.
+int runInfo(const Args& args, std::ostream& out, std::ostream& err);
+// `mcatool dump FILE.dat OUT.txt`: the text dump of the file as the program writes it.
+int runDump(const Args& args, std::ostream& out, std::ostream& err);
+
+// A JSON string literal (quotes included) for UTF-8 text; invalid UTF-8 bytes
+// become U+FFFD so the output is always valid JSON.
+std::string jsonString(const std::string& utf8);
+
+}  // namespace mcatool
