@@ -17,12 +17,14 @@ using H = SpectrumHeader;
 // The working channel count, bounded by the working spectrum's room.
 int boundedN(const MeasurementState& s) { return std::clamp<int>(s.channelCount, 0, kWorkChannels); }
 
-// The three flags a start of acquisition also clears: the ROI working flag and
-// the on-flags of ROI entries 1 and 2.
+// The flags a start of acquisition also clears: the ROI working flag and the
+// on-flags (defined and shown) of ROI entries 1 and 2, as the acquisition start does.
 void clearStartFlags(MeasurementState& s) {
     s.roiWorkFlag = 0;
-    s.rois[1].shown = 0;
-    s.rois[2].shown = 0;
+    for (int j : {1, 2}) {
+        s.rois[j].defined = 0;
+        s.rois[j].shown = 0;
+    }
 }
 
 std::string writeErrorText(WriteStatus st) { return st == WriteStatus::Ok ? std::string() : kFileWriteError; }
