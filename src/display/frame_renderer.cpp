@@ -1,0 +1,374 @@
+#include "frame_renderer.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QStringDecoder>
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+
+#include "plot_math.h"
+
+namespace xmca::display {
+namespace {
+
+constexpr int kW = FrameRenderer::kW;
+constexpr int kH = FrameRenderer::kH;
+constexpr int kB = kH - 1;  // bottom row
+
+QString fmt(const char* f, double v) { return QString::asprintf(f, v); }
+
+// Decoded label of an ROI record (up to its NUL, at most 7 characters).
+QString roiLabel(const RoiRecord& r) {
+    const auto end = std::find(r.label.begin(), r.label.end() - 1, '\0');
+    return QString::fromUtf8(r.label.data(), static_cast<qsizetype>(end - r.label.begin()));
+}
+
+// Row colours of the activity box.
+constexpr TColor kActivityColours[4] = {0x0000FFFF, 0x0000FF00, 0x00FF00FF, 0x000080FF};
+
+}  // namespace
+
+QColor toQColor(TColor c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
+
+QString decodeShiftJis(const std::string& raw) {
+    const auto n = std::find(raw.begin(), raw.end(), '\0') - raw.begin();
+    QStringDecoder dec("Shift_JIS");
+    if (!dec.isValid()) return QString::fromLatin1(raw.data(), n);
+    return dec.decode(QByteArrayView(raw.data(), n));
+}
+
+FrameRenderer::FrameRenderer()
+    : plot_(kW, kH, QImage::Format_RGB32),
+      background_(kW, kH, QImage::Format_RGB32),
+      leftStrip_(kLeftStripWidth, kLeftStripHeight, QImage::Format_RGB32),
+      bottomStrip_(kW, kBottomStripHeight, QImage::Format_RGB32),
+      frame_(kBoxWidth, kBoxHeight, QImage::Format_RGB32) {
+    font_ = QFont(QStringLiteral("DejaVu Sans Mono"));
+    font_.setPixelSize(11);
+    font_.setStyleHint(QFont::Monospace);
+    font_.setStyleStrategy(QFont::NoAntialias);
+    ascent_ = QFontMetrics(font_).ascent();
+    plot_.fill(Qt::black);
+    background_.fill(Qt::black);
+    leftStrip_.fill(toQColor(kStripFace));
+    bottomStrip_.fill(toQColor(kStripFace));
+    frame_.fill(toQColor(kStripFace));
+}
+
+void FrameRenderer::text(QPainter& p, int x, int y, const QString& s, TColor c) const {
+    // y is the top of the text, as on the instrument's canvas.
+    p.setPen(toQColor(c));
+    p.drawText(x, y + ascent_, s);
+}
+
+void FrameRenderer::textRight(QPainter& p, int right, int y, const QString& s, TColor c) const {
+    text(p, right - p.fontMetrics().horizontalAdvance(s), y, s, c);
+}
+
+void FrameRenderer::drawLogStrip() {
+    leftStrip_.fill(toQColor(kStripFace));
+    QPainter p(&leftStrip_);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setFont(font_);
+    p.setPen(Qt::black);
+    const int height = kLeftStripHeight;
+    const int d = kH / 6;
+    int lastMinor = height;  // y of the previous decade's last minor tick (+13 for k = 0)
+    for (int k = 0; k < 6; ++k) {
+        const int y = height - (k * d + 1);
+        p.drawLine(0, y, kLeftStripWidth - 1, y);
+        text(p, 1, lastMinor - 13, QStringLiteral("e%1").arg(k), 0);
+        p.setPen(Qt::black);
+        for (int j = 2; j <= 9; ++j) {
+            const int ty = height - (static_cast<int>(std::log10(static_cast<double>(j)) * d + 0.5) + k * d + 1);
+            p.drawLine(4, ty, 15, ty);
+            lastMinor = ty;
+        }
+    }
+    p.drawLine(0, height - 6 * d, kLeftStripWidth - 1, height - 6 * d);
+    leftStripLog_ = 1;
+}
+
+void FrameRenderer::drawLinearStrip() {
+    leftStrip_.fill(toQColor(kStripFace));
+    QPainter p(&leftStrip_);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setPen(Qt::black);
+    const int height = kLeftStripHeight;
+    const int d = kH / 5;
+    for (int k = 0; k < 5; ++k) {
+        const int y = height - (k * d + 1);
+        p.drawLine(0, y, kLeftStripWidth - 1, y);
+        for (int j = 1; j <= 9; ++j) {
+            const int ty = height - static_cast<int>(j * d * 0.1 + 0.5) - (k * d + 1);
+            p.drawLine(4, ty, 15, ty);
+        }
+    }
+    p.drawLine(0, height - 5 * d, kLeftStripWidth - 1, height - 5 * d);
+    leftStripLog_ = 0;
+}
+
+void FrameRenderer::drawBackground(bool log, const DisplayColours& c) {
+    background_.fill(toQColor(c.background));
+    QPainter p(&background_);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setFont(font_);
+    p.setPen(toQColor(kGrid));
+    const int d = log ? kH / 6 : kH / 5;
+    const int lines = log ? 6 : 5;
+    for (int k = 0; k <= lines; ++k) {
+        const int y = kH - k * d - 1;
+        p.drawLine(0, y, kW - 1, y);
+    }
+    text(p, 180, 4, QStringLiteral("sec.PT"), c.text);
+    text(p, 180, 17, QStringLiteral("sec.RT"), c.text);
+    text(p, 280, 4, QStringLiteral("DT( % )"), c.text);
+    text(p, 280, 17, QStringLiteral("sec.LT"), c.text);
+    text(p, 380, 5, QStringLiteral("kcps"), c.text);
+    text(p, 380, 18, QStringLiteral("kcts"), c.text);
+    text(p, 10, 5, QStringLiteral("VFS"), c.text);
+    if (log) text(p, 10, 18, QStringLiteral("Log"), c.text);
+    // The blank fields that clear the read-out area.
+    const QFontMetrics fm(font_);
+    p.fillRect(100, 4, fm.horizontalAdvance(QString(6, ' ')), fm.height(), toQColor(c.background));
+    p.fillRect(105, 18, fm.horizontalAdvance(QString(9, ' ')), fm.height(), toQColor(c.background));
+    haveBackground_ = true;
+    backgroundLog_ = log;
+    backgroundColours_ = c;
+}
+
+void FrameRenderer::drawChannelStrip(std::int32_t lo, std::int32_t hi) {
+    bottomStrip_.fill(toQColor(kStripFace));
+    haveChannelStrip_ = true;
+    stripLo_ = lo;
+    stripHi_ = hi;
+    const std::int64_t span = std::int64_t{hi} - lo;
+    if (span <= 0) return;
+    std::int64_t d = 10, n = span / 10;
+    if (span / 10 >= 26) {
+        d = 50;
+        n = span / 50;
+        if (span / 50 > 10) {
+            d = 100;
+            n = span / 100;
+            if (span / 100 > 10) {
+                d = 200;
+                n = span / 200;
+            }
+        }
+    }
+    const std::int64_t o = lo % d;
+    QPainter p(&bottomStrip_);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setPen(Qt::black);
+    // Far more ticks than pixels (a window much wider than any spectrum) would
+    // draw the same columns over and over: each column is drawn once.
+    std::int64_t lastX = -1;
+    for (std::int64_t k = 0; k < n; ++k) {
+        const std::int64_t x = (d * k + o) * kW / span;
+        if (x >= kW) break;  // the rest lie off the strip
+        if (x == lastX) continue;
+        lastX = x;
+        p.drawLine(static_cast<int>(x), 0, static_cast<int>(x), 18);
+        if (d > 10) {
+            for (int i = 1; i <= 9; ++i) {
+                const std::int64_t mx =
+                    x + static_cast<std::int64_t>(static_cast<double>(d * i * kW) / static_cast<double>(span) * 0.1 + 0.5);
+                if (mx >= kW) break;
+                p.drawLine(static_cast<int>(mx), 0, static_cast<int>(mx), 10);
+            }
+        }
+    }
+}
+
+void FrameRenderer::redrawStatic(const MeasurementState& s) {
+    const bool log = s.view.logScale != 0;
+    drawChannelStrip(s.view.lo, s.view.hi);
+    if (log)
+        drawLogStrip();
+    else
+        drawLinearStrip();
+    drawBackground(log, s.colours);
+}
+
+void FrameRenderer::ensureStatic(const MeasurementState& s) {
+    const bool log = s.view.logScale != 0;
+    const auto& c = s.colours;
+    const auto& b = backgroundColours_;
+    const bool sameColours = c.background == b.background && c.text == b.text;
+    if (!haveBackground_ || backgroundLog_ != log || !sameColours) drawBackground(log, c);
+    if (leftStripLog_ != (log ? 1 : 0)) log ? drawLogStrip() : drawLinearStrip();
+    if (!haveChannelStrip_ || stripLo_ != s.view.lo || stripHi_ != s.view.hi) drawChannelStrip(s.view.lo, s.view.hi);
+}
+
+void FrameRenderer::assemble() {
+    QPainter p(&frame_);
+    p.fillRect(0, 0, kBoxWidth, kBoxHeight, toQColor(kStripFace));
+    p.drawImage(view::kPlotX, view::kPlotY, plot_);
+    p.drawImage(0, 0, leftStrip_);
+    p.drawImage(view::kPlotX, kBottomStripY, bottomStrip_);
+}
+
+std::int32_t FrameRenderer::cursorCount(const MeasurementState& s) {
+    return view::countAt(s.spectrum, static_cast<int>(validChannels(s)), s.view.cursor);
+}
+
+const QImage& FrameRenderer::preview(const MeasurementState& s) {
+    ensureStatic(s);
+    std::memcpy(plot_.bits(), background_.constBits(), static_cast<std::size_t>(background_.sizeInBytes()));
+    const ColumnGeometry g = columnGeometry(s.view.lo, s.view.hi, kW);
+    const bool log = s.view.logScale != 0;
+    const std::int64_t fs = view::fullScale(s.view.vfsIndex);
+    const std::int64_t valid = validChannels(s);
+    const QRgb green = toQColor(kPreview).rgb();
+    const std::int64_t last = std::min<std::int64_t>(s.view.lo + g.span - 1, valid - 1);
+    for (std::int64_t k = std::max<std::int64_t>(s.view.lo, 0); k <= last; ++k) {
+        const std::int64_t x = g.pixelsPerChannel() ? (k - s.view.lo) * g.p : (k - s.view.lo) / g.n;
+        if (x < 0 || x >= kW) continue;
+        const int y = countToY(s.spectrum[k], log, fs, kH);
+        if (y < 0) continue;
+        plot_.setPixel(static_cast<int>(x), y, green);
+    }
+    assemble();
+    return frame_;
+}
+
+const QImage& FrameRenderer::compose(const MeasurementState& s, const FrameWriteBack& out) {
+    ensureStatic(s);
+    const DisplayColours& col = s.colours;
+
+    // Frame start: a fresh copy of the background.
+    std::memcpy(plot_.bits(), background_.constBits(), static_cast<std::size_t>(background_.sizeInBytes()));
+    QPainter p(&plot_);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setRenderHint(QPainter::TextAntialiasing, false);
+    p.setFont(font_);
+
+    // Trace columns.
+    std::array<std::int32_t, kW> top{}, bottom{};
+    traceColumns(s, kW, kH, top, bottom);
+    const ColumnGeometry g = columnGeometry(s.view.lo, s.view.hi, kW);
+
+    // Status read-outs.
+    const bool running = s.acquiring;
+    textRight(p, 175, 5, fmt("%8.1f", s.presetTime / 10.0), col.readout);
+    textRight(p, 175, 18, fmt("%8.1f", s.realTime / 10.0), col.readout);
+    textRight(p, 275, 5, fmt("%8.1f", s.deadTimePermille / 10.0), col.readout);
+    textRight(p, 275, 18, fmt("%8.1f", s.liveTime / 10.0), col.readout);
+    textRight(p, 375, 5, fmt("%8.2f", running ? static_cast<double>(s.countRate) : 0.0), col.readout);
+    textRight(p, 375, 18, fmt("%8.2f", static_cast<double>(s.totalCounts) / 1000.0), col.readout);
+    if (s.view.logScale == 0) {
+        const QFontMetrics& fm = p.fontMetrics();
+        p.fillRect(10, 18, fm.horizontalAdvance(QString(9, ' ')), fm.height(), toQColor(col.background));
+        text(p, 10, 18, QString::fromLatin1(view::fullScaleLabel(s.view.vfsIndex)), col.text);
+    }
+    if (running)
+        text(p, 50, 5, QStringLiteral("  * ACQ *"), kAcq);
+    else
+        text(p, 50, 5, QString::fromUtf8(s.statusText.data(), static_cast<qsizetype>(s.statusText.size())), col.text);
+    text(p, 50, 18, decodeShiftJis(s.settings.label1), col.text);
+
+    // ROIs: sums, result rows, shading and tags.
+    std::array<RoiSums, kRoiShown> sums{};
+    std::array<bool, kRoiShown> summed{};
+    for (int i = 0; i < kRoiShown; ++i) {
+        const RoiRecord& r = s.rois[static_cast<std::size_t>(i)];
+        if (r.shown != 1) continue;
+        summed[i] = true;
+        sums[i] = roiSums(s, r.low, r.high);
+        const QString label = roiLabel(r);
+        text(p, 420, 30 * i + 5, label, r.colour);
+        textRight(p, 510, 30 * i + 5, fmt("%12.1f", std::trunc(sums[i].gross)), col.readout);
+        textRight(p, 510, 30 * i + 18, fmt("%12.1f", sums[i].net), col.readout);
+        const auto cols = roiColumns(g, s.view.lo, r.low, r.high, kW);
+        if (!cols) continue;
+        p.setPen(toQColor(r.colour));
+        int peakX = cols->start;
+        for (int x = cols->start; x < cols->end; ++x) {
+            p.drawLine(x, kB, x, top[x]);
+            if (top[x] < top[peakX]) peakX = x;
+        }
+        text(p, peakX - 6, top[peakX] - 18, label.left(2), r.colour);
+    }
+
+    // Main trace.
+    p.setPen(toQColor(col.trace));
+    {
+        QPoint at(0, bottom[0]);
+        const bool steps = g.n < 2;
+        for (int x = 0; x < kW; ++x) {
+            const QPoint b(x, bottom[x]);
+            p.drawLine(at, b);
+            if (steps) {
+                at = QPoint(x + 1, top[x]);
+                p.drawLine(b, at);
+            } else {
+                at = QPoint(x, top[x]);
+                p.drawLine(b, at);
+            }
+        }
+    }
+
+    // Overlays.
+    for (int o = 0; o < kOverlayCount; ++o) {
+        const Overlay& ov = s.overlays[static_cast<std::size_t>(o)];
+        if (ov.on != 1) continue;
+        p.setPen(toQColor(kOverlayColours[o]));
+        auto yOf = [](std::int32_t y) { return std::clamp(y, kMinY, -kMinY); };
+        QPoint at(0, yOf(ov.top[0]));
+        for (int x = 0; x < kW; ++x) {
+            const QPoint f(x, yOf(ov.top[static_cast<std::size_t>(x)]));
+            p.drawLine(at, f);
+            if (g.pixelsPerChannel()) {
+                at = QPoint(x + 1, yOf(ov.bottom[static_cast<std::size_t>(x)]));
+            } else {
+                at = QPoint(x, yOf(ov.bottom[static_cast<std::size_t>(x)]));
+            }
+            p.drawLine(f, at);
+        }
+    }
+
+    // Activity box, from this frame's sums where the ROI was summed.
+    if (s.resultsFlag) {
+        auto netOf = [&](int i) {
+            return summed[i] ? static_cast<double>(truncToInt32(sums[i].net)) : static_cast<double>(s.rois[i].net);
+        };
+        auto grossOf = [&](int i) {
+            return summed[i] ? static_cast<double>(truncToInt32(sums[i].gross)) : static_cast<double>(s.rois[i].gross);
+        };
+        const auto rows = activityRows(netOf(2), grossOf(2), netOf(3), grossOf(3), netOf(1), grossOf(1), s.realTime,
+                                       s.factorSet);
+        for (int r = 0; r < 4; ++r) {
+            const int y = 112 + 12 * r;
+            text(p, 250, y, QString::fromLatin1(rows[r].label), kActivityColours[r]);
+            if (rows[r].value) textRight(p, 350, y, fmt("%12.1f", *rows[r].value), col.readout);
+            text(p, 355, y, QStringLiteral("Bq/Kg"), col.text);
+            text(p, 400, y, QStringLiteral("+/-"), col.text);
+            if (rows[r].uncertainty) textRight(p, 450, y, fmt("%12.1f", *rows[r].uncertainty), col.readout);
+            text(p, 455, y, QStringLiteral("Bq/Kg"), col.text);
+        }
+    }
+
+    // Cursor mark.
+    if (const auto cx = cursorColumn(g, s.view.lo, s.view.cursor, kW)) {
+        p.setPen(toQColor(kCursor));
+        p.drawLine(*cx, top[*cx] - 25, *cx, top[*cx]);
+    }
+    p.end();
+
+    // Write back.
+    std::copy_n(top.begin(), std::min<std::size_t>(kW, out.traceTop.size()), out.traceTop.begin());
+    std::copy_n(bottom.begin(), std::min<std::size_t>(kW, out.traceBottom.size()), out.traceBottom.begin());
+    for (int i = 0; i < kRoiShown && i < static_cast<int>(out.rois.size()); ++i) {
+        if (!summed[i]) continue;
+        out.rois[i].gross = truncToInt32(sums[i].gross);
+        out.rois[i].net = truncToInt32(sums[i].net);
+    }
+
+    assemble();
+    return frame_;
+}
+
+}  // namespace xmca::display
