@@ -326,8 +326,8 @@ void SimulatedAnalyser::injectFault(const ReplyFault& fault) {
     if (fault.kind != ReplyFault::None && fault.count != 0) faults_.push_back(fault);
 }
 
-void SimulatedAnalyser::failCall(DriverCall call, FT_STATUS status, int count) {
-    if (count != 0) callFailures_.push_back({call, status, count});
+void SimulatedAnalyser::failCall(DriverCall call, FT_STATUS status, int count, int after) {
+    if (count != 0) callFailures_.push_back({call, status, count, std::max(after, 0)});
 }
 
 void SimulatedAnalyser::clearFaults() {
@@ -338,6 +338,10 @@ void SimulatedAnalyser::clearFaults() {
 bool SimulatedAnalyser::takeFailure(DriverCall call, FT_STATUS* status) {
     for (auto it = callFailures_.begin(); it != callFailures_.end(); ++it) {
         if (it->call != call) continue;
+        if (it->after > 0) {
+            --it->after;
+            return false;
+        }
         *status = it->status;
         if (it->count > 0 && --it->count == 0) callFailures_.erase(it);
         return true;
@@ -489,6 +493,7 @@ void SimulatedAnalyser::queueReply(Unit& u, const std::string& cmd, std::vector<
                 case ReplyFault::Late: atUs = nowUs + static_cast<std::int64_t>(std::llround(f.delaySeconds * 1e6)); break;
                 case ReplyFault::Short: reply.resize(reply.size() - std::min(f.shortBy, reply.size())); break;
                 case ReplyFault::Long: reply.insert(reply.end(), f.extraBytes, 0xA5); break;
+                case ReplyFault::Replace: reply.assign(f.bytes.begin(), f.bytes.end()); break;
                 case ReplyFault::None: break;
             }
             if (f.count > 0 && --f.count == 0) faults_.pop_front();
@@ -734,7 +739,11 @@ DeviceStatus SimulatedAnalyser::status(int dev) {
 
 SimulatedAnalyser::ViewState SimulatedAnalyser::view(int dev) const { return units_.at(static_cast<std::size_t>(dev))->view; }
 int SimulatedAnalyser::channelCount(int dev) const { return units_.at(static_cast<std::size_t>(dev))->channels; }
-bool SimulatedAnalyser::running(int dev) const { return units_.at(static_cast<std::size_t>(dev))->running; }
+bool SimulatedAnalyser::running(int dev) {
+    Unit& u = *units_.at(static_cast<std::size_t>(dev));
+    advance(u);
+    return u.running;
+}
 bool SimulatedAnalyser::scanning(int dev) const { return units_.at(static_cast<std::size_t>(dev))->scan; }
 int SimulatedAnalyser::presetTenths(int dev) const { return units_.at(static_cast<std::size_t>(dev))->preset; }
 bool SimulatedAnalyser::isOpen(int dev) const { return units_.at(static_cast<std::size_t>(dev))->open; }

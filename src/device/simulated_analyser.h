@@ -88,10 +88,12 @@ struct ReplyFault {
         Late,     // the reply is queued only delaySeconds of simulated time after the command
         Short,    // shortBy bytes fewer than the normal reply
         Long,     // extraBytes junk bytes after the normal reply
+        Replace,  // `bytes` instead of the normal reply (the command still takes effect)
     } kind = None;
     double delaySeconds = 0.5;
     std::size_t shortBy = 100;
     std::size_t extraBytes = 600;
+    std::string bytes;
     int count = 1;             // commands it applies to; -1 = every following command
     std::string onlyCommand;   // apply only to commands starting with this text ("" = any)
 };
@@ -131,8 +133,9 @@ public:
 
     // Fault injection.
     void injectFault(const ReplyFault& fault);
-    // The next `count` calls of `call` (-1: all) return `status` and do nothing.
-    void failCall(DriverCall call, FT_STATUS status = FT_IO_ERROR, int count = 1);
+    // After `after` further calls of `call` have gone through normally, the next
+    // `count` of them (-1: all) return `status` and do nothing.
+    void failCall(DriverCall call, FT_STATUS status = FT_IO_ERROR, int count = 1, int after = 0);
     void clearFaults();
 
     // Records: every write as text, every driver call with its arguments.
@@ -145,7 +148,7 @@ public:
     DeviceStatus status(int dev = 0);  // the record "$R0;" would return (does not clear scanDone)
     ViewState view(int dev = 0) const;
     int channelCount(int dev = 0) const;
-    bool running(int dev = 0) const;
+    bool running(int dev = 0);  // false once the hardware preset has stopped it
     bool scanning(int dev = 0) const;
     int presetTenths(int dev = 0) const;
     std::int64_t realTimeUs(int dev = 0);   // since the last clear
@@ -202,6 +205,7 @@ private:
         DriverCall call;
         FT_STATUS status;
         int count;
+        int after;
     };
     std::vector<CallFailure> callFailures_;
 };
