@@ -30,6 +30,9 @@ struct Command {
 int runInfo(const Args& args, std::ostream& out, std::ostream& err);
 // `mcatool dump FILE.dat OUT.txt`: the text dump of the file as the program writes it.
 int runDump(const Args& args, std::ostream& out, std::ostream& err);
+// `mcatool render FILE.dat OUT.png [--lo A] [--hi B] [--log] [--vfs I] [--cursor C]`:
+// the paint-box image the window shows after "&Read" of the file, as a PNG.
+int runRender(const Args& args, std::ostream& out, std::ostream& err);
 
 // A JSON string literal (quotes included) for UTF-8 text; invalid UTF-8 bytes
 // become U+FFFD so the output is always valid JSON.

@@ -9,6 +9,7 @@ namespace {
 constexpr mcatool::Command kCommands[] = {
     {"info", "FILE.dat", mcatool::runInfo},
     {"dump", "FILE.dat OUT.txt", mcatool::runDump},
+    {"render", "FILE.dat OUT.png [--lo A] [--hi B] [--log] [--vfs I] [--cursor C]", mcatool::runRender},
 };
 
 int usage() {
