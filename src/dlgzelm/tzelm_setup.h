@@ -1,0 +1,60 @@
+// TZELMSetUp ("ZELM SetUp"): the modal scan-map setup dialog. It fills the
+// ScanSettings record: memory size per bank, preset time per pass, poll refresh
+// interval, and optionally a raw-data file chosen with "Save Spectrum Data". The
+// mapping controls are present but take part in no operation.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+#include "model/measurement_state.h"
+
+namespace Ui {
+class TZELMSetUp;
+}
+
+class TZELMSetUp : public QDialog {
+    Q_OBJECT
+public:
+    enum ModalResult { mrOk = 1, mrCancel = 2 };
+    // Asks for the raw-data file; an empty name means the operator cancelled.
+    using FileChooser = std::function<QString(QWidget* parent)>;
+
+    explicit TZELMSetUp(xmca::ScanSettings& settings, QWidget* parent = nullptr);
+    ~TZELMSetUp() override;
+
+    Ui::TZELMSetUp* form() { return ui; }
+
+    // Replaces the open-file dialog (tests, scripted runs).
+    void setFileChooser(FileChooser chooser) { chooser_ = std::move(chooser); }
+
+    // "Error ! <field label>" for each field that did not convert when OK was
+    // pressed; those fields kept their old value.
+    const QStringList& errors() const { return errors_; }
+
+public slots:
+    void FormCreate();
+    void FormClose();
+    void OkButtonClick();
+    void CancelButtonClick();
+    void SaveRawDataClick();
+    void ScanSkipOptionClick();
+    // Edit checks while typing: try to convert, ignore a failure.
+    void ZELMPreSetTimeChange();
+    void DispRefTimerChange();
+
+protected:
+    // Closing other than by OK (Cancel, Escape, the close box) releases a raw-data
+    // file opened in this dialog.
+    void done(int result) override;
+
+private:
+    void closeRawFile();
+
+    Ui::TZELMSetUp* ui;
+    xmca::ScanSettings& s_;
+    FileChooser chooser_;
+    QStringList errors_;
+};
