@@ -48,13 +48,5 @@ TEST(D2xxDriver, LibraryWithoutTheEntryPointsIsRefused) {
     EXPECT_EQ(d.FT_OpenEx(nullptr, FT_OPEN_BY_SERIAL_NUMBER, &h), FT_DEVICE_NOT_FOUND);
 }
 
-TEST(D2xxDriver, DefaultNamesArePlatformOnes) {
-    const auto names = D2xxDriver::defaultLibraryNames();
-    ASSERT_FALSE(names.empty());
-#ifndef _WIN32
-    EXPECT_EQ(names.front(), "libftd2xx.so");
-#endif
-}
-
 }  // namespace
 }  // namespace xmca
