@@ -2,7 +2,9 @@
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <QPen>
 #include <QStringDecoder>
+#include <QVarLengthArray>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -25,10 +27,48 @@ QString roiLabel(const RoiRecord& r) {
     return QString::fromUtf8(r.label.data(), static_cast<qsizetype>(end - r.label.begin()));
 }
 
+// The one-pixel pen of every line on the plot and strips.
+QPen linePen(TColor c) {
+    // Width 1 (not the cosmetic 0, which leaves out the last pixel of a line).
+    QPen pen(QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF));
+    pen.setWidth(1);
+    return pen;
+}
+
 // Row colours of the activity box.
 constexpr TColor kActivityColours[4] = {0x0000FFFF, 0x0000FF00, 0x00FF00FF, 0x000080FF};
 
 }  // namespace
+
+void drawLines(QImage& img, TColor c, std::span<const QLine> lines) {
+    const QRgb rgb = toQColor(c).rgb();
+    const int w = img.width(), h = img.height();
+    auto* bits = reinterpret_cast<QRgb*>(img.bits());
+    const qsizetype stride = img.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb));
+    QVarLengthArray<QLine, 64> sloped;
+    for (const QLine& l : lines) {
+        if (l.x1() == l.x2()) {
+            const int x = l.x1();
+            if (x < 0 || x >= w) continue;
+            const int y0 = std::max(std::min(l.y1(), l.y2()), 0);
+            const int y1 = std::min(std::max(l.y1(), l.y2()), h - 1);
+            for (int y = y0; y <= y1; ++y) bits[y * stride + x] = rgb;
+        } else if (l.y1() == l.y2()) {
+            const int y = l.y1();
+            if (y < 0 || y >= h) continue;
+            const int x0 = std::max(std::min(l.x1(), l.x2()), 0);
+            const int x1 = std::min(std::max(l.x1(), l.x2()), w - 1);
+            for (int x = x0; x <= x1; ++x) bits[y * stride + x] = rgb;
+        } else {
+            sloped.append(l);
+        }
+    }
+    if (sloped.isEmpty()) return;
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setPen(linePen(c));
+    p.drawLines(sloped.constData(), static_cast<int>(sloped.size()));
+}
 
 QColor toQColor(TColor c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
 
@@ -72,7 +112,7 @@ void FrameRenderer::drawLogStrip() {
     QPainter p(&leftStrip_);
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setFont(font_);
-    p.setPen(Qt::black);
+    p.setPen(linePen(0));
     const int height = kLeftStripHeight;
     const int d = kH / 6;
     int lastMinor = height;  // y of the previous decade's last minor tick (+13 for k = 0)
@@ -80,7 +120,7 @@ void FrameRenderer::drawLogStrip() {
         const int y = height - (k * d + 1);
         p.drawLine(0, y, kLeftStripWidth - 1, y);
         text(p, 1, lastMinor - 13, QStringLiteral("e%1").arg(k), 0);
-        p.setPen(Qt::black);
+        p.setPen(linePen(0));
         for (int j = 2; j <= 9; ++j) {
             const int ty = height - (static_cast<int>(std::log10(static_cast<double>(j)) * d + 0.5) + k * d + 1);
             p.drawLine(4, ty, 15, ty);
@@ -95,7 +135,7 @@ void FrameRenderer::drawLinearStrip() {
     leftStrip_.fill(toQColor(kStripFace));
     QPainter p(&leftStrip_);
     p.setRenderHint(QPainter::Antialiasing, false);
-    p.setPen(Qt::black);
+    p.setPen(linePen(0));
     const int height = kLeftStripHeight;
     const int d = kH / 5;
     for (int k = 0; k < 5; ++k) {
@@ -115,7 +155,7 @@ void FrameRenderer::drawBackground(bool log, const DisplayColours& c) {
     QPainter p(&background_);
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setFont(font_);
-    p.setPen(toQColor(kGrid));
+    p.setPen(linePen(kGrid));
     const int d = log ? kH / 6 : kH / 5;
     const int lines = log ? 6 : 5;
     for (int k = 0; k <= lines; ++k) {
@@ -162,7 +202,7 @@ void FrameRenderer::drawChannelStrip(std::int32_t lo, std::int32_t hi) {
     const std::int64_t o = lo % d;
     QPainter p(&bottomStrip_);
     p.setRenderHint(QPainter::Antialiasing, false);
-    p.setPen(Qt::black);
+    p.setPen(linePen(0));
     // Far more ticks than pixels (a window much wider than any spectrum) would
     // draw the same columns over and over: each column is drawn once.
     std::int64_t lastX = -1;
@@ -270,6 +310,17 @@ const QImage& FrameRenderer::compose(const MeasurementState& s, const FrameWrite
         text(p, 50, 5, QString::fromUtf8(s.statusText.data(), static_cast<qsizetype>(s.statusText.size())), col.text);
     text(p, 50, 18, decodeShiftJis(s.settings.label1), col.text);
 
+    // Lines of one colour, drawn with the painter paused so that its pending
+    // work and the direct pixel writes stay in order.
+    QVarLengthArray<QLine, 2 * kW> segs;
+    auto drawPending = [&](TColor c) {
+        p.end();
+        drawLines(plot_, c, std::span<const QLine>(segs.constData(), static_cast<std::size_t>(segs.size())));
+        p.begin(&plot_);
+        p.setRenderHint(QPainter::Antialiasing, false);
+        p.setFont(font_);
+    };
+
     // ROIs: sums, result rows, shading and tags.
     std::array<RoiSums, kRoiShown> sums{};
     std::array<bool, kRoiShown> summed{};
@@ -284,50 +335,49 @@ const QImage& FrameRenderer::compose(const MeasurementState& s, const FrameWrite
         textRight(p, 510, 30 * i + 18, fmt("%12.1f", sums[i].net), col.readout);
         const auto cols = roiColumns(g, s.view.lo, r.low, r.high, kW);
         if (!cols) continue;
-        p.setPen(toQColor(r.colour));
+        // Each column a vertical line from the bottom row up to the trace top.
+        segs.clear();
         int peakX = cols->start;
         for (int x = cols->start; x < cols->end; ++x) {
-            p.drawLine(x, kB, x, top[x]);
+            segs.append(QLine(x, kB, x, top[x]));
             if (top[x] < top[peakX]) peakX = x;
         }
+        drawPending(r.colour);
         text(p, peakX - 6, top[peakX] - 18, label.left(2), r.colour);
     }
 
     // Main trace.
-    p.setPen(toQColor(col.trace));
+    p.setPen(linePen(col.trace));
     {
+        // One connected line: to (x, bottom) then on to (x + 1, top) as a step,
+        // or up to (x, top) as the column's min..max range.
+        segs.clear();
         QPoint at(0, bottom[0]);
         const bool steps = g.n < 2;
         for (int x = 0; x < kW; ++x) {
             const QPoint b(x, bottom[x]);
-            p.drawLine(at, b);
-            if (steps) {
-                at = QPoint(x + 1, top[x]);
-                p.drawLine(b, at);
-            } else {
-                at = QPoint(x, top[x]);
-                p.drawLine(b, at);
-            }
+            segs.append(QLine(at, b));
+            at = steps ? QPoint(x + 1, top[x]) : QPoint(x, top[x]);
+            segs.append(QLine(b, at));
         }
+        drawPending(col.trace);
     }
 
     // Overlays.
     for (int o = 0; o < kOverlayCount; ++o) {
         const Overlay& ov = s.overlays[static_cast<std::size_t>(o)];
         if (ov.on != 1) continue;
-        p.setPen(toQColor(kOverlayColours[o]));
+        p.setPen(linePen(kOverlayColours[o]));
         auto yOf = [](std::int32_t y) { return std::clamp(y, kMinY, -kMinY); };
+        segs.clear();
         QPoint at(0, yOf(ov.top[0]));
         for (int x = 0; x < kW; ++x) {
             const QPoint f(x, yOf(ov.top[static_cast<std::size_t>(x)]));
-            p.drawLine(at, f);
-            if (g.pixelsPerChannel()) {
-                at = QPoint(x + 1, yOf(ov.bottom[static_cast<std::size_t>(x)]));
-            } else {
-                at = QPoint(x, yOf(ov.bottom[static_cast<std::size_t>(x)]));
-            }
-            p.drawLine(f, at);
+            segs.append(QLine(at, f));
+            at = QPoint(g.pixelsPerChannel() ? x + 1 : x, yOf(ov.bottom[static_cast<std::size_t>(x)]));
+            segs.append(QLine(f, at));
         }
+        drawPending(kOverlayColours[o]);
     }
 
     // Activity box, from this frame's sums where the ROI was summed.
@@ -353,7 +403,7 @@ const QImage& FrameRenderer::compose(const MeasurementState& s, const FrameWrite
 
     // Cursor mark.
     if (const auto cx = cursorColumn(g, s.view.lo, s.view.cursor, kW)) {
-        p.setPen(toQColor(kCursor));
+        p.setPen(linePen(kCursor));
         p.drawLine(*cx, top[*cx] - 25, *cx, top[*cx]);
     }
     p.end();

@@ -7,6 +7,7 @@
 
 #include <QFont>
 #include <QImage>
+#include <QLine>
 #include <QString>
 #include <cstdint>
 #include <span>
@@ -29,6 +30,12 @@ struct FrameWriteBack {
 
 // 0x00BBGGRR to a QColor.
 QColor toQColor(TColor c);
+
+// Draws lines in colour c as QPainter's aliased one-pixel pen does (both ends
+// included, clipped to the image), writing vertical and horizontal lines straight
+// into the pixels and handing only sloped ones to a painter. img must be RGB32 and
+// must not be painted on by an active QPainter at the same time.
+void drawLines(QImage& img, TColor c, std::span<const QLine> lines);
 
 // Raw Shift-JIS bytes (up to the first NUL) as text for drawing.
 QString decodeShiftJis(const std::string& raw);

@@ -452,3 +452,36 @@ TEST(FrameStatic, PreviewMarksEachChannelInGreen) {
     EXPECT_EQ(plotPixel(f, 22, B), green);
     EXPECT_NE(plotPixel(f, 21, 156), green);
 }
+
+TEST(FrameLines, DirectLinesMatchThePainterPixelForPixel) {
+    // Vertical and horizontal lines are written straight into the pixels; they must
+    // land exactly where QPainter's one-pixel pen puts them, ends and clipping included.
+    std::vector<QLine> lines;
+    unsigned seed = 12345;
+    auto rnd = [&](int lo, int hi) {
+        seed = seed * 1103515245u + 12345u;
+        return lo + static_cast<int>((seed >> 8) % static_cast<unsigned>(hi - lo + 1));
+    };
+    for (int i = 0; i < 400; ++i) {
+        const int x = rnd(-20, 70), y = rnd(-20, 50);
+        switch (i % 4) {
+            case 0: lines.emplace_back(x, y, x, rnd(-20, 50)); break;
+            case 1: lines.emplace_back(x, y, rnd(-20, 70), y); break;
+            case 2: lines.emplace_back(x, y, x + 1, rnd(-20, 50)); break;
+            default: lines.emplace_back(x, y, x, y); break;
+        }
+    }
+    lines.emplace_back(5, -100000, 5, 100000);
+    QImage direct(50, 30, QImage::Format_RGB32), painted(50, 30, QImage::Format_RGB32);
+    for (std::size_t n = 1; n <= lines.size(); n += 37) {
+        direct.fill(Qt::black);
+        painted.fill(Qt::black);
+        drawLines(direct, 0x0000FFFF, std::span<const QLine>(lines.data(), n));
+        QPainter p(&painted);
+        p.setRenderHint(QPainter::Antialiasing, false);
+        p.setPen(QPen(QColor(255, 255, 0), 1));
+        p.drawLines(lines.data(), static_cast<int>(n));
+        p.end();
+        ASSERT_EQ(direct, painted) << n;
+    }
+}
