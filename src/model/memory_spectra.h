@@ -3,10 +3,9 @@
 #pragma once
 
 #include "model/measurement_state.h"
+#include "model/view_controls.h"
 
 namespace xmca {
-
-inline constexpr int kPlotHeight = 312;  // height H of the plot image
 
 // Mem1SpecClick..Mem3SpecClick core (k = 1..3): memory k becomes the working
 // spectrum with its header, name, times, calibration and ROIs.
@@ -20,6 +19,7 @@ void selectAnalyser(MeasurementState& s);
 // OverLapONClick core: toggles the overlay of the selected source, capturing the
 // last frame's trace arrays when it is switched on. Columns 0 .. min(N, plotWidth)-1
 // are captured. Returns the overlay index toggled (0..3).
-int toggleSnapshot(MeasurementState& s, int plotWidth, int plotHeight = kPlotHeight);
+int toggleSnapshot(MeasurementState& s, int plotWidth = view::kPlotWidth,
+                   int plotHeight = view::kPlotHeight);
 
 }  // namespace xmca

@@ -5,6 +5,7 @@
 
 #include <QMainWindow>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 #include "acquisition/acquisition_cycle.h"
@@ -61,6 +62,34 @@ public slots:
     void PaintBox1Paint();
 
     // --- files section (spectrum files, text dump, memories, snapshot) ---
+public slots:
+    void Write1Click();
+    void SaveSpecClick();
+    void Read1Click();
+    void ReadSpecClick();
+    void BGfileClick();
+    void Write2Click();
+    void McaMemClick();
+    void Mem1SpecClick();
+    void Mem2SpecClick();
+    void Mem3SpecClick();
+    void OverLapONClick();
+
+public:
+    // The dialog steps, bypassable: with chooseFile set (tests), it is asked instead
+    // of a file dialog; an empty result means "cancelled".
+    enum class FileDialog { OpenDat, SaveDat, SaveTxt };
+    std::function<QString(FileDialog)> chooseFile;
+    // The handlers' cores, for a path already chosen.
+    void readSpectrumPath(const QString& path);
+    void writeSpectrumPath(const QString& path);
+    void writeTextPath(const QString& path);
+
+private:
+    QString askFile(FileDialog kind);
+    void syncSelectedSource();       // the checked "Mem" button into the state
+
+public:
 
     // --- setup section (MCA setup dialog, scan-map page) ---
 

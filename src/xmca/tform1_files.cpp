@@ -1,6 +1,155 @@
 // Files section of the main window: spectrum files, text dump, memory spectra and
-// the snapshot overlays.
+// the snapshot overlays. The handlers read widgets and dialogs, call the core in
+// model/spectrum_io and model/memory_spectra, and show the results.
+#include <QFile>
+#include <QFileDialog>
+
+#include "model/memory_spectra.h"
+#include "model/spectrum_io.h"
 #include "tform1.h"
 #include "ui_tform1.h"
 
-void TForm1::wireFiles() {}
+namespace {
+
+std::string localPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+}  // namespace
+
+void TForm1::wireFiles() {
+    connect(ui->Write1, &QAction::triggered, this, &TForm1::Write1Click);
+    connect(ui->Read1, &QAction::triggered, this, &TForm1::Read1Click);
+    connect(ui->Write2, &QAction::triggered, this, &TForm1::Write2Click);
+    connect(ui->SaveSpec, &QPushButton::clicked, this, &TForm1::SaveSpecClick);
+    connect(ui->ReadSpec, &QPushButton::clicked, this, &TForm1::ReadSpecClick);
+    connect(ui->BGfile, &QPushButton::clicked, this, &TForm1::BGfileClick);
+    connect(ui->McaMem, &QRadioButton::clicked, this, &TForm1::McaMemClick);
+    connect(ui->Mem1Spec, &QRadioButton::clicked, this, &TForm1::Mem1SpecClick);
+    connect(ui->Mem2Spec, &QRadioButton::clicked, this, &TForm1::Mem2SpecClick);
+    connect(ui->Mem3Spec, &QRadioButton::clicked, this, &TForm1::Mem3SpecClick);
+    connect(ui->OverLapON, &QPushButton::clicked, this, &TForm1::OverLapONClick);
+}
+
+QString TForm1::askFile(FileDialog kind) {
+    if (chooseFile) return chooseFile(kind);
+    QFileDialog dlg(this);
+    if (kind == FileDialog::SaveTxt) {
+        dlg.setNameFilter("Spectrumn(*.txt)");
+        dlg.setDefaultSuffix("txt");
+    } else {
+        dlg.setNameFilter("spectrum(*.dat)");
+        dlg.setDefaultSuffix("dat");
+    }
+    if (kind == FileDialog::OpenDat) {
+        dlg.setAcceptMode(QFileDialog::AcceptOpen);
+        dlg.setFileMode(QFileDialog::ExistingFile);
+    } else {
+        dlg.setAcceptMode(QFileDialog::AcceptSave);
+        dlg.setFileMode(QFileDialog::AnyFile);
+    }
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return {};
+    return dlg.selectedFiles().front();
+}
+
+void TForm1::syncSelectedSource() {
+    if (ui->Mem1Spec->isChecked()) state_.selectedSource = 1;
+    else if (ui->Mem2Spec->isChecked()) state_.selectedSource = 2;
+    else if (ui->Mem3Spec->isChecked()) state_.selectedSource = 3;
+    else state_.selectedSource = 0;
+}
+
+// --- .dat files ---
+
+void TForm1::Write1Click() {
+    const QString path = askFile(FileDialog::SaveDat);
+    if (!path.isEmpty()) writeSpectrumPath(path);
+}
+
+void TForm1::SaveSpecClick() { Write1Click(); }
+
+void TForm1::writeSpectrumPath(const QString& path) {
+    const std::string msg = xmca::saveSpectrum(state_, localPath(path));
+    if (!msg.empty()) showStatus(QString::fromStdString(msg));
+}
+
+void TForm1::Read1Click() {
+    const QString path = askFile(FileDialog::OpenDat);
+    if (!path.isEmpty()) readSpectrumPath(path);
+}
+
+void TForm1::readSpectrumPath(const QString& path) {
+    syncSelectedSource();
+    const xmca::FileLoadResult r = xmca::loadSpectrum(state_, localPath(path));
+    if (!r.opened) return;  // only the path and file name changed
+    if (!r.edit1.empty()) showStatus(QString::fromStdString(r.edit1));
+    updateWindowLabels();
+    PaintBox1Paint();
+}
+
+void TForm1::ReadSpecClick() {
+    ui->Mem1Spec->setChecked(true);
+    const QString path = askFile(FileDialog::OpenDat);
+    const auto r = xmca::readSampleFile(state_, path.isEmpty() ? std::nullopt
+                                                               : std::optional<std::string>(localPath(path)));
+    if (r.opened) {
+        if (!r.edit1.empty()) showStatus(QString::fromStdString(r.edit1));
+        updateWindowLabels();
+    }
+    PaintBox1Paint();
+}
+
+void TForm1::BGfileClick() {
+    ui->Mem2Spec->setChecked(true);
+    const QString path = askFile(FileDialog::OpenDat);
+    const auto r = xmca::readBackgroundFile(state_, path.isEmpty() ? std::nullopt
+                                                                   : std::optional<std::string>(localPath(path)));
+    if (r.opened) {
+        if (!r.edit1.empty()) showStatus(QString::fromStdString(r.edit1));
+        updateWindowLabels();
+    }
+    PaintBox1Paint();
+}
+
+// --- text dump ---
+
+void TForm1::Write2Click() {
+    const QString path = askFile(FileDialog::SaveTxt);
+    if (!path.isEmpty()) writeTextPath(path);
+}
+
+void TForm1::writeTextPath(const QString& path) {
+    const std::string msg = xmca::saveTextDump(state_, localPath(path));
+    if (!msg.empty()) showStatus(QString::fromStdString(msg));
+}
+
+// --- the "Mem" group and "SnapShot" ---
+
+void TForm1::McaMemClick() {
+    ui->McaMem->setChecked(true);
+    xmca::selectAnalyser(state_);
+    if (link_->DeviceOpen && cycle_->readAnalyserView()) updateWindowLabels();
+    PaintBox1Paint();
+}
+
+void TForm1::Mem1SpecClick() {
+    ui->Mem1Spec->setChecked(true);
+    xmca::selectMemory(state_, 1);
+    PaintBox1Paint();
+}
+
+void TForm1::Mem2SpecClick() {
+    ui->Mem2Spec->setChecked(true);
+    xmca::selectMemory(state_, 2);
+    PaintBox1Paint();
+}
+
+void TForm1::Mem3SpecClick() {
+    ui->Mem3Spec->setChecked(true);
+    xmca::selectMemory(state_, 3);
+    PaintBox1Paint();
+}
+
+void TForm1::OverLapONClick() {
+    syncSelectedSource();
+    xmca::toggleSnapshot(state_);
+    PaintBox1Paint();
+}

@@ -1,0 +1,116 @@
+// The files section of the main window, driven through its buttons with the file
+// dialog bypassed.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <filesystem>
+
+#include "files/temp_dir.h"
+#include "support/scripted_analyser.h"
+#include "ui_tform1.h"
+#include "xmca/tform1.h"
+
+namespace {
+
+struct FilesWindow {
+    std::unique_ptr<TForm1> form;
+    QString next;  // what the "dialog" answers; empty = cancel
+    std::vector<TForm1::FileDialog> asked;
+    FilesWindow() {
+        form = std::make_unique<TForm1>(std::make_unique<xmca::test::ScriptedAnalyser>(), TForm1::Options{});
+        form->chooseFile = [this](TForm1::FileDialog k) {
+            asked.push_back(k);
+            return next;
+        };
+    }
+    Ui::TForm1* ui() { return form->form(); }
+    xmca::MeasurementState& s() { return form->state(); }
+};
+
+TEST(FilesWindow, SaveThenReadSpecFillsMemoryOneAndTheLabels) {
+    xmca::test::TempDir dir;
+    FilesWindow w;
+    w.s().channelCount = 1024;
+    for (int i = 0; i < 1024; ++i) w.s().spectrum[i] = 3 * i;
+    w.next = QString::fromStdString(dir.file("a.dat"));
+    w.ui()->SaveSpec->click();
+    ASSERT_EQ(std::filesystem::file_size(dir.file("a.dat")), 1024u + 4096u);
+    EXPECT_EQ(w.asked.back(), TForm1::FileDialog::SaveDat);
+
+    w.s().spectrum[5] = -1;
+    w.ui()->ReadSpec->click();
+    EXPECT_TRUE(w.ui()->Mem1Spec->isChecked());
+    EXPECT_EQ(w.s().mem[0].counts[1023], 3069);
+    EXPECT_EQ(w.s().mem[0].name, "a.dat");
+    EXPECT_EQ(w.s().spectrum[5], 15);
+    EXPECT_EQ(w.ui()->Label1->text(), "0ch");
+    EXPECT_EQ(w.ui()->Label2->text(), "1023ch");
+    EXPECT_EQ(w.ui()->Label3->text(), "512");
+    EXPECT_EQ(w.s().samplePath, dir.file("a.dat"));
+}
+
+TEST(FilesWindow, CancelledDialogsChangeNothing) {
+    FilesWindow w;
+    w.ui()->Edit1->setText("Status");
+    w.ui()->Write1->trigger();
+    w.ui()->Write2->trigger();
+    w.ui()->Read1->trigger();
+    EXPECT_EQ(w.asked.size(), 3u);
+    EXPECT_EQ(w.asked[1], TForm1::FileDialog::SaveTxt);
+    EXPECT_EQ(w.s().path, "");
+    EXPECT_EQ(w.ui()->Edit1->text(), "Status");
+}
+
+TEST(FilesWindow, FailuresShowInEdit1) {
+    xmca::test::TempDir dir;
+    FilesWindow w;
+    w.next = "/dev/full";
+    w.ui()->SaveSpec->click();
+    EXPECT_EQ(w.ui()->Edit1->text(), "File Write Error !");
+    w.ui()->Edit1->clear();
+    w.ui()->Write2->trigger();
+    EXPECT_EQ(w.ui()->Edit1->text(), "File Write Error !");
+
+    w.s().channelCount = 256;
+    w.next = QString::fromStdString(dir.file("s256.dat"));
+    w.ui()->SaveSpec->click();
+    w.ui()->Read1->trigger();
+    EXPECT_EQ(w.ui()->Edit1->text(), "0");
+}
+
+TEST(FilesWindow, MemoryButtonsBackgroundAndSnapshot) {
+    xmca::test::TempDir dir;
+    FilesWindow w;
+    w.s().channelCount = 512;
+    for (int i = 0; i < 512; ++i) w.s().spectrum[i] = 1000 - i;
+    w.next = QString::fromStdString(dir.file("bg.dat"));
+    w.ui()->SaveSpec->click();
+    w.ui()->BGfile->click();
+    EXPECT_TRUE(w.ui()->Mem2Spec->isChecked());
+    EXPECT_EQ(w.s().bgFileFlag, 1);
+    EXPECT_EQ(w.s().mem[1].counts[0], 1000);
+
+    w.ui()->Mem1Spec->click();  // memory 1 still holds its start-up ramp
+    EXPECT_EQ(w.s().selectedSource, 1);
+    w.ui()->Mem2Spec->click();
+    EXPECT_EQ(w.s().spectrum[10], 990);
+    EXPECT_EQ(w.s().fileName, "bg.dat");
+
+    w.ui()->OverLapON->click();
+    EXPECT_EQ(w.s().overlays[2].on, 1);
+    w.ui()->OverLapON->click();
+    EXPECT_EQ(w.s().overlays[2].on, 0);
+
+    w.ui()->McaMem->click();  // link closed: header and name change, counts stay
+    EXPECT_EQ(w.s().selectedSource, 0);
+    EXPECT_EQ(w.s().fileName, "");
+    EXPECT_EQ(w.s().spectrum[10], 990);
+    EXPECT_EQ(w.s().header, w.s().liveHeader);
+}
+
+}  // namespace
