@@ -45,7 +45,7 @@ public slots:
     void ZELMPreSetTimeChange();
     void DispRefTimerChange();
 
-protected:
+public:
     // Closing other than by OK (Cancel, Escape, the close box) releases a raw-data
     // file opened in this dialog.
     void done(int result) override;

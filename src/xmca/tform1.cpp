@@ -116,7 +116,8 @@ void TForm1::Timer1Timer() {
 
 void TForm1::afterTick(const xmca::TickOutcome& t) {
     if (t.statusRead) updateWindowLabels();
-    PaintBox1Paint();
+    if (link_->AcquisitionMode == 0) drawScanFrame();  // scan-map mode: the analyser's own trace
+    else PaintBox1Paint();
 }
 
 void TForm1::ClockSYNC1Click() {

@@ -92,6 +92,17 @@ private:
 public:
 
     // --- setup section (MCA setup dialog, scan-map page) ---
+public slots:
+    void Button10Click();    // MCA page "SetUp"
+    void Button7Click();     // scan-map page "SetUp"
+    void ZelmStartClick();
+    void ZelmStopClick();
+    void ZelmClearClick();
+
+public:
+    // The scan-map frame of the poll tick: the analyser's trace and read-outs into
+    // the plot, the pass counter into "ScanCount".
+    void drawScanFrame();
 
     // --- ROI section (the ROI table page) ---
 public slots:

@@ -41,7 +41,7 @@ public slots:
     void DeadTimeChange();
     void SPCLLDChange();
 
-protected:
+public:
     // Every way of closing (Ok, Cancel, Escape, the window's close box) ends here.
     void done(int result) override;
 
