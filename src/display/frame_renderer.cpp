@@ -21,10 +21,11 @@ constexpr int kB = kH - 1;  // bottom row
 
 QString fmt(const char* f, double v) { return QString::asprintf(f, v); }
 
-// Decoded label of an ROI record (up to its NUL, at most 7 characters).
+// Label of an ROI record (up to its NUL, at most 7 characters), Latin-1 as the
+// ROI editor stores it.
 QString roiLabel(const RoiRecord& r) {
     const auto end = std::find(r.label.begin(), r.label.end() - 1, '\0');
-    return QString::fromUtf8(r.label.data(), static_cast<qsizetype>(end - r.label.begin()));
+    return QString::fromLatin1(r.label.data(), static_cast<qsizetype>(end - r.label.begin()));
 }
 
 // The one-pixel pen of every line on the plot and strips.

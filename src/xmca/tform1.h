@@ -60,6 +60,35 @@ public:
     // --- view section (plot, scale strips and view controls) ---
 public slots:
     void PaintBox1Paint();
+    void LogDispClick();
+    void AutoVfsClick();
+    void UpDown1Click(int button);       // UpDown::btNext / btPrev
+    void ExpandClick();
+    void CompresClick();
+    void ScrollBar1Scroll(int action);   // a QAbstractSlider::SliderAction
+    void PaintBox1MouseDown(Qt::MouseButton button, int x, int y);  // paint-box pixels
+    void SnapPeakClick();
+
+public:
+    // Scale redraws: the left strip (log or linear) with, if asked, the background;
+    // the bottom channel strip, with the window first taken from the analyser if
+    // asked. Each shows the quick preview on the paint box.
+    void redrawLogScale(bool withBackground);
+    void redrawLinearScale(bool withBackground);
+    void redrawChannelScale(bool fromAnalyser);
+
+private:
+    bool viewForwarded() const;                 // link open and an acquisition running
+    bool forwardView(const std::string& command);  // sent and answered "!"
+    void takeWindowFromAnalyser();
+    void afterLocalZoom();
+    void showCursorEnergy();
+    void showPreview();
+    // The frame renderer (a display::FrameRenderer, kept type-erased so that this
+    // header needs no drawing includes).
+    std::shared_ptr<void> viewRenderer_;
+
+public:
 
     // --- files section (spectrum files, text dump, memories, snapshot) ---
 public slots:

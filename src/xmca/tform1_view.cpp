@@ -1,36 +1,242 @@
 // View section of the main window: the paint handler, the scale strips and the
-// view controls.
-#include <QImage>
-#include <QPainter>
+// view controls (LOG, Auto, UpDown1, Expand, Compres, ScrollBar1, clicks in the
+// plot, Snap Peak). With an acquisition running on an open analyser the view
+// commands are forwarded to it and act only on its "!"; otherwise they change the
+// view here.
+#include <QAbstractSlider>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <algorithm>
 
+#include "analysis/snap_peak.h"
+#include "display/frame_renderer.h"
+#include "model/view_controls.h"
+#include "paint_box.h"
 #include "tform1.h"
 #include "ui_tform1.h"
+#include "up_down.h"
 
-void TForm1::wireView() {}
+namespace {
 
-// Provisional trace: one vertical line per column over the view window.
+using xmca::display::FrameRenderer;
+
+FrameRenderer& rendererOf(const std::shared_ptr<void>& p) { return *static_cast<FrameRenderer*>(p.get()); }
+
+// Channels the view logic may use: the working channel count, within the room.
+int channelsOf(const xmca::MeasurementState& s) { return std::clamp(s.channelCount, 0, xmca::kWorkChannels); }
+
+}  // namespace
+
+void TForm1::wireView() {
+    viewRenderer_ = std::make_shared<FrameRenderer>();
+    connect(ui->LogDisp, &QPushButton::clicked, this, &TForm1::LogDispClick);
+    connect(ui->AutoVfs, &QPushButton::clicked, this, &TForm1::AutoVfsClick);
+    connect(ui->UpDown1, &UpDown::clicked, this, &TForm1::UpDown1Click);
+    connect(ui->Expand, &QPushButton::clicked, this, &TForm1::ExpandClick);
+    connect(ui->Compres, &QPushButton::clicked, this, &TForm1::CompresClick);
+    connect(ui->SnapPeak, &QPushButton::clicked, this, &TForm1::SnapPeakClick);
+    connect(ui->ScrollBar1, &QAbstractSlider::actionTriggered, this, &TForm1::ScrollBar1Scroll);
+    connect(ui->PaintBox1, &PaintBox::mouseDown, this, &TForm1::PaintBox1MouseDown);
+    connect(ui->PaintBox1, &PaintBox::paintRequested, this, &TForm1::PaintBox1Paint);
+    // The static parts of the display at start: linear scale, grid, channel strip.
+    redrawChannelScale(false);
+    redrawLinearScale(true);
+}
+
 void TForm1::PaintBox1Paint() {
-    QImage img(528, 336, QImage::Format_RGB32);
-    img.fill(Qt::black);
-    QPainter p(&img);
-    p.setPen(Qt::white);
-    const auto& s = state_;
-    const int lo = s.view.lo, hi = s.view.hi;
-    const int span = std::max(1, hi - lo + 1);
-    int maxv = 1;
-    for (int k = lo; k <= hi && k < xmca::kWorkChannels; ++k) maxv = std::max(maxv, s.spectrum[k]);
-    for (int x = 0; x < 512; ++x) {
-        const int k = lo + static_cast<int>(static_cast<long long>(x) * span / 512);
-        if (k < 0 || k >= xmca::kWorkChannels) continue;
-        const int h = static_cast<int>(static_cast<long long>(s.spectrum[k]) * 311 / maxv);
-        p.drawLine(16 + x, 316, 16 + x, 316 - h);
+    FrameRenderer& r = rendererOf(viewRenderer_);
+    const QImage& frame = r.compose(state_, xmca::display::FrameWriteBack::into(state_));
+    ui->PaintBox1->setFrame(frame);
+    ui->Label7->setText(QString::number(FrameRenderer::cursorCount(state_)));
+}
+
+// --- scale redraws ---
+
+void TForm1::showPreview() { ui->PaintBox1->setFrame(rendererOf(viewRenderer_).preview(state_)); }
+
+void TForm1::redrawLogScale(bool withBackground) {
+    FrameRenderer& r = rendererOf(viewRenderer_);
+    state_.view.logScale = 1;
+    r.drawChannelStrip(state_.view.lo, state_.view.hi);
+    r.drawLogStrip();
+    if (withBackground) r.drawBackground(true, state_.colours);
+    showPreview();
+}
+
+void TForm1::redrawLinearScale(bool withBackground) {
+    FrameRenderer& r = rendererOf(viewRenderer_);
+    state_.view.logScale = 0;
+    r.drawChannelStrip(state_.view.lo, state_.view.hi);
+    r.drawLinearStrip();
+    if (withBackground) r.drawBackground(false, state_.colours);
+    showPreview();
+}
+
+void TForm1::redrawChannelScale(bool fromAnalyser) {
+    if (fromAnalyser) takeWindowFromAnalyser();
+    rendererOf(viewRenderer_).drawChannelStrip(state_.view.lo, state_.view.hi);
+    showPreview();
+}
+
+// --- forwarding ---
+
+bool TForm1::viewForwarded() const { return link_->DeviceOpen && link_->AcquisitionRunning; }
+
+bool TForm1::forwardView(const std::string& command) { return link_->SendCommand(0, command) == 1; }
+
+void TForm1::takeWindowFromAnalyser() {
+    if (!link_->ReadStatus(0)) return;
+    const xmca::DeviceStatus& st = link_->Status;
+    // The record comes from outside: a window past the spectrum room is bounded.
+    const int last = std::max(0, channelsOf(state_) - 1);
+    const int lo = std::clamp<int>(st.displayLowCh, 0, last);
+    const int hi = std::clamp<int>(st.displayHighCh, lo, last);
+    state_.view.lo = lo;
+    state_.view.hi = hi;
+    state_.view.lo16 = static_cast<std::int16_t>(lo);
+    state_.view.hi16 = static_cast<std::int16_t>(hi);
+}
+
+// --- handlers ---
+
+void TForm1::LogDispClick() {
+    if (viewForwarded() && !forwardView("$O;")) return;
+    redrawLogScale(true);
+    PaintBox1Paint();
+}
+
+void TForm1::AutoVfsClick() {
+    auto& v = state_.view;
+    if (viewForwarded()) {
+        const int idx = xmca::view::autoScaleIndex(state_.maxCount);
+        const std::string cmd = std::string("$V") + static_cast<char>('0' + idx) + ";";
+        showStatus(QString::fromStdString(cmd));
+        if (!forwardView(cmd)) return;
+        v.vfsIndex = idx;
+    } else {
+        const int max = xmca::view::windowMaximum(state_.spectrum, channelsOf(state_), v.lo, v.hi);
+        v.vfsIndex = xmca::view::autoScaleIndex(max);
     }
-    if (s.acquiring) {
-        p.setPen(Qt::red);
-        p.drawText(66, 18, "  * ACQ *");
+    v.autoScale = 1;
+    redrawLinearScale(true);
+    PaintBox1Paint();
+}
+
+void TForm1::UpDown1Click(int button) {
+    if (button != UpDown::btNext && button != UpDown::btPrev) return;
+    if (viewForwarded() && !forwardView(button == UpDown::btNext ? "$V;" : "$v;")) return;
+    xmca::view::stepScale(state_.view, button == UpDown::btNext ? xmca::view::btNext : xmca::view::btPrev);
+    redrawLinearScale(false);
+    PaintBox1Paint();
+}
+
+void TForm1::afterLocalZoom() {
+    xmca::view::afterZoom(state_.view);
+    updateWindowLabels();
+    redrawChannelScale(false);
+    if (state_.view.logScale)
+        redrawLogScale(true);
+    else
+        redrawLinearScale(true);
+    PaintBox1Paint();
+}
+
+void TForm1::ExpandClick() {
+    if (viewForwarded()) {
+        if (!forwardView("$E;")) return;
+        redrawChannelScale(true);
+        updateWindowLabels();
+        PaintBox1Paint();
+        return;
     }
-    p.setPen(Qt::cyan);
-    p.drawText(200, 18, QString::asprintf("%8.1f s  %8.2f kcps", s.realTime / 10.0, s.countRate));
-    p.end();
-    ui->PaintBox1->setFrame(img);
+    xmca::view::expand(state_.view, channelsOf(state_));
+    afterLocalZoom();
+}
+
+void TForm1::CompresClick() {
+    if (viewForwarded()) {
+        if (!forwardView("$e;")) return;
+        redrawChannelScale(true);
+        updateWindowLabels();
+        PaintBox1Paint();
+        return;
+    }
+    xmca::view::compress(state_.view, channelsOf(state_));
+    afterLocalZoom();
+}
+
+void TForm1::ScrollBar1Scroll(int action) {
+    using xmca::view::ScrollCode;
+    const ScrollCode code = action == QAbstractSlider::SliderSingleStepSub   ? ScrollCode::LineLeft
+                            : action == QAbstractSlider::SliderSingleStepAdd ? ScrollCode::LineRight
+                                                                             : ScrollCode::Other;
+    QScrollBar* bar = ui->ScrollBar1;
+    if (viewForwarded()) {
+        const char* cmd = code == ScrollCode::LineLeft ? "$l;" : code == ScrollCode::LineRight ? "$r;" : "$ ;";
+        if (!forwardView(cmd)) return;
+        state_.view.scrollPos = bar->sliderPosition();
+        return;
+    }
+    if (code == ScrollCode::Other) {
+        state_.view.scrollPos = bar->sliderPosition();
+    } else {
+        xmca::view::scroll(state_.view, code, channelsOf(state_));
+        state_.view.scrollPos = std::clamp(state_.view.scrollPos, bar->minimum(), bar->maximum());
+        bar->setSliderPosition(state_.view.scrollPos);
+    }
+    showStatus(QString::number(state_.view.scrollPos));
+    updateWindowLabels();
+    redrawChannelScale(false);
+    PaintBox1Paint();
+}
+
+void TForm1::showCursorEnergy() {
+    if (!state_.cal.calibrated) return;
+    const double e = static_cast<double>(state_.view.cursor) * state_.cal.gain + state_.cal.offset;
+    ui->Label8->setText(QString::asprintf("%8.2f", e));
+    ui->Label9->setText(QString::fromStdString(state_.cal.unit));
+}
+
+void TForm1::PaintBox1MouseDown(Qt::MouseButton button, int x, int /*y*/) {
+    if (button != Qt::LeftButton) return;
+    auto& v = state_.view;
+    // While the analyser is connected its own window (the 16-bit copies) is in force.
+    const bool open = link_->DeviceOpen != 0;
+    const int lo = open ? v.lo16 : v.lo;
+    const int hi = open ? v.hi16 : v.hi;
+    // A click left of the plot gives a channel below lo; it is kept inside the spectrum.
+    const int ch = xmca::view::clampChannel(xmca::view::channelAtX(lo, hi, x), channelsOf(state_));
+
+    const int idx = ui->ROINoSelect->currentIndex();
+    if (ui->PageControl1->currentWidget() == ui->RoiPage && idx >= 0 && idx < xmca::kRoiCount) {
+        if (ui->ROILowCh->isChecked()) {
+            state_.rois[idx].low = ch;
+            ui->EditROILow->setText(QString::number(ch));
+        }
+        if (ui->ROIHighCh->isChecked()) {
+            state_.rois[idx].high = ch;
+            ui->EditROIHigh->setText(QString::number(ch));
+        }
+    }
+    v.cursor = ch;
+    if (open) link_->SetCursorChannel(0, ch);
+    ui->Label3->setText(QString::number(ch));
+    showCursorEnergy();
+    PaintBox1Paint();
+}
+
+void TForm1::SnapPeakClick() {
+    const xmca::SnapPeakResult r = xmca::snapPeak(state_.spectrum, channelsOf(state_), state_.view.cursor);
+    if (!r.found) return;  // nothing above 0 near the cursor: it stays where it is
+    state_.view.snapCentroid = static_cast<float>(r.centroid);
+    showStatus(QString::asprintf("%8.2f", r.centroid));
+    state_.view.cursor = r.cursor;
+    ui->Label3->setText(QString::number(r.cursor));
+    if (link_->DeviceOpen) link_->SetCursorChannel(0, r.cursor);
+    PaintBox1Paint();
 }
