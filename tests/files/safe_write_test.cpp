@@ -18,7 +18,7 @@ using test::TempDir;
 
 TEST(SafeWrite, ReplacesContentKeepsModeAndLeavesNoTemporary) {
     TempDir dir;
-    const std::string p = dir.file("spec.dat");
+    const std::string p = dir.file("saved.dat");
     test::writeAll(p, std::string(5000, 'o'));
     ::chmod(p.c_str(), 0640);
     ASSERT_EQ(writeWholeFile(p, "new"), WriteStatus::Ok);
@@ -26,7 +26,7 @@ TEST(SafeWrite, ReplacesContentKeepsModeAndLeavesNoTemporary) {
     struct stat st {};
     ASSERT_EQ(::stat(p.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
-    EXPECT_EQ(dir.entries(), std::vector<std::string>{"spec.dat"});
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"saved.dat"});
 }
 
 TEST(SafeWrite, FollowsASymbolicLinkAndKeepsIt) {
