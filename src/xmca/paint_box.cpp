@@ -2,6 +2,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <cmath>
 
 PaintBox::PaintBox(QWidget* parent) : QWidget(parent) {
     setFixedSize(kWidth, kHeight);
@@ -27,7 +28,13 @@ void PaintBox::paintEvent(QPaintEvent*) {
     p.drawImage(QRect(0, 0, kWidth, kHeight), frame_);
 }
 
+QPoint PaintBox::toBoxPixel(QPointF logical) {
+    // Logical widget coordinates are paint-box pixels; a position inside a pixel
+    // (a fraction on a high-density screen) belongs to that pixel, not the next.
+    return QPoint(static_cast<int>(std::floor(logical.x())), static_cast<int>(std::floor(logical.y())));
+}
+
 void PaintBox::mousePressEvent(QMouseEvent* event) {
-    const QPoint pos = event->position().toPoint();
+    const QPoint pos = toBoxPixel(event->position());
     emit mouseDown(event->button(), pos.x(), pos.y());
 }

@@ -17,6 +17,8 @@ public:
     void setFrame(const QImage& frame);
     const QImage& frame() const { return frame_; }
     QSize sizeHint() const override { return {kWidth, kHeight}; }
+    // The paint-box pixel under a logical (device-independent) widget position.
+    static QPoint toBoxPixel(QPointF logical);
 
 signals:
     // x, y in paint-box pixels.
