@@ -42,7 +42,7 @@ TEST_F(SimRun, PresetStopsAtExactly3600Seconds) {
     EXPECT_GT(s.liveTime, 35000);
     EXPECT_LT(s.liveTime, 36000);  // some dead time was lost
     const long long total = std::accumulate(s.spectrum.begin(), s.spectrum.begin() + 2048, 0LL);
-    EXPECT_GT(total, 100000);
+    EXPECT_GT(total, 10000);  // about 13 counts per second for the default sample
     EXPECT_FLOAT_EQ(s.totalCounts, static_cast<float>(total));
     // The timer stays off: further time adds nothing on screen.
     clock->advance(10);
