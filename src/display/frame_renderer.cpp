@@ -319,6 +319,7 @@ const QImage& FrameRenderer::compose(const MeasurementState& s, const FrameWrite
         drawLines(plot_, c, std::span<const QLine>(segs.constData(), static_cast<std::size_t>(segs.size())));
         p.begin(&plot_);
         p.setRenderHint(QPainter::Antialiasing, false);
+        p.setRenderHint(QPainter::TextAntialiasing, false);
         p.setFont(font_);
     };
 
