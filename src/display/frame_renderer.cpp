@@ -309,7 +309,8 @@ const QImage& FrameRenderer::compose(const MeasurementState& s, const FrameWrite
         text(p, 50, 5, QStringLiteral("  * ACQ *"), kAcq);
     else
         text(p, 50, 5, QString::fromUtf8(s.statusText.data(), static_cast<qsizetype>(s.statusText.size())), col.text);
-    text(p, 50, 18, decodeShiftJis(s.settings.label1), col.text);
+    // The comment of the spectrum on screen: its header travels with every load and start.
+    text(p, 50, 18, decodeShiftJis(s.header.comment()), col.text);
 
     // Lines of one colour, drawn with the painter paused so that its pending
     // work and the direct pixel writes stay in order.
