@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <ctime>
 
+#include "display/frame_renderer.h"
 #include "helpabout/tmca_about.h"
 #include "ui_tform1.h"
 

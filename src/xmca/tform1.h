@@ -16,6 +16,9 @@
 namespace Ui {
 class TForm1;
 }
+namespace xmca::display {
+class FrameRenderer;
+}
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -84,9 +87,7 @@ private:
     void afterLocalZoom();
     void showCursorEnergy();
     void showPreview();
-    // The frame renderer (a display::FrameRenderer, kept type-erased so that this
-    // header needs no drawing includes).
-    std::shared_ptr<void> viewRenderer_;
+    std::unique_ptr<xmca::display::FrameRenderer> viewRenderer_;
 
 public:
 

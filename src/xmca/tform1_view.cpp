@@ -25,15 +25,13 @@ namespace {
 
 using xmca::display::FrameRenderer;
 
-FrameRenderer& rendererOf(const std::shared_ptr<void>& p) { return *static_cast<FrameRenderer*>(p.get()); }
-
 // Channels the view logic may use: the working channel count, within the room.
 int channelsOf(const xmca::MeasurementState& s) { return std::clamp(s.channelCount, 0, xmca::kWorkChannels); }
 
 }  // namespace
 
 void TForm1::wireView() {
-    viewRenderer_ = std::make_shared<FrameRenderer>();
+    viewRenderer_ = std::make_unique<FrameRenderer>();
     connect(ui->LogDisp, &QPushButton::clicked, this, &TForm1::LogDispClick);
     connect(ui->AutoVfs, &QPushButton::clicked, this, &TForm1::AutoVfsClick);
     connect(ui->UpDown1, &UpDown::clicked, this, &TForm1::UpDown1Click);
@@ -49,7 +47,7 @@ void TForm1::wireView() {
 }
 
 void TForm1::PaintBox1Paint() {
-    FrameRenderer& r = rendererOf(viewRenderer_);
+    FrameRenderer& r = *viewRenderer_;
     const QImage& frame = r.compose(state_, xmca::display::FrameWriteBack::into(state_));
     ui->PaintBox1->setFrame(frame);
     ui->Label7->setText(QString::number(FrameRenderer::cursorCount(state_)));
@@ -57,10 +55,10 @@ void TForm1::PaintBox1Paint() {
 
 // --- scale redraws ---
 
-void TForm1::showPreview() { ui->PaintBox1->setFrame(rendererOf(viewRenderer_).preview(state_)); }
+void TForm1::showPreview() { ui->PaintBox1->setFrame(viewRenderer_->preview(state_)); }
 
 void TForm1::redrawLogScale(bool withBackground) {
-    FrameRenderer& r = rendererOf(viewRenderer_);
+    FrameRenderer& r = *viewRenderer_;
     state_.view.logScale = 1;
     r.drawChannelStrip(state_.view.lo, state_.view.hi);
     r.drawLogStrip();
@@ -69,7 +67,7 @@ void TForm1::redrawLogScale(bool withBackground) {
 }
 
 void TForm1::redrawLinearScale(bool withBackground) {
-    FrameRenderer& r = rendererOf(viewRenderer_);
+    FrameRenderer& r = *viewRenderer_;
     state_.view.logScale = 0;
     r.drawChannelStrip(state_.view.lo, state_.view.hi);
     r.drawLinearStrip();
@@ -79,7 +77,7 @@ void TForm1::redrawLinearScale(bool withBackground) {
 
 void TForm1::redrawChannelScale(bool fromAnalyser) {
     if (fromAnalyser) takeWindowFromAnalyser();
-    rendererOf(viewRenderer_).drawChannelStrip(state_.view.lo, state_.view.hi);
+    viewRenderer_->drawChannelStrip(state_.view.lo, state_.view.hi);
     showPreview();
 }
 
