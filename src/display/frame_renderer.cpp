@@ -1,9 +1,10 @@
 #include "frame_renderer.h"
 
+#include "files/sjis_text.h"
+
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPen>
-#include <QStringDecoder>
 #include <QVarLengthArray>
 #include <algorithm>
 #include <array>
@@ -73,12 +74,7 @@ void drawLines(QImage& img, TColor c, std::span<const QLine> lines) {
 
 QColor toQColor(TColor c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
 
-QString decodeShiftJis(const std::string& raw) {
-    const auto n = std::find(raw.begin(), raw.end(), '\0') - raw.begin();
-    QStringDecoder dec("Shift_JIS");
-    if (!dec.isValid()) return QString::fromLatin1(raw.data(), n);
-    return dec.decode(QByteArrayView(raw.data(), n));
-}
+QString decodeShiftJis(const std::string& raw) { return QString::fromStdString(sjisToUtf8(raw)); }
 
 FrameRenderer::FrameRenderer()
     : plot_(kW, kH, QImage::Format_RGB32),

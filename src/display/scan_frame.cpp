@@ -1,9 +1,10 @@
 #include "scan_frame.h"
 
+#include "files/sjis_text.h"
+
 #include <QFont>
 #include <QFontMetrics>
 #include <QPainter>
-#include <QStringDecoder>
 #include <algorithm>
 
 #include "model/view_controls.h"
@@ -13,12 +14,7 @@ namespace {
 
 QColor colourOf(TColor c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
 
-QString labelText(const std::string& raw) {
-    const auto n = std::find(raw.begin(), raw.end(), '\0') - raw.begin();
-    QStringDecoder dec("Shift_JIS", QStringConverter::Flag::Stateless);
-    if (!dec.isValid()) return QString::fromLatin1(raw.data(), n);
-    return dec.decode(QByteArrayView(raw.data(), n));
-}
+QString labelText(const std::string& raw) { return QString::fromStdString(sjisToUtf8(raw)); }
 
 class Writer {
 public:

@@ -88,6 +88,7 @@ std::size_t sjisPrefixLength(std::string_view raw, std::size_t maxBytes) {
 }
 
 std::string sjisToUtf8(std::string_view raw) {
+    raw = raw.substr(0, raw.find('\0'));  // the fields are NUL-terminated
     std::string out;
     Converter conv("UTF-8", kCodePage);
     std::size_t i = 0;

@@ -15,8 +15,9 @@ bool isSjisLeadByte(unsigned char b);
 // in the middle of a two-byte character.
 std::size_t sjisPrefixLength(std::string_view raw, std::size_t maxBytes);
 
-// Raw Shift-JIS bytes to UTF-8. Bytes that do not decode become U+FFFD; plain
-// ASCII comes out unchanged (0x5C stays a backslash, 0x7E a tilde).
+// Raw Shift-JIS bytes, up to the first NUL, to UTF-8. Bytes that do not decode
+// become U+FFFD; plain ASCII comes out unchanged (0x5C stays a backslash, 0x7E a
+// tilde).
 std::string sjisToUtf8(std::string_view raw);
 
 // UTF-8 text to Shift-JIS bytes, at most maxBytes long and never ending in half a
