@@ -10,8 +10,10 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <string_view>
 
 #include "plot_math.h"
+#include "scan_frame.h"
 
 namespace xmca::display {
 namespace {
@@ -22,11 +24,10 @@ constexpr int kB = kH - 1;  // bottom row
 
 QString fmt(const char* f, double v) { return QString::asprintf(f, v); }
 
-// Label of an ROI record (up to its NUL, at most 7 characters), Latin-1 as the
-// ROI editor stores it.
-QString roiLabel(const RoiRecord& r) {
+// Raw Shift-JIS bytes of an ROI label (up to its NUL, at most 7).
+std::string_view roiLabelBytes(const RoiRecord& r) {
     const auto end = std::find(r.label.begin(), r.label.end() - 1, '\0');
-    return QString::fromLatin1(r.label.data(), static_cast<qsizetype>(end - r.label.begin()));
+    return {r.label.data(), static_cast<std::size_t>(end - r.label.begin())};
 }
 
 // The one-pixel pen of every line on the plot and strips.
@@ -272,6 +273,13 @@ const QImage& FrameRenderer::preview(const MeasurementState& s) {
     return frame_;
 }
 
+const QImage& FrameRenderer::composeScan(const MeasurementState& s, const DeviceStatus& st) {
+    ensureStatic(s);
+    drawScanFrame(s, st, plot_, &background_);
+    assemble();
+    return frame_;
+}
+
 const QImage& FrameRenderer::compose(const MeasurementState& s, const FrameWriteBack& out) {
     ensureStatic(s);
     const DisplayColours& col = s.colours;
@@ -328,8 +336,8 @@ const QImage& FrameRenderer::compose(const MeasurementState& s, const FrameWrite
         if (r.shown != 1) continue;
         summed[i] = true;
         sums[i] = roiSums(s, r.low, r.high);
-        const QString label = roiLabel(r);
-        text(p, 420, 30 * i + 5, label, r.colour);
+        const std::string_view labelBytes = roiLabelBytes(r);
+        text(p, 420, 30 * i + 5, decodeShiftJis(std::string(labelBytes)), r.colour);
         textRight(p, 510, 30 * i + 5, fmt("%12.1f", std::trunc(sums[i].gross)), col.readout);
         textRight(p, 510, 30 * i + 18, fmt("%12.1f", sums[i].net), col.readout);
         const auto cols = roiColumns(g, s.view.lo, r.low, r.high, kW);
@@ -342,7 +350,9 @@ const QImage& FrameRenderer::compose(const MeasurementState& s, const FrameWrite
             if (top[x] < top[peakX]) peakX = x;
         }
         drawPending(r.colour);
-        text(p, peakX - 6, top[peakX] - 18, label.left(2), r.colour);
+        // The tag: the label's first two bytes, or its first two-byte character whole.
+        const std::size_t tagBytes = sjisPrefixLength(labelBytes, 2);
+        text(p, peakX - 6, top[peakX] - 18, decodeShiftJis(std::string(labelBytes.substr(0, tagBytes))), r.colour);
     }
 
     // Main trace.

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <span>
 
+#include "device/device_status.h"
 #include "model/measurement_state.h"
 #include "model/view_controls.h"
 
@@ -72,6 +73,11 @@ public:
     // One complete frame. Static parts out of date for the state are redrawn
     // first. Returns the 528 x 336 paint-box image.
     const QImage& compose(const MeasurementState& s, const FrameWriteBack& out);
+
+    // One scan-map frame: the analyser's trace and read-outs (scan_frame.h) drawn
+    // over the same background bitmap, with the same strips, as an MCA frame, so
+    // the grid and the static labels stay. Returns the paint-box image.
+    const QImage& composeScan(const MeasurementState& s, const DeviceStatus& st);
 
     // The quick preview the scale redraws show: the background with one green
     // pixel per channel of the window, plus both strips, as a paint-box image.

@@ -44,7 +44,7 @@ struct ScanSettings {
 struct RoiRecord {
     std::int32_t defined = 0;
     std::int32_t shown = 0;
-    std::array<char, 8> label{};  // zero-terminated, at most 7 characters
+    std::array<char, 8> label{};  // zero-terminated, at most 7 bytes of Shift-JIS text
     std::int32_t low = 0;
     std::int32_t high = 0;
     TColor colour = 0;

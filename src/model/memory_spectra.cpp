@@ -6,21 +6,24 @@
 
 namespace xmca {
 
-void selectMemory(MeasurementState& s, int k) {
-    if (k < 1 || k > 3) return;
+bool selectMemory(MeasurementState& s, int k) {
+    if (k < 1 || k > 3) return false;
     const MemorySpectrum& m = s.mem[k - 1];
+    s.selectedSource = k;
+    // An empty memory would put a zeroed header (N = 0, no times, no ROIs) over
+    // counts it does not replace, and a save would then write them mislabelled.
+    if (m.header.channelCount() <= 0) return false;
     s.fileName = m.name;
     s.header = m.header;
-    // A memory holds at most 4096 channels; an empty memory (count 0) leaves N and
-    // the counts on screen as they were.
+    // A memory holds at most 4096 channels.
     const int n = std::min<int>(m.header.channelCount(), kMemChannels);
-    if (n > 0) {
-        s.channelCount = n;
-        std::copy_n(m.counts.begin(), n, s.spectrum.begin());
-    }
+    s.channelCount = n;
+    std::copy_n(m.counts.begin(), n, s.spectrum.begin());
     applyHeaderValues(s, s.header);
-    s.selectedSource = k;
+    return true;
 }
+
+std::string emptyMemoryText(int k) { return "Error ! Mem" + std::to_string(k) + " Empty"; }
 
 void selectAnalyser(MeasurementState& s) {
     s.header = s.liveHeader;

@@ -4,6 +4,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <limits>
+#include <string_view>
+
+#include "files/sjis_text.h"
 
 namespace xmca {
 
@@ -52,7 +55,8 @@ std::string storeRoi(MeasurementState& s, int idx, bool checked, const RoiEditor
     if (!high) return "Error ! ROI HighCh";
     r.high = *high;
     r.label.fill('\0');
-    std::copy_n(ed.element.begin(), std::min<std::size_t>(ed.element.size(), r.label.size() - 1), r.label.begin());
+    const std::string_view element(ed.element.data(), std::min(ed.element.find('\0'), ed.element.size()));
+    std::copy_n(element.begin(), sjisPrefixLength(element, r.label.size() - 1), r.label.begin());
     r.colour = ed.colour;
     r.defined = 1;
     r.shown = 1;

@@ -13,7 +13,7 @@ namespace xmca {
 struct RoiEditors {
     std::string low = "0";
     std::string high = "0";
-    std::string element;
+    std::string element;         // label as raw Shift-JIS bytes
     TColor colour = 0x00FF0000;  // blue for an ROI never defined
     bool on = false;
 };
@@ -27,7 +27,8 @@ RoiEditors selectRoi(MeasurementState& s, int idx);
 
 // "ON" clicked with the box now `checked`. Returns the text for the status box
 // ("" when all went well). Low is read before high; a field that does not convert
-// stops the store there.
+// stops the store there. The label keeps at most 7 bytes of editors.element,
+// ending before a two-byte character that would not fit whole.
 std::string storeRoi(MeasurementState& s, int idx, bool checked, const RoiEditors& editors);
 
 }  // namespace xmca

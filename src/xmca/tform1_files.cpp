@@ -132,19 +132,19 @@ void TForm1::McaMemClick() {
 
 void TForm1::Mem1SpecClick() {
     ui->Mem1Spec->setChecked(true);
-    xmca::selectMemory(state_, 1);
+    if (!xmca::selectMemory(state_, 1)) showStatus(QString::fromStdString(xmca::emptyMemoryText(1)));
     PaintBox1Paint();
 }
 
 void TForm1::Mem2SpecClick() {
     ui->Mem2Spec->setChecked(true);
-    xmca::selectMemory(state_, 2);
+    if (!xmca::selectMemory(state_, 2)) showStatus(QString::fromStdString(xmca::emptyMemoryText(2)));
     PaintBox1Paint();
 }
 
 void TForm1::Mem3SpecClick() {
     ui->Mem3Spec->setChecked(true);
-    xmca::selectMemory(state_, 3);
+    if (!xmca::selectMemory(state_, 3)) showStatus(QString::fromStdString(xmca::emptyMemoryText(3)));
     PaintBox1Paint();
 }
 

@@ -4,6 +4,7 @@
 #include "model/roi_table.h"
 #include "tform1.h"
 #include "ui_tform1.h"
+#include "xmca1/sjis_label.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ void TForm1::ROINoSelectChange() {
     else ui->ROIOnCheck->setChecked(ed.on);
     ui->EditROILow->setText(QString::fromStdString(ed.low));
     ui->EditROIHigh->setText(QString::fromStdString(ed.high));
-    ui->Element->setText(QString::fromLatin1(ed.element));
+    ui->Element->setText(xmca::decodeLabel(ed.element));
     int c = ui->ROIColor->findData(QVariant::fromValue<uint>(ed.colour));
     if (c < 0) {
         // A colour read from a file that is not one of the standard ones.
@@ -69,7 +70,9 @@ void TForm1::ROIOnCheckClick() {
     xmca::RoiEditors ed;
     ed.low = ui->EditROILow->text().toStdString();
     ed.high = ui->EditROIHigh->text().toStdString();
-    ed.element = ui->Element->text().toLatin1().toStdString();
+    // Shift-JIS, as the comment and sample ID; a two-byte character that would not
+    // fit whole in the 7 bytes is left out.
+    ed.element = xmca::encodeLabel(ui->Element->text(), 7);
     ed.colour = ui->ROIColor->currentData().toUInt();
     const std::string msg = xmca::storeRoi(state_, idx, ui->ROIOnCheck->isChecked(), ed);
     if (!msg.empty()) showStatus(QString::fromStdString(msg));

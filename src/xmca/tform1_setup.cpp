@@ -1,9 +1,7 @@
 // Setup section of the main window: the MCA setup dialog and the scan-map page.
-#include <QImage>
-#include <QPainter>
 #include <algorithm>
 
-#include "display/scan_frame.h"
+#include "display/frame_renderer.h"
 #include "dlgzelm/tzelm_setup.h"
 #include "model/view_controls.h"
 #include "tform1.h"
@@ -27,12 +25,10 @@ void TForm1::Button10Click() {
 
     int result = 0;
     QStringList messages;
-    bool presetOk = true;
     {
         TXMCA1SetUp dlg(rec, this);
         result = dlg.exec();
         messages = dlg.errors();
-        presetOk = dlg.presetAccepted();
     }
     if (result != TXMCA1SetUp::mrOk) {
         // The record keeps the edited numbers; the window keeps its label lines.
@@ -44,11 +40,11 @@ void TForm1::Button10Click() {
 
     QString shown;
     if (link_->DeviceOpen == 1) {
-        // A preset that did not convert kept its old value and is not sent again.
-        if (presetOk) {
-            shown = QString::fromStdString(xmca::AnalyserLink::presetCommand(rec.presetTime));
-            if (!link_->SetPresetTime(0, rec.presetTime)) messages << QStringLiteral("Error ! SetPresetTime");
-        }
+        // A preset that did not convert kept its old value; that value is sent all
+        // the same, so the analyser stops the run at the preset the window shows
+        // (it may still hold another one, e.g. the scan-map pass preset).
+        shown = QString::fromStdString(xmca::AnalyserLink::presetCommand(rec.presetTime));
+        if (!link_->SetPresetTime(0, rec.presetTime)) messages << QStringLiteral("Error ! SetPresetTime");
         if (link_->SetChannelCount(0, rec.channelCount)) {
             link_->ChannelCount = rec.channelCount;
         } else if (xmca::AnalyserLink::channelCountCommand(rec.channelCount).empty()) {
@@ -130,18 +126,6 @@ void TForm1::ZelmClearClick() {
 
 void TForm1::drawScanFrame() {
     ui->Edit4->setText(QString::number(state_.scanCounter));
-    QImage plot(xmca::view::kPlotWidth, xmca::view::kPlotHeight, QImage::Format_RGB32);
-    xmca::display::drawScanFrame(state_, link_->Status, plot);
-    // Onto the last paint-box frame, so the scale strips around the plot stay.
-    QImage frame = ui->PaintBox1->frame();
-    if (frame.width() < xmca::view::kPlotX + plot.width() || frame.height() < xmca::view::kPlotY + plot.height()) {
-        frame = QImage(528, 336, QImage::Format_RGB32);
-        frame.fill(QColor(0xD8, 0xD8, 0xD8));
-    } else {
-        frame = frame.convertToFormat(QImage::Format_RGB32);
-    }
-    QPainter p(&frame);
-    p.drawImage(xmca::view::kPlotX, xmca::view::kPlotY, plot);
-    p.end();
-    ui->PaintBox1->setFrame(frame);
+    // Over the background bitmap and between the scale strips, as an MCA frame.
+    ui->PaintBox1->setFrame(viewRenderer_->composeScan(state_, link_->Status));
 }

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QFontInfo>
+#include <QFontMetrics>
 #include <QPainter>
+#include <algorithm>
 #include <climits>
 #include <memory>
 
@@ -252,6 +254,41 @@ TEST(FrameRoi, ShadingColumnsAndSkipRules) {
     EXPECT_GT(countColour(f2, QRect(16 + 420, 5, 90, 28), rgbOf(s->colours.readout)), 0);
 }
 
+TEST(FrameRoi, ShiftJisLabelIsDrawnDecodedWithItsFirstCharacterAsTag) {
+    FrameRenderer r;
+    auto s = blankState();
+    s->view.vfsIndex = 1;                                    // full scale 100
+    for (int k = 400; k <= 440; ++k) s->spectrum[k] = 50;    // a flat peak, y 156
+    auto& roi = s->rois[0];
+    roi.shown = roi.defined = 1;
+    roi.low = 400;
+    roi.high = 440;
+    roi.colour = 0x0000FFFF;  // yellow
+    const QImage blank = render(r, *s).copy();  // no label
+    const int peakX = static_cast<int>(std::min_element(s->traceTop.begin() + 100, s->traceTop.begin() + 110) -
+                                       s->traceTop.begin());
+    const int peakTop = s->traceTop[static_cast<std::size_t>(peakX)];
+    const std::string jp = "\x83\x5A\x83\x56\x83\x45";  // three katakana, Shift-JIS
+    std::copy(jp.begin(), jp.end(), roi.label.begin());
+    const QImage& drawn = render(r, *s);
+
+    // What the label and tag must look like: the decoded text in the frame's font.
+    QImage expected = blank;
+    {
+        QPainter p(&expected);
+        p.setRenderHint(QPainter::TextAntialiasing, false);
+        p.setFont(r.font());
+        p.setPen(toQColor(roi.colour));
+        const int ascent = QFontMetrics(r.font()).ascent();
+        const QString text = decodeShiftJis(jp);
+        ASSERT_EQ(text.size(), 3);
+        p.drawText(16 + 420, 5 + 5 + ascent, text);
+        p.drawText(16 + peakX - 6, 5 + peakTop - 18 + ascent, text.left(1));  // one two-byte character
+    }
+    EXPECT_GT(countColour(drawn, QRect(16 + 420, 5, 40, 14), rgbOf(roi.colour)), 20);
+    EXPECT_EQ(drawn, expected);
+}
+
 TEST(FrameMarks, CursorMarkAndOverlay) {
     FrameRenderer r;
     auto s = blankState();
@@ -485,3 +522,41 @@ TEST(FrameLines, DirectLinesMatchThePainterPixelForPixel) {
         ASSERT_EQ(direct, painted) << n;
     }
 }
+
+namespace {
+
+TEST(FrameScan, ScanFrameKeepsGridLabelsAndStrips) {
+    FrameRenderer r;
+    auto s = blankState();
+    s->view.logScale = 1;  // the scan tick took the log scale from the analyser
+    DeviceStatus st;
+    st.trace.fill(128);  // plot row 156
+    st.realTime = 1234;
+    const QImage f = r.composeScan(*s, st).copy();
+    const QImage& bg = r.background();
+    ASSERT_EQ(bg.size(), QSize(W, H));
+    // The log grid: rows 311 - 52 k, away from the trace.
+    for (int k = 1; k < 6; ++k) {
+        if (H - 52 * k - 1 == 156) continue;
+        EXPECT_EQ(plotPixel(f, 480, H - 52 * k - 1), rgbOf(FrameRenderer::kGrid)) << k;
+    }
+    // The static labels stand as the background has them: "sec.PT", "sec.RT",
+    // "kcps", "kcts", "VFS" and "Log".
+    const QRect labels[] = {{180, 4, 40, 26}, {380, 5, 30, 26}, {10, 5, 25, 12}, {10, 18, 25, 12}};
+    for (const QRect& a : labels) {
+        EXPECT_GT(countColour(bg, a, rgbOf(s->colours.text)), 10) << a.x() << "," << a.y();
+        EXPECT_EQ(f.copy(a.translated(16, 5)), bg.copy(a)) << a.x() << "," << a.y();
+    }
+    // The scale strips around the plot follow the state as in an MCA frame.
+    EXPECT_EQ(f.copy(0, 0, FrameRenderer::kLeftStripWidth, FrameRenderer::kLeftStripHeight), r.leftStrip());
+    EXPECT_EQ(f.copy(16, FrameRenderer::kBottomStripY, W, FrameRenderer::kBottomStripHeight), r.bottomStrip());
+    // The scan read-outs and trace are drawn on top.
+    EXPECT_EQ(plotPixel(f, 300, 156), qRgb(0, 255, 0));
+    EXPECT_GT(countColour(f, QRect(16 + 100, 5 + 18, 75, 12), rgbOf(s->colours.readout)), 10);
+
+    // A later MCA frame starts again from the clean background.
+    const QImage& m = render(r, *s);
+    EXPECT_NE(plotPixel(m, 300, 156), qRgb(0, 255, 0));
+}
+
+}  // namespace

@@ -14,19 +14,33 @@ TEST(MemorySpectra, SelectMemoryBoundsTheHeaderChannelCount) {
     auto s = std::make_unique<MeasurementState>();
     s->channelCount = 1024;
     std::fill(s->spectrum.begin(), s->spectrum.end(), -1);
-    // An empty memory (count 0) leaves N and the counts as they were.
-    selectMemory(*s, 3);
+    s->header.setChannelCount(1024);
+    s->header.setI32(H::kRealTime, 600);
+    s->realTime = 600;
+    s->presetTime = 700;
+    s->rois[4].low = 640;
+    s->fileName = "shown.dat";
+    const SpectrumHeader before = s->header;
+    // An empty memory (count 0) is refused: it becomes the selected source (a file
+    // read then fills it) but header, name, N, times, ROIs and counts stay.
+    EXPECT_FALSE(selectMemory(*s, 3));
+    EXPECT_EQ(emptyMemoryText(3), "Error ! Mem3 Empty");
     EXPECT_EQ(s->channelCount, 1024);
     EXPECT_EQ(s->spectrum[0], -1);
+    EXPECT_EQ(s->header, before);
+    EXPECT_EQ(s->fileName, "shown.dat");
+    EXPECT_EQ(s->realTime, 600);
+    EXPECT_EQ(s->presetTime, 700);
+    EXPECT_EQ(s->rois[4].low, 640);
     EXPECT_EQ(s->selectedSource, 3);
     // A header copy claiming more than a memory holds copies only the memory.
     s->mem[0].header.setChannelCount(8192);
-    selectMemory(*s, 1);
+    EXPECT_TRUE(selectMemory(*s, 1));
     EXPECT_EQ(s->channelCount, kMemChannels);
     EXPECT_EQ(s->spectrum[4095], 4095);
     EXPECT_EQ(s->spectrum[4096], -1);
-    selectMemory(*s, 0);  // not a memory: nothing happens
-    selectMemory(*s, 4);
+    EXPECT_FALSE(selectMemory(*s, 0));  // not a memory: nothing happens
+    EXPECT_FALSE(selectMemory(*s, 4));
     EXPECT_EQ(s->selectedSource, 1);
 }
 

@@ -55,6 +55,31 @@ TEST(RoiTable, SwitchedOffRoiReloadsItsFields) {
     EXPECT_EQ(s.selectedRoi, 2);
 }
 
+TEST(RoiTable, LabelKeepsSevenShiftJisBytesWithoutSplittingACharacter) {
+    MeasurementState s;
+    RoiEditors ed;
+    ed.low = "600";
+    ed.high = "720";
+    // "AB" + three katakana: the third would end at byte 8, so it is left out whole.
+    ed.element = "AB\x83\x5A\x83\x56\x83\x45";
+    ASSERT_EQ(storeRoi(s, 1, true, ed), "");
+    EXPECT_EQ(std::string(s.rois[1].label.data()), "AB\x83\x5A\x83\x56");
+    EXPECT_EQ(s.rois[1].label[6], '\0');
+    EXPECT_EQ(selectRoi(s, 1).element, "AB\x83\x5A\x83\x56");
+    // Exactly seven bytes fit: one ASCII byte and three two-byte characters.
+    ed.element = "A\x83\x5A\x83\x56\x83\x45";
+    ASSERT_EQ(storeRoi(s, 1, true, ed), "");
+    EXPECT_EQ(std::string(s.rois[1].label.data()), ed.element);
+    // A byte of 0x5C as a trail byte is part of its character, not a cut point.
+    ed.element = "\x95\x5C\x83\x5A\x83\x56\x83\x45";  // four characters, 8 bytes
+    ASSERT_EQ(storeRoi(s, 1, true, ed), "");
+    EXPECT_EQ(std::string(s.rois[1].label.data()), "\x95\x5C\x83\x5A\x83\x56");
+    // The label ends at a NUL in the editors' text; the rest of the record is cleared.
+    ed.element = std::string("Cs\0K-40", 7);
+    ASSERT_EQ(storeRoi(s, 1, true, ed), "");
+    EXPECT_EQ(std::string(s.rois[1].label.data(), 8), std::string("Cs\0\0\0\0\0\0", 8));
+}
+
 TEST(RoiTable, IntegerParsingIsStrict) {
     EXPECT_EQ(parseInteger("-7"), -7);
     EXPECT_EQ(parseInteger("+7"), 7);

@@ -218,7 +218,7 @@ TEST(SpectrumIo, LoadIntoTheCheckedMemoryThenSelectItGivesTheFileBack) {
     s->rois = {};
     s->channelCount = 512;
     s->fileName.clear();
-    selectMemory(*s, 2);
+    EXPECT_TRUE(selectMemory(*s, 2));
     EXPECT_EQ(s->channelCount, 2048);
     EXPECT_TRUE(std::equal(out->spectrum.begin(), out->spectrum.begin() + 2048, s->spectrum.begin()));
     EXPECT_EQ(s->liveTime, 35912);

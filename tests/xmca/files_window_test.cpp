@@ -113,4 +113,39 @@ TEST(FilesWindow, MemoryButtonsBackgroundAndSnapshot) {
     EXPECT_EQ(w.s().header, w.s().liveHeader);
 }
 
+TEST(FilesWindow, EmptyMemoryIsRefusedAndASaveStaysConsistent) {
+    xmca::test::TempDir dir;
+    FilesWindow w;
+    w.s().channelCount = 512;
+    for (int i = 0; i < 512; ++i) w.s().spectrum[i] = 7 * i;
+    w.s().realTime = 1234;
+    w.s().header.setChannelCount(512);
+    const xmca::SpectrumHeader before = w.s().header;
+
+    w.ui()->Mem3Spec->click();  // never loaded
+    EXPECT_EQ(w.ui()->Edit1->text(), "Error ! Mem3 Empty");
+    EXPECT_TRUE(w.ui()->Mem3Spec->isChecked());
+    EXPECT_EQ(w.s().selectedSource, 3);
+    EXPECT_EQ(w.s().header, before);
+    EXPECT_EQ(w.s().channelCount, 512);
+    EXPECT_EQ(w.s().realTime, 1234);
+    EXPECT_EQ(w.s().spectrum[100], 700);
+
+    // A save now writes the counts on screen under their own header.
+    w.next = QString::fromStdString(dir.file("kept.dat"));
+    w.ui()->SaveSpec->click();
+    ASSERT_EQ(std::filesystem::file_size(dir.file("kept.dat")), 1024u + 4u * 512u);
+    // Read back with Mem3 still checked: the file now fills memory 3.
+    w.ui()->Read1->trigger();
+    EXPECT_EQ(w.s().mem[2].header.channelCount(), 512);
+    EXPECT_EQ(w.s().mem[2].header.i32(xmca::SpectrumHeader::kRealTime), 1234);
+    EXPECT_EQ(w.s().mem[2].counts[100], 700);
+    w.ui()->Edit1->clear();
+    w.ui()->McaMem->click();
+    w.ui()->Mem3Spec->click();  // loaded now: selected without complaint
+    EXPECT_EQ(w.ui()->Edit1->text(), "");
+    EXPECT_EQ(w.s().fileName, "kept.dat");
+    EXPECT_EQ(w.s().spectrum[100], 700);
+}
+
 }  // namespace

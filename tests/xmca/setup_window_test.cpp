@@ -196,16 +196,21 @@ TEST(SetupWindow, LabelLinesGoIntoTheHeaderTemplate) {
     EXPECT_EQ(shown, comment);
 }
 
-TEST(SetupWindow, PresetThatDoesNotConvertIsReportedAndNotSent) {
+TEST(SetupWindow, PresetThatDoesNotConvertIsReportedAndTheKeptValueSent) {
     Window w;
+    // The scan-map setup leaves its pass preset in the analyser.
+    w.scanSetUp([](Ui::TZELMSetUp* u) { u->ZELMPreSetTime->setText("20"); });
+    ASSERT_TRUE(w.sent("$P20;"));
+    w.dev->log.clear();
     w.mcaSetUp([](Ui::TXMCA1SetUp* u) {
         u->PresetRT->setText("1OO.0");
         u->m1024ch->setChecked(true);
     });
     EXPECT_EQ(w.ui()->Edit1->text(), "Error ! Preset Time");
-    EXPECT_FALSE(w.sent("$P"));
-    EXPECT_TRUE(w.sent("$M8;"));
+    // The kept 3600.0 s goes to the analyser, so the run stops where the window says.
+    EXPECT_EQ(w.dev->log, (std::vector<std::string>{"$P36000;", "$M8;"}));
     EXPECT_EQ(w.s().settings.presetTime, 36000);
+    EXPECT_EQ(w.s().presetTime, 36000);
     EXPECT_EQ(w.s().channelCount, 1024);
 }
 
@@ -310,12 +315,24 @@ TEST(SetupWindow, ScanTickDrawsTheAnalyserTraceIntoThePaintBox) {
     w.dev->status.displayLowCh = 0;
     w.dev->status.displayHighCh = 2047;
     w.dev->status.cursorCh = 0;
+    w.dev->status.vfsIndex = 2;  // linear
     w.form->Timer1Timer();
     const QImage& f = w.ui()->PaintBox1->frame();
     ASSERT_GE(f.width(), 16 + 512);
     // Plot at (16, 5): the trace row y = 156 is green.
     EXPECT_EQ(f.pixel(16 + 300, 5 + 156), qRgb(0, 255, 0));
     EXPECT_NE(f.pixel(16 + 300, 5 + 150), qRgb(0, 255, 0));
+    // Over the background bitmap: the linear grid (rows 311 - 62 k) and the white
+    // static labels ("sec.PT"/"sec.RT" at x = 180, "kcps"/"kcts" at x = 380).
+    for (int k = 1; k < 5; ++k) EXPECT_EQ(f.pixel(16 + 480, 5 + 311 - 62 * k), qRgb(128, 0, 0)) << k;
+    auto whiteIn = [&](int x0, int y0, int w, int h) {
+        int n = 0;
+        for (int y = y0; y < y0 + h; ++y)
+            for (int x = x0; x < x0 + w; ++x) n += f.pixel(16 + x, 5 + y) == qRgb(255, 255, 255);
+        return n;
+    };
+    EXPECT_GT(whiteIn(180, 4, 40, 26), 20);
+    EXPECT_GT(whiteIn(380, 5, 30, 26), 20);
 }
 
 TEST(SetupWindow, PassCountingOnTheSimulatedAnalyser) {
