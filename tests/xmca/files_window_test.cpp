@@ -148,4 +148,24 @@ TEST(FilesWindow, EmptyMemoryIsRefusedAndASaveStaysConsistent) {
     EXPECT_EQ(w.s().spectrum[100], 700);
 }
 
+TEST(FilesWindow, RejectedBackgroundLeavesMemoryTwoEmpty) {
+    xmca::test::TempDir dir;
+    FilesWindow w;
+    // A file whose header count does not match its body is not stored.
+    w.s().channelCount = 512;
+    w.next = QString::fromStdString(dir.file("short.dat"));
+    w.ui()->SaveSpec->click();
+    std::filesystem::resize_file(dir.file("short.dat"), 1024 + 4 * 300);
+    w.ui()->BGfile->click();
+    EXPECT_EQ(w.s().bgFileFlag, 0);
+    EXPECT_EQ(w.s().mem[1].header.channelCount(), 0);
+    w.ui()->McaMem->click();
+    w.ui()->Edit1->clear();
+    w.ui()->Mem2Spec->click();
+    EXPECT_EQ(w.ui()->Edit1->text(), "Error ! Mem2 Empty");
+    // Memory 1 likewise until a sample is read.
+    w.ui()->Mem1Spec->click();
+    EXPECT_EQ(w.ui()->Edit1->text(), "Error ! Mem1 Empty");
+}
+
 }  // namespace

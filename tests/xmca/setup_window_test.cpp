@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "device/simulated_analyser.h"
+#include "display/frame_renderer.h"
 #include "dlgzelm/tzelm_setup.h"
 #include "support/scripted_analyser.h"
 #include "ui_tform1.h"
@@ -214,6 +215,38 @@ TEST(SetupWindow, PresetThatDoesNotConvertIsReportedAndTheKeptValueSent) {
     EXPECT_EQ(w.s().channelCount, 1024);
 }
 
+TEST(SetupWindow, AfterAScanSetUpAnMcaRunStopsAtTheShownPresetEvenWithABadField) {
+    auto clock = std::make_shared<xmca::ManualClock>();
+    auto sim = std::make_unique<xmca::SimulatedAnalyser>(xmca::SimulatedAnalyserConfig{}, clock);
+    xmca::SimulatedAnalyser* dev = sim.get();
+    TForm1 form(std::move(sim), TForm1::Options{true, {}});
+    form.form()->McaOpen->click();
+    ASSERT_EQ(form.link().DeviceOpen, 1);
+    whenModal<TZELMSetUp>(&form, [](TZELMSetUp& d) {
+        d.form()->ZELMPreSetTime->setText("10");  // one-second passes
+        d.form()->OkButton->click();
+    });
+    form.Button7Click();
+    ASSERT_EQ(dev->presetTenths(), 10);
+    whenModal<TXMCA1SetUp>(&form, [](TXMCA1SetUp& d) {
+        d.form()->PresetRT->setText("60,0");  // does not convert: 3600.0 s is kept
+        d.form()->OkButton->click();
+    });
+    form.Button10Click();
+    EXPECT_EQ(form.form()->Edit1->text(), "Error ! Preset Time");
+    EXPECT_EQ(dev->presetTenths(), 36000);
+    // Five seconds into the run both the analyser and the window are still running.
+    form.McaStartClick();
+    for (int tick = 0; tick < 10; ++tick) {
+        clock->advance(0.5);
+        form.Timer1Timer();
+    }
+    EXPECT_TRUE(dev->running());
+    EXPECT_EQ(form.link().AcquisitionRunning, 1);
+    EXPECT_EQ(form.state().presetTime, 36000);
+    EXPECT_GE(form.state().realTime, 45);
+}
+
 TEST(SetupWindow, TwoFiftySixChannelsAreNotPretendedSet) {
     Window w;
     w.mcaSetUp([](Ui::TXMCA1SetUp* u) { u->m256ch->setChecked(true); });
@@ -333,6 +366,35 @@ TEST(SetupWindow, ScanTickDrawsTheAnalyserTraceIntoThePaintBox) {
     };
     EXPECT_GT(whiteIn(180, 4, 40, 26), 20);
     EXPECT_GT(whiteIn(380, 5, 30, 26), 20);
+}
+
+TEST(SetupWindow, ScanFrameStripsFollowTheAnalyserView) {
+    Window w;
+    w.ui()->ZelmStart->click();
+    w.dev->status.trace.fill(0);
+    w.dev->status.displayLowCh = 1024;
+    w.dev->status.displayHighCh = 2047;
+    w.dev->status.cursorCh = 1500;
+    w.dev->status.vfsIndex = 0;  // log
+    w.form->Timer1Timer();
+    const QImage f = w.ui()->PaintBox1->frame().convertToFormat(QImage::Format_RGB32);
+    // The strips the MCA frame would show for the same view.
+    xmca::display::FrameRenderer ref;
+    ref.drawLogStrip();
+    ref.drawChannelStrip(1024, 2047);
+    EXPECT_EQ(f.copy(0, 0, 16, 317), ref.leftStrip());
+    EXPECT_EQ(f.copy(16, 317, 512, 19), ref.bottomStrip());
+    // The log grid (rows 311 - 52 k) stands in the plot.
+    for (int k = 1; k < 6; ++k) EXPECT_EQ(f.pixel(16 + 480, 5 + 311 - 52 * k), qRgb(128, 0, 0)) << k;
+
+    // Back in MCA mode the plot is drawn from the clean background again.
+    w.ui()->ZelmStop->click();
+    w.form->McaStartClick();
+    w.form->Timer1Timer();
+    const QImage& m = w.ui()->PaintBox1->frame();
+    int green = 0;
+    for (int x = 0; x < 512; ++x) green += m.pixel(16 + x, 5 + 311) == qRgb(0, 255, 0);
+    EXPECT_EQ(green, 0);
 }
 
 TEST(SetupWindow, PassCountingOnTheSimulatedAnalyser) {
