@@ -49,7 +49,7 @@ void TForm1::wireView() {
 void TForm1::PaintBox1Paint() {
     FrameRenderer& r = *viewRenderer_;
     const QImage& frame = r.compose(state_, xmca::display::FrameWriteBack::into(state_));
-    ui->PaintBox1->setFrame(frame);
+    ui->PaintBox1->setFrame(withFitCurve(frame));
     ui->Label7->setText(QString::number(FrameRenderer::cursorCount(state_)));
 }
 
