@@ -25,12 +25,16 @@ struct Residuals {
     int values() const { return static_cast<int>(x.size()); }
     int inputs() const { return kParams; }
 
+    // p = (x0, w, u1, u2, background); a line's height is u squared, so neither
+    // line can turn negative. Two lines closer than their width are nearly the
+    // same function; heights of opposite sign would then cancel into any shape.
     int operator()(const Eigen::VectorXd& p, Eigen::VectorXd& f) const {
         ++evaluations;
         const double a = kGaussExponent, x0 = p[0], w2 = p[1] * p[1];
+        const double h1 = p[2] * p[2], h2 = p[3] * p[3];
         for (std::size_t i = 0; i < x.size(); ++i) {
             const double d1 = x[i] - x0, d2 = x[i] - kRatio * x0;
-            const double m = p[2] * std::exp(-a * d1 * d1 / w2) + p[3] * std::exp(-a * d2 * d2 / w2) + p[4];
+            const double m = h1 * std::exp(-a * d1 * d1 / w2) + h2 * std::exp(-a * d2 * d2 / w2) + p[4];
             f[static_cast<Eigen::Index>(i)] = (m - y[i]) * invSigma[i];
         }
         return 0;
@@ -38,15 +42,16 @@ struct Residuals {
 
     int df(const Eigen::VectorXd& p, Eigen::MatrixXd& j) const {
         const double a = kGaussExponent, x0 = p[0], w = p[1], w2 = w * w, w3 = w2 * w;
+        const double h1 = p[2] * p[2], h2 = p[3] * p[3];
         for (std::size_t i = 0; i < x.size(); ++i) {
             const auto r = static_cast<Eigen::Index>(i);
             const double d1 = x[i] - x0, d2 = x[i] - kRatio * x0;
             const double g1 = std::exp(-a * d1 * d1 / w2), g2 = std::exp(-a * d2 * d2 / w2);
             const double s = invSigma[i];
-            j(r, 0) = s * (p[2] * g1 * 2.0 * a * d1 / w2 + p[3] * g2 * 2.0 * a * d2 * kRatio / w2);
-            j(r, 1) = s * (p[2] * g1 * 2.0 * a * d1 * d1 / w3 + p[3] * g2 * 2.0 * a * d2 * d2 / w3);
-            j(r, 2) = s * g1;
-            j(r, 3) = s * g2;
+            j(r, 0) = s * (h1 * g1 * 2.0 * a * d1 / w2 + h2 * g2 * 2.0 * a * d2 * kRatio / w2);
+            j(r, 1) = s * (h1 * g1 * 2.0 * a * d1 * d1 / w3 + h2 * g2 * 2.0 * a * d2 * d2 / w3);
+            j(r, 2) = s * 2.0 * p[2] * g1;
+            j(r, 3) = s * 2.0 * p[3] * g2;
             j(r, 4) = s;
         }
         return 0;
@@ -112,8 +117,18 @@ FitResult refineFit(std::span<const std::int32_t> counts, int channels, const Fi
     const int n = static_cast<int>(res.x.size());
     if (n <= kParams) return failed("too few channels in the fit window");
 
+    // The background starts at the lower of the mean counts of the three channels
+    // at either end of the window (0 when that is negative); the lines at the
+    // start values.
+    const int m = std::min(3, n / 2);
+    double lowEnd = 0.0, highEnd = 0.0;
+    for (int i = 0; i < m; ++i) {
+        lowEnd += res.y[static_cast<std::size_t>(i)] / m;
+        highEnd += res.y[static_cast<std::size_t>(n - 1 - i)] / m;
+    }
     Eigen::VectorXd p(kParams);
-    p << start.position, start.widthCh, start.height1, start.height2, 0.0;
+    p << start.position, start.widthCh, std::sqrt(std::max(start.height1, 0.0f)),
+        std::sqrt(std::max(start.height2, 0.0f)), std::max(0.0, std::min(lowEnd, highEnd));
     Eigen::LevenbergMarquardt<Residuals> lm(res);
     lm.parameters.maxfev = 2000;
     const auto status = lm.minimize(p);
@@ -125,8 +140,8 @@ FitResult refineFit(std::span<const std::int32_t> counts, int channels, const Fi
     FitResult r;
     r.position = p[0];
     r.fwhm = std::abs(p[1]);  // the model holds w squared only
-    r.height1 = p[2];
-    r.height2 = p[3];
+    r.height1 = p[2] * p[2];
+    r.height2 = p[3] * p[3];
     r.background = p[4];
     r.points = n;
     r.first = static_cast<int>(a);

@@ -59,7 +59,8 @@ struct PeakFitOutcome {
 // not above channel 0 or a width not above 0.
 bool fitStartValues(const PeakWidth& peak, std::span<const std::int32_t> counts, int channels, FitStart& out);
 
-// Refines position, FWHM, both heights and a flat background, minimising
+// Refines position, FWHM, both heights (kept at or above 0) and a flat
+// background, minimising
 // sum((model - S)^2 / max(S, 1)) with Eigen's Levenberg-Marquardt minimiser over
 // the channels trunc(second line) - k' .. trunc(p) + k' - 1 inside the spectrum,
 // k' = max(k, 4): the start window widened to hold both lines.

@@ -72,8 +72,11 @@ PeakWidth peakWidthAtCursor(std::span<const std::int32_t> counts, int channels, 
     }
     r.left = static_cast<int>(left);
     r.right = static_cast<int>(right);
-    r.leftFraction = edgeFraction(s, left, left - 1, r.half);
-    r.rightFraction = edgeFraction(s, right, right + 1, r.half);
+    // A fallen-back edge has no half-maximum crossing beside it: its fraction
+    // would be an extrapolation (unbounded as the step shrinks, undefined on a
+    // flat stretch), so it is not interpolated.
+    r.leftFraction = r.leftFellBack ? 0.0f : edgeFraction(s, left, left - 1, r.half);
+    r.rightFraction = r.rightFellBack ? 0.0f : edgeFraction(s, right, right + 1, r.half);
     r.fwhm = static_cast<float>(right - left - 1) + r.leftFraction + r.rightFraction;
     return r;
 }

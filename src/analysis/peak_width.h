@@ -24,9 +24,9 @@ struct PeakWidth {
     float crossingDistance() const { return static_cast<float>(right - left) + leftFraction + rightFraction; }
 };
 
-// The peak at cursor M with display range A (lo) .. B (hi). An interpolation
-// whose denominator is zero (a fallen-back edge on a flat stretch) is not
-// interpolated: its fraction is 0 and the edge stays on its channel.
+// The peak at cursor M with display range A (lo) .. B (hi). An edge that fell
+// back two channels inside the range is not interpolated (its fraction is 0):
+// there is no crossing to interpolate towards, and its step may be zero.
 PeakWidth peakWidthAtCursor(std::span<const std::int32_t> counts, int channels, int cursor, int lo, int hi);
 
 }  // namespace xmca

@@ -9,7 +9,7 @@
 
 namespace xmca::display {
 
-constexpr TColor kFitCurveColour = 0x0000FFFF;  // yellow
+constexpr TColor kFitCurveColour = 0x00FF00FF;  // magenta: apart from the white trace and red cursor
 
 // Draws model(channel) over channels first..last of the view window of s onto
 // the 528 x 336 paint-box image box (plot at 16, 5), one point per column.

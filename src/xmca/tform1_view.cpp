@@ -235,6 +235,7 @@ void TForm1::SnapPeakClick() {
     showStatus(QString::asprintf("%8.2f", r.centroid));
     state_.view.cursor = r.cursor;
     ui->Label3->setText(QString::number(r.cursor));
+    showCursorEnergy();  // the energy label follows the moved cursor
     if (link_->DeviceOpen) link_->SetCursorChannel(0, r.cursor);
     PaintBox1Paint();
 }

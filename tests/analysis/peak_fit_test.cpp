@@ -127,7 +127,7 @@ TEST(PeakFit, NoPeakOrNoWidthIsReportedNotFitted) {
     // A spectrum of four channels: too few for five parameters.
     std::vector<std::int32_t> d(512, 0);
     d[2] = 9;
-    const PeakFitOutcome o = fitPeakAtCursor(d, 4, 2, 0, 3);
+    const PeakFitOutcome o = fitPeakAtCursor(d, 4, 2, 0, 10);
     ASSERT_EQ(o.status, PeakFitOutcome::Status::Started);
     EXPECT_FALSE(o.fit.ok);
     EXPECT_FALSE(o.fit.failure.empty());

@@ -69,9 +69,17 @@ TEST(PeakWidth, EdgesFallBackTwoChannelsInsideTheRange) {
     EXPECT_TRUE(r.rightFellBack);
     EXPECT_EQ(r.left, 102);
     EXPECT_EQ(r.right, 198);
-    const float eL = static_cast<float>(c[102] - 500) / static_cast<float>(c[102] - c[101]);
-    const float eR = static_cast<float>(c[198] - 500) / static_cast<float>(c[198] - c[199]);
-    EXPECT_FLOAT_EQ(r.fwhm, static_cast<float>(198 - 102 - 1) + eL + eR);
+    // Interpolating over the shallow 10-count steps there would put the edges
+    // 27 channels outside the range; fallen-back edges stay on their channels.
+    EXPECT_EQ(r.leftFraction, 0.0f);
+    EXPECT_EQ(r.rightFraction, 0.0f);
+    EXPECT_FLOAT_EQ(r.fwhm, 198.0f - 102.0f - 1.0f);
+    // One side falling back leaves the other interpolated.
+    const auto one = peakWidthAtCursor(c, 400, 150, 100, 400);
+    EXPECT_TRUE(one.leftFellBack);
+    EXPECT_FALSE(one.rightFellBack);
+    EXPECT_GT(one.rightFraction, 0.0f);
+    EXPECT_LE(one.rightFraction, 1.0f);
 
     // The range start and end channels themselves are never tested: a drop to half
     // exactly at channel A still falls back.

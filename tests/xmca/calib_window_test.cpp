@@ -39,7 +39,7 @@ struct CalibWindow {
             s().spectrum[k] += static_cast<std::int32_t>(height * std::exp(-2.773 * d * d) + 0.5);
         }
     }
-    int yellowPixels() {
+    int curvePixels() {
         const QImage img = ui()->PaintBox1->frame().convertToFormat(QImage::Format_RGB32);
         const QRgb want = xmca::display::toQColor(xmca::display::kFitCurveColour).rgb();
         int n = 0;
@@ -65,6 +65,12 @@ TEST(CalibWindow, ExecCalibSetsCalibrationAndCursorEnergy) {
     EXPECT_EQ(c.unit, "keV");
     EXPECT_EQ(w.ui()->Label8->text(), QString::asprintf("%8.2f", 150 * 6.7f - 8.0));
     EXPECT_EQ(w.ui()->Label9->text(), "keV");
+    // The energy label follows the cursor when Snap Peak moves it.
+    w.addLine(400.0, 8.0, 500.0);
+    w.s().view.cursor = 395;
+    w.ui()->SnapPeak->click();
+    ASSERT_EQ(w.s().view.cursor, 400);
+    EXPECT_EQ(w.ui()->Label8->text(), QString::asprintf("%8.2f", 400 * 6.7f - 8.0));
 
     // Refused input: message, and the calibration in force stays.
     w.ui()->Edit1->setText("Status");
@@ -121,7 +127,7 @@ TEST(CalibWindow, PeakFitShowsStartValuesRefinedFigureAndCurveUntilAViewCommand)
     w.addLine(660.0, 50.0, 3000.0);
     w.s().view.cursor = 662;
     w.form->PaintBox1Paint();
-    EXPECT_EQ(w.yellowPixels(), 0);
+    EXPECT_EQ(w.curvePixels(), 0);
 
     w.ui()->MnKaFit->click();
     ASSERT_TRUE(w.form->fitCurveShown());
@@ -134,14 +140,14 @@ TEST(CalibWindow, PeakFitShowsStartValuesRefinedFigureAndCurveUntilAViewCommand)
     EXPECT_TRUE(w.ui()->MnKaEng->text().endsWith(" eV"));
     EXPECT_EQ(w.ui()->MnKaFitResult->text(),
               QString::asprintf("Fit FWHM %.1f eV  chi2/dof %.2f", f.fwhmEv(), f.chi2PerDof));
-    EXPECT_GT(w.yellowPixels(), 20);
+    EXPECT_GT(w.curvePixels(), 20);
 
     // The curve stays through repaints, and goes with the next view command.
     w.form->PaintBox1Paint();
-    EXPECT_GT(w.yellowPixels(), 20);
+    EXPECT_GT(w.curvePixels(), 20);
     w.ui()->LogDisp->click();
     EXPECT_FALSE(w.form->fitCurveShown());
-    EXPECT_EQ(w.yellowPixels(), 0);
+    EXPECT_EQ(w.curvePixels(), 0);
 }
 
 TEST(CalibWindow, PeakFitWithActivityResultsOnlyClearsThem) {
