@@ -44,21 +44,6 @@ TEST(PeakFit, StartValuesFromTheTriangle) {
     EXPECT_EQ(o.fit.points, 9);
 }
 
-TEST(PeakFit, WindowSumUsesTruncatedPositionAndHalfOpenWindow) {
-    std::vector<std::int32_t> c(256, 0);
-    // Centroid 100.25, width ~3.4: k = 5, window 95 .. 104; channel 105 is outside it.
-    c[99] = 50, c[100] = 100, c[101] = 75, c[102] = 25;
-    c[95] = 1, c[104] = 2, c[105] = 7;
-    const PeakFitOutcome o = fitPeakAtCursor(c, 256, 100, 0, 255);
-    ASSERT_EQ(o.status, PeakFitOutcome::Status::Started);
-    EXPECT_EQ(o.start.first, 100 - o.start.halfWindow);
-    EXPECT_EQ(o.start.last, 100 + o.start.halfWindow - 1);
-    EXPECT_EQ(o.start.halfWindow, static_cast<int>(1.5f * o.start.widthCh));
-    std::int64_t sum = 0;
-    for (int k = o.start.first; k <= o.start.last; ++k) sum += c[k];
-    EXPECT_EQ(o.start.area, sum);
-}
-
 // Intensity-weighted mean position of the two lines.
 double meanPosition(const xmca::FitResult& f) {
     return f.position * (f.height1 + kRatio * f.height2) / (f.height1 + f.height2);
