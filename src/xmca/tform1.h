@@ -3,12 +3,14 @@
 // widgets, call the core and show the result.
 #pragma once
 
+#include <QImage>
 #include <QMainWindow>
 #include <QTimer>
 #include <functional>
 #include <memory>
 
 #include "acquisition/acquisition_cycle.h"
+#include "analysis/peak_fit.h"
 #include "device/analyser_link.h"
 #include "device/ftdi_driver.h"
 #include "model/measurement_state.h"
@@ -142,6 +144,30 @@ public slots:
     void ROIHighChClick();
     void EditROILowChange();
     void EditROIHighChange();
+
+    // --- calibration section (energy calibration, FWHM, peak fit: "Eng.Calib" page) ---
+public slots:
+    void LengChClick();
+    void HengChClick();
+    void LowChChange();
+    void HiChChange();
+    void EngCalibClick();
+    void FWHMClick();
+    void MnKaFitClick();
+
+public:
+    // The refined fit drawn over the spectrum until the next view command.
+    bool fitCurveShown() const { return fitCurveShown_; }
+    const xmca::FitResult& fitCurve() const { return fitCurve_; }
+
+private:
+    void wireCalib();
+    void hideFitCurve();
+    // The composed frame, with the fitted curve drawn over it while it is shown.
+    const QImage& withFitCurve(const QImage& frame);
+    bool fitCurveShown_ = false;
+    xmca::FitResult fitCurve_;
+    QImage fitFrame_;
 
 private:
     void wireRoi();

@@ -49,7 +49,7 @@ void TForm1::wireView() {
 void TForm1::PaintBox1Paint() {
     FrameRenderer& r = *viewRenderer_;
     const QImage& frame = r.compose(state_, xmca::display::FrameWriteBack::into(state_));
-    ui->PaintBox1->setFrame(frame);
+    ui->PaintBox1->setFrame(withFitCurve(frame));
     ui->Label7->setText(QString::number(FrameRenderer::cursorCount(state_)));
 }
 
@@ -235,6 +235,7 @@ void TForm1::SnapPeakClick() {
     showStatus(QString::asprintf("%8.2f", r.centroid));
     state_.view.cursor = r.cursor;
     ui->Label3->setText(QString::number(r.cursor));
+    showCursorEnergy();  // the energy label follows the moved cursor
     if (link_->DeviceOpen) link_->SetCursorChannel(0, r.cursor);
     PaintBox1Paint();
 }

@@ -33,6 +33,12 @@ int runDump(const Args& args, std::ostream& out, std::ostream& err);
 // `mcatool render FILE.dat OUT.png [--lo A] [--hi B] [--log] [--vfs I] [--cursor C]`:
 // the paint-box image the window shows after "&Read" of the file, as a PNG.
 int runRender(const Args& args, std::ostream& out, std::ostream& err);
+// `mcatool fwhm FILE.dat --cursor M [--lo A] [--hi B]`: centroid and FWHM at the
+// cursor as "FWHM Calic." computes them.
+int runFwhm(const Args& args, std::ostream& out, std::ostream& err);
+// `mcatool fit FILE.dat --cursor M [--lo A] [--hi B]`: the peak fit's start values
+// and its refinement.
+int runFit(const Args& args, std::ostream& out, std::ostream& err);
 
 // A JSON string literal (quotes included) for UTF-8 text; invalid UTF-8 bytes
 // become U+FFFD so the output is always valid JSON.

@@ -10,6 +10,8 @@ constexpr mcatool::Command kCommands[] = {
     {"info", "FILE.dat", mcatool::runInfo},
     {"dump", "FILE.dat OUT.txt", mcatool::runDump},
     {"render", "FILE.dat OUT.png [--lo A] [--hi B] [--log] [--vfs I] [--cursor C]", mcatool::runRender},
+    {"fwhm", "FILE.dat --cursor M [--lo A] [--hi B]", mcatool::runFwhm},
+    {"fit", "FILE.dat --cursor M [--lo A] [--hi B]", mcatool::runFit},
 };
 
 int usage() {
