@@ -33,6 +33,9 @@ int runDump(const Args& args, std::ostream& out, std::ostream& err);
 // `mcatool render FILE.dat OUT.png [--lo A] [--hi B] [--log] [--vfs I] [--cursor C]`:
 // the paint-box image the window shows after "&Read" of the file, as a PNG.
 int runRender(const Args& args, std::ostream& out, std::ostream& err);
+// `mcatool report FILE.dat OUT.pdf [--lo A] [--hi B] [--log] [--vfs I] [--dpi D]`:
+// the printed report of the file as a one-page A4 PDF; JSON with the page size.
+int runReport(const Args& args, std::ostream& out, std::ostream& err);
 
 // A JSON string literal (quotes included) for UTF-8 text; invalid UTF-8 bytes
 // become U+FFFD so the output is always valid JSON.

@@ -10,6 +10,7 @@ constexpr mcatool::Command kCommands[] = {
     {"info", "FILE.dat", mcatool::runInfo},
     {"dump", "FILE.dat OUT.txt", mcatool::runDump},
     {"render", "FILE.dat OUT.png [--lo A] [--hi B] [--log] [--vfs I] [--cursor C]", mcatool::runRender},
+    {"report", "FILE.dat OUT.pdf [--lo A] [--hi B] [--log] [--vfs I] [--dpi D]", mcatool::runReport},
 };
 
 int usage() {
