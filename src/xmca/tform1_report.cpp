@@ -84,6 +84,7 @@ QImage TForm1::windowCopy() {
     state_.colours.text = 0;
     state_.colours.trace = 0;
     state_.colours.roiLabel = 0;
+    state_.colours.readout = 0;  // the cyan read-outs would hardly show on paper
     PaintBox1Paint();
     const QImage img = grab().toImage();
     state_.colours = saved;

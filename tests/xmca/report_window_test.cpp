@@ -116,6 +116,7 @@ TEST(ReportWindow, HardCopyIsBlackOnWhiteAndRestoresTheDisplay) {
     EXPECT_EQ(after.trace, before.trace);
     EXPECT_EQ(after.text, before.text);
     EXPECT_EQ(after.roiLabel, before.roiLabel);
+    EXPECT_EQ(after.readout, before.readout);
     EXPECT_EQ(box->frame().pixelColor(plotPixel), QColor(Qt::black));
 
     // Without a printer the copy goes to a PDF.
