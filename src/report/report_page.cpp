@@ -181,7 +181,10 @@ void drawRotatedText(QPainter& p, int x, int y, const QString& text) {
 void drawTrace(QPainter& p, const MeasurementState& s, const PageGeometry& g) {
     const std::vector<int> d = traceOffsets(s, g);
     if (d.empty()) return;
-    QPen pen(toColor(printableTraceColour(s.colours.trace)));
+    // Fewer channels than rows: black. Several channels per row: the display's trace
+    // colour, as long as it shows on paper.
+    const bool several = rowMode(s.view.lo, s.view.hi, g.al).channelsPerRow > 0;
+    QPen pen(several ? toColor(printableTraceColour(s.colours.trace)) : QColor(Qt::black));
     pen.setWidth(2);
     pen.setStyle(Qt::SolidLine);
     pen.setCapStyle(Qt::RoundCap);

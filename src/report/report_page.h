@@ -48,8 +48,9 @@ RowMode rowMode(std::int32_t lo, std::int32_t hi, int rows);
 // first row whose channel is not below the channel count.
 std::vector<int> traceOffsets(const MeasurementState& s, const PageGeometry& g);
 
-// The trace colour as printed: the display's trace colour when it is darker than
-// mid-grey, black otherwise (the display's light trace would not show on paper).
+// The trace colour as printed with several channels per row: the display's trace
+// colour when it is darker than mid-grey, black otherwise (the display's light trace
+// would not show on paper). With fewer channels than rows the trace is black.
 TColor printableTraceColour(TColor displayTrace);
 
 // Minor and label step of the channel axis for a window of m channels.

@@ -153,6 +153,8 @@ TEST(ReportTrace, PrintsInADarkColour) {
     ASSERT_EQ(d->rec().polylinePens.size(), 1u);
     EXPECT_EQ(d->rec().polylinePens[0].color(), QColor(Qt::black));
     EXPECT_EQ(d->rec().polylinePens[0].width(), 2);
+    s->colours.trace = 0x00800000;  // fewer channels than rows: black whatever the setting
+    EXPECT_EQ(draw(*s)->rec().polylinePens[0].color(), QColor(Qt::black));
     // Several channels per row use the same rule.
     s->view.hi = 2047;
     s->channelCount = 2048;
