@@ -51,6 +51,7 @@ TForm1::TForm1(std::unique_ptr<xmca::FtdiDriver> driver, Options options, QWidge
     wireFiles();
     wireSetup();
     wireCalib();
+    wireReport();
 
     updateWindowLabels();
     PaintBox1Paint();

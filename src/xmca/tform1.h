@@ -21,6 +21,12 @@ class TForm1;
 namespace xmca::display {
 class FrameRenderer;
 }
+namespace xmca::report {
+struct PdfResult;
+}
+class QImage;
+class QPrinter;
+class QPagedPaintDevice;
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -168,6 +174,31 @@ private:
     bool fitCurveShown_ = false;
     xmca::FitResult fitCurve_;
     QImage fitFrame_;
+
+    // --- report section (printed report, report PDF, window copy) ---
+public slots:
+    void PlotLptClick();     // "Plot": the report on a printer, or a PDF without one
+    void ReportPdf1Click();  // "Report as PDF..."
+    void PrintSpecClick();   // "H.Copy": the window, black on white
+
+public:
+    // The dialog steps, bypassable: with choosePrinter set (tests) it is asked instead
+    // of the print dialog (false: cancelled); with chooseReportPdf set, instead of the
+    // PDF file dialog (empty: cancelled); with hasPrinter set, instead of asking the
+    // print service whether there is a printer.
+    std::function<bool(QPrinter&)> choosePrinter;
+    std::function<QString()> chooseReportPdf;
+    std::function<bool()> hasPrinter;
+    // The main window drawn black on white; the display is restored before it returns.
+    QImage windowCopy();
+
+private:
+    void wireReport();
+    // Puts a page on a printer, or, with no printer, into a PDF file the operator names.
+    void deliverPage(const std::function<bool(QPagedPaintDevice&)>& print,
+                     const std::function<xmca::report::PdfResult()>& pdf);
+    QString askReportPdf();
+    bool askPrinter(QPrinter& printer);
 
 private:
     void wireRoi();

@@ -39,6 +39,9 @@ int runFwhm(const Args& args, std::ostream& out, std::ostream& err);
 // `mcatool fit FILE.dat --cursor M [--lo A] [--hi B]`: the peak fit's start values
 // and its refinement.
 int runFit(const Args& args, std::ostream& out, std::ostream& err);
+// `mcatool report FILE.dat OUT.pdf [--lo A] [--hi B] [--log] [--vfs I] [--dpi D]`:
+// the printed report of the file as a one-page A4 PDF; JSON with the page size.
+int runReport(const Args& args, std::ostream& out, std::ostream& err);
 
 // A JSON string literal (quotes included) for UTF-8 text; invalid UTF-8 bytes
 // become U+FFFD so the output is always valid JSON.

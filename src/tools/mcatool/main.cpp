@@ -12,6 +12,7 @@ constexpr mcatool::Command kCommands[] = {
     {"render", "FILE.dat OUT.png [--lo A] [--hi B] [--log] [--vfs I] [--cursor C]", mcatool::runRender},
     {"fwhm", "FILE.dat --cursor M [--lo A] [--hi B]", mcatool::runFwhm},
     {"fit", "FILE.dat --cursor M [--lo A] [--hi B]", mcatool::runFit},
+    {"report", "FILE.dat OUT.pdf [--lo A] [--hi B] [--log] [--vfs I] [--dpi D]", mcatool::runReport},
 };
 
 int usage() {

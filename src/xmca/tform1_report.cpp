@@ -1,0 +1,99 @@
+// Report section of the main window: "Plot" prints the one-page spectrum report,
+// "Report as PDF..." writes it to a PDF file, "H.Copy" prints the window drawn
+// black on white. With no printer on the machine both print commands offer a
+// PDF file instead, so they never end without a result.
+#include <QAction>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QImage>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QPushButton>
+
+#include "model/spectrum_io.h"
+#include "report/report_output.h"
+#include "tform1.h"
+#include "ui_tform1.h"
+
+namespace {
+
+constexpr const char* kPrintError = "Error ! Print";
+
+std::string localPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+}  // namespace
+
+void TForm1::wireReport() {
+    connect(ui->PlotLpt, &QPushButton::clicked, this, &TForm1::PlotLptClick);
+    connect(ui->PrintSpec, &QPushButton::clicked, this, &TForm1::PrintSpecClick);
+    connect(ui->ReportPdf1, &QAction::triggered, this, &TForm1::ReportPdf1Click);
+}
+
+bool TForm1::askPrinter(QPrinter& printer) {
+    if (choosePrinter) return choosePrinter(printer);
+    QPrintDialog dlg(&printer, this);
+    dlg.setWindowTitle(tr("Print"));
+    return dlg.exec() == QDialog::Accepted;
+}
+
+QString TForm1::askReportPdf() {
+    if (chooseReportPdf) return chooseReportPdf();
+    QFileDialog dlg(this, tr("Report as PDF"));
+    dlg.setNameFilter("PDF(*.pdf)");
+    dlg.setDefaultSuffix("pdf");
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    dlg.setFileMode(QFileDialog::AnyFile);
+    const QString name = QFile::decodeName(QByteArray::fromStdString(state_.fileName));
+    if (!name.isEmpty()) dlg.selectFile(QFileInfo(name).completeBaseName() + ".pdf");
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return {};
+    return dlg.selectedFiles().front();
+}
+
+void TForm1::deliverPage(const std::function<bool(QPagedPaintDevice&)>& print,
+                         const std::function<xmca::report::PdfResult()>& pdf) {
+    const bool printer = hasPrinter ? hasPrinter() : !QPrinterInfo::availablePrinterNames().isEmpty();
+    if (printer) {
+        QPrinter device(QPrinter::HighResolution);
+        device.setPageOrientation(QPageLayout::Portrait);
+        if (!askPrinter(device)) return;  // cancelled
+        if (!print(device)) showStatus(kPrintError);
+        return;
+    }
+    const QString path = askReportPdf();
+    if (path.isEmpty()) return;  // cancelled
+    if (xmca::report::writePdf(localPath(path), pdf()) != xmca::WriteStatus::Ok) showStatus(xmca::kFileWriteError);
+}
+
+void TForm1::PlotLptClick() {
+    deliverPage([this](QPagedPaintDevice& d) { return xmca::report::printReport(d, state_); },
+                [this] { return xmca::report::reportPdf(state_); });
+}
+
+void TForm1::ReportPdf1Click() {
+    const QString path = askReportPdf();
+    if (path.isEmpty()) return;
+    if (xmca::report::writePdf(localPath(path), xmca::report::reportPdf(state_)) != xmca::WriteStatus::Ok)
+        showStatus(xmca::kFileWriteError);
+}
+
+QImage TForm1::windowCopy() {
+    // The plot black on white for paper, then the display exactly as it was.
+    const xmca::DisplayColours saved = state_.colours;
+    state_.colours.background = 0x00FFFFFF;
+    state_.colours.text = 0;
+    state_.colours.trace = 0;
+    state_.colours.roiLabel = 0;
+    state_.colours.readout = 0;  // the cyan read-outs would hardly show on paper
+    PaintBox1Paint();
+    const QImage img = grab().toImage();
+    state_.colours = saved;
+    PaintBox1Paint();
+    return img;
+}
+
+void TForm1::PrintSpecClick() {
+    const QImage img = windowCopy();
+    deliverPage([&img](QPagedPaintDevice& d) { return xmca::report::printImage(d, img); },
+                [&img] { return xmca::report::imagePdf(img); });
+}

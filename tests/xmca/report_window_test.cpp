@@ -1,0 +1,129 @@
+// The report section of the main window: "Plot" on a printer and, with no
+// printer, into a PDF; "Report as PDF..."; "H.Copy" black on white and back.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QLineEdit>
+#include <QPrinter>
+#include <QPushButton>
+
+#include <filesystem>
+
+#include "files/temp_dir.h"
+#include "support/scripted_analyser.h"
+#include "ui_tform1.h"
+#include "xmca/paint_box.h"
+#include "xmca/tform1.h"
+
+namespace {
+
+struct ReportWindow {
+    std::unique_ptr<TForm1> form;
+    bool printer = false;       // what the print service reports
+    QString pdfAnswer;          // the PDF dialog's answer; empty = cancel
+    QString printerFile;        // the print dialog prints to this PDF file; empty = cancel
+    int pdfAsked = 0, printerAsked = 0;
+    ReportWindow() {
+        form = std::make_unique<TForm1>(std::make_unique<xmca::test::ScriptedAnalyser>(), TForm1::Options{});
+        form->hasPrinter = [this] { return printer; };
+        form->chooseReportPdf = [this] {
+            ++pdfAsked;
+            return pdfAnswer;
+        };
+        form->choosePrinter = [this](QPrinter& p) {
+            ++printerAsked;
+            if (printerFile.isEmpty()) return false;
+            p.setOutputFormat(QPrinter::PdfFormat);
+            p.setOutputFileName(printerFile);
+            return true;
+        };
+    }
+    Ui::TForm1* ui() { return form->form(); }
+};
+
+bool isPdf(const std::string& path) {
+    const std::string data = xmca::test::readAll(path);
+    return data.starts_with("%PDF-") && data.find("%%EOF") != std::string::npos;
+}
+
+TEST(ReportWindow, PlotWithoutAPrinterOffersAPdf) {
+    xmca::test::TempDir dir;
+    ReportWindow w;
+    w.ui()->PlotLpt->click();  // cancelled: nothing written, no message
+    EXPECT_EQ(w.pdfAsked, 1);
+    EXPECT_EQ(w.printerAsked, 0);
+    EXPECT_TRUE(dir.entries().empty());
+
+    w.pdfAnswer = QString::fromStdString(dir.file("report.pdf"));
+    w.ui()->PlotLpt->click();
+    EXPECT_EQ(w.pdfAsked, 2);
+    EXPECT_TRUE(isPdf(dir.file("report.pdf")));
+
+    // A file that cannot be written is reported, not passed over.
+    w.ui()->Edit1->setText("Status");
+    w.pdfAnswer = QString::fromStdString(dir.file("missing/report.pdf"));
+    w.ui()->PlotLpt->click();
+    EXPECT_EQ(w.ui()->Edit1->text(), "File Write Error !");
+}
+
+TEST(ReportWindow, PlotOnAPrinterUsesThePrintDialog) {
+    xmca::test::TempDir dir;
+    ReportWindow w;
+    w.printer = true;
+    w.ui()->PlotLpt->click();  // dialog cancelled
+    EXPECT_EQ(w.printerAsked, 1);
+    EXPECT_TRUE(dir.entries().empty());
+
+    w.printerFile = QString::fromStdString(dir.file("printed.pdf"));
+    w.ui()->PlotLpt->click();
+    EXPECT_EQ(w.printerAsked, 2);
+    EXPECT_EQ(w.pdfAsked, 0);
+    EXPECT_TRUE(isPdf(dir.file("printed.pdf")));
+}
+
+TEST(ReportWindow, ReportAsPdfMenuItem) {
+    xmca::test::TempDir dir;
+    ReportWindow w;
+    w.printer = true;  // the menu item writes a PDF whether or not there is a printer
+    w.pdfAnswer = QString::fromStdString(dir.file("menu.pdf"));
+    w.ui()->ReportPdf1->trigger();
+    EXPECT_EQ(w.printerAsked, 0);
+    EXPECT_TRUE(isPdf(dir.file("menu.pdf")));
+}
+
+TEST(ReportWindow, HardCopyIsBlackOnWhiteAndRestoresTheDisplay) {
+    xmca::test::TempDir dir;
+    ReportWindow w;
+    w.form->resize(900, 600);
+    const xmca::DisplayColours before = w.form->state().colours;
+    const PaintBox* box = w.ui()->PaintBox1;
+    const QPoint plotPixel(16 + 5, 5 + 40);  // inside the plot, above the ramp's trace
+    ASSERT_EQ(box->frame().pixelColor(plotPixel), QColor(Qt::black));
+
+    const QImage copy = w.form->windowCopy();
+    const QPoint at = box->mapTo(w.form.get(), QPoint(0, 0)) * copy.devicePixelRatio();
+    EXPECT_EQ(copy.pixelColor(at + plotPixel * copy.devicePixelRatio()), QColor(Qt::white));
+    // The trace (the start-up ramp) is in black on the copy.
+    int black = 0;
+    for (int x = 16; x < 16 + 512; ++x)
+        for (int y = 5; y < 5 + 312; ++y)
+            if (copy.pixelColor(at + QPoint(x, y) * copy.devicePixelRatio()) == QColor(Qt::black)) ++black;
+    EXPECT_GT(black, 300);
+
+    // The display is as it was.
+    const xmca::DisplayColours& after = w.form->state().colours;
+    EXPECT_EQ(after.background, before.background);
+    EXPECT_EQ(after.trace, before.trace);
+    EXPECT_EQ(after.text, before.text);
+    EXPECT_EQ(after.roiLabel, before.roiLabel);
+    EXPECT_EQ(after.readout, before.readout);
+    EXPECT_EQ(box->frame().pixelColor(plotPixel), QColor(Qt::black));
+
+    // Without a printer the copy goes to a PDF.
+    w.pdfAnswer = QString::fromStdString(dir.file("window.pdf"));
+    w.ui()->PrintSpec->click();
+    EXPECT_TRUE(isPdf(dir.file("window.pdf")));
+    EXPECT_EQ(box->frame().pixelColor(plotPixel), QColor(Qt::black));
+}
+
+}  // namespace
