@@ -33,6 +33,12 @@ int runDump(const Args& args, std::ostream& out, std::ostream& err);
 // `mcatool render FILE.dat OUT.png [--lo A] [--hi B] [--log] [--vfs I] [--cursor C]`:
 // the paint-box image the window shows after "&Read" of the file, as a PNG.
 int runRender(const Args& args, std::ostream& out, std::ostream& err);
+// `mcatool n42 SAMPLE.dat OUT.n42 [--background BG.dat]`: the spectrum (and the
+// background) as one N42.42-2011 document.
+int runN42(const Args& args, std::ostream& out, std::ostream& err);
+// `mcatool import-n42 IN.n42 OUT.dat`: the first Foreground measurement (else the
+// first) of an N42 document as a .dat file.
+int runImportN42(const Args& args, std::ostream& out, std::ostream& err);
 
 // A JSON string literal (quotes included) for UTF-8 text; invalid UTF-8 bytes
 // become U+FFFD so the output is always valid JSON.

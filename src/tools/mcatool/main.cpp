@@ -10,6 +10,8 @@ constexpr mcatool::Command kCommands[] = {
     {"info", "FILE.dat", mcatool::runInfo},
     {"dump", "FILE.dat OUT.txt", mcatool::runDump},
     {"render", "FILE.dat OUT.png [--lo A] [--hi B] [--log] [--vfs I] [--cursor C]", mcatool::runRender},
+    {"n42", "SAMPLE.dat OUT.n42 [--background BG.dat]", mcatool::runN42},
+    {"import-n42", "IN.n42 OUT.dat", mcatool::runImportN42},
 };
 
 int usage() {
