@@ -305,6 +305,8 @@ ImportResult fail(std::string why) {
 
 ImportResult importN42(std::string_view data) {
     if (data.size() > kMaxDocumentBytes) return fail("Error ! the N42 document is too large");
+    if (data.find_first_not_of(" \t\r\n") == std::string_view::npos)
+        return fail("Error ! not an XML document (the file is empty)");
     Document doc;
     {
         Parser p(data);
