@@ -29,6 +29,8 @@ void clearStartFlags(MeasurementState& s) {
 
 std::string writeErrorText(WriteStatus st) { return st == WriteStatus::Ok ? std::string() : kFileWriteError; }
 
+FileLoadResult finishLoad(MeasurementState& s, const SpectrumHeader& h, const SpectrumReadResult& r);
+
 }  // namespace
 
 std::string channelLabel(int ch) { return std::to_string(ch) + "ch"; }
@@ -69,6 +71,29 @@ FileLoadResult loadSpectrum(MeasurementState& s, const std::string& path) {
     SpectrumHeader h = s.header;  // the copy's extra word travels on unchanged
     const SpectrumReadResult r = readSpectrumFile(path, h, s.spectrum);
     if (!r.opened) return res;
+    return finishLoad(s, h, r);
+}
+
+FileLoadResult loadSpectrumImage(MeasurementState& s, const std::string& path, const SpectrumHeader& header,
+                                 std::span<const std::int32_t> counts) {
+    rememberPath(s, path);
+    SpectrumHeader h = s.header;
+    std::copy_n(header.bytes().begin(), SpectrumHeader::kFileSize, h.bytes().begin());
+    SpectrumReadResult r;
+    r.opened = r.headerComplete = true;
+    const int blocks = std::min<int>(kMaxBlocks, static_cast<int>(counts.size()) / kBlockChannels);
+    r.channelsRead = r.wordsRead = blocks * kBlockChannels;
+    std::copy_n(counts.begin(), r.channelsRead, s.spectrum.begin());
+    r.valid = r.channelsRead > 0 && h.channelCount() == r.channelsRead;
+    return finishLoad(s, h, r);
+}
+
+namespace {
+
+// The part of "&Read" after the file is in the working buffers: LLD, validation,
+// header values, window labels and the selected memory.
+FileLoadResult finishLoad(MeasurementState& s, const SpectrumHeader& h, const SpectrumReadResult& r) {
+    FileLoadResult res;
     res.opened = true;
     res.channelsRead = r.channelsRead;
     s.header = h;
@@ -106,6 +131,8 @@ FileLoadResult loadSpectrum(MeasurementState& s, const std::string& path) {
     }
     return res;
 }
+
+}  // namespace
 
 FileLoadResult readSampleFile(MeasurementState& s, const std::optional<std::string>& path) {
     clearStartFlags(s);

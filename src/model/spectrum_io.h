@@ -3,7 +3,9 @@
 // texts the window shows (Edit1, Label1..3) instead of touching widgets.
 #pragma once
 
+#include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "files/spectrum_header.h"
@@ -40,6 +42,12 @@ void applyHeaderValues(MeasurementState& s, const SpectrumHeader& h);
 // Read1Click core: remembers path, loads the file into the working header and
 // spectrum and, on a valid file, into the memory selected in the "Mem" group.
 FileLoadResult loadSpectrum(MeasurementState& s, const std::string& path);
+
+// Read1Click core for a spectrum that did not come from a .dat file (an imported
+// document): header and counts stand for the file's bytes; path is remembered as
+// the file chosen. Counts are taken in whole blocks of 512 as from a file.
+FileLoadResult loadSpectrumImage(MeasurementState& s, const std::string& path, const SpectrumHeader& header,
+                                 std::span<const std::int32_t> counts);
 
 // ReadSpecClick core: clears the start-of-acquisition flags, selects memory 1 and
 // loads path (nullopt: dialog cancelled); a loaded file becomes the sample file.

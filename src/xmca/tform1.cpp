@@ -52,6 +52,7 @@ TForm1::TForm1(std::unique_ptr<xmca::FtdiDriver> driver, Options options, QWidge
     wireSetup();
     wireCalib();
     wireReport();
+    wireN42();
 
     updateWindowLabels();
     PaintBox1Paint();

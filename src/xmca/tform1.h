@@ -142,6 +142,25 @@ public:
     // the plot, the pass counter into "ScanCount".
     void drawScanFrame();
 
+    // --- N42 section (spectra in the N42.42-2011 interchange format) ---
+public slots:
+    void ExportN42Click();   // "Export N42...": the spectrum on screen
+    void ImportN42Click();   // "Import N42...": loads as "&Read" does
+
+public:
+    // The dialog step, bypassable like chooseFile: an empty result means "cancelled".
+    enum class N42Dialog { Open, Save };
+    std::function<QString(N42Dialog)> chooseN42File;
+    // The handlers' cores, for a path already chosen.
+    void exportN42Path(const QString& path);
+    void importN42Path(const QString& path);
+
+private:
+    QString askN42File(N42Dialog kind);
+    void wireN42();
+
+public:
+
     // --- ROI section (the ROI table page) ---
 public slots:
     void ROINoSelectChange();

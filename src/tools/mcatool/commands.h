@@ -42,6 +42,12 @@ int runFit(const Args& args, std::ostream& out, std::ostream& err);
 // `mcatool report FILE.dat OUT.pdf [--lo A] [--hi B] [--log] [--vfs I] [--dpi D]`:
 // the printed report of the file as a one-page A4 PDF; JSON with the page size.
 int runReport(const Args& args, std::ostream& out, std::ostream& err);
+// `mcatool n42 SAMPLE.dat OUT.n42 [--background BG.dat]`: the spectrum (and the
+// background) as one N42.42-2011 document.
+int runN42(const Args& args, std::ostream& out, std::ostream& err);
+// `mcatool import-n42 IN.n42 OUT.dat`: the first Foreground measurement (else the
+// first) of an N42 document as a .dat file.
+int runImportN42(const Args& args, std::ostream& out, std::ostream& err);
 
 // A JSON string literal (quotes included) for UTF-8 text; invalid UTF-8 bytes
 // become U+FFFD so the output is always valid JSON.

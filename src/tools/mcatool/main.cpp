@@ -13,6 +13,8 @@ constexpr mcatool::Command kCommands[] = {
     {"fwhm", "FILE.dat --cursor M [--lo A] [--hi B]", mcatool::runFwhm},
     {"fit", "FILE.dat --cursor M [--lo A] [--hi B]", mcatool::runFit},
     {"report", "FILE.dat OUT.pdf [--lo A] [--hi B] [--log] [--vfs I] [--dpi D]", mcatool::runReport},
+    {"n42", "SAMPLE.dat OUT.n42 [--background BG.dat]", mcatool::runN42},
+    {"import-n42", "IN.n42 OUT.dat", mcatool::runImportN42},
 };
 
 int usage() {

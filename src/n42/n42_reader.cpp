@@ -1,0 +1,443 @@
+// The N42 reader: walks the document once with QXmlStreamReader, keeping the
+// energy calibrations and the first spectrum of each measurement, then turns the
+// chosen measurement into a .dat header and counts.
+#include <QByteArray>
+#include <QString>
+#include <QXmlStreamReader>
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <limits>
+
+#include "files/sjis_text.h"
+#include "n42/n42_document.h"
+
+namespace xmca::n42 {
+
+namespace {
+
+using H = SpectrumHeader;
+constexpr int kBlock = 512;  // the .dat reader takes whole blocks of 512 counts
+
+struct CalibrationEntry {
+    QString id;
+    bool uncalibrated = false;
+    bool hasCoefficients = false;
+    QString coefficients;
+};
+
+struct SpectrumEntry {
+    QString calibrationRef;
+    bool hasCalibrationRef = false;
+    bool hasLive = false;
+    QString live;
+    QString data;
+    QString compression;
+};
+
+struct MeasurementEntry {
+    QString classCode;
+    bool hasStart = false, hasReal = false;
+    QString start, real;
+    std::vector<QString> remarks;
+    std::optional<SpectrumEntry> spectrum;  // the first one with channel data
+};
+
+struct Document {
+    std::vector<CalibrationEntry> calibrations;
+    std::vector<MeasurementEntry> measurements;
+};
+
+class Parser {
+public:
+    explicit Parser(std::string_view data)
+        : xr_(QByteArray::fromRawData(data.data(), static_cast<qsizetype>(data.size()))) {}
+
+    // Empty on success, else the refusal.
+    std::string run(Document& doc) {
+        if (!findRoot()) return failure();
+        if (xr_.name() != u"RadInstrumentData" || xr_.namespaceUri() != QLatin1String(kNamespace)) {
+            return "Error ! not an N42.42-2011 document (root element " +
+                   (xr_.namespaceUri().isEmpty() ? std::string() : "{" + xr_.namespaceUri().toString().toStdString() + "}") +
+                   xr_.name().toString().toStdString() + ")";
+        }
+        while (nextChild()) {
+            if (!ours()) skip();
+            else if (xr_.name() == u"EnergyCalibration") readCalibration(doc);
+            else if (xr_.name() == u"RadMeasurement") readMeasurement(doc);
+            else skip();
+        }
+        // Read to the end so that anything after the root is checked too.
+        while (!xr_.atEnd() && !xr_.hasError()) {
+            xr_.readNext();
+            if (xr_.tokenType() == QXmlStreamReader::DTD) return dtdRefusal();
+        }
+        if (stop_) return stopReason_;
+        return xr_.hasError() ? failure() : std::string();
+    }
+
+private:
+    static std::string dtdRefusal() {
+        return "Error ! N42 documents with a DTD or entity declarations are not accepted";
+    }
+
+    std::string failure() {
+        if (stop_) return stopReason_;
+        if (xr_.error() == QXmlStreamReader::PrematureEndOfDocumentError)
+            return "Error ! the N42 document is truncated";
+        if (xr_.error() == QXmlStreamReader::NoError) return "Error ! not an XML document (no root element)";
+        return "Error ! not a well-formed XML document (line " + std::to_string(xr_.lineNumber()) + ": " +
+               xr_.errorString().toStdString() + ")";
+    }
+
+    bool findRoot() {
+        while (!xr_.atEnd()) {
+            const auto t = xr_.readNext();
+            if (t == QXmlStreamReader::DTD || t == QXmlStreamReader::EntityReference) {
+                halt(dtdRefusal());
+                return false;
+            }
+            if (t == QXmlStreamReader::StartElement) return true;
+            if (t == QXmlStreamReader::Invalid) return false;
+        }
+        return false;
+    }
+
+    void halt(std::string why) {
+        if (!stop_) {
+            stop_ = true;
+            stopReason_ = std::move(why);
+        }
+        xr_.raiseError(QStringLiteral("refused"));
+    }
+
+    bool ours() const { return xr_.namespaceUri() == QLatin1String(kNamespace); }
+
+    // The next child start element of the current element; false at its end.
+    bool nextChild() {
+        while (!xr_.atEnd()) {
+            const auto t = xr_.readNext();
+            if (t == QXmlStreamReader::StartElement) return true;
+            if (t == QXmlStreamReader::EndElement) return false;
+            if (t == QXmlStreamReader::EntityReference || t == QXmlStreamReader::DTD) {
+                halt(dtdRefusal());
+                return false;
+            }
+            if (t == QXmlStreamReader::Invalid) return false;
+        }
+        return false;
+    }
+
+    void skip() {
+        int depth = 1;
+        while (depth > 0 && !xr_.atEnd()) {
+            const auto t = xr_.readNext();
+            if (t == QXmlStreamReader::StartElement) ++depth;
+            else if (t == QXmlStreamReader::EndElement) --depth;
+            else if (t == QXmlStreamReader::EntityReference) halt(dtdRefusal());
+            else if (t == QXmlStreamReader::Invalid) return;
+        }
+    }
+
+    // Text of a simple element (child elements are an error).
+    QString text() {
+        QString s = xr_.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement);
+        return s;
+    }
+
+    void readCalibration(Document& doc) {
+        CalibrationEntry c;
+        c.id = xr_.attributes().value("id").toString();
+        while (nextChild()) {
+            if (!ours()) skip();
+            else if (xr_.name() == u"Remark") c.uncalibrated |= text().trimmed() == QLatin1String(kUncalibratedRemark);
+            else if (xr_.name() == u"CoefficientValues") {
+                c.hasCoefficients = true;
+                c.coefficients = text();
+            } else skip();
+        }
+        doc.calibrations.push_back(std::move(c));
+    }
+
+    void readSpectrum(MeasurementEntry& m) {
+        SpectrumEntry s;
+        const auto attrs = xr_.attributes();
+        s.hasCalibrationRef = attrs.hasAttribute("energyCalibrationReference");
+        s.calibrationRef = attrs.value("energyCalibrationReference").toString().trimmed();
+        bool hasData = false;
+        while (nextChild()) {
+            if (!ours()) skip();
+            else if (xr_.name() == u"LiveTimeDuration") {
+                s.hasLive = true;
+                s.live = text();
+            } else if (xr_.name() == u"ChannelData" && !hasData) {
+                hasData = true;
+                s.compression = xr_.attributes().value("compressionCode").toString().trimmed();
+                s.data = text();
+            } else skip();
+        }
+        if (hasData && !m.spectrum) m.spectrum = std::move(s);
+    }
+
+    void readMeasurement(Document& doc) {
+        MeasurementEntry m;
+        while (nextChild()) {
+            if (!ours()) skip();
+            else if (xr_.name() == u"Remark") m.remarks.push_back(text());
+            else if (xr_.name() == u"MeasurementClassCode") m.classCode = text().trimmed();
+            else if (xr_.name() == u"StartDateTime") {
+                m.hasStart = true;
+                m.start = text().trimmed();
+            } else if (xr_.name() == u"RealTimeDuration") {
+                m.hasReal = true;
+                m.real = text().trimmed();
+            } else if (xr_.name() == u"Spectrum") readSpectrum(m);
+            else skip();
+        }
+        doc.measurements.push_back(std::move(m));
+    }
+
+    QXmlStreamReader xr_;
+    bool stop_ = false;
+    std::string stopReason_;
+};
+
+// Whitespace-separated xsd:double values; each token is checked with its index.
+template <typename Fn>
+std::string forEachNumber(const QString& text, Fn&& fn) {
+    const QByteArray bytes = text.toUtf8();
+    const char* p = bytes.constData();
+    const char* end = p + bytes.size();
+    std::size_t index = 0;
+    while (true) {
+        while (p < end && (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r')) ++p;
+        if (p == end) return {};
+        const char* tokEnd = p;
+        while (tokEnd < end && !(*tokEnd == ' ' || *tokEnd == '\t' || *tokEnd == '\n' || *tokEnd == '\r')) ++tokEnd;
+        const char* num = p;
+        if (*num == '+' && tokEnd - num > 1 && num[1] != '-') ++num;
+        double v = 0;
+        const auto r = std::from_chars(num, tokEnd, v);
+        const std::string token(p, static_cast<std::size_t>(std::min<std::ptrdiff_t>(tokEnd - p, 24)));
+        if (r.ec == std::errc::result_out_of_range) return "Error ! N42 value '" + token + "' is out of range";
+        if (r.ec != std::errc() || r.ptr != tokEnd || !std::isfinite(v))
+            return "Error ! N42 value '" + token + "' is not a number";
+        std::string e = fn(index++, v);
+        if (!e.empty()) return e;
+        p = tokEnd;
+    }
+}
+
+std::string parseCounts(const SpectrumEntry& s, std::vector<std::int32_t>& counts) {
+    const bool zeroes = s.compression == u"CountedZeroes";
+    if (!zeroes && !s.compression.isEmpty() && s.compression != u"None")
+        return "Error ! N42 channel data compression '" + s.compression.toStdString() + "' is not supported";
+    bool pendingZero = false;
+    const std::string tooMany = "Error ! the N42 spectrum has more than " + std::to_string(kMaxImportChannels) +
+                                " channels";
+    std::string e = forEachNumber(s.data, [&](std::size_t, double v) -> std::string {
+        const std::string ch = std::to_string(counts.size());
+        if (pendingZero) {
+            // The number of zero channels that a 0 stands for.
+            pendingZero = false;
+            if (v < 1 || v != std::floor(v)) return "Error ! N42 zero-run length at channel " + ch + " is not a whole positive number";
+            if (v > kMaxImportChannels - static_cast<double>(counts.size())) return tooMany;
+            counts.insert(counts.end(), static_cast<std::size_t>(v), 0);
+            return {};
+        }
+        if (v < 0) return "Error ! negative count in N42 channel " + ch;
+        if (v != std::floor(v)) return "Error ! N42 count in channel " + ch + " is not a whole number";
+        if (v > std::numeric_limits<std::int32_t>::max()) return "Error ! N42 count in channel " + ch + " is too large";
+        if (static_cast<int>(counts.size()) >= kMaxImportChannels) return tooMany;
+        if (zeroes && v == 0) {
+            pendingZero = true;
+            return {};
+        }
+        counts.push_back(static_cast<std::int32_t>(v));
+        return {};
+    });
+    if (!e.empty()) return e;
+    if (pendingZero) return "Error ! N42 counted-zeroes data ends without the length of its last zero run";
+    if (counts.empty()) return "Error ! the N42 document holds no channel data";
+    return {};
+}
+
+std::string parseCalibration(const CalibrationEntry& c, std::optional<LinearCalibration>& cal) {
+    if (c.uncalibrated) return {};
+    if (!c.hasCoefficients)
+        return "Error ! N42 energy calibration '" + c.id.toStdString() + "' has no coefficients (only linear ones can be kept)";
+    std::vector<double> k;
+    std::string e = forEachNumber(c.coefficients, [&](std::size_t, double v) -> std::string {
+        k.push_back(v);
+        return {};
+    });
+    if (!e.empty()) return e;
+    if (k.size() < 2) return "Error ! N42 energy calibration needs an offset and a gain";
+    if (k.size() > 2 && k[2] != 0) return "Error ! N42 energy calibration has a non-zero quadratic term";
+    for (std::size_t i = 3; i < k.size(); ++i)
+        if (k[i] != 0) return "Error ! N42 energy calibration has non-zero terms beyond the linear one";
+    const float offset = static_cast<float>(k[0]), gain = static_cast<float>(k[1]);
+    if (!std::isfinite(offset) || !std::isfinite(gain)) return "Error ! N42 energy calibration is out of range";
+    if (gain != 0) cal = LinearCalibration{gain, offset};
+    return {};
+}
+
+std::string remarkAfter(const std::vector<QString>& remarks, const char* prefix, bool& found) {
+    const QString p = QString::fromLatin1(prefix);
+    for (const QString& r : remarks) {
+        if (r.startsWith(p)) {
+            found = true;
+            return r.mid(p.size()).toStdString();
+        }
+    }
+    return {};
+}
+
+ImportResult fail(std::string why) {
+    ImportResult r;
+    r.error = std::move(why);
+    return r;
+}
+
+}  // namespace
+
+ImportResult importN42(std::string_view data) {
+    if (data.size() > kMaxDocumentBytes) return fail("Error ! the N42 document is too large");
+    if (data.find_first_not_of(" \t\r\n") == std::string_view::npos)
+        return fail("Error ! not an XML document (the file is empty)");
+    Document doc;
+    {
+        Parser p(data);
+        std::string e = p.run(doc);
+        if (!e.empty()) return fail(std::move(e));
+    }
+    if (doc.measurements.empty()) return fail("Error ! the N42 document holds no channel data");
+    const MeasurementEntry* m = &doc.measurements.front();
+    for (const auto& c : doc.measurements) {
+        if (c.classCode == u"Foreground") {
+            m = &c;
+            break;
+        }
+    }
+    if (!m->spectrum) return fail("Error ! the N42 document holds no channel data");
+
+    ImportResult res;
+    res.kind = m->classCode == u"Background" ? MeasurementClass::Background : MeasurementClass::Foreground;
+    SpectrumRecord& out = res.spectrum;
+    if (std::string e = parseCounts(*m->spectrum, out.counts); !e.empty()) return fail(std::move(e));
+
+    // Calibration: the referenced one, else the only one in the document.
+    const CalibrationEntry* cal = nullptr;
+    if (m->spectrum->hasCalibrationRef) {
+        for (const auto& c : doc.calibrations)
+            if (c.id == m->spectrum->calibrationRef) cal = &c;
+        if (!cal) return fail("Error ! N42 spectrum refers to a missing energy calibration");
+    } else if (doc.calibrations.size() == 1) {
+        cal = &doc.calibrations.front();
+    } else if (doc.calibrations.size() > 1) {
+        res.notes.push_back("the spectrum names no energy calibration; imported uncalibrated");
+    }
+    if (cal) {
+        if (std::string e = parseCalibration(*cal, out.calibration); !e.empty()) return fail(std::move(e));
+    }
+
+    // Times.
+    std::optional<std::int32_t> real, live;
+    if (m->hasReal && !(real = parseDurationTenths(m->real.toStdString())))
+        return fail("Error ! N42 real time '" + m->real.toStdString() + "' is not a duration the header can hold");
+    if (m->spectrum->hasLive && !(live = parseDurationTenths(m->spectrum->live.trimmed().toStdString())))
+        return fail("Error ! N42 live time '" + m->spectrum->live.trimmed().toStdString() +
+                    "' is not a duration the header can hold");
+    if (!real && !live) return fail("Error ! the N42 measurement has neither a real nor a live time");
+    if (!real) {
+        real = live;
+        res.notes.push_back("no real time; the live time stands for it");
+    }
+    if (!live) live = real;
+
+    H& h = out.header;
+    std::memcpy(h.bytes().data() + H::kBanner, H::kMakerBanner, std::strlen(H::kMakerBanner));
+    if (m->hasStart) {
+        const auto d = parseDateTime(m->start.toStdString());
+        if (!d) return fail("Error ! N42 start time '" + m->start.toStdString() + "' is not a date and time");
+        h.setI16(H::kYear, static_cast<std::int16_t>(d->year));
+        h.setI16(H::kMonth, static_cast<std::int16_t>(d->month));
+        h.setI16(H::kDay, static_cast<std::int16_t>(d->day));
+        h.setI16(H::kHour, static_cast<std::int16_t>(d->hour));
+        h.setI16(H::kMinute, static_cast<std::int16_t>(d->minute));
+        h.setI16(H::kSecond, static_cast<std::int16_t>(d->second));
+    } else {
+        res.notes.push_back("no start time");
+    }
+    h.setI32(H::kRealTime, *real);
+    h.setI32(H::kLiveTime, *live);
+    bool hasPreset = false;
+    const std::string preset = remarkAfter(m->remarks, kPresetPrefix, hasPreset);
+    const auto presetTenths = hasPreset ? parseDurationTenths(preset) : std::nullopt;
+    h.setI32(H::kPresetTime, presetTenths ? *presetTenths : *real);
+
+    // Texts: the prefixed remarks, else the first plain remark as the comment.
+    bool hasComment = false, hasId = false;
+    std::string comment = remarkAfter(m->remarks, kCommentPrefix, hasComment);
+    const std::string sampleId = remarkAfter(m->remarks, kSampleIdPrefix, hasId);
+    if (!hasComment) {
+        for (const QString& r : m->remarks) {
+            if (!r.startsWith(QLatin1String(kSampleIdPrefix)) && !r.startsWith(QLatin1String(kPresetPrefix))) {
+                comment = r.trimmed().toStdString();
+                break;
+            }
+        }
+    }
+    const std::string rawComment = utf8ToSjis(comment, H::kTextField - 1);
+    const std::string rawId = utf8ToSjis(sampleId, H::kTextField - 1);
+    if (sjisToUtf8(rawComment) != comment || sjisToUtf8(rawId) != sampleId)
+        res.notes.push_back("comment or sample ID shortened to 31 Shift-JIS bytes or changed where it has no Shift-JIS form");
+    h.setText(H::kComment, rawComment);
+    h.setText(H::kSampleId, rawId);
+
+    // Calibration fields as "&Write" fills them.
+    if (out.calibration) {
+        h.setF32(H::kCalibMarker, 0.0f);
+        h.setF32(H::kCalibCoef1, out.calibration->gain);
+        h.setF32(H::kCalibCoef2, out.calibration->offset);
+    } else {
+        h.setF32(H::kCalibMarker, 1.0f);
+        h.setF32(H::kCalibCoef1, 0.0f);
+    }
+
+    // The .dat reader takes whole blocks of 512 counts.
+    const std::size_t n = out.counts.size();
+    const std::size_t padded = (n + kBlock - 1) / kBlock * kBlock;
+    if (padded != n) {
+        res.notes.push_back(std::to_string(n) + " channels padded with zeros to " + std::to_string(padded));
+        out.counts.resize(padded, 0);
+    }
+    h.setChannelCount(static_cast<std::int16_t>(padded));
+    res.ok = true;
+    return res;
+}
+
+ImportResult importN42File(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        ImportResult r = fail("Error ! cannot open " + path);
+        r.opened = false;
+        return r;
+    }
+    std::string data;
+    char buf[65536];
+    while (in.read(buf, sizeof buf) || in.gcount() > 0) {
+        data.append(buf, static_cast<std::size_t>(in.gcount()));
+        if (data.size() > kMaxDocumentBytes) return fail("Error ! the N42 document is too large");
+    }
+    if (in.bad()) {
+        ImportResult r = fail("Error ! cannot read " + path);
+        r.opened = false;
+        return r;
+    }
+    return importN42(data);
+}
+
+}  // namespace xmca::n42
