@@ -24,8 +24,12 @@ namespace xmca::test {
 
 class PtyAnalyser {
 public:
-    explicit PtyAnalyser(SimulatedAnalyserConfig cfg = {})
-        : clock_(std::make_shared<ManualClock>()), sim_(cfg, clock_) {
+    // wallSpeed 0: the simulator runs on a manual clock the test moves (with());
+    // above 0: on the wall clock at that speed, for a program that polls in real time.
+    explicit PtyAnalyser(SimulatedAnalyserConfig cfg = {}, double wallSpeed = 0)
+        : clock_(std::make_shared<ManualClock>()),
+          sim_(cfg, wallSpeed > 0 ? std::shared_ptr<SimClock>(std::make_shared<WallClock>(wallSpeed))
+                                  : std::shared_ptr<SimClock>(clock_)) {
         master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
         if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) throw std::runtime_error("no pty");
         char name[128] = {};

@@ -34,6 +34,10 @@ int runDump(const Args& args, std::ostream& out, std::ostream& err);
 // the paint-box image the window shows after "&Read" of the file, as a PNG.
 int runRender(const Args& args, std::ostream& out, std::ostream& err);
 
+// `mcatool acquire <road> --channels N --preset SECONDS [--dead-time US] [--clear] -o OUT.dat`:
+// an unattended acquisition with the window's acquisition cycle, saved as "SaveSpec" would.
+int runAcquire(const Args& args, std::ostream& out, std::ostream& err);
+
 // A JSON string literal (quotes included) for UTF-8 text; invalid UTF-8 bytes
 // become U+FFFD so the output is always valid JSON.
 std::string jsonString(const std::string& utf8);

@@ -10,6 +10,10 @@ constexpr mcatool::Command kCommands[] = {
     {"info", "FILE.dat", mcatool::runInfo},
     {"dump", "FILE.dat OUT.txt", mcatool::runDump},
     {"render", "FILE.dat OUT.png [--lo A] [--hi B] [--log] [--vfs I] [--cursor C]", mcatool::runRender},
+    {"acquire",
+     "[--simulate [--sim-speed F] [--cs134 A] [--cs137 A] [--k40 A] [--background] [--sim-link L]] | "
+     "[--serial PATH] | [--driver d2xx|libftdi] --channels N --preset SECONDS [--dead-time US] [--clear] -o OUT.dat",
+     mcatool::runAcquire},
 };
 
 int usage() {
