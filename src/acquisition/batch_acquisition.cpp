@@ -43,7 +43,6 @@ BatchResult runBatchAcquisition(MeasurementState& s, AnalyserLink& link, const B
 
     std::int64_t lastAnswer = hooks.nowMs();
     std::int32_t lastReal = -1;
-    std::int64_t next = hooks.nowMs();
     for (;;) {
         if (hooks.stopRequested && hooks.stopRequested()) {
             r.stop = BatchResult::Interrupted;
@@ -68,9 +67,11 @@ BatchResult runBatchAcquisition(MeasurementState& s, AnalyserLink& link, const B
             r.error = "Error ! the analyser stopped answering; saved what was acquired";
             break;
         }
-        next += req.intervalMs;
-        if (next < now) next = now;  // a slow tick is not made up with a burst
-        while (now < next && !(hooks.stopRequested && hooks.stopRequested())) {
+        // As the window's timer, which is off during a tick and restarted after it:
+        // the next tick comes one interval after this one ended, so a slow link never
+        // makes the ticks run back to back.
+        const std::int64_t next = now + req.intervalMs;
+        while (!(hooks.stopRequested && hooks.stopRequested())) {
             const std::int64_t left = next - hooks.nowMs();
             if (left <= 0) break;
             hooks.sleep(static_cast<int>(left));
