@@ -14,10 +14,10 @@ set(CPACK_PACKAGE_NAME xmca)
 set(CPACK_PACKAGE_VENDOR "xmca")
 set(CPACK_PACKAGE_CONTACT "xmca maintainers <xmca@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Control program for a USB multichannel analyser (gamma-ray spectrometry)")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Acquires pulse-height spectra from a USB multichannel analyser on a scintillation detector, shows them\n"
-    "live, and computes Cs-134, Cs-137 and K-40 activities in Bq/kg. Includes mcatool for batch work and\n"
-    "unattended acquisition, and a udev rule giving the plugdev group access to FTDI analysers.")
+set(CPACK_PACKAGE_DESCRIPTION "Acquires pulse-height spectra from a USB multichannel analyser on a \
+scintillation detector, shows them live, and computes Cs-134, Cs-137 and K-40 activities in Bq/kg. \
+Includes mcatool for batch work and unattended acquisition, and a udev rule giving the plugdev group \
+access to FTDI analysers.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
