@@ -194,6 +194,33 @@ TEST(McatoolAcquire, OverASerialPortTheCommandOrderAndCountsAreTheAnalysers) {
     });
 }
 
+TEST(McatoolAcquire, ALostStatusReplyCostsOneTickNotTheRun) {
+    PtyAnalyser pty({}, 600.0);
+    pty.with([](SimulatedAnalyser& sim, ManualClock&) {
+        ReplyFault lost;
+        lost.kind = ReplyFault::NoReply;
+        lost.onlyCommand = "$R0;";
+        sim.injectFault(lost);
+        return 0;
+    });
+    TempDir dir;
+    const std::string out = dir.file("lost.dat");
+    const ToolRun r = acquire(dir, {"--serial", pty.path(), "--channels", "512", "--preset", "1800", "-o", out});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(json(r.out)["stopped"].toString(), "preset");
+    auto s = readBack(out);
+    EXPECT_EQ(s->realTime, 18000);
+    pty.with([&](SimulatedAnalyser& sim, ManualClock&) {
+        const auto& spec = sim.spectrum();
+        int mismatches = 0;
+        for (int i = 0; i < 512; ++i)
+            if (s->spectrum[static_cast<std::size_t>(i)] != static_cast<std::int32_t>(spec[static_cast<std::size_t>(i)]))
+                ++mismatches;
+        EXPECT_EQ(mismatches, 0);
+        return 0;
+    });
+}
+
 TEST(McatoolAcquire, CtrlCStopsTheAnalyserAndSavesWhatWasAcquired) {
     PtyAnalyser pty({}, 1.0);
     TempDir dir;
