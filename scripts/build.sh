@@ -8,6 +8,8 @@ cd "$(dirname "$0")/.."
 packages=(g++ make cmake ninja-build pkg-config ca-certificates qt6-base-dev libgtest-dev libgmock-dev
           libbenchmark-dev fonts-dejavu-core fonts-ipafont-gothic poppler-utils xvfb xauth imagemagick
           libeigen3-dev)
+# The libftdi1 road to the analyser; dpkg-dev and file for `cpack -G DEB`.
+packages+=(libftdi1-dev libusb-1.0-0-dev dpkg-dev file)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -23,7 +23,12 @@ const char* usageText() {
            "  --cs134 A, --cs137 A, --k40 A\n"
            "                   activities of the simulated sample in Bq/kg (A >= 0)\n"
            "  --background     simulate a background measurement (no sample)\n"
-           "  --sim-devices N  number of simulated analysers attached (0..8)\n";
+           "  --sim-devices N  number of simulated analysers attached (0..8)\n"
+           "  --sim-link L     link timing of the simulated analyser: instant or usb-full-speed\n"
+           "       xmca [--serial PATH | --driver d2xx|libftdi]\n"
+           "  --serial PATH    the analyser as a serial port (e.g. /dev/ttyUSB0)\n"
+           "  --driver NAME    d2xx (the vendor library) or libftdi (libftdi1 over libusb);\n"
+           "                   with no road named: the vendor library, else libftdi1\n";
 }
 
 std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& args, std::string& error) {
@@ -66,10 +71,35 @@ std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& args
                 return std::nullopt;
             }
             cl.simDevices = static_cast<int>(v);
+        } else if (a == "--serial" || a == "--driver" || a == "--sim-link") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                error = a + " needs a value";
+                return std::nullopt;
+            }
+            const std::string& v = args[++i];
+            if (a == "--serial") {
+                cl.serialPath = v;
+            } else if (a == "--driver") {
+                if (v != "d2xx" && v != "libftdi") {
+                    error = "--driver must be d2xx or libftdi";
+                    return std::nullopt;
+                }
+                cl.driverName = v;
+            } else {
+                if (v != "instant" && v != "usb-full-speed") {
+                    error = "--sim-link must be instant or usb-full-speed";
+                    return std::nullopt;
+                }
+                cl.simLink = v;
+            }
         } else {
             error = "unknown option " + a;
             return std::nullopt;
         }
+    }
+    if (int(cl.simulate) + int(!cl.serialPath.empty()) + int(!cl.driverName.empty()) > 1) {
+        error = "name one road to the analyser: --simulate, --serial or --driver";
+        return std::nullopt;
     }
     return cl;
 }

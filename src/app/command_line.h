@@ -14,6 +14,10 @@ struct CommandLine {
     bool background = false;                  // simulate a background measurement
     int simDevices = 1;
     bool help = false;
+    // The road to the analyser besides --simulate.
+    std::string serialPath;             // --serial PATH
+    std::string driverName;             // --driver d2xx|libftdi
+    std::string simLink = "instant";    // --sim-link instant|usb-full-speed
 };
 
 // Parses argv (without argv[0]). On a bad option returns nullopt and sets error.

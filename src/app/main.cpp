@@ -1,13 +1,12 @@
-// xmca: starts the main window on the vendor D2XX driver, or with --simulate on the
-// built-in simulated analyser.
+// xmca: starts the main window on the road to the analyser named on the command line
+// (vendor D2XX library, libftdi1, a serial port, or the built-in simulated analyser).
 #include <QApplication>
 #include <cstdio>
 #include <ctime>
 #include <memory>
 
 #include "command_line.h"
-#include "device/d2xx_driver.h"
-#include "device/simulated_analyser.h"
+#include "device/driver_choice.h"
 #include "xmca/tdm_qrvl.h"
 #include "xmca/tform1.h"
 
@@ -28,17 +27,24 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    std::unique_ptr<xmca::FtdiDriver> driver;
+    xmca::DriverOptions road;
+    road.simSpeed = cl->simSpeed;
+    road.cs134 = cl->cs134;
+    road.cs137 = cl->cs137;
+    road.k40 = cl->k40;
+    road.background = cl->background;
+    road.simDevices = cl->simDevices;
+    road.simLink = xmca::linkTimingFromName(cl->simLink).value_or(xmca::LinkTiming::Instant);
+    road.serialPath = cl->serialPath;
+    if (cl->simulate) road.road = xmca::DriverOptions::Road::Simulate;
+    else if (!cl->serialPath.empty()) road.road = xmca::DriverOptions::Road::Serial;
+    else if (cl->driverName == "d2xx") road.road = xmca::DriverOptions::Road::D2xx;
+    else if (cl->driverName == "libftdi") road.road = xmca::DriverOptions::Road::Libftdi;
+    xmca::ChosenDriver chosen = xmca::makeDriver(road, static_cast<std::uint64_t>(std::time(nullptr)));
+
     TForm1::Options options;
-    if (cl->simulate) {
-        xmca::SimulatedAnalyserConfig cfg;
-        cfg.deviceCount = cl->simDevices;
-        if (cl->cs134) cfg.cs134 = *cl->cs134;
-        if (cl->cs137) cfg.cs137 = *cl->cs137;
-        if (cl->k40) cfg.k40 = *cl->k40;
-        cfg.backgroundOnly = cl->background;
-        cfg.seed = static_cast<std::uint64_t>(std::time(nullptr));
-        driver = std::make_unique<xmca::SimulatedAnalyser>(cfg, std::make_shared<xmca::WallClock>(cl->simSpeed));
+    if (chosen.simulator) {
+        const xmca::SimulatedAnalyserConfig& cfg = chosen.simulator->config();
         options.simulated = true;
         options.driverMessage = cl->background
                                     ? QString("Simulated analyser: background only")
@@ -47,13 +53,15 @@ int main(int argc, char** argv) {
                                           .arg(cfg.cs137)
                                           .arg(cfg.k40);
     } else {
-        auto d2xx = std::make_unique<xmca::D2xxDriver>();
-        if (!d2xx->load()) options.driverMessage = QString::fromStdString(d2xx->message());
-        driver = std::move(d2xx);
+        options.driverMessage = QString::fromStdString(chosen.message);
     }
+    std::unique_ptr<xmca::FtdiDriver> driver = std::move(chosen.driver);
 
     TDmQRVL dataModule;
     TForm1 form(std::move(driver), options);
+    // The road to the analyser in the title (the simulator's own title says so already).
+    if (!chosen.simulator && !chosen.road.empty())
+        form.setWindowTitle(QString("xmca - %1").arg(QString::fromStdString(chosen.road)));
     form.show();
     return app.exec();
 }

@@ -73,6 +73,16 @@ WallClock::WallClock(double speed) : speed_(speed), startNs_(steadyNs()) {}
 
 double WallClock::now() const { return static_cast<double>(steadyNs() - startNs_) * 1e-9 * speed_; }
 
+const char* linkTimingName(LinkTiming timing) {
+    return timing == LinkTiming::UsbFullSpeed ? "usb-full-speed" : "instant";
+}
+
+std::optional<LinkTiming> linkTimingFromName(const std::string& name) {
+    if (name == "instant") return LinkTiming::Instant;
+    if (name == "usb-full-speed") return LinkTiming::UsbFullSpeed;
+    return std::nullopt;
+}
+
 const char* driverCallName(DriverCall call) {
     switch (call) {
         case DriverCall::ListDevices: return "FT_ListDevices";
@@ -99,6 +109,9 @@ struct SimulatedAnalyser::Unit {
         std::vector<std::uint8_t> bytes;
     };
     std::deque<Pending> pending;  // late replies
+    std::deque<Pending> wire;     // packets on their way under link timing (link clock)
+    std::int64_t wireFreeUs = 0;  // link time the last packet on the wire arrives
+    int latencyMs = 16;           // the chip's latency timer
 
     int channels = 2048;
     std::vector<std::uint32_t> spec = std::vector<std::uint32_t>(kMaxChannels, 0);
@@ -125,6 +138,7 @@ struct SimulatedAnalyser::Table {
 SimulatedAnalyser::SimulatedAnalyser(SimulatedAnalyserConfig config, std::shared_ptr<SimClock> clock)
     : config_(std::move(config)), clock_(std::move(clock)), rng_(config_.seed) {
     if (!clock_) clock_ = std::make_shared<WallClock>(1.0);
+    if (config_.link != LinkTiming::Instant) linkClock_ = std::make_shared<WallClock>(1.0);
     if (config_.backgroundOnly) config_.cs134 = config_.cs137 = config_.k40 = 0.0;
     shapes_ = sim::Shapes::get(config_.fwhm662, config_.sampleK40Continuum);
     calibrate();
@@ -408,7 +422,10 @@ FT_STATUS SimulatedAnalyser::FT_SetLatencyTimer(FT_HANDLE handle, std::uint8_t m
     record(DriverCall::SetLatencyTimer, std::to_string(ms));
     FT_STATUS st;
     if (takeFailure(DriverCall::SetLatencyTimer, &st)) return st;
-    return unitFor(handle) ? FT_OK : FT_INVALID_HANDLE;
+    Unit* u = unitFor(handle);
+    if (!u) return FT_INVALID_HANDLE;
+    u->latencyMs = std::max<int>(ms, 1);
+    return FT_OK;
 }
 
 FT_STATUS SimulatedAnalyser::FT_SetTimeouts(FT_HANDLE handle, DWORD readMs, DWORD writeMs) {
@@ -427,6 +444,7 @@ FT_STATUS SimulatedAnalyser::FT_Purge(FT_HANDLE handle, DWORD mask) {
     if (mask & FT_PURGE_RX) {
         u->out.clear();
         u->pending.clear();
+        u->wire.clear();
     }
     return FT_OK;
 }
@@ -456,9 +474,10 @@ FT_STATUS SimulatedAnalyser::FT_GetQueueStatus(FT_HANDLE handle, DWORD* queued) 
     if (queued == nullptr) return FT_INVALID_PARAMETER;
     const auto nowUs = static_cast<std::int64_t>(std::llround(clock_->now() * 1e6));
     while (!u->pending.empty() && u->pending.front().atUs <= nowUs) {
-        u->out.insert(u->out.end(), u->pending.front().bytes.begin(), u->pending.front().bytes.end());
+        deliver(*u, u->pending.front().bytes);
         u->pending.pop_front();
     }
+    arrive(*u);
     *queued = static_cast<DWORD>(u->out.size());
     return FT_OK;
 }
@@ -471,6 +490,7 @@ FT_STATUS SimulatedAnalyser::FT_Read(FT_HANDLE handle, void* buffer, DWORD bytes
     Unit* u = unitFor(handle);
     if (!u) return FT_INVALID_HANDLE;
     if ((buffer == nullptr && bytes > 0) || returned == nullptr) return FT_INVALID_PARAMETER;
+    arrive(*u);
     const std::size_t n = std::min<std::size_t>(bytes, u->out.size());
     auto* dst = static_cast<std::uint8_t*>(buffer);
     std::copy_n(u->out.begin(), n, dst);
@@ -501,9 +521,42 @@ void SimulatedAnalyser::queueReply(Unit& u, const std::string& cmd, std::vector<
     }
     if (reply.empty()) return;
     if (atUs <= nowUs && u.pending.empty())
-        u.out.insert(u.out.end(), reply.begin(), reply.end());
+        deliver(u, reply);
     else
         u.pending.push_back({atUs, std::move(reply)});
+}
+
+void SimulatedAnalyser::deliver(Unit& u, const std::vector<std::uint8_t>& bytes) {
+    if (bytes.empty()) return;
+    if (config_.link == LinkTiming::Instant || !linkClock_) {
+        u.out.insert(u.out.end(), bytes.begin(), bytes.end());
+        return;
+    }
+    // Full-speed FTDI: the command reaches the chip in the next 1 ms frame and the
+    // reply leaves at about 1 byte per microsecond in 62-byte packets; a last
+    // part-filled packet goes when the latency timer runs out.
+    constexpr std::int64_t kFrameUs = 1000;
+    constexpr std::size_t kPacketData = 62;
+    const auto nowUs = static_cast<std::int64_t>(std::llround(linkClock_->now() * 1e6));
+    const std::int64_t t0 = std::max(nowUs + kFrameUs, u.wireFreeUs);
+    std::int64_t t = t0;
+    for (std::size_t off = 0; off < bytes.size(); off += kPacketData) {
+        const std::size_t n = std::min(kPacketData, bytes.size() - off);
+        t += static_cast<std::int64_t>(n);
+        if (n < kPacketData) t = std::max(t, t0 + static_cast<std::int64_t>(u.latencyMs) * 1000);
+        u.wire.push_back({t, std::vector<std::uint8_t>(bytes.begin() + static_cast<std::ptrdiff_t>(off),
+                                                       bytes.begin() + static_cast<std::ptrdiff_t>(off + n))});
+    }
+    u.wireFreeUs = t;
+}
+
+void SimulatedAnalyser::arrive(Unit& u) {
+    if (u.wire.empty() || !linkClock_) return;
+    const auto nowUs = static_cast<std::int64_t>(std::llround(linkClock_->now() * 1e6));
+    while (!u.wire.empty() && u.wire.front().atUs <= nowUs) {
+        u.out.insert(u.out.end(), u.wire.front().bytes.begin(), u.wire.front().bytes.end());
+        u.wire.pop_front();
+    }
 }
 
 void SimulatedAnalyser::applyView(Unit& u, const std::string& cmd) {

@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -55,6 +56,15 @@ private:
     std::int64_t startNs_;
 };
 
+// What one exchange costs on the wire. Instant: replies are queued the moment the
+// command is written. UsbFullSpeed: a full-speed FTDI link, where the command goes
+// out in the next 1 ms USB frame, the reply comes back in 64-byte packets (62 data
+// bytes) at about 1 MB/s, and a last part-filled packet waits for the latency timer.
+enum class LinkTiming { Instant, UsbFullSpeed };
+// "instant" / "usb-full-speed".
+const char* linkTimingName(LinkTiming timing);
+std::optional<LinkTiming> linkTimingFromName(const std::string& name);
+
 struct SimulatedAnalyserConfig {
     int deviceCount = 1;                   // 0: nothing attached; more than 5 is allowed
     std::string serialPrefix = "XMCASIM";  // serial numbers "XMCASIM1", "XMCASIM2", ...
@@ -73,6 +83,7 @@ struct SimulatedAnalyserConfig {
     double fwhm662 = 0.075;     // relative FWHM at 662 keV, scales as 1/sqrt(E)
     double deadTimeUs = 1.8;    // non-paralysable dead time per event
     std::uint64_t seed = 1;     // random stream
+    LinkTiming link = LinkTiming::Instant;
 };
 
 // The driver calls, for recorded sequences and injected driver failures.
@@ -174,6 +185,10 @@ public:
 
     std::string serialNumber(int dev) const;
 
+    // The clock the link timing runs on; the wall clock at speed 1 unless set (link
+    // costs are real time whatever --sim-speed does to counting).
+    void setLinkClock(std::shared_ptr<SimClock> clock) { linkClock_ = std::move(clock); }
+
 private:
     struct Unit;
     struct Table;
@@ -183,6 +198,10 @@ private:
     void record(DriverCall call, std::string args);
     void handleCommand(Unit& u, const std::string& cmd);
     void queueReply(Unit& u, const std::string& cmd, std::vector<std::uint8_t> reply);
+    // Puts reply bytes on the wire: at once, or packet by packet under link timing.
+    void deliver(Unit& u, const std::vector<std::uint8_t>& bytes);
+    // Moves the packets that have arrived by now into the host's queue.
+    void arrive(Unit& u);
     void advance(Unit& u);
     void generate(Unit& u, std::int64_t dtUs);
     const Table& table(int channels) const;
@@ -192,6 +211,7 @@ private:
 
     SimulatedAnalyserConfig config_;
     std::shared_ptr<SimClock> clock_;
+    std::shared_ptr<SimClock> linkClock_;
     std::vector<std::unique_ptr<Unit>> units_;
     Efficiencies eff_;
     std::shared_ptr<const sim::Shapes> shapes_;

@@ -49,6 +49,10 @@ int runN42(const Args& args, std::ostream& out, std::ostream& err);
 // first) of an N42 document as a .dat file.
 int runImportN42(const Args& args, std::ostream& out, std::ostream& err);
 
+// `mcatool acquire <road> --channels N --preset SECONDS [--dead-time US] [--clear] -o OUT.dat`:
+// an unattended acquisition with the window's acquisition cycle, saved as "SaveSpec" would.
+int runAcquire(const Args& args, std::ostream& out, std::ostream& err);
+
 // A JSON string literal (quotes included) for UTF-8 text; invalid UTF-8 bytes
 // become U+FFFD so the output is always valid JSON.
 std::string jsonString(const std::string& utf8);

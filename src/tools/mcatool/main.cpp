@@ -15,6 +15,10 @@ constexpr mcatool::Command kCommands[] = {
     {"report", "FILE.dat OUT.pdf [--lo A] [--hi B] [--log] [--vfs I] [--dpi D]", mcatool::runReport},
     {"n42", "SAMPLE.dat OUT.n42 [--background BG.dat]", mcatool::runN42},
     {"import-n42", "IN.n42 OUT.dat", mcatool::runImportN42},
+    {"acquire",
+     "[--simulate [--sim-speed F] [--cs134 A] [--cs137 A] [--k40 A] [--background] [--sim-link L]] | "
+     "[--serial PATH] | [--driver d2xx|libftdi] --channels N --preset SECONDS [--dead-time US] [--clear] -o OUT.dat",
+     mcatool::runAcquire},
 };
 
 int usage() {
