@@ -10,6 +10,7 @@ constexpr mcatool::Command kCommands[] = {
     {"info", "FILE.dat", mcatool::runInfo},
     {"dump", "FILE.dat OUT.txt", mcatool::runDump},
     {"render", "FILE.dat OUT.png [--lo A] [--hi B] [--log] [--vfs I] [--cursor C]", mcatool::runRender},
+    {"activity", "SAMPLE.dat BACKGROUND.dat [--net NET.dat] [--level X] [--lower-limit Y]", mcatool::runActivity},
 };
 
 int usage() {
