@@ -41,9 +41,9 @@ void compress(std::span<std::int32_t> s, int n) {
     std::fill(s.begin() + h, s.begin() + n, 0);
 }
 
-int smooth(std::span<std::int32_t> s, std::span<std::int32_t> work, int n) {
+int levelSpikes(std::span<std::int32_t> s, std::span<std::int32_t> work, int n) {
     n = std::min(clampN(s.size(), n), clampN(work.size(), n));
-    const int last = n - 6;  // passes 1 and 2 read up to i + 3
+    const int last = n - 6;  // the kernel reads up to i + 3, levelling writes i + 1
     if (last < kSmoothFirst) return kSmoothFirst - 1;
     auto at = [&](int i) { return static_cast<std::int64_t>(s[i]); };
 
@@ -59,7 +59,11 @@ int smooth(std::span<std::int32_t> s, std::span<std::int32_t> work, int n) {
         if (std::llabs(at(i) - work[i]) <= d) continue;
         const std::int64_t dR = at(i) - at(i + 1);
         const std::int64_t dL = at(i) - at(i - 1);
-        if (std::llabs(dR) < std::llabs(dL)) {
+        const bool takeLeft = std::llabs(dR) < std::llabs(dL);
+        // The neighbour must itself lie in the smoothed range: channels 0-9 and the
+        // last five keep their values.
+        if (takeLeft ? i - 1 < kSmoothFirst : i + 1 > last) continue;
+        if (takeLeft) {
             const std::int32_t b = levelStep(dL);
             s[i] = addSat(s[i], b);
             s[i - 1] = addSat(s[i - 1], dL + b);
@@ -69,6 +73,13 @@ int smooth(std::span<std::int32_t> s, std::span<std::int32_t> work, int n) {
             s[i + 1] = addSat(s[i + 1], dR + b);
         }
     }
+    return last;
+}
+
+int smooth(std::span<std::int32_t> s, std::span<std::int32_t> work, int n) {
+    const int last = levelSpikes(s, work, n);
+    if (last < kSmoothFirst) return last;
+    auto at = [&](int i) { return static_cast<std::int64_t>(s[i]); };
     // Pass 2: 1-2-1 kernel on the levelled spectrum.
     for (int i = kSmoothFirst; i <= last; ++i) {
         const std::int64_t sum = at(i - 1) + at(i + 1) + 2 * at(i);

@@ -23,6 +23,13 @@ inline constexpr int kSmoothFirst = 10;
 // j < n/2, channels n/2 .. n-1 become 0. n is clamped to the array.
 void compress(std::span<std::int32_t> s, int n);
 
+// Pass 1 of the smoothing alone: work[i] = trunc(5-point-wide kernel + 0.5) for
+// i = 10 .. n-6, and a channel more than sqrt(kernel) from it (kernel above 1) is
+// levelled in place with the neighbour it differs from most, the right one on ties
+// (not when that neighbour lies outside 10 .. n-6).
+// Returns the last channel passed over (9 when none was).
+int levelSpikes(std::span<std::int32_t> s, std::span<std::int32_t> work, int n);
+
 // The three smoothing passes over channels 10 .. n-6 (pass 1: 5-point kernel with
 // spike levelling in place; pass 2: 1-2-1 kernel; pass 3: the result back into s).
 // work is the scratch array (at least n entries). Channels 0-9 and n-5 .. n-1 keep
