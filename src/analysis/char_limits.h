@@ -11,6 +11,9 @@
 namespace xmca::limits {
 
 inline constexpr double kCoverage = 1.645;  // k for 5 % error probabilities
+// Calibration factors of the Cs-All and Cs-134 windows, in double precision.
+inline constexpr double kFactorCsAll = 106.73;
+inline constexpr double kFactorCs134 = 160.12;
 
 // One window: gross counts n_g in t_g seconds, background counts n_0 in t_0
 // seconds, calibration factor w (Bq/kg per net count per second) and the

@@ -398,8 +398,9 @@ const QImage& FrameRenderer::compose(const MeasurementState& s, const FrameWrite
             textRight(p, 510, y, fmt("%12.1f", aw.gross), col.readout);
             textRight(p, 510, y + 13, fmt("%12.1f", aw.net), col.readout);
             const activity::Figure& f = res.activity[static_cast<std::size_t>(w)];
+            // The value ends at 345 rather than 300 so that it clears its label.
             text(p, 250, y, QString::fromLatin1(kActivityRowLabels[w]), c);
-            textRight(p, 300, y, fmt("%12.1f", f.bqPerKg), col.readout);
+            textRight(p, 345, y, fmt("%12.1f", f.bqPerKg), col.readout);
             textRight(p, 400, y, fmt("%12.1f", f.sigma), col.readout);
         }
         for (int r = 0; r < 4; ++r) {

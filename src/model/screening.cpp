@@ -38,17 +38,13 @@ void computeScreening(ActivityResult& res, const ScreeningSettings& settings, st
         return limits::characteristicLimits({static_cast<double>(aw.gross), tg, aw.background, t0, factor,
                                              static_cast<double>(res.activity[static_cast<std::size_t>(row)].bqPerKg)});
     };
-    const auto cs = limitsOf(kWinCsAll, activity::kFactorCsAll, kRowCsAll);
-    const auto c134 = limitsOf(kWinCs134, activity::kFactorCs134, kRowCs134);
+    const auto cs = limitsOf(kWinCsAll, limits::kFactorCsAll, kRowCsAll);
+    const auto c134 = limitsOf(kWinCs134, limits::kFactorCs134, kRowCs134);
     if (!cs || !c134) return;
     sc.valid = true;
     sc.csTotal = *cs;
     sc.cs134 = *c134;
-    sc.verdict = limits::screeningVerdict(sc.csTotal, sc.level, sc.lowerLimit);
-    if (sc.verdict == limits::Verdict::LowerLimitNotMet) {
-        const double r0 = res.windows[kWinCsAll].background / t0;
-        sc.countTimeNeeded = limits::countTimeNeeded(sc.lowerLimit, activity::kFactorCsAll, r0, t0);
-    }
+    updateVerdict(res, settings);
 
     // Gain: K-40 in the smoothed background, Cs-137 in the net spectrum when the
     // Cs-All activity stands above its decision threshold.
@@ -63,6 +59,20 @@ void computeScreening(ActivityResult& res, const ScreeningSettings& settings, st
         warn = "Check gain: Cs-137 peak at channel " + fmt("%.0f", *g.cs137Channel);
     g.ok = warn.empty();
     g.warning = warn;
+}
+
+void updateVerdict(ActivityResult& res, const ScreeningSettings& settings) {
+    ScreeningResult& sc = res.screening;
+    sc.level = settings.level;
+    sc.lowerLimit = settings.lowerLimit;
+    sc.countTimeNeeded.reset();
+    if (!sc.valid) return;
+    sc.verdict = limits::screeningVerdict(sc.csTotal, sc.level, sc.lowerLimit);
+    if (sc.verdict == limits::Verdict::LowerLimitNotMet) {
+        const double t0 = res.backgroundRealTime * 0.1;
+        const double r0 = res.windows[kWinCsAll].background / t0;
+        sc.countTimeNeeded = limits::countTimeNeeded(sc.lowerLimit, limits::kFactorCsAll, r0, t0);
+    }
 }
 
 TColor verdictColour(limits::Verdict v) {

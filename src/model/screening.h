@@ -16,6 +16,10 @@ namespace xmca {
 void computeScreening(ActivityResult& res, const ScreeningSettings& settings, std::span<const std::int32_t> net,
                       int n);
 
+// New screening level and lower limit: the verdict and the time needed are formed
+// again from the limits already in the record.
+void updateVerdict(ActivityResult& res, const ScreeningSettings& settings);
+
 // Colour of a verdict (0x00BBGGRR): green below, red above, orange when the lower
 // limit is not met.
 TColor verdictColour(limits::Verdict v);

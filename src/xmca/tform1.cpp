@@ -50,6 +50,7 @@ TForm1::TForm1(std::unique_ptr<xmca::FtdiDriver> driver, Options options, QWidge
     wireView();
     wireFiles();
     wireSetup();
+    wireActivity();
 
     updateWindowLabels();
     PaintBox1Paint();

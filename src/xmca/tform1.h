@@ -11,6 +11,7 @@
 #include "acquisition/acquisition_cycle.h"
 #include "device/analyser_link.h"
 #include "device/ftdi_driver.h"
+#include "model/bq_calic.h"
 #include "model/measurement_state.h"
 
 namespace Ui {
@@ -142,6 +143,27 @@ public slots:
     void ROIHighChClick();
     void EditROILowChange();
     void EditROIHighChange();
+
+    // --- activity section (the "Calic" menu and the activity page) ---
+public slots:
+    void DataComp1Click();
+    void DataSmmth();
+    void BGSubtruct1Click();
+    void PeakFund();
+    void BqCalic1Click();
+    void BqCalicClick();
+    void ExpertModeClick();
+    void ScreenLevelChange();
+    void LowerLimitChange();
+
+public:
+    // The activity page's figures, limits and verdict from the result record.
+    void showActivityResults();
+
+private:
+    void wireActivity();
+    void afterCalic(const xmca::CalicOutcome& out);
+    void checkMemButton();  // the "Mem" radio button of the state's selected source
 
 private:
     void wireRoi();

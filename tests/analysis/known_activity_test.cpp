@@ -63,3 +63,79 @@ TEST(KnownActivity, SimulatedSampleComesBackWithinThreeSigma) {
 
 }  // namespace
 }  // namespace xmca
+
+namespace xmca {
+namespace {
+
+// Sample and background acquired with the same analyser settings; the screening
+// figures of "Bq Calic" on them.
+ScreeningResult screenOf(SimulatedAnalyserConfig sample, int sampleTenths, std::uint64_t seed,
+                         GainCheck* gain = nullptr) {
+    Acquired a;
+    sample.seed = seed;
+    SimulatedAnalyserConfig bg = sample;
+    bg.backgroundOnly = true;
+    bg.seed = seed + 100;
+    EXPECT_TRUE(test::acquireAndSave(sample, sampleTenths, a.sample));
+    EXPECT_TRUE(test::acquireAndSave(bg, 36000, a.background));
+    auto s = computed(a);
+    if (gain) *gain = s->activity.screening.gain;
+    EXPECT_TRUE(s->activity.screening.valid);
+    return s->activity.screening;
+}
+
+TEST(Screening, CleanSampleIsBelowTheLevel) {
+    SimulatedAnalyserConfig clean;
+    clean.cs134 = 0;
+    clean.cs137 = 0;
+    clean.k40 = 100;
+    const ScreeningResult sc = screenOf(clean, 36000, 21);
+    EXPECT_EQ(sc.verdict, limits::Verdict::BelowLevel);
+    EXPECT_LE(sc.csTotal.lowerLimitOfMeasurement, 25.0);
+    EXPECT_LT(sc.csTotal.activity, sc.csTotal.detectionLimit);
+    EXPECT_GT(sc.csTotal.decisionThreshold, 0.0);
+    EXPECT_FALSE(sc.countTimeNeeded);
+}
+
+TEST(Screening, EightyBecquerelsGoesToConfirmation) {
+    SimulatedAnalyserConfig c;
+    c.cs134 = 0;
+    c.cs137 = 80;
+    const ScreeningResult sc = screenOf(c, 36000, 31);
+    EXPECT_EQ(sc.verdict, limits::Verdict::AboveLevel);
+    EXPECT_STREQ(limits::verdictText(sc.verdict), "Above screening level - confirm");
+    EXPECT_NEAR(sc.csTotal.activity, 80.0, 3.0 * sc.csTotal.uncertainty);
+    EXPECT_FALSE(sc.csTotal.belowDecisionThreshold);
+}
+
+TEST(Screening, TwoMinuteCountMustCountLonger) {
+    // A poorly shielded detector (three times the usual background), sample counted
+    // for two minutes.
+    SimulatedAnalyserConfig c;
+    c.cs134 = 0;
+    c.cs137 = 10;
+    c.backgroundScale = 3.0;
+    const ScreeningResult sc = screenOf(c, 1200, 41);
+    EXPECT_EQ(sc.verdict, limits::Verdict::LowerLimitNotMet);
+    EXPECT_GT(sc.csTotal.lowerLimitOfMeasurement, 25.0);
+    ASSERT_TRUE(sc.countTimeNeeded);
+    EXPECT_GT(*sc.countTimeNeeded, 120.0);
+    EXPECT_LT(*sc.countTimeNeeded, 3600.0);
+}
+
+TEST(Screening, GainTenPercentOffFailsTheGainCheck) {
+    for (const double g : {1.1, 0.9}) {
+        SCOPED_TRACE(g);
+        SimulatedAnalyserConfig c;
+        c.gain = g;
+        GainCheck gain;
+        screenOf(c, 36000, 51, &gain);
+        EXPECT_FALSE(gain.ok);
+        ASSERT_TRUE(gain.k40Channel);
+        EXPECT_NEAR(*gain.k40Channel, 725.0 * g, 12.0);
+        EXPECT_EQ(gain.warning.rfind("Check gain: K-40 peak at channel ", 0), 0u) << gain.warning;
+    }
+}
+
+}  // namespace
+}  // namespace xmca
