@@ -214,7 +214,19 @@ std::vector<double> SimulatedAnalyser::expectedRates(int channels, Part part) co
         add(sim::K40Sample, config_.k40 * eff_.k40);
     }
     if (part != Part::Sample) add(sim::Background, config_.backgroundScale);
-    return out;
+    const double g = config_.gain;
+    if (g == 1.0 || !(g > 0.0)) return out;
+    // Stretch the spectrum by the gain: the density at channel x is the nominal
+    // density at x / g, over g (counts are kept).
+    std::vector<double> stretched(out.size(), 0.0);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const double x = static_cast<double>(i) / g;
+        const auto k = static_cast<std::size_t>(x);
+        if (k + 1 >= out.size()) break;
+        const double frac = x - static_cast<double>(k);
+        stretched[i] = ((1.0 - frac) * out[k] + frac * out[k + 1]) / g;
+    }
+    return stretched;
 }
 
 const SimulatedAnalyser::Table& SimulatedAnalyser::table(int channels) const {

@@ -81,6 +81,7 @@ struct SimulatedAnalyserConfig {
     bool sampleK40Continuum = false;
 
     double fwhm662 = 0.075;     // relative FWHM at 662 keV, scales as 1/sqrt(E)
+    double gain = 1.0;          // amplifier gain error: a line lands at gain x its nominal channel
     double deadTimeUs = 1.8;    // non-paralysable dead time per event
     std::uint64_t seed = 1;     // random stream
     LinkTiming link = LinkTiming::Instant;

@@ -328,6 +328,8 @@ const QImage& FrameRenderer::compose(const MeasurementState& s, const FrameWrite
         p.setFont(font_);
     };
 
+    const bool showResults = s.resultsFlag != 0 && s.activity.valid;
+
     // ROIs: sums, result rows, shading and tags.
     std::array<RoiSums, kRoiShown> sums{};
     std::array<bool, kRoiShown> summed{};
@@ -336,10 +338,14 @@ const QImage& FrameRenderer::compose(const MeasurementState& s, const FrameWrite
         if (r.shown != 1) continue;
         summed[i] = true;
         sums[i] = roiSums(s, r.low, r.high);
-        const std::string_view labelBytes = roiLabelBytes(r);
-        text(p, 420, 30 * i + 5, decodeShiftJis(std::string(labelBytes)), r.colour);
-        textRight(p, 510, 30 * i + 5, fmt("%12.1f", std::trunc(sums[i].gross)), col.readout);
-        textRight(p, 510, 30 * i + 18, fmt("%12.1f", sums[i].net), col.readout);
+        const QString label = decodeShiftJis(std::string(roiLabelBytes(r)));
+        // While the activity results are shown, the result column of the windows
+        // the computation owns (entries 1-3) carries its stored sums instead.
+        if (!(showResults && i >= 1 && i <= 3)) {
+            text(p, 420, 30 * i + 5, label, r.colour);
+            textRight(p, 510, 30 * i + 5, fmt("%12.1f", std::trunc(sums[i].gross)), col.readout);
+            textRight(p, 510, 30 * i + 18, fmt("%12.1f", sums[i].net), col.readout);
+        }
         const auto cols = roiColumns(g, s.view.lo, r.low, r.high, kW);
         if (!cols) continue;
         // Each column a vertical line from the bottom row up to the trace top.
@@ -389,23 +395,32 @@ const QImage& FrameRenderer::compose(const MeasurementState& s, const FrameWrite
         drawPending(kOverlayColours[o]);
     }
 
-    // Activity box, from this frame's sums where the ROI was summed.
-    if (s.resultsFlag) {
-        auto netOf = [&](int i) {
-            return summed[i] ? static_cast<double>(truncToInt32(sums[i].net)) : static_cast<double>(s.rois[i].net);
-        };
-        auto grossOf = [&](int i) {
-            return summed[i] ? static_cast<double>(truncToInt32(sums[i].gross)) : static_cast<double>(s.rois[i].gross);
-        };
-        const auto rows = activityRows(netOf(2), grossOf(2), netOf(3), grossOf(3), netOf(1), grossOf(1), s.realTime,
-                                       s.factorSet);
+    // Activity results, all from the result record of the last computation: the
+    // window sums (gross over net) of Cs-All and Cs-134, their activities with
+    // sigma, and the box of the four activities.
+    if (showResults) {
+        const ActivityResult& res = s.activity;
+        for (int w = 0; w < 2; ++w) {
+            const ActivityWindow& aw = res.windows[static_cast<std::size_t>(w)];
+            const TColor c = s.rois[static_cast<std::size_t>(aw.roi)].colour;
+            const int y = 35 + 30 * w;
+            text(p, 420, y, QString::fromLatin1(aw.label), c);
+            textRight(p, 510, y, fmt("%12.1f", aw.gross), col.readout);
+            textRight(p, 510, y + 13, fmt("%12.1f", aw.net), col.readout);
+            const activity::Figure& f = res.activity[static_cast<std::size_t>(w)];
+            // The value ends at 345 rather than 300 so that it clears its label.
+            text(p, 250, y, QString::fromLatin1(kActivityRowLabels[w]), c);
+            textRight(p, 345, y, fmt("%12.1f", f.bqPerKg), col.readout);
+            textRight(p, 400, y, fmt("%12.1f", f.sigma), col.readout);
+        }
         for (int r = 0; r < 4; ++r) {
             const int y = 112 + 12 * r;
-            text(p, 250, y, QString::fromLatin1(rows[r].label), kActivityColours[r]);
-            if (rows[r].value) textRight(p, 350, y, fmt("%12.1f", *rows[r].value), col.readout);
+            const activity::Figure& f = res.activity[static_cast<std::size_t>(r)];
+            text(p, 250, y, QString::fromLatin1(kActivityRowLabels[r]), kActivityColours[r]);
+            textRight(p, 350, y, fmt("%12.1f", f.bqPerKg), col.readout);
             text(p, 355, y, QStringLiteral("Bq/Kg"), col.text);
             text(p, 400, y, QStringLiteral("+/-"), col.text);
-            if (rows[r].uncertainty) textRight(p, 450, y, fmt("%12.1f", *rows[r].uncertainty), col.readout);
+            textRight(p, 450, y, fmt("%12.1f", f.sigma), col.readout);
             text(p, 455, y, QStringLiteral("Bq/Kg"), col.text);
         }
     }

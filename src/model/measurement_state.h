@@ -10,6 +10,7 @@
 #include <string>
 
 #include "files/spectrum_header.h"
+#include "model/activity_result.h"
 
 namespace xmca {
 
@@ -150,6 +151,15 @@ struct MeasurementState {
     std::int32_t baselineFlag = 0;
     std::int32_t resultsFlag = 0;   // activity box shown
     std::int32_t factorSet = 2;     // 1 = set A, otherwise set B
+
+    // Activity computation: the result record of the last "Bq Calic" / "Re Calic",
+    // the sample as read (each "Bq Calic" starts from it) and memory 1 as the last
+    // "Bq Calic" left it (to tell whether a new sample has been read since).
+    ActivityResult activity;
+    MemorySpectrum keptSample;
+    MemorySpectrum calicSample;
+    bool haveKeptSample = false;
+    ScreeningSettings screeningSettings;
 };
 
 }  // namespace xmca

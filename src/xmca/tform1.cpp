@@ -53,6 +53,7 @@ TForm1::TForm1(std::unique_ptr<xmca::FtdiDriver> driver, Options options, QWidge
     wireCalib();
     wireReport();
     wireN42();
+    wireActivity();
 
     updateWindowLabels();
     PaintBox1Paint();

@@ -13,6 +13,7 @@
 #include "analysis/peak_fit.h"
 #include "device/analyser_link.h"
 #include "device/ftdi_driver.h"
+#include "model/bq_calic.h"
 #include "model/measurement_state.h"
 
 namespace Ui {
@@ -218,6 +219,27 @@ private:
                      const std::function<xmca::report::PdfResult()>& pdf);
     QString askReportPdf();
     bool askPrinter(QPrinter& printer);
+
+    // --- activity section (the "Calic" menu and the activity page) ---
+public slots:
+    void DataComp1Click();
+    void DataSmmth();
+    void BGSubtruct1Click();
+    void PeakFund();
+    void BqCalic1Click();
+    void BqCalicClick();
+    void ExpertModeClick();
+    void ScreenLevelChange();
+    void LowerLimitChange();
+
+public:
+    // The activity page's figures, limits and verdict from the result record.
+    void showActivityResults();
+
+private:
+    void wireActivity();
+    void afterCalic(const xmca::CalicOutcome& out);
+    void checkMemButton();  // the "Mem" radio button of the state's selected source
 
 private:
     void wireRoi();

@@ -437,14 +437,17 @@ TEST(FrameActivity, BoxDrawnOnlyWithResults) {
     FrameRenderer r;
     auto s = blankState();
     s->realTime = 10000;
-    s->rois[2].net = 1000;
-    s->rois[2].gross = 1600;
+    s->activity.valid = true;
+    s->activity.activity[0] = {106.7f, 4.3f};
     const QRect box(16 + 250, 5 + 112, 210, 48);
     const int off = countColour(render(r, *s), box, rgbOf(s->colours.readout));
     EXPECT_EQ(off, 0);
     s->resultsFlag = 1;
     const int on = countColour(render(r, *s), box, rgbOf(s->colours.readout));
     EXPECT_GT(on, 20);
+    // The flag without a finished computation shows no figures.
+    s->activity.valid = false;
+    EXPECT_EQ(countColour(render(r, *s), box, rgbOf(s->colours.readout)), 0);
 }
 
 TEST(FrameRobust, HostileStateDrawsWithoutFault) {

@@ -53,6 +53,11 @@ int runImportN42(const Args& args, std::ostream& out, std::ostream& err);
 // an unattended acquisition with the window's acquisition cycle, saved as "SaveSpec" would.
 int runAcquire(const Args& args, std::ostream& out, std::ostream& err);
 
+// `mcatool activity SAMPLE.dat BACKGROUND.dat [--net NET.dat] [--level X] [--lower-limit Y]`:
+// "ReadSpec", "BG File" and "Bq Calic" as the window runs them; the window sums,
+// activities and screening figures as one JSON object.
+int runActivity(const Args& args, std::ostream& out, std::ostream& err);
+
 // A JSON string literal (quotes included) for UTF-8 text; invalid UTF-8 bytes
 // become U+FFFD so the output is always valid JSON.
 std::string jsonString(const std::string& utf8);

@@ -19,6 +19,7 @@ constexpr mcatool::Command kCommands[] = {
      "[--simulate [--sim-speed F] [--cs134 A] [--cs137 A] [--k40 A] [--background] [--sim-link L]] | "
      "[--serial PATH] | [--driver d2xx|libftdi] --channels N --preset SECONDS [--dead-time US] [--clear] -o OUT.dat",
      mcatool::runAcquire},
+    {"activity", "SAMPLE.dat BACKGROUND.dat [--net NET.dat] [--level X] [--lower-limit Y]", mcatool::runActivity},
 };
 
 int usage() {

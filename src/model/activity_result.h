@@ -1,0 +1,75 @@
+// The result record of the last "Bq Calic" or "Re Calic": window sums, counting
+// times and activities, written only by the computation and read by the plot's
+// activity box and window-sum rows, the batch tool and the printed page, so that
+// all of them show the same figures.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include <optional>
+
+#include "analysis/activity_calc.h"
+#include "analysis/char_limits.h"
+
+namespace xmca {
+
+// One analysis window as the computation summed it.
+struct ActivityWindow {
+    int roi = 0;              // ROI entry (2, 3 or 1)
+    const char* label = "";   // "Cs-All", "Cs-134", "K-40"
+    std::int32_t start = 0;
+    std::int32_t end = 0;
+    std::int32_t gross = 0;   // trunc of the sample sum (memory 1)
+    std::int32_t net = 0;     // trunc of the net sum (baseline removed by "Re Calic" when set)
+    double background = 0.0;  // background sum before time scaling (memory 2 after smoothing)
+};
+
+// Index of each window in ActivityResult::windows (the order they are summed in).
+enum ActivityWindowIndex { kWinCsAll = 0, kWinCs134 = 1, kWinK40 = 2 };
+// Index of each row in ActivityResult::activity (the order the box shows them).
+enum ActivityRowIndex { kRowCsAll = 0, kRowCs134 = 1, kRowCs137 = 2, kRowK40 = 3 };
+inline constexpr const char* kActivityRowLabels[4] = {"Cs-All", "Cs-134", "Cs-137", "K-40"};
+
+// Screening settings of the activity page (Bq/kg).
+struct ScreeningSettings {
+    double level = 50.0;       // screening level on Cs-All
+    double lowerLimit = 25.0;  // the lower limit of measurement required
+};
+
+// Where the K-40 and Cs-137 peaks stand against their windows.
+struct GainCheck {
+    bool ok = true;
+    std::optional<double> k40Channel;    // centroid in the smoothed background
+    std::optional<double> cs137Channel;  // centroid in the net spectrum, when it stands out
+    std::string warning;                 // "Check gain: ..." or empty
+};
+
+// Characteristic limits and the verdict on Cs-All, formed with the figures below.
+struct ScreeningResult {
+    bool valid = false;  // false: no background sums or times to form them from
+    double level = 50.0;
+    double lowerLimit = 25.0;
+    double k = limits::kCoverage;
+    limits::WindowLimits csTotal;
+    limits::WindowLimits cs134;
+    limits::Verdict verdict = limits::Verdict::BelowLevel;
+    std::optional<double> countTimeNeeded;  // seconds, for "Lower limit not met"
+    GainCheck gain;
+};
+
+struct ActivityResult {
+    bool valid = false;                  // figures below belong to a finished computation
+    bool baseline = false;               // "Re Calic" subtracted the trapezoid baseline
+    bool haveBackground = false;         // background sums and time are known (a "Bq Calic" ran)
+    std::int32_t sampleRealTime = 0;     // 0.1 s, memory 1's header copy
+    std::int32_t backgroundRealTime = 0; // 0.1 s, memory 2's header copy as read
+    float countingTime = 0.0f;           // T in seconds (sample real time x 0.1)
+    std::array<ActivityWindow, 3> windows{};
+    std::array<activity::Figure, 4> activity{};
+    std::optional<double> k40Background;  // K-40 centroid in the smoothed background (channel)
+    ScreeningResult screening;
+};
+
+}  // namespace xmca

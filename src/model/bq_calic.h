@@ -1,0 +1,65 @@
+// The activity computation on the measurement state: the "Calic" menu steps
+// (DataComp, Data Smooth, BGSubtruct, Peak Find), the full "Bq Calic" sequence
+// (sample in memory 1, background in memory 2, net spectrum into memory 3, fixed
+// Cs and K windows, activities) and "Re Calic". Results go to the ROI table and to
+// the state's result record (MeasurementState::activity).
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "model/measurement_state.h"
+
+namespace xmca {
+
+// Fixed analysis windows (channels of the 1024-channel compressed spectrum).
+struct FixedWindow {
+    int roi;
+    std::int32_t start, end;
+    TColor colour;
+};
+inline constexpr FixedWindow kWindowK40{1, 686, 756, 0x008000};
+inline constexpr FixedWindow kWindowCsAll{2, 272, 354, 0x808000};
+inline constexpr FixedWindow kWindowCs134{3, 372, 420, 0xFF00FF};
+inline constexpr int kNetChannels = 1024;  // channel count of the net spectrum
+
+// Status-box texts of a computation that cannot run.
+inline constexpr const char* kNoSampleSpectrum = "Error ! Sample Spectrum";
+inline constexpr const char* kNoBackgroundSpectrum = "Error ! BG Spectrum";
+inline constexpr const char* kChannelMismatch = "Error ! BG Channels";
+inline constexpr const char* kSampleRealTimeZero = "Error ! Sample Real Time";
+inline constexpr const char* kBackgroundRealTimeZero = "Error ! BG Real Time";
+
+struct CalicOutcome {
+    bool computed = false;  // the figures were formed (result record valid)
+    bool stopped = false;   // ended early without changing the spectra (file not opened)
+    std::string edit1;      // text for Edit1; empty leaves it as it is
+    // Range labels after the background file was re-read (empty: unchanged).
+    std::string label1, label2, label3;
+};
+
+// DataComp1Click core: compresses the working spectrum 2:1 and copies channels
+// 10 .. N-1 into the selected memory.
+void dataCompress(MeasurementState& s);
+// DataSmmth core: the three smoothing passes, then the copy to the selected memory.
+void dataSmooth(MeasurementState& s);
+// BGSubtruct1Click core: memory 3 = memory 1 - memory 2 scaled by the real times;
+// memory 2 keeps the scaled background. Returns the Edit1 text ("" when done).
+std::string subtractBackgroundMemories(MeasurementState& s);
+// PeakFund core: working channels 0..1023 into memory 2 at 26..1049.
+void peakFindCopy(MeasurementState& s);
+
+// Asked for a background file when no "BG File" was chosen (nullopt: cancelled).
+using AskFile = std::function<std::optional<std::string>()>;
+
+// BqCalic1Click core: the full computation. Starts from the sample as it was read
+// into memory 1, so that running it again gives the same figures.
+CalicOutcome bqCalic(MeasurementState& s, const AskFile& askBackground = {});
+
+// ExpertModeClick core: window sums and activities on the spectra as they stand,
+// with the trapezoid baseline when the background under Cs-All exceeds 35 % of its
+// gross count.
+CalicOutcome reCalic(MeasurementState& s);
+
+}  // namespace xmca

@@ -1,0 +1,110 @@
+#include "screening.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "model/bq_calic.h"
+
+namespace xmca {
+
+namespace {
+
+std::string fmt(const char* f, double v) {
+    char buf[96];
+    std::snprintf(buf, sizeof buf, f, v);
+    return buf;
+}
+
+std::string windowLine(const char* label, const limits::WindowLimits& l) {
+    char buf[200];
+    std::snprintf(buf, sizeof buf, "%-6s %10.1f +/- %8.1f Bq/kg  DT %8.1f  DL %8.1f%s", label, l.activity,
+                  l.uncertainty, l.decisionThreshold, l.detectionLimit, l.belowDecisionThreshold ? "  < DL" : "");
+    return buf;
+}
+
+}  // namespace
+
+void computeScreening(ActivityResult& res, const ScreeningSettings& settings, std::span<const std::int32_t> net,
+                      int n) {
+    ScreeningResult& sc = res.screening;
+    sc = ScreeningResult{};
+    sc.level = settings.level;
+    sc.lowerLimit = settings.lowerLimit;
+    if (!res.valid || !res.haveBackground) return;
+    const double tg = res.sampleRealTime * 0.1;
+    const double t0 = res.backgroundRealTime * 0.1;
+    auto limitsOf = [&](int w, double factor, int row) {
+        const ActivityWindow& aw = res.windows[static_cast<std::size_t>(w)];
+        return limits::characteristicLimits({static_cast<double>(aw.gross), tg, aw.background, t0, factor,
+                                             static_cast<double>(res.activity[static_cast<std::size_t>(row)].bqPerKg)});
+    };
+    const auto cs = limitsOf(kWinCsAll, limits::kFactorCsAll, kRowCsAll);
+    const auto c134 = limitsOf(kWinCs134, limits::kFactorCs134, kRowCs134);
+    if (!cs || !c134) return;
+    sc.valid = true;
+    sc.csTotal = *cs;
+    sc.cs134 = *c134;
+    updateVerdict(res, settings);
+
+    // Gain: K-40 in the smoothed background, Cs-137 in the net spectrum when the
+    // Cs-All activity stands above its decision threshold.
+    GainCheck& g = sc.gain;
+    g.k40Channel = res.k40Background;
+    if (!sc.csTotal.belowDecisionThreshold)
+        g.cs137Channel = limits::peakCentroid(net, n, kWindowCsAll.start, kWindowCsAll.end);
+    std::string warn;
+    if (g.k40Channel && !limits::inMiddleHalf(*g.k40Channel, kWindowK40.start, kWindowK40.end))
+        warn = "Check gain: K-40 peak at channel " + fmt("%.0f", *g.k40Channel);
+    else if (g.cs137Channel && !limits::inMiddleHalf(*g.cs137Channel, kWindowCsAll.start, kWindowCsAll.end))
+        warn = "Check gain: Cs-137 peak at channel " + fmt("%.0f", *g.cs137Channel);
+    g.ok = warn.empty();
+    g.warning = warn;
+}
+
+void updateVerdict(ActivityResult& res, const ScreeningSettings& settings) {
+    ScreeningResult& sc = res.screening;
+    sc.level = settings.level;
+    sc.lowerLimit = settings.lowerLimit;
+    sc.countTimeNeeded.reset();
+    if (!sc.valid) return;
+    sc.verdict = limits::screeningVerdict(sc.csTotal, sc.level, sc.lowerLimit);
+    if (sc.verdict == limits::Verdict::LowerLimitNotMet) {
+        const double t0 = res.backgroundRealTime * 0.1;
+        const double r0 = res.windows[kWinCsAll].background / t0;
+        sc.countTimeNeeded = limits::countTimeNeeded(sc.lowerLimit, limits::kFactorCsAll, r0, t0);
+    }
+}
+
+TColor verdictColour(limits::Verdict v) {
+    switch (v) {
+        case limits::Verdict::BelowLevel: return 0x0000A000;        // green
+        case limits::Verdict::AboveLevel: return 0x000000FF;        // red
+        case limits::Verdict::LowerLimitNotMet: return 0x000080FF;  // orange
+    }
+    return 0;
+}
+
+std::string countTimeText(const std::optional<double>& seconds) {
+    return seconds ? fmt("%.0f s", std::ceil(*seconds)) : std::string("-");
+}
+
+std::vector<std::string> screeningLines(const ActivityResult& res) {
+    const ScreeningResult& sc = res.screening;
+    if (!res.valid || !sc.valid) return {};
+    std::vector<std::string> lines;
+    lines.push_back(windowLine("Cs-All", sc.csTotal));
+    lines.push_back(windowLine("Cs-134", sc.cs134));
+    lines.push_back("Lower limit of measurement " + fmt("%.1f", sc.csTotal.lowerLimitOfMeasurement) +
+                    " Bq/kg (required " + fmt("%.1f", sc.lowerLimit) + ")");
+    std::string verdict = limits::verdictText(sc.verdict);
+    if (sc.verdict == limits::Verdict::LowerLimitNotMet)
+        verdict += sc.countTimeNeeded ? " (" + countTimeText(sc.countTimeNeeded) + " needed)"
+                                      : " (count the background longer)";
+    else
+        verdict += " (" + fmt("%.1f", sc.level) + " Bq/kg)";
+    lines.push_back(verdict);
+    lines.push_back(sc.gain.ok ? std::string("Gain check OK") : sc.gain.warning);
+    return lines;
+}
+
+}  // namespace xmca

@@ -1,0 +1,141 @@
+// End to end: a sample of known activity and a background acquired from the
+// simulated analyser, saved, read back with "ReadSpec" / "BG File" and run through
+// "Bq Calic"; the activities must come back within their counting uncertainties.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "files/temp_dir.h"
+#include "model/bq_calic.h"
+#include "support/simulated_spectra.h"
+
+namespace xmca {
+namespace {
+
+struct Acquired {
+    test::TempDir dir;
+    std::string sample = dir.file("sample.dat");
+    std::string background = dir.file("background.dat");
+};
+
+std::unique_ptr<MeasurementState> computed(const Acquired& a) {
+    auto s = std::make_unique<MeasurementState>();
+    EXPECT_EQ(readSampleFile(*s, a.sample).memoryStored, 1);
+    EXPECT_EQ(readBackgroundFile(*s, a.background).memoryStored, 2);
+    const CalicOutcome out = bqCalic(*s);
+    EXPECT_TRUE(out.computed) << out.edit1;
+    return s;
+}
+
+TEST(KnownActivity, SimulatedSampleComesBackWithinThreeSigma) {
+    Acquired a;
+    SimulatedAnalyserConfig sample;
+    sample.cs134 = 120.0;
+    sample.cs137 = 250.0;
+    sample.k40 = 150.0;
+    sample.seed = 7;
+    SimulatedAnalyserConfig bg = sample;
+    bg.backgroundOnly = true;
+    bg.seed = 8;
+    ASSERT_TRUE(test::acquireAndSave(sample, 36000, a.sample));
+    ASSERT_TRUE(test::acquireAndSave(bg, 36000, a.background));
+
+    auto s = computed(a);
+    const ActivityResult& r = s->activity;
+    ASSERT_TRUE(r.valid);
+    EXPECT_FLOAT_EQ(r.countingTime, 3600.0f);
+    const double expected[4] = {370.0, 120.0, 250.0, 150.0};
+    for (int row = 0; row < 4; ++row) {
+        SCOPED_TRACE(kActivityRowLabels[row]);
+        const auto& f = r.activity[static_cast<std::size_t>(row)];
+        EXPECT_GT(f.sigma, 0.0f);
+        EXPECT_NEAR(f.bqPerKg, expected[row], 3.0 * f.sigma);
+    }
+    // The record and the ROI table agree.
+    EXPECT_EQ(r.windows[kWinCsAll].net, s->rois[2].net);
+    EXPECT_EQ(r.windows[kWinK40].gross, s->rois[1].gross);
+    // The K-40 line of the background sits in the middle of its window.
+    ASSERT_TRUE(r.screening.valid);
+    EXPECT_TRUE(r.screening.gain.ok) << r.screening.gain.warning;
+    ASSERT_TRUE(r.screening.gain.k40Channel);
+    EXPECT_NEAR(*r.screening.gain.k40Channel, 725.0, 8.0);
+}
+
+}  // namespace
+}  // namespace xmca
+
+namespace xmca {
+namespace {
+
+// Sample and background acquired with the same analyser settings; the screening
+// figures of "Bq Calic" on them.
+ScreeningResult screenOf(SimulatedAnalyserConfig sample, int sampleTenths, std::uint64_t seed,
+                         GainCheck* gain = nullptr) {
+    Acquired a;
+    sample.seed = seed;
+    SimulatedAnalyserConfig bg = sample;
+    bg.backgroundOnly = true;
+    bg.seed = seed + 100;
+    EXPECT_TRUE(test::acquireAndSave(sample, sampleTenths, a.sample));
+    EXPECT_TRUE(test::acquireAndSave(bg, 36000, a.background));
+    auto s = computed(a);
+    if (gain) *gain = s->activity.screening.gain;
+    EXPECT_TRUE(s->activity.screening.valid);
+    return s->activity.screening;
+}
+
+TEST(Screening, CleanSampleIsBelowTheLevel) {
+    SimulatedAnalyserConfig clean;
+    clean.cs134 = 0;
+    clean.cs137 = 0;
+    clean.k40 = 100;
+    const ScreeningResult sc = screenOf(clean, 36000, 21);
+    EXPECT_EQ(sc.verdict, limits::Verdict::BelowLevel);
+    EXPECT_LE(sc.csTotal.lowerLimitOfMeasurement, 25.0);
+    EXPECT_LT(sc.csTotal.activity, sc.csTotal.detectionLimit);
+    EXPECT_GT(sc.csTotal.decisionThreshold, 0.0);
+    EXPECT_FALSE(sc.countTimeNeeded);
+}
+
+TEST(Screening, EightyBecquerelsGoesToConfirmation) {
+    SimulatedAnalyserConfig c;
+    c.cs134 = 0;
+    c.cs137 = 80;
+    const ScreeningResult sc = screenOf(c, 36000, 31);
+    EXPECT_EQ(sc.verdict, limits::Verdict::AboveLevel);
+    EXPECT_STREQ(limits::verdictText(sc.verdict), "Above screening level - confirm");
+    EXPECT_NEAR(sc.csTotal.activity, 80.0, 3.0 * sc.csTotal.uncertainty);
+    EXPECT_FALSE(sc.csTotal.belowDecisionThreshold);
+}
+
+TEST(Screening, TwoMinuteCountMustCountLonger) {
+    // A poorly shielded detector (three times the usual background), sample counted
+    // for two minutes.
+    SimulatedAnalyserConfig c;
+    c.cs134 = 0;
+    c.cs137 = 10;
+    c.backgroundScale = 3.0;
+    const ScreeningResult sc = screenOf(c, 1200, 41);
+    EXPECT_EQ(sc.verdict, limits::Verdict::LowerLimitNotMet);
+    EXPECT_GT(sc.csTotal.lowerLimitOfMeasurement, 25.0);
+    ASSERT_TRUE(sc.countTimeNeeded);
+    EXPECT_GT(*sc.countTimeNeeded, 120.0);
+    EXPECT_LT(*sc.countTimeNeeded, 3600.0);
+}
+
+TEST(Screening, GainTenPercentOffFailsTheGainCheck) {
+    for (const double g : {1.1, 0.9}) {
+        SCOPED_TRACE(g);
+        SimulatedAnalyserConfig c;
+        c.gain = g;
+        GainCheck gain;
+        screenOf(c, 36000, 51, &gain);
+        EXPECT_FALSE(gain.ok);
+        ASSERT_TRUE(gain.k40Channel);
+        EXPECT_NEAR(*gain.k40Channel, 725.0 * g, 12.0);
+        EXPECT_EQ(gain.warning.rfind("Check gain: K-40 peak at channel ", 0), 0u) << gain.warning;
+    }
+}
+
+}  // namespace
+}  // namespace xmca

@@ -1,0 +1,74 @@
+// The screening record: limits formed from the stored sums, the verdict following
+// the settings, and the text lines the printed page shows.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "model/screening.h"
+
+namespace xmca {
+namespace {
+
+ActivityResult record(std::int32_t csNet, std::int32_t csGross, double csBackground, std::int32_t sampleTenths) {
+    ActivityResult r;
+    r.valid = true;
+    r.haveBackground = true;
+    r.sampleRealTime = sampleTenths;
+    r.backgroundRealTime = 36000;
+    r.countingTime = sampleTenths * 0.1f;
+    r.windows[kWinCsAll] = {2, "Cs-All", 272, 354, csGross, csNet, csBackground};
+    r.windows[kWinCs134] = {3, "Cs-134", 372, 420, 400, 10, 380.0};
+    r.windows[kWinK40] = {1, "K-40", 686, 756, 300, 20, 280.0};
+    r.k40Background = 721.0;
+    r.activity = *activity::activities(csNet, csGross, 10, 400, 20, 300, r.countingTime);
+    return r;
+}
+
+TEST(ScreeningRecord, LimitsVerdictAndLines) {
+    ActivityResult r = record(20, 1020, 1000.0, 36000);
+    const std::int32_t net[1] = {0};
+    computeScreening(r, ScreeningSettings{}, net, 0);
+    ASSERT_TRUE(r.screening.valid);
+    const auto& cs = r.screening.csTotal;
+    // y = 20 / 3600 x 106.73; y* = 1.645 x 106.73 x sqrt(1000/3600 x 2/3600).
+    EXPECT_NEAR(cs.activity, 20.0f / 3600.0f * 106.73f, 1e-4);
+    EXPECT_NEAR(cs.decisionThreshold, 1.645 * 106.73 * std::sqrt(1000.0 / 3600.0 * 2.0 / 3600.0), 1e-9);
+    EXPECT_TRUE(cs.belowDecisionThreshold);
+    EXPECT_EQ(r.screening.verdict, limits::Verdict::BelowLevel);
+    EXPECT_TRUE(r.screening.gain.ok);
+    auto lines = screeningLines(r);
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_NE(lines[0].find("< DL"), std::string::npos) << lines[0];
+    EXPECT_EQ(lines[3], "Below screening level (50.0 Bq/kg)");
+    EXPECT_EQ(lines[4], "Gain check OK");
+
+    // A level below the activity turns the verdict without recomputing the limits.
+    updateVerdict(r, ScreeningSettings{0.5, 25.0});
+    EXPECT_EQ(r.screening.verdict, limits::Verdict::AboveLevel);
+    EXPECT_EQ(r.screening.csTotal.decisionThreshold, cs.decisionThreshold);
+
+    // A short count: the lower limit is missed and the time needed is given.
+    ActivityResult shortCount = record(2, 100, 3000.0, 600);
+    computeScreening(shortCount, ScreeningSettings{}, net, 0);
+    EXPECT_EQ(shortCount.screening.verdict, limits::Verdict::LowerLimitNotMet);
+    ASSERT_TRUE(shortCount.screening.countTimeNeeded);
+    lines = screeningLines(shortCount);
+    EXPECT_EQ(lines[3].rfind("Lower limit not met - count longer (", 0), 0u) << lines[3];
+
+    // K-40 off the middle of its window: the gain warning.
+    ActivityResult off = record(20, 1020, 1000.0, 36000);
+    off.k40Background = 790.0;
+    computeScreening(off, ScreeningSettings{}, net, 0);
+    EXPECT_FALSE(off.screening.gain.ok);
+    EXPECT_EQ(off.screening.gain.warning, "Check gain: K-40 peak at channel 790");
+
+    // No background sums (no "Bq Calic" ran): nothing to show.
+    ActivityResult none = record(20, 1020, 1000.0, 36000);
+    none.haveBackground = false;
+    computeScreening(none, ScreeningSettings{}, net, 0);
+    EXPECT_FALSE(none.screening.valid);
+    EXPECT_TRUE(screeningLines(none).empty());
+}
+
+}  // namespace
+}  // namespace xmca

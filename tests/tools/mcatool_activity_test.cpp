@@ -1,0 +1,150 @@
+// mcatool activity, run as a program on spectra acquired from the simulated
+// analyser: the JSON contract, the net spectrum it writes, settings and refusals.
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "files/temp_dir.h"
+#include "model/bq_calic.h"
+#include "support/simulated_spectra.h"
+
+namespace xmca {
+namespace {
+
+using test::TempDir;
+
+std::string tool() {
+    return (std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "bin" / "mcatool").string();
+}
+
+struct ToolResult {
+    int code = -1;
+    std::string out, err;
+};
+
+ToolResult activityRun(const TempDir& dir, const std::string& args) {
+    const std::string o = dir.file("out"), e = dir.file("err");
+    const int st = std::system((tool() + " activity " + args + " >" + o + " 2>" + e).c_str());
+    return {WIFEXITED(st) ? WEXITSTATUS(st) : -1, test::readAll(o), test::readAll(e)};
+}
+
+struct Spectra {
+    TempDir dir;
+    std::string sample = dir.file("s.dat"), bg = dir.file("b.dat");
+    Spectra() {
+        SimulatedAnalyserConfig c;
+        c.seed = 11;
+        EXPECT_TRUE(test::acquireAndSave(c, 36000, sample));
+        c.backgroundOnly = true;
+        c.seed = 12;
+        EXPECT_TRUE(test::acquireAndSave(c, 36000, bg));
+    }
+};
+
+QStringList keysInOrder(const std::string& json, const QStringList& keys) {
+    // The order the keys first appear in the text.
+    QList<std::pair<qsizetype, QString>> at;
+    const QString text = QString::fromStdString(json);
+    for (const QString& k : keys) at.append({text.indexOf('"' + k + '"'), k});
+    std::sort(at.begin(), at.end());
+    QStringList out;
+    for (const auto& p : at) out << p.second;
+    return out;
+}
+
+TEST(McatoolActivity, PrintsTheWindowFiguresAndWritesTheNetSpectrum) {
+    Spectra sp;
+    const std::string net = sp.dir.file("net.dat");
+    const ToolResult r = activityRun(sp.dir, sp.sample + " " + sp.bg + " --net " + net);
+    ASSERT_EQ(r.code, 0) << r.err;
+    const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
+    EXPECT_EQ(keysInOrder(r.out, {"counting_time_s", "windows", "activity", "screening"}),
+              QStringList({"counting_time_s", "windows", "activity", "screening"}));
+    EXPECT_EQ(o["counting_time_s"].toDouble(), 3600.0);
+    const QJsonArray w = o["windows"].toArray();
+    ASSERT_EQ(w.size(), 3);
+    EXPECT_EQ(w[0]["roi"].toInt(), 2);
+    EXPECT_EQ(w[0]["label"].toString(), "Cs-All");
+    EXPECT_EQ(w[1]["label"].toString(), "Cs-134");
+    EXPECT_EQ(w[2]["label"].toString(), "K-40");
+    EXPECT_EQ(w[2]["start"].toInt(), 686);
+    EXPECT_EQ(w[2]["end"].toInt(), 756);
+
+    // The same figures as the window's own computation on the same files.
+    auto s = std::make_unique<MeasurementState>();
+    readSampleFile(*s, sp.sample);
+    readBackgroundFile(*s, sp.bg);
+    ASSERT_TRUE(bqCalic(*s).computed);
+    EXPECT_EQ(w[0]["gross"].toInt(), s->activity.windows[kWinCsAll].gross);
+    EXPECT_EQ(w[1]["net"].toInt(), s->activity.windows[kWinCs134].net);
+    const QJsonObject a = o["activity"].toObject();
+    EXPECT_EQ(a.keys().size(), 4);
+    for (int row = 0; row < 4; ++row) {
+        const QJsonObject f = a[kActivityRowLabels[row]].toObject();
+        EXPECT_NEAR(f["bq_per_kg"].toDouble(), s->activity.activity[row].bqPerKg, 0.05 + 1e-6);
+        EXPECT_NEAR(f["sigma"].toDouble(), s->activity.activity[row].sigma, 0.05 + 1e-6);
+    }
+    const QJsonObject sc = o["screening"].toObject();
+    EXPECT_EQ(sc["level"].toDouble(), 50.0);
+    EXPECT_EQ(sc["lower_limit"].toDouble(), 25.0);
+    EXPECT_EQ(sc["k"].toDouble(), 1.645);
+    EXPECT_EQ(sc["verdict"].toString(), "Above screening level - confirm");
+    EXPECT_TRUE(sc["count_time_needed_s"].isNull());
+    EXPECT_EQ(sc["cs_total"].toObject().keys().size(), 5);
+    EXPECT_EQ(sc["cs134"].toObject().keys().size(), 4);
+    EXPECT_TRUE(sc["gain_check"]["ok"].toBool());
+
+    // The net spectrum: 1024 channels, as memory 3 holds it.
+    ASSERT_TRUE(std::filesystem::exists(net));
+    EXPECT_EQ(std::filesystem::file_size(net), 1024u + 4u * 1024u);
+    auto back = std::make_unique<MeasurementState>();
+    ASSERT_TRUE(loadSpectrum(*back, net).valid);
+    EXPECT_EQ(back->spectrum[300], s->mem[2].counts[300]);
+
+    // Settings change the verdict only.
+    const ToolResult high = activityRun(sp.dir, sp.sample + " " + sp.bg + " --level 1000 --lower-limit 30");
+    ASSERT_EQ(high.code, 0) << high.err;
+    const QJsonObject sh = QJsonDocument::fromJson(QByteArray::fromStdString(high.out)).object()["screening"].toObject();
+    EXPECT_EQ(sh["verdict"].toString(), "Below screening level");
+    EXPECT_EQ(sh["lower_limit"].toDouble(), 30.0);
+}
+
+TEST(McatoolActivity, ExitCodesForBadUsageAndBadFiles) {
+    Spectra sp;
+    EXPECT_EQ(activityRun(sp.dir, sp.sample).code, 2);
+    EXPECT_EQ(activityRun(sp.dir, sp.sample + " " + sp.bg + " --level").code, 2);
+    EXPECT_EQ(activityRun(sp.dir, sp.sample + " " + sp.bg + " --level abc").code, 2);
+    EXPECT_EQ(activityRun(sp.dir, sp.sample + " " + sp.bg + " --bogus 1").code, 2);
+
+    const ToolResult missing = activityRun(sp.dir, sp.sample + " " + sp.dir.file("none.dat"));
+    EXPECT_EQ(missing.code, 1);
+    EXPECT_EQ(missing.err.rfind("Error !", 0), 0u) << missing.err;
+    EXPECT_TRUE(missing.out.empty());
+
+    test::writeAll(sp.dir.file("junk.dat"), std::string(700, 'x'));
+    const ToolResult junk = activityRun(sp.dir, sp.dir.file("junk.dat") + " " + sp.bg);
+    EXPECT_EQ(junk.code, 1);
+    EXPECT_EQ(junk.err.rfind("Error !", 0), 0u) << junk.err;
+
+    // A background of zero real time: no division, a message.
+    auto z = std::make_unique<MeasurementState>();
+    ASSERT_TRUE(loadSpectrum(*z, sp.bg).valid);
+    z->realTime = 0;
+    ASSERT_EQ(saveSpectrum(*z, sp.dir.file("zero.dat")), "");
+    const ToolResult zero = activityRun(sp.dir, sp.sample + " " + sp.dir.file("zero.dat"));
+    EXPECT_EQ(zero.code, 1);
+    EXPECT_EQ(zero.err, std::string(kBackgroundRealTimeZero) + "\n");
+}
+
+}  // namespace
+}  // namespace xmca
