@@ -338,7 +338,8 @@ const QImage& FrameRenderer::compose(const MeasurementState& s, const FrameWrite
         if (r.shown != 1) continue;
         summed[i] = true;
         sums[i] = roiSums(s, r.low, r.high);
-        const QString label = decodeShiftJis(std::string(roiLabelBytes(r)));
+        const std::string_view labelBytes = roiLabelBytes(r);
+        const QString label = decodeShiftJis(std::string(labelBytes));
         // While the activity results are shown, the result column of the windows
         // the computation owns (entries 1-3) carries its stored sums instead.
         if (!(showResults && i >= 1 && i <= 3)) {
