@@ -320,11 +320,16 @@ void drawTextBlock(QPainter& p, const PageGeometry& g, const TextBlock& block) {
     const QRect area = g.freeArea();
     if (area.isEmpty()) return;
     p.setPen(thinPen(kBlack));
-    p.setFont(reportFont(g.u));
-    const int pitch = g.u + g.u / 4;
+    // The font shrinks (down to 0.6 U) so that every line of the block fits the strip.
+    const int columns = static_cast<int>(block.lines.size()) + (block.title.isEmpty() ? 0 : 1);
+    int cell = g.u;
+    if (columns > 0) cell = std::min(cell, std::max(trunc(0.6 * g.u), area.width() * 4 / (5 * columns + 1)));
+    cell = std::max(cell, 1);
+    p.setFont(reportFont(cell));
+    const int pitch = cell + cell / 4;
     int x = area.right();
     auto column = [&](const QString& text) {
-        if (x - g.u < area.left()) return;  // no room left: the rest is not drawn over the banner
+        if (x - cell < area.left()) return;  // no room left: the rest is not drawn over the banner
         drawRotatedText(p, x, area.top(), text);
         x -= pitch;
     };

@@ -11,6 +11,7 @@
 #include <QPrinterInfo>
 #include <QPushButton>
 
+#include "model/screening.h"
 #include "model/spectrum_io.h"
 #include "report/report_output.h"
 #include "tform1.h"
@@ -21,6 +22,20 @@ namespace {
 constexpr const char* kPrintError = "Error ! Print";
 
 std::string localPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+// The page's results block: the screening figures of the computation whose results
+// the plot shows, none otherwise (they would not belong to the spectrum printed).
+xmca::report::ReportOptions reportOptions(const xmca::MeasurementState& s) {
+    xmca::report::ReportOptions o;
+    if (!s.resultsFlag) return o;
+    const std::vector<std::string> lines = xmca::screeningLines(s.activity);
+    if (lines.empty()) return o;
+    xmca::report::TextBlock block;
+    block.title = QStringLiteral("Results (Bq/kg)");
+    for (const std::string& l : lines) block.lines.push_back(QString::fromStdString(l));
+    o.extra = std::move(block);
+    return o;
+}
 
 }  // namespace
 
@@ -66,14 +81,16 @@ void TForm1::deliverPage(const std::function<bool(QPagedPaintDevice&)>& print,
 }
 
 void TForm1::PlotLptClick() {
-    deliverPage([this](QPagedPaintDevice& d) { return xmca::report::printReport(d, state_); },
-                [this] { return xmca::report::reportPdf(state_); });
+    const xmca::report::ReportOptions options = reportOptions(state_);
+    deliverPage([this, &options](QPagedPaintDevice& d) { return xmca::report::printReport(d, state_, options); },
+                [this, &options] { return xmca::report::reportPdf(state_, options); });
 }
 
 void TForm1::ReportPdf1Click() {
     const QString path = askReportPdf();
     if (path.isEmpty()) return;
-    if (xmca::report::writePdf(localPath(path), xmca::report::reportPdf(state_)) != xmca::WriteStatus::Ok)
+    if (xmca::report::writePdf(localPath(path), xmca::report::reportPdf(state_, reportOptions(state_))) !=
+        xmca::WriteStatus::Ok)
         showStatus(xmca::kFileWriteError);
 }
 

@@ -319,25 +319,32 @@ TEST(ReportText, HeaderBlockTitlesAndBanner) {
 
 TEST(ReportText, ExtraBlockFillsTheFreeAreaOnly) {
     auto s = emptyState(1024, 0, 1023);
-    ReportOptions o;
-    o.extra = TextBlock{"Results", {"Cs-All  12.3 Bq/Kg", "Cs-134   1.0 Bq/Kg", "a", "b", "c", "d", "e"}};
-    auto d = draw(*s, o);
     const QRect free = PageGeometry::forPage(kPW, kPH).freeArea();
+    auto inBlock = [&](Drawn& d) {
+        int n = 0;
+        for (const auto& t : d.runs) {
+            if (t.anchor().y() != free.top() || t.anchor().x() < free.left()) continue;
+            ++n;
+            EXPECT_GT(t.anchor().x(), free.left()) << t.text.toStdString();
+        }
+        return n;
+    };
+    // A title and five result lines: the font shrinks so that all six fit.
+    ReportOptions o;
+    o.extra = TextBlock{"Results", {"Cs-All  12.3 Bq/Kg", "Cs-134   1.0 Bq/Kg", "a", "b", "Below screening level"}};
+    auto d = draw(*s, o);
     const RecordedText* title = d->text("Results");
     ASSERT_NE(title, nullptr);
     EXPECT_EQ(title->anchor(), QPoint(free.right(), free.top()));
-    const RecordedText* row = d->text("Cs-All  12.3 Bq/Kg");
-    ASSERT_NE(row, nullptr);
-    EXPECT_LT(row->anchor().x(), free.right());
-    // Lines beyond the room are left out rather than drawn over the banner.
-    int inBlock = 0;
-    for (const auto& t : d->runs) {
-        if (t.anchor().y() != free.top() || t.anchor().x() < free.left()) continue;
-        ++inBlock;
-        EXPECT_GE(t.anchor().x() - kU, free.left()) << t.text.toStdString();
-    }
-    EXPECT_GE(inBlock, 3);
-    EXPECT_LT(inBlock, 8);
+    ASSERT_NE(d->text("Below screening level"), nullptr);
+    EXPECT_EQ(inBlock(*d), 6);
+    // Far more lines than the strip holds at the smallest font: the rest is left out
+    // rather than drawn over the banner.
+    o.extra->lines.assign(30, QStringLiteral("x"));
+    auto many = draw(*s, o);
+    const int n = inBlock(*many);
+    EXPECT_GE(n, 6);
+    EXPECT_LT(n, 31);
 }
 
 }  // namespace

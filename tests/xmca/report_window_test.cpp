@@ -7,10 +7,12 @@
 #include <QPrinter>
 #include <QPushButton>
 
+#include <cstdio>
 #include <filesystem>
 
 #include "files/temp_dir.h"
 #include "support/scripted_analyser.h"
+#include "support/simulated_spectra.h"
 #include "ui_tform1.h"
 #include "xmca/paint_box.h"
 #include "xmca/tform1.h"
@@ -124,6 +126,45 @@ TEST(ReportWindow, HardCopyIsBlackOnWhiteAndRestoresTheDisplay) {
     w.ui()->PrintSpec->click();
     EXPECT_TRUE(isPdf(dir.file("window.pdf")));
     EXPECT_EQ(box->frame().pixelColor(plotPixel), QColor(Qt::black));
+}
+
+// The page's text as pdftotext extracts it.
+std::string pdfText(const std::string& pdf) {
+    std::string out;
+    if (FILE* f = popen(("pdftotext -raw '" + pdf + "' - 2>/dev/null").c_str(), "r")) {
+        char buf[4096];
+        for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) out.append(buf, n);
+        pclose(f);
+    }
+    return out;
+}
+
+TEST(ReportWindow, ResultsBlockOnlyWhileTheResultsAreShown) {
+    xmca::test::TempDir dir;
+    ReportWindow w;
+    xmca::SimulatedAnalyserConfig c;
+    c.seed = 4;
+    ASSERT_TRUE(xmca::test::acquireAndSave(c, 36000, dir.file("s.dat")));
+    c.backgroundOnly = true;
+    c.seed = 3;
+    ASSERT_TRUE(xmca::test::acquireAndSave(c, 36000, dir.file("b.dat")));
+    w.form->chooseFile = [&](TForm1::FileDialog) { return QString::fromStdString(dir.file("s.dat")); };
+    w.ui()->ReadSpec->click();
+    w.form->chooseFile = [&](TForm1::FileDialog) { return QString::fromStdString(dir.file("b.dat")); };
+    w.ui()->BGfile->click();
+
+    w.pdfAnswer = QString::fromStdString(dir.file("plain.pdf"));
+    w.ui()->ReportPdf1->trigger();
+    EXPECT_EQ(pdfText(dir.file("plain.pdf")).find("Results"), std::string::npos);
+
+    w.ui()->BqCalic->click();
+    ASSERT_EQ(w.form->state().resultsFlag, 1);
+    w.pdfAnswer = QString::fromStdString(dir.file("results.pdf"));
+    w.ui()->ReportPdf1->trigger();
+    const std::string text = pdfText(dir.file("results.pdf"));
+    for (const char* t : {"Results (Bq/kg)", "Cs-All", "Cs-134", "Lower limit of measurement",
+                          "Above screening level - confirm"})
+        EXPECT_NE(text.find(t), std::string::npos) << t << "\n" << text;
 }
 
 }  // namespace
