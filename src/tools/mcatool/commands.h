@@ -7,7 +7,10 @@
 
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "files/file_guard.h"
 
 namespace mcatool {
 
@@ -33,6 +36,15 @@ int runDump(const Args& args, std::ostream& out, std::ostream& err);
 // `mcatool render FILE.dat OUT.png [--lo A] [--hi B] [--log] [--vfs I] [--cursor C]`:
 // the paint-box image the window shows after "&Read" of the file, as a PNG.
 int runRender(const Args& args, std::ostream& out, std::ostream& err);
+
+// File rules shared by every command (file_rules.cpp).
+// True (and an "Error !" line on err) when output is the same file as one of inputs.
+bool refuseOutputIsInput(const std::string& output, const std::vector<std::string>& inputs, std::ostream& err);
+// The "Error !" text for an input that was not opened, saying why (directory, FIFO...).
+std::string inputErrorText(const std::string& path, xmca::InputKind kind);
+// Writes data as the whole of path through the safe replace; false (and an
+// "Error !" line on err) when it was refused or failed.
+bool writeOutputFile(const std::string& path, std::string_view data, std::ostream& err);
 
 // A JSON string literal (quotes included) for UTF-8 text; invalid UTF-8 bytes
 // become U+FFFD so the output is always valid JSON.
