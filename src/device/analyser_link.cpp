@@ -128,7 +128,7 @@ void AnalyserLink::resync(FT_HANDLE h) {
         if (now - start >= replyTimeoutMs) break;
         if (pollSleepUs > 0)
             std::this_thread::sleep_for(std::chrono::microseconds(pollSleepUs));
-        else
+        else if (pollSleepUs == 0)
             std::this_thread::yield();
     }
     driver_.FT_Purge(h, FT_PURGE_RX | FT_PURGE_TX);
@@ -152,7 +152,7 @@ static WaitResult waitFor(FtdiDriver& driver, const AnalyserLink::Clock& clock, 
         }
         if (sleepUs > 0)
             std::this_thread::sleep_for(std::chrono::microseconds(sleepUs));
-        else
+        else if (sleepUs == 0)
             std::this_thread::yield();
     }
 }

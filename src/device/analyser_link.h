@@ -60,7 +60,9 @@ public:
 
     // Upper bound on every wait for reply bytes (the driver's own time-out).
     std::int64_t replyTimeoutMs = 3000;
-    // Pause between queue polls while waiting; 0 only yields (tests with a fake clock).
+    // Pause between queue polls while waiting; 0 only yields (tests with a fake clock);
+    // negative neither sleeps nor yields (a fake clock that moves on every reading,
+    // as in the fault soak and the fuzz targets, where a yield costs real time).
     int pollSleepUs = 200;
     // After a failed exchange the line must stay quiet this long before the next
     // command goes out, so a reply up to this late is swallowed, not taken for the

@@ -25,7 +25,7 @@ struct CycleFaults : ::testing::Test {
     AnalyserLink link{sim, clock->steppingMs(1.0)};
     AcquisitionCycle cycle{s, link};
 
-    void SetUp() override { link.pollSleepUs = 0; }
+    void SetUp() override { link.pollSleepUs = -1; }
     void openAndStart() {
         ASSERT_EQ(cycle.open().kind, OpenOutcome::Opened);
         cycle.start(std::tm{});

@@ -71,7 +71,7 @@ std::uint64_t soakSeed() {
 struct Soak {
     explicit Soak(std::uint64_t seed)
         : rng(seed), sim(soakSample(seed), clock), driver(sim), link(driver, clock->steppingMs(1.0)), cycle(s, link) {
-        link.pollSleepUs = 0;
+        link.pollSleepUs = -1;
     }
 
     ReplyFault randomReplyFault() {
