@@ -99,6 +99,10 @@ std::string AcquisitionCycle::start(const std::tm& now) {
     if (link_.StartAcquisition(0)) {
         timer.enabled = true;
         adoptAnalyserChannels();
+    } else if (link_.AcquisitionRunning == 0) {
+        // A refused start leaves the timer off, also when a run was going: the
+        // link now holds the analyser stopped, and ticks must not go on polling.
+        timer.enabled = false;
     }
     syncRunning();
     return shown;
@@ -229,6 +233,8 @@ std::string AcquisitionCycle::startScan() {
         timer.intervalMs = std::max(1, s_.scan.refreshInterval);
         timer.enabled = true;
         s_.scanCounter = 0;
+    } else if (link_.AcquisitionRunning == 0) {
+        timer.enabled = false;
     }
     syncRunning();
     return shown;

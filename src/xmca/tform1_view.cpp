@@ -15,6 +15,7 @@
 
 #include "analysis/snap_peak.h"
 #include "display/frame_renderer.h"
+#include "model/spectrum_io.h"
 #include "model/view_controls.h"
 #include "paint_box.h"
 #include "tform1.h"

@@ -64,6 +64,25 @@ TEST_F(CycleFaults, LostOrLateRepliesNeverEndTheRunAndTheNextTickReadsAgain) {
     }
 }
 
+TEST_F(CycleFaults, RefusedSecondStartStopsThePolling) {
+    openAndStart();
+    tick();
+    ReplyFault f;
+    f.kind = ReplyFault::Reject;
+    sim.injectFault(f);
+    cycle.start(std::tm{});
+    EXPECT_EQ(link.AcquisitionRunning, 0);
+    EXPECT_FALSE(cycle.timer.enabled);
+    EXPECT_FALSE(s.acquiring);
+    // A start whose command never left keeps the run as it was.
+    cycle.start(std::tm{});
+    ASSERT_TRUE(cycle.timer.enabled);
+    sim.failCall(DriverCall::Write, FT_IO_ERROR, 1);
+    cycle.start(std::tm{});
+    EXPECT_EQ(link.AcquisitionRunning, 1);
+    EXPECT_TRUE(cycle.timer.enabled);
+}
+
 TEST_F(CycleFaults, FailedSpectrumReadKeepsTheLastRateInsteadOfZero) {
     openAndStart();
     for (int i = 0; i < 10; ++i) tick();
