@@ -6,7 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(g++ make cmake ninja-build pkg-config ca-certificates qt6-base-dev libgtest-dev libgmock-dev
-          libbenchmark-dev fonts-dejavu-core fonts-ipafont-gothic poppler-utils xvfb xauth imagemagick)
+          libbenchmark-dev fonts-dejavu-core fonts-ipafont-gothic poppler-utils xvfb xauth imagemagick
+          clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
