@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 packages=(g++ make cmake ninja-build pkg-config ca-certificates qt6-base-dev libgtest-dev libgmock-dev
           libbenchmark-dev fonts-dejavu-core fonts-ipafont-gothic poppler-utils xvfb xauth imagemagick
-          libeigen3-dev)
+          libeigen3-dev clang libclang-rt-14-dev)
 # The libftdi1 road to the analyser; dpkg-dev and file for `cpack -G DEB`.
 packages+=(libftdi1-dev libusb-1.0-0-dev dpkg-dev file)
 missing=()

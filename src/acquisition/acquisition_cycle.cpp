@@ -2,20 +2,50 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <span>
+
+#include "model/settings_io.h"
 
 namespace xmca {
 
-AcquisitionCycle::AcquisitionCycle(MeasurementState& state, AnalyserLink& link) : s_(state), link_(link) {
-    link_.ChannelCount = s_.channelCount;
+namespace {
+
+// Truncation toward zero into int32, saturating at its ends (NaN gives 0): a
+// conversion out of range would be undefined.
+std::int32_t truncToInt32(double v) {
+    if (!(v == v)) return 0;
+    if (v >= 2147483647.0) return std::numeric_limits<std::int32_t>::max();
+    if (v <= -2147483648.0) return std::numeric_limits<std::int32_t>::min();
+    return static_cast<std::int32_t>(v);
 }
+
+// The dead time per event within its physical range, whoever set it.
+double deadTimeUs(const AcquisitionSettings& a) {
+    const double d = a.deadTimePerEvent;
+    if (!(d > 0.0)) return 0.0;
+    return std::min(d, settings::kMaxDeadTimeUs);
+}
+
+}  // namespace
+
+AcquisitionCycle::AcquisitionCycle(MeasurementState& state, AnalyserLink& link) : s_(state), link_(link) {}
 
 void AcquisitionCycle::syncRunning() {
     s_.acquiring = link_.AcquisitionRunning != 0 && link_.AcquisitionMode == 1;
 }
 
+void AcquisitionCycle::adoptAnalyserChannels() {
+    // The analyser's spectrum is shown with the analyser's channel count; what an
+    // earlier file left beyond it is not part of this spectrum.
+    const int n = std::clamp(link_.ChannelCount, 0, kDeviceChannels);
+    if (s_.channelCount == n) return;
+    s_.channelCount = n;
+    std::fill(s_.spectrum.begin() + n, s_.spectrum.end(), 0);
+}
+
 int AcquisitionCycle::readSpectrum() {
-    link_.ChannelCount = std::clamp(s_.channelCount, 0, kDeviceChannels);
+    adoptAnalyserChannels();
     const int ok = link_.ReadSpectrum(0, std::span<std::int32_t>(s_.spectrum.data(), kDeviceChannels));
     s_.maxCount = link_.MaxCount;
     s_.totalCounts = link_.TotalCounts;
@@ -66,8 +96,14 @@ std::string AcquisitionCycle::start(const std::tm& now) {
     s_.sourceName = "MCA";
 
     if (link_.DeviceCount == 0 && link_.OpenDevice(0)) shown = std::to_string(link_.DeviceCount);
-    link_.ChannelCount = s_.channelCount;
-    if (link_.StartAcquisition(0)) timer.enabled = true;
+    if (link_.StartAcquisition(0)) {
+        timer.enabled = true;
+        adoptAnalyserChannels();
+    } else if (link_.AcquisitionRunning == 0) {
+        // A refused start leaves the timer off, also when a run was going: the
+        // link now holds the analyser stopped, and ticks must not go on polling.
+        timer.enabled = false;
+    }
     syncRunning();
     return shown;
 }
@@ -80,7 +116,6 @@ int AcquisitionCycle::stop() {
 }
 
 int AcquisitionCycle::clear() {
-    link_.ChannelCount = s_.channelCount;
     return link_.ClearSpectrum(0, std::span<std::int32_t>(s_.spectrum.data(), kDeviceChannels));
 }
 
@@ -111,8 +146,8 @@ void AcquisitionCycle::takeViewFromStatus() {
 void AcquisitionCycle::takeTimesFromStatus() {
     const DeviceStatus& st = link_.Status;
     s_.realTime = st.realTime / 10;
-    const double dead = static_cast<double>(st.eventCount) * s_.settings.deadTimePerEvent * 1e-5;
-    s_.liveTime = static_cast<std::int32_t>(std::trunc(s_.realTime - dead));
+    const double dead = static_cast<double>(st.eventCount) * deadTimeUs(s_.settings) * 1e-5;
+    s_.liveTime = truncToInt32(s_.realTime - dead);
 }
 
 TickOutcome AcquisitionCycle::tick() {
@@ -126,7 +161,7 @@ TickOutcome AcquisitionCycle::mcaTick() {
 
     const bool wasEnabled = timer.enabled;
     timer.enabled = false;
-    readSpectrum();
+    const bool spectrumRead = readSpectrum() == 1;
     timer.enabled = wasEnabled;
 
     if (link_.ReadStatus(0)) {
@@ -146,16 +181,19 @@ TickOutcome AcquisitionCycle::mcaTick() {
     }
 
     const DeviceStatus& st = link_.Status;
-    s_.curRealSec = static_cast<float>(st.realTime * 0.01);
-    s_.curTotal = link_.TotalCounts;
-    const float diff = s_.curTotal - s_.prevTotal;
-    const float dt = s_.curRealSec - s_.prevRealSec;
-    // Without elapsed analyser time (a repeated status record, or a clear in between)
-    // the tick holds no rate information: the last rate stands, rather than showing
-    // a raw count difference as kcps.
-    if (dt > 0) s_.countRate = std::max(0.0f, diff / dt * 0.001f);
+    // A spectrum read that failed leaves an old total: this tick holds no rate
+    // information, and the next one measures over both intervals.
+    if (spectrumRead) {
+        s_.curRealSec = static_cast<float>(st.realTime * 0.01);
+        s_.curTotal = link_.TotalCounts;
+        const float diff = s_.curTotal - s_.prevTotal;
+        const float dt = s_.curRealSec - s_.prevRealSec;
+        // Without elapsed analyser time (a repeated status record, or a clear in
+        // between) the last rate stands, rather than a raw count difference as kcps.
+        if (dt > 0) s_.countRate = std::max(0.0f, diff / dt * 0.001f);
+    }
     takeTimesFromStatus();
-    s_.deadTimePermille = static_cast<std::int32_t>(std::trunc(s_.countRate * s_.settings.deadTimePerEvent));
+    s_.deadTimePermille = truncToInt32(s_.countRate * static_cast<float>(deadTimeUs(s_.settings)));
     syncRunning();
     return out;
 }
@@ -191,11 +229,12 @@ bool AcquisitionCycle::readAnalyserView() {
 std::string AcquisitionCycle::startScan() {
     std::string shown;
     if (link_.DeviceCount == 0 && link_.OpenDevice(0)) shown = std::to_string(link_.DeviceCount);
-    link_.ChannelCount = s_.channelCount;
     if (link_.StartScan(0)) {
         timer.intervalMs = std::max(1, s_.scan.refreshInterval);
         timer.enabled = true;
         s_.scanCounter = 0;
+    } else if (link_.AcquisitionRunning == 0) {
+        timer.enabled = false;
     }
     syncRunning();
     return shown;
@@ -209,9 +248,8 @@ int AcquisitionCycle::abortScan() {
 int AcquisitionCycle::clearScan() {
     s_.scanCounter = 0;
     s_.scanFlag = 0;
-    link_.ChannelCount = s_.channelCount;
     if (!link_.SendCommand(0, "$CX;")) return 0;
-    std::fill_n(s_.spectrum.begin(), std::clamp(s_.channelCount, 0, kDeviceChannels), 0);
+    std::fill_n(s_.spectrum.begin(), std::clamp(link_.ChannelCount, 0, kDeviceChannels), 0);
     return 1;
 }
 

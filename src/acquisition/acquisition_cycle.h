@@ -63,6 +63,8 @@ private:
     void takeTimesFromStatus();
     void syncRunning();
     int readSpectrum();
+    // The working channel count becomes the analyser's; channels beyond it are zeroed.
+    void adoptAnalyserChannels();
 
     MeasurementState& s_;
     AnalyserLink& link_;

@@ -83,13 +83,57 @@ int AnalyserLink::OpenDevice(int dev) {
 
 bool AnalyserLink::writeCommand(FT_HANDLE h, std::string_view command) {
     if (h == nullptr) return false;
-    // A reply that came in after its exchange gave up must not be taken for the
-    // answer to this command.
-    drain(h);
+    // Bytes waiting before a command is sent belong to no exchange of ours: the
+    // line is out of step. So is it after any failed exchange. A reply that came
+    // in late must not be taken for the answer to this command.
+    if (!resyncPending_) {
+        DWORD q = 0;
+        if (driver_.FT_GetQueueStatus(h, &q) == FT_OK && q > 0) resyncPending_ = true;
+    }
+    if (resyncPending_) resync(h);
     DWORD written = 0;
     const auto len = static_cast<DWORD>(command.size());
-    if (driver_.FT_Write(h, command.data(), len, &written) != FT_OK) return false;
-    return written == len;  // a partly written command is not a command
+    if (driver_.FT_Write(h, command.data(), len, &written) != FT_OK || written != len) {
+        // The analyser may have seen part of it, or may still answer.
+        lostStep();
+        return false;  // a partly written command is not a command
+    }
+    return true;
+}
+
+void AnalyserLink::resync(FT_HANDLE h) {
+    ++resyncCount;
+    std::array<std::uint8_t, 4096> scratch;
+    const std::int64_t start = clock_();
+    std::int64_t lastByte = start;
+    bool lineOk = true;
+    for (;;) {
+        DWORD q = 0;
+        if (driver_.FT_GetQueueStatus(h, &q) != FT_OK) {
+            lineOk = false;
+            break;
+        }
+        const std::int64_t now = clock_();
+        if (q > 0) {
+            DWORD got = 0;
+            const DWORD n = std::min<DWORD>(q, scratch.size());
+            if (driver_.FT_Read(h, scratch.data(), n, &got) != FT_OK) {
+                lineOk = false;
+                break;
+            }
+            lastByte = now;
+        } else if (now - lastByte >= resyncQuietMs) {
+            break;
+        }
+        if (now - start >= replyTimeoutMs) break;
+        if (pollSleepUs > 0)
+            std::this_thread::sleep_for(std::chrono::microseconds(pollSleepUs));
+        else if (pollSleepUs == 0)
+            std::this_thread::yield();
+    }
+    driver_.FT_Purge(h, FT_PURGE_RX | FT_PURGE_TX);
+    // A driver that fails now gets another attempt before the next command.
+    resyncPending_ = !lineOk;
 }
 
 static WaitResult waitFor(FtdiDriver& driver, const AnalyserLink::Clock& clock, std::int64_t timeoutMs,
@@ -108,7 +152,7 @@ static WaitResult waitFor(FtdiDriver& driver, const AnalyserLink::Clock& clock, 
         }
         if (sleepUs > 0)
             std::this_thread::sleep_for(std::chrono::microseconds(sleepUs));
-        else
+        else if (sleepUs == 0)
             std::this_thread::yield();
     }
 }
@@ -143,12 +187,18 @@ AnalyserLink::Exchange AnalyserLink::exchange(int dev, std::string_view command,
     if (!writeCommand(h, command)) return Exchange::WriteFailed;
     DWORD queued = 0;
     const WaitResult w = waitFor(driver_, clock_, replyTimeoutMs, pollSleepUs, h, 1, &queued);
-    if (w != WaitResult::Ok) return Exchange::NotAcknowledged;
+    if (w != WaitResult::Ok) {
+        lostStep();  // its reply may still come
+        return Exchange::NotAcknowledged;
+    }
     std::array<std::uint8_t, kReplyBuffer> reply{};
     DWORD stored = 0;
-    if (!readQueued(h, queued, reply.data(), reply.size(), &stored)) return Exchange::NotAcknowledged;
+    if (!readQueued(h, queued, reply.data(), reply.size(), &stored) || stored == 0) {
+        lostStep();  // the reply may still be queued
+        return Exchange::NotAcknowledged;
+    }
     if (!needAck) return Exchange::Acknowledged;
-    return stored >= 1 && reply[0] == '!' ? Exchange::Acknowledged : Exchange::NotAcknowledged;
+    return reply[0] == '!' ? Exchange::Acknowledged : Exchange::NotAcknowledged;
 }
 
 int AnalyserLink::SendCommand(int dev, std::string_view command) {
@@ -200,19 +250,27 @@ int AnalyserLink::ReadSpectrum(int dev, std::span<std::int32_t> spectrum) {
         DWORD queued = 0;
         const WaitResult w = waitFor(driver_, clock_, replyTimeoutMs, pollSleepUs, h, static_cast<DWORD>(perBytes), &queued);
         if (w == WaitResult::DriverError) {
-            skipped = true;  // this block keeps its old counts; go on with the next
+            // This block keeps its old counts; its reply may still come, so the
+            // next block's command first waits for a quiet line.
+            lostStep();
+            skipped = true;
             continue;
         }
         if (w == WaitResult::TimedOut) {
             // A block that never completes: stop here rather than wait out every
-            // remaining block, and drop the partial reply.
-            drain(h);
+            // remaining block. Its partial reply is dropped before the next command.
+            lostStep();
+            return 0;
+        }
+        // A block is exactly 512 bytes. More means a stale or over-long reply is
+        // mixed in, and its bytes cannot be told apart: nothing of it is stored.
+        if (queued != perBytes) {
+            lostStep();
             return 0;
         }
         DWORD stored = 0;
-        if (!readQueued(h, queued, block.data(), perBytes, &stored)) return 0;
-        if (stored < perBytes) {
-            drain(h);
+        if (!readQueued(h, queued, block.data(), perBytes, &stored) || stored != perBytes) {
+            lostStep();
             return 0;
         }
         const std::size_t base = static_cast<std::size_t>(k - 1) * static_cast<std::size_t>(per);
@@ -243,13 +301,15 @@ int AnalyserLink::ReadStatus(int dev) {
     DWORD queued = 0;
     const WaitResult w =
         waitFor(driver_, clock_, replyTimeoutMs, pollSleepUs, h, static_cast<DWORD>(DeviceStatus::kSize), &queued);
-    if (w == WaitResult::TimedOut) drain(h);
-    if (w != WaitResult::Ok) return 0;
+    // The record is exactly 310 bytes; anything else is out of step and never taken.
+    if (w != WaitResult::Ok || queued != DeviceStatus::kSize) {
+        lostStep();
+        return 0;
+    }
     std::array<std::uint8_t, DeviceStatus::kSize> rec{};
     DWORD stored = 0;
-    if (!readQueued(h, queued, rec.data(), rec.size(), &stored)) return 0;
-    if (stored < DeviceStatus::kSize) {
-        drain(h);
+    if (!readQueued(h, queued, rec.data(), rec.size(), &stored) || stored != DeviceStatus::kSize) {
+        lostStep();
         return 0;
     }
     Status = DeviceStatus::unpack(rec.data());
@@ -289,7 +349,11 @@ int AnalyserLink::SetPresetTime(int dev, std::int32_t tenths) {
 int AnalyserLink::SetChannelCount(int dev, std::int32_t channels) {
     const std::string cmd = channelCountCommand(channels);
     if (cmd.empty()) return 0;  // no command for this count: nothing is sent
-    return SendCommand(dev, cmd);
+    if (!SendCommand(dev, cmd)) return 0;
+    // The spectrum reads follow what the analyser acknowledged, whatever the
+    // program shows.
+    ChannelCount = channels;
+    return 1;
 }
 
 int AnalyserLink::SetCursorChannel(int dev, int channel) {

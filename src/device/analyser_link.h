@@ -50,6 +50,8 @@ public:
     std::int32_t DeviceOpen = 0;
     std::int32_t AcquisitionRunning = 0;
     std::int32_t AcquisitionMode = 1;  // 1 = MCA, 0 = scan-map
+    // Channels the analyser holds: 2048 at power-on, then the count of the last
+    // acknowledged "$M" command. The spectrum read and clear follow it.
     std::int32_t ChannelCount = 2048;
     std::int32_t BlockChannels = 128;
     std::int32_t MaxCount = 0;
@@ -58,8 +60,20 @@ public:
 
     // Upper bound on every wait for reply bytes (the driver's own time-out).
     std::int64_t replyTimeoutMs = 3000;
-    // Pause between queue polls while waiting; 0 only yields (tests with a fake clock).
+    // Pause between queue polls while waiting; 0 only yields (tests with a fake clock);
+    // negative neither sleeps nor yields (a fake clock that moves on every reading,
+    // as in the fault soak and the fuzz targets, where a yield costs real time).
     int pollSleepUs = 200;
+    // After a failed exchange the line must stay quiet this long before the next
+    // command goes out, so a reply up to this late is swallowed, not taken for the
+    // next answer. The whole wait stays within replyTimeoutMs.
+    std::int64_t resyncQuietMs = 1000;
+    // Resynchronisations done so far (for tests and diagnostics).
+    std::int64_t resyncCount = 0;
+    // True when the next command will first wait for a quiet line and purge.
+    bool resyncPending() const { return resyncPending_; }
+    // Marks the line as out of step: the next command resynchronises first.
+    void lostStep() { resyncPending_ = true; }
 
     FT_HANDLE handle(int dev) const;  // nullptr when not open or dev out of range
     const std::string& serialNumber(int dev) const;
@@ -76,10 +90,14 @@ private:
     // Discards whatever is still queued (bounded), so a stale reply cannot be taken
     // for the answer to the next command.
     void drain(FT_HANDLE h);
+    // Waits until no byte has arrived for resyncQuietMs (at most replyTimeoutMs),
+    // discarding what comes, then purges both driver buffers.
+    void resync(FT_HANDLE h);
     FT_HANDLE slot(int dev) const;
 
     FtdiDriver& driver_;
     Clock clock_;
+    bool resyncPending_ = false;
     FT_HANDLE handles_[kMaxDevices] = {};
     std::string serials_[kMaxDevices];
 };

@@ -69,7 +69,7 @@ RenderOutcome renderSpectrumFile(const RenderArgs& args) {
     const FileLoadResult res = loadSpectrum(*s, args.input);
     if (!res.opened) {
         out.exitCode = 1;
-        out.message = "Error ! cannot open " + args.input;
+        out.message = std::string("Error ! ") + args.input + " " + inputKindText(res.input);
         return out;
     }
     if (!res.valid) {

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <vector>
 
@@ -37,15 +38,16 @@ WriteStatus writeDirect(const std::string& path, std::string_view data) {
 }
 
 // The final target of path after following symbolic links (the link itself is
-// kept in place). Returns path unchanged when it is not a link.
-std::string resolveLinks(const std::string& path) {
-    std::string target = path;
+// kept in place). Returns path unchanged when it is not a link, and false when
+// the links do not end (a loop, or a chain too long to follow).
+bool resolveLinks(const std::string& path, std::string& target) {
+    target = path;
     for (int hops = 0; hops < 32; ++hops) {
         struct stat st {};
-        if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return target;
+        if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return true;
         std::vector<char> buf(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1);
         const ssize_t n = ::readlink(target.c_str(), buf.data(), buf.size());
-        if (n < 0 || static_cast<std::size_t>(n) >= buf.size()) return target;
+        if (n < 0 || static_cast<std::size_t>(n) >= buf.size()) return false;
         std::string link(buf.data(), static_cast<std::size_t>(n));
         if (!link.empty() && link[0] == '/') {
             target = link;
@@ -54,18 +56,45 @@ std::string resolveLinks(const std::string& path) {
             target = (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + link;
         }
     }
-    return target;
+    return false;
 }
+
+// While it lives, a write past the file-size limit fails with EFBIG instead of
+// killing the process with SIGXFSZ (which would leave the temporary behind).
+class FileSizeSignalIgnored {
+public:
+    FileSizeSignalIgnored() {
+        struct sigaction ign {};
+        ign.sa_handler = SIG_IGN;
+        sigemptyset(&ign.sa_mask);
+        ok_ = ::sigaction(SIGXFSZ, &ign, &old_) == 0;
+    }
+    ~FileSizeSignalIgnored() {
+        if (ok_) ::sigaction(SIGXFSZ, &old_, nullptr);
+    }
+    FileSizeSignalIgnored(const FileSizeSignalIgnored&) = delete;
+    FileSizeSignalIgnored& operator=(const FileSizeSignalIgnored&) = delete;
+
+private:
+    struct sigaction old_ {};
+    bool ok_ = false;
+};
 
 }  // namespace
 
 WriteStatus writeWholeFile(const std::string& path, std::string_view data) {
     if (path.empty()) return WriteStatus::OpenFailed;
-    const std::string target = resolveLinks(path);
+    std::string target;
+    if (!resolveLinks(path, target)) return WriteStatus::Refused;
 
     struct stat st {};
     const bool exists = ::stat(target.c_str(), &st) == 0;
+    if (!exists && errno == ELOOP) return WriteStatus::Refused;
+    const FileSizeSignalIgnored noSigxfsz;
     if (exists && !S_ISREG(st.st_mode)) return writeDirect(target, data);
+    // Write-protected: the user's own permission, and a file nobody may write.
+    if (exists && ((st.st_mode & 0222) == 0 || ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0))
+        return WriteStatus::Refused;
 
     const auto slash = target.rfind('/');
     const std::string dir = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);

@@ -10,6 +10,7 @@ enum class WriteStatus {
     Ok,
     OpenFailed,   // the file (or its temporary beside it) could not be created
     WriteFailed,  // created, but not every byte could be written and flushed
+    Refused,      // the target is write-protected, or a loop of symbolic links
 };
 
 // Makes data the whole content of path. A regular file, or a new one, is written
@@ -17,7 +18,11 @@ enum class WriteStatus {
 // the target only once every byte is down; on failure the previous file stays as
 // it was and the temporary is removed. A target that exists and is not a regular
 // file (a device such as /dev/full, a pipe) is written directly, never replaced.
-// A symbolic link is followed, so the file it points at is the one replaced.
+// A symbolic link is followed, so the file it points at is the one replaced; a
+// loop of links is refused, never replaced by a file. A file the user may not
+// write, or one with no write permission for anyone (0444), is refused even
+// where the directory would allow replacing it. A write cut short by the
+// file-size limit fails like any other and leaves no temporary behind.
 WriteStatus writeWholeFile(const std::string& path, std::string_view data);
 
 }  // namespace xmca

@@ -44,7 +44,7 @@ std::string bareName(const std::string& path) {
 SpectrumReadResult readSpectrumFile(const std::string& path, SpectrumHeader& header,
                                     std::span<std::int32_t> counts) {
     SpectrumReadResult r;
-    FilePtr f(std::fopen(path.c_str(), "rb"));
+    FilePtr f(openRegularFile(path, r.input));
     if (!f) return r;
     r.opened = true;
 

@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 
+#include "files/file_guard.h"
 #include "files/safe_write.h"
 #include "files/spectrum_header.h"
 
@@ -20,6 +21,7 @@ std::string bareName(const std::string& path);
 
 struct SpectrumReadResult {
     bool opened = false;
+    InputKind input = InputKind::Missing;  // why it was not opened
     bool headerComplete = false;  // all 1024 header bytes were present
     int channelsRead = 0;         // C = 512 x whole blocks read
     int wordsRead = 0;            // counts stored (whole blocks and the whole
@@ -29,7 +31,8 @@ struct SpectrumReadResult {
     bool valid = false;
 };
 
-// Reads path: 1024 bytes over the first 1024 of header (the copy's extra word is
+// Reads path, a regular file only (a FIFO or device is refused without blocking):
+// 1024 bytes over the first 1024 of header (the copy's extra word is
 // kept), then counts in blocks of 512, at most 16 blocks and never more than
 // counts can hold, stopping at the first short block.
 SpectrumReadResult readSpectrumFile(const std::string& path, SpectrumHeader& header,

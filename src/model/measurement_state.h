@@ -145,6 +145,7 @@ struct MeasurementState {
     std::string fileName;  // the bare name after the last separator
     std::string samplePath;
     std::string bgPath;
+    std::string sourcePath;  // the file the working spectrum was last read from
     std::int32_t bgFileFlag = 0;
 
     // Analysis.

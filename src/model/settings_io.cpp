@@ -69,7 +69,7 @@ std::optional<std::int32_t> presetTenthsFromSeconds(std::string_view text) {
 
 std::optional<float> deadTimeFromText(std::string_view text) {
     const auto v = parseReal(text);
-    if (!v || *v < 0.0 || *v > static_cast<double>(std::numeric_limits<float>::max())) return std::nullopt;
+    if (!v || !(*v >= 0.0 && *v <= kMaxDeadTimeUs)) return std::nullopt;
     return static_cast<float>(*v);
 }
 

@@ -26,7 +26,10 @@ std::string formatFixed(double v, int decimals, int width = 0);
 // Fails for text that does not convert and for a value outside 0 .. INT32_MAX.
 std::optional<std::int32_t> presetTenthsFromSeconds(std::string_view text);
 
-// Dead time per event in microseconds: a real number, 0 or more, that fits a float.
+// Dead time per event in microseconds: a real number from 0 to kMaxDeadTimeUs.
+// Scintillation analysers need a few microseconds per event; 100 us is far above
+// any of them and keeps every time and rate the poll tick derives in range.
+inline constexpr double kMaxDeadTimeUs = 100.0;
 std::optional<float> deadTimeFromText(std::string_view text);
 
 // The texts the MCA setup shows for its record.

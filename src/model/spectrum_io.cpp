@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <span>
 
@@ -35,6 +36,25 @@ FileLoadResult finishLoad(MeasurementState& s, const SpectrumHeader& h, const Sp
 
 std::string channelLabel(int ch) { return std::to_string(ch) + "ch"; }
 
+std::string energyLabel(double energy) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, std::fabs(energy) < 1e7 ? "%8.2f" : "%8.2e", energy);
+    return buf;
+}
+
+std::string checkOutputTarget(const MeasurementState& s, const std::string& path, bool textDump) {
+    if (textDump) {
+        for (const std::string* in : {&s.sourcePath, &s.samplePath, &s.bgPath})
+            if (sameFile(path, *in)) return kOutputIsInput;
+        return {};
+    }
+    // Saving the working spectrum back over the file it came from is an ordinary
+    // save; over the sample or background file of the analysis it is not.
+    if (sameFile(path, s.sourcePath)) return {};
+    if (sameFile(path, s.samplePath) || sameFile(path, s.bgPath)) return kOutputIsInput;
+    return {};
+}
+
 void rememberPath(MeasurementState& s, const std::string& path) {
     s.path = path;
     s.fileName = bareName(path);
@@ -45,6 +65,9 @@ std::optional<std::pair<float, float>> headerCalibration(const SpectrumHeader& h
     const float gain = h.f32(H::kCalibCoef1);
     const float offset = h.f32(H::kCalibCoef2);
     if (!std::isfinite(gain) || !std::isfinite(offset) || gain == 0.0f) return std::nullopt;
+    // Beyond any detector: more than 10 MeV (or eV) per channel, or an offset past
+    // 10^7. Such a header is damaged; its energies would be meaningless numbers.
+    if (std::fabs(gain) > 1e4f || std::fabs(offset) > 1e7f) return std::nullopt;
     return std::make_pair(gain, offset);
 }
 
@@ -70,6 +93,7 @@ FileLoadResult loadSpectrum(MeasurementState& s, const std::string& path) {
 
     SpectrumHeader h = s.header;  // the copy's extra word travels on unchanged
     const SpectrumReadResult r = readSpectrumFile(path, h, s.spectrum);
+    res.input = r.input;
     if (!r.opened) return res;
     return finishLoad(s, h, r);
 }
@@ -95,6 +119,7 @@ namespace {
 FileLoadResult finishLoad(MeasurementState& s, const SpectrumHeader& h, const SpectrumReadResult& r) {
     FileLoadResult res;
     res.opened = true;
+    s.sourcePath = path;
     res.channelsRead = r.channelsRead;
     s.header = h;
 
@@ -181,6 +206,7 @@ void fillHeaderForWrite(MeasurementState& s) {
 }
 
 std::string saveSpectrum(MeasurementState& s, const std::string& path) {
+    if (std::string refused = checkOutputTarget(s, path, false); !refused.empty()) return refused;
     rememberPath(s, path);
     fillHeaderForWrite(s);
     const std::span<const std::int32_t> counts(s.spectrum.data(), static_cast<std::size_t>(boundedN(s)));
@@ -196,6 +222,7 @@ std::string textDump(MeasurementState& s, const std::string& dataFileName) {
 }
 
 std::string saveTextDump(MeasurementState& s, const std::string& path) {
+    if (std::string refused = checkOutputTarget(s, path, true); !refused.empty()) return refused;
     rememberPath(s, path);
     return writeErrorText(writeWholeFile(path, textDump(s, s.fileName)));
 }

@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 
+#include "files/file_guard.h"
 #include "files/spectrum_header.h"
 #include "model/measurement_state.h"
 
@@ -20,6 +21,7 @@ inline constexpr const char* kMemoryTooSmall = "Error ! Memory 4096ch Max";
 
 struct FileLoadResult {
     bool opened = false;  // false: only the path and file name changed, no repaint
+    InputKind input = InputKind::Missing;  // why it was not opened (a directory, a FIFO, ...)
     bool valid = false;   // header channel count == channels read
     int channelsRead = 0;
     int memoryStored = 0;   // memory k (1..3) that received the spectrum, or 0
@@ -75,5 +77,18 @@ std::string saveTextDump(MeasurementState& s, const std::string& path);
 
 // Labels of the display window: "<lo>ch", "<hi>ch" and the cursor.
 std::string channelLabel(int ch);
+
+// The cursor energy as the status panel shows it: "%8.2f", or "%8.2e" when
+// that would need more than eight digits, so no value widens the window.
+std::string energyLabel(double energy);
+
+// Written files must never be the files the program reads its spectra and
+// analysis from: the text dump never goes over a spectrum file that was read
+// (working, sample or background), the .dat write never over the sample or
+// background file unless it is the file the working spectrum came from (saving
+// back is allowed).
+// Returns the Edit1 text for a refused target, empty when the target may be written.
+inline constexpr const char* kOutputIsInput = "Error ! File Write: the file is an input";
+std::string checkOutputTarget(const MeasurementState& s, const std::string& path, bool textDump);
 
 }  // namespace xmca

@@ -58,7 +58,7 @@ void TForm1::Button10Click() {
     s.presetTime = rec.presetTime;
     s.lld = rec.lld;
     s.channelCount = rec.channelCount;
-    link_->ChannelCount = rec.channelCount;
+    // The link keeps the count the analyser acknowledged; the next read shows it.
     s.headerTemplate.setChannelCount(static_cast<std::int16_t>(rec.channelCount));
     s.headerTemplate.setI32(xmca::SpectrumHeader::kPresetTime, rec.presetTime);
     s.headerTemplate.setText(xmca::SpectrumHeader::kComment, rec.label1);
@@ -78,7 +78,6 @@ void TForm1::Button7Click() {
     if (s.channelCount > 2048) {
         s.scan.channelCount = 2048;
         s.channelCount = 2048;
-        link_->ChannelCount = 2048;
     }
 
     int result = 0;

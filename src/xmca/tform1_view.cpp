@@ -15,6 +15,7 @@
 
 #include "analysis/snap_peak.h"
 #include "display/frame_renderer.h"
+#include "model/spectrum_io.h"
 #include "model/view_controls.h"
 #include "paint_box.h"
 #include "tform1.h"
@@ -196,7 +197,7 @@ void TForm1::ScrollBar1Scroll(int action) {
 void TForm1::showCursorEnergy() {
     if (!state_.cal.calibrated) return;
     const double e = static_cast<double>(state_.view.cursor) * state_.cal.gain + state_.cal.offset;
-    ui->Label8->setText(QString::asprintf("%8.2f", e));
+    ui->Label8->setText(QString::fromStdString(xmca::energyLabel(e)));
     ui->Label9->setText(QString::fromStdString(state_.cal.unit));
 }
 

@@ -435,7 +435,7 @@ TEST(AnalyserLinkFaults, ShortBlockFailsAndLeavesTheBufferAndTotals) {
     for (int i = 0; i < 2048; ++i) ASSERT_EQ(buf[i], static_cast<std::int32_t>(r.sim.spectrum()[i])) << i;
 }
 
-TEST(AnalyserLinkFaults, OverlongRepliesAreCutAndDrained) {
+TEST(AnalyserLinkFaults, OverlongAcknowledgementIsAcceptedButOverlongDataIsNeverStored) {
     LinkRig r;
     ASSERT_TRUE(r.open());
     ASSERT_EQ(r.link.StartAcquisition(0), 1);
@@ -448,20 +448,26 @@ TEST(AnalyserLinkFaults, OverlongRepliesAreCutAndDrained) {
     r.sim.injectFault(f);
     EXPECT_EQ(r.link.SendCommand(0, "$O;"), 1);  // "!" then junk beyond the 512-byte buffer
 
+    // A status record or block with bytes after it cannot be trusted: nothing is taken.
+    ASSERT_EQ(r.link.ReadStatus(0), 1);
+    const auto before = r.link.Status.raw;
+    ASSERT_EQ(r.link.SendCommand(0, "$V;"), 1);  // changes the record
     f.onlyCommand = "$R0;";
     r.sim.injectFault(f);
-    ASSERT_EQ(r.link.ReadStatus(0), 1);
-    EXPECT_EQ(r.link.Status.vfsIndex, 0);
-    EXPECT_EQ(r.link.Status.displayHighCh, 2047);
+    EXPECT_EQ(r.link.ReadStatus(0), 0);
+    EXPECT_EQ(r.link.Status.raw, before);
+    ASSERT_EQ(r.link.ReadStatus(0), 1);  // the next read is clean again
+    EXPECT_NE(r.link.Status.raw, before);
 
     f.onlyCommand = "$R2;";
+    f.extraBytes = 4;
     r.sim.injectFault(f);
     std::vector<std::int32_t> buf(2048 + 8, -3);
+    EXPECT_EQ(r.link.ReadSpectrum(0, std::span<std::int32_t>(buf.data(), 2048)), 0);
+    for (int i = 128; i < 2048 + 8; ++i) ASSERT_EQ(buf[i], -3) << i;
     ASSERT_EQ(r.link.ReadSpectrum(0, std::span<std::int32_t>(buf.data(), 2048)), 1);
     for (int i = 0; i < 2048; ++i) ASSERT_EQ(buf[i], static_cast<std::int32_t>(r.sim.spectrum()[i])) << i;
     EXPECT_EQ(buf[2048], -3);
-    ASSERT_EQ(r.link.ReadStatus(0), 1);
-    EXPECT_EQ(r.link.Status.displayHighCh, 2047);
 }
 
 TEST(AnalyserLinkFaults, ShortStatusLeavesTheRecord) {

@@ -129,7 +129,7 @@ TEST(SetupWindow, WithoutADeviceOnlyTheProgramChanges) {
     });
     EXPECT_TRUE(w.dev->log.empty());
     EXPECT_EQ(w.s().channelCount, 1024);
-    EXPECT_EQ(w.form->link().ChannelCount, 1024);
+    EXPECT_EQ(w.form->link().ChannelCount, 2048);  // no analyser acknowledged it
     EXPECT_EQ(w.s().settings.presetTime, 600);
     EXPECT_EQ(w.s().presetTime, 600);
     EXPECT_EQ(w.s().lld, 25);
@@ -263,6 +263,15 @@ TEST(SetupWindow, RejectedChannelCountIsReported) {
     EXPECT_TRUE(w.sent("$M8;"));
     EXPECT_EQ(w.ui()->Edit1->text(), "Error ! SetPresetTime  Error ! SetChannelCount");
     EXPECT_EQ(w.s().channelCount, 1024);
+    // The analyser still holds 2048: a run reads and shows those.
+    EXPECT_EQ(w.form->link().ChannelCount, 2048);
+    w.dev->ack = "!";
+    w.ui()->McaStart->click();
+    w.dev->log.clear();
+    w.form->Timer1Timer();
+    EXPECT_EQ(w.dev->count("$R16;"), 1);
+    EXPECT_EQ(w.dev->count("$R9;"), 1);
+    EXPECT_EQ(w.s().channelCount, 2048);
 }
 
 TEST(SetupWindow, ScanSetUpDrops4096To2048EvenWhenCancelled) {
@@ -275,7 +284,7 @@ TEST(SetupWindow, ScanSetUpDrops4096To2048EvenWhenCancelled) {
     EXPECT_TRUE(shows2048);
     EXPECT_EQ(w.s().channelCount, 2048);
     EXPECT_EQ(w.s().scan.channelCount, 2048);
-    EXPECT_EQ(w.form->link().ChannelCount, 2048);
+    EXPECT_EQ(w.form->link().ChannelCount, 4096);  // nothing sent: the analyser keeps 4096
     EXPECT_TRUE(w.dev->log.empty());
 }
 

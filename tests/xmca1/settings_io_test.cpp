@@ -47,6 +47,10 @@ TEST(SettingsIo, DeadTimeMustBeANonNegativeFloat) {
     EXPECT_FLOAT_EQ(*deadTimeFromText("0"), 0.0f);
     EXPECT_FALSE(deadTimeFromText("-1.2").has_value());
     EXPECT_FALSE(deadTimeFromText("1e300").has_value());
+    // A physical range: up to 100 us per event.
+    EXPECT_FALSE(deadTimeFromText("1e30").has_value());
+    EXPECT_FALSE(deadTimeFromText("100.5").has_value());
+    EXPECT_FLOAT_EQ(*deadTimeFromText("100"), 100.0f);
     EXPECT_FALSE(deadTimeFromText("x").has_value());
 }
 

@@ -7,7 +7,10 @@
 
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "files/file_guard.h"
 
 namespace mcatool {
 
@@ -57,6 +60,15 @@ int runAcquire(const Args& args, std::ostream& out, std::ostream& err);
 // "ReadSpec", "BG File" and "Bq Calic" as the window runs them; the window sums,
 // activities and screening figures as one JSON object.
 int runActivity(const Args& args, std::ostream& out, std::ostream& err);
+
+// File rules shared by every command (file_rules.cpp).
+// True (and an "Error !" line on err) when output is the same file as one of inputs.
+bool refuseOutputIsInput(const std::string& output, const std::vector<std::string>& inputs, std::ostream& err);
+// The "Error !" text for an input that was not opened, saying why (directory, FIFO...).
+std::string inputErrorText(const std::string& path, xmca::InputKind kind);
+// Writes data as the whole of path through the safe replace; false (and an
+// "Error !" line on err) when it was refused or failed.
+bool writeOutputFile(const std::string& path, std::string_view data, std::ostream& err);
 
 // A JSON string literal (quotes included) for UTF-8 text; invalid UTF-8 bytes
 // become U+FFFD so the output is always valid JSON.

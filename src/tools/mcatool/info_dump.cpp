@@ -42,7 +42,7 @@ int runInfo(const Args& args, std::ostream& out, std::ostream& err) {
     std::vector<std::int32_t> counts(xmca::kMaxFileChannels);
     const xmca::SpectrumReadResult r = xmca::readSpectrumFile(path, h, counts);
     if (!r.opened) {
-        err << "Error ! cannot open " << path << '\n';
+        err << inputErrorText(path, r.input) << '\n';
         return kExitFileError;
     }
     if (!r.headerComplete) {
@@ -81,11 +81,12 @@ int runDump(const Args& args, std::ostream&, std::ostream& err) {
         err << "usage: mcatool dump FILE.dat OUT.txt\n";
         return kExitUsage;
     }
+    if (refuseOutputIsInput(args[1], {args[0]}, err)) return kExitFileError;
     // The program's own state, as at start-up, with the file read into it.
     auto state = std::make_unique<xmca::MeasurementState>();
     const xmca::FileLoadResult r = xmca::loadSpectrum(*state, args[0]);
     if (!r.opened) {
-        err << "Error ! cannot open " << args[0] << '\n';
+        err << inputErrorText(args[0], r.input) << '\n';
         return kExitFileError;
     }
     if (!r.valid) {
@@ -93,11 +94,8 @@ int runDump(const Args& args, std::ostream&, std::ostream& err) {
             << r.channelsRead << " channels read\n";
         return kExitFileError;
     }
-    const std::string msg = xmca::saveTextDump(*state, args[1]);
-    if (!msg.empty()) {
-        err << "Error ! cannot write " << args[1] << " (" << msg << ")\n";
-        return kExitFileError;
-    }
+    xmca::rememberPath(*state, args[1]);
+    if (!writeOutputFile(args[1], xmca::textDump(*state, state->fileName), err)) return kExitFileError;
     return kExitOk;
 }
 

@@ -1,4 +1,5 @@
 // The render command: the paint-box image of a spectrum file, as a PNG.
+#include <QBuffer>
 #include <QGuiApplication>
 #include <cstdlib>
 #include <memory>
@@ -19,6 +20,7 @@ int runRender(const Args& args, std::ostream&, std::ostream& err) {
             << "usage: mcatool render FILE.dat OUT.png [--lo A] [--hi B] [--log] [--vfs I] [--cursor C]\n";
         return kExitUsage;
     }
+    if (refuseOutputIsInput(parsed->output, {parsed->input}, err)) return kExitFileError;
     // Drawing needs a GUI application; no window system is used.
     std::unique_ptr<QGuiApplication> app;
     if (!QGuiApplication::instance()) {
@@ -43,10 +45,17 @@ int runRender(const Args& args, std::ostream&, std::ostream& err) {
         err << r.message << '\n';
         return kExitFileError;
     }
-    if (!r.image.save(QString::fromStdString(parsed->output), "PNG")) {
-        err << "Error ! cannot write " << parsed->output << '\n';
+    // Encoded in memory, then written through the safe replace: a full disk or a
+    // write-protected file never leaves a truncated picture in place of a good one.
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!r.image.save(&buffer, "PNG")) {
+        err << "Error ! cannot encode the image\n";
         return kExitFileError;
     }
+    if (!writeOutputFile(parsed->output, std::string_view(png.constData(), static_cast<std::size_t>(png.size())), err))
+        return kExitFileError;
     return kExitOk;
 }
 

@@ -1,0 +1,7 @@
+// libFuzzer entry point; the body is xmca::fuzz::headerText in fuzz_entries.cpp.
+#include "fuzz_entries.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    xmca::fuzz::headerText(data, size);
+    return 0;
+}

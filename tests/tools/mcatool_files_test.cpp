@@ -1,0 +1,94 @@
+// mcatool against hostile paths: its own input as output, write-protected and
+// full targets, FIFOs and directories as input.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "files/temp_dir.h"
+#include "model/spectrum_io.h"
+
+namespace xmca {
+namespace {
+
+using test::TempDir;
+
+std::string tool() {
+    return (std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "bin" / "mcatool").string();
+}
+
+struct ToolResult {
+    int code = -1;
+    std::string err;
+};
+
+// Runs mcatool with a 20 s limit, so a command that blocks fails instead of hanging.
+ToolResult mcatool(const TempDir& dir, const std::string& args) {
+    const std::string errFile = dir.file("stderr");
+    const std::string cmd = "timeout 20 '" + tool() + "' " + args + " >/dev/null 2>'" + errFile + "'";
+    const int st = std::system(cmd.c_str());
+    return {WIFEXITED(st) ? WEXITSTATUS(st) : -1, test::readAll(errFile)};
+}
+
+std::string spectrumFile(const TempDir& dir, const std::string& name) {
+    auto s = std::make_unique<MeasurementState>();
+    s->channelCount = 1024;
+    for (int i = 0; i < 1024; ++i) s->spectrum[i] = i % 29;
+    EXPECT_EQ(saveSpectrum(*s, dir.file(name)), "");
+    return dir.file(name);
+}
+
+TEST(McatoolFiles, OutputThatIsTheInputIsRefusedAndTheFileKept) {
+    TempDir dir;
+    const std::string in = spectrumFile(dir, "same.dat");
+    const std::string before = test::readAll(in);
+    std::filesystem::create_symlink("same.dat", dir.path() / "alias.png");
+    for (const std::string& args : {"dump '" + in + "' '" + in + "'", "render '" + in + "' '" + in + "'",
+                                    "render '" + in + "' '" + dir.file("alias.png") + "'"}) {
+        SCOPED_TRACE(args);
+        const ToolResult r = mcatool(dir, args);
+        EXPECT_EQ(r.code, 1);
+        EXPECT_TRUE(r.err.starts_with("Error !")) << r.err;
+        EXPECT_EQ(test::readAll(in), before);
+    }
+}
+
+TEST(McatoolFiles, WriteProtectedAndFullTargetsFailAndKeepThePreviousFile) {
+    TempDir dir;
+    const std::string in = spectrumFile(dir, "in.dat");
+    test::writeAll(dir.file("ro.txt"), "keep me");
+    ::chmod(dir.file("ro.txt").c_str(), 0444);
+    ToolResult r = mcatool(dir, "dump '" + in + "' '" + dir.file("ro.txt") + "'");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.starts_with("Error !")) << r.err;
+    EXPECT_EQ(test::readAll(dir.file("ro.txt")), "keep me");
+
+    r = mcatool(dir, "render '" + in + "' /dev/full");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.starts_with("Error !")) << r.err;
+
+    ASSERT_EQ(mcatool(dir, "render '" + in + "' '" + dir.file("ok.png") + "'").code, 0);
+    EXPECT_EQ(test::readAll(dir.file("ok.png")).substr(1, 3), "PNG");
+}
+
+TEST(McatoolFiles, FifoAndDirectoryInputsAreRefusedAtOnce) {
+    TempDir dir;
+    ASSERT_EQ(::mkfifo(dir.file("pipe.dat").c_str(), 0600), 0);
+    for (const std::string& cmd : {std::string("info"), std::string("dump"), std::string("render")}) {
+        const std::string out = cmd == "info" ? "" : " '" + dir.file("o." + cmd) + "'";
+        ToolResult r = mcatool(dir, cmd + " '" + dir.file("pipe.dat") + "'" + out);
+        EXPECT_EQ(r.code, 1) << cmd;  // 124 would be the time limit
+        EXPECT_NE(r.err.find("not a regular file"), std::string::npos) << cmd << ": " << r.err;
+        r = mcatool(dir, cmd + " '" + dir.path().string() + "'" + out);
+        EXPECT_EQ(r.code, 1) << cmd;
+        EXPECT_NE(r.err.find("is a directory"), std::string::npos) << cmd << ": " << r.err;
+    }
+}
+
+}  // namespace
+}  // namespace xmca
