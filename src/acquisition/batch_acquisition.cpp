@@ -26,7 +26,6 @@ BatchResult runBatchAcquisition(MeasurementState& s, AnalyserLink& link, const B
                       : "Error ! SetChannelCount: rejected by the analyser";
         return r;
     }
-    link.ChannelCount = req.channels;
     if (!link.SetPresetTime(0, req.presetTenths)) {
         r.error = "Error ! SetPresetTime: rejected by the analyser";
         return r;

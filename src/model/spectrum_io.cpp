@@ -95,7 +95,10 @@ FileLoadResult loadSpectrum(MeasurementState& s, const std::string& path) {
     const SpectrumReadResult r = readSpectrumFile(path, h, s.spectrum);
     res.input = r.input;
     if (!r.opened) return res;
-    return finishLoad(s, h, r);
+    s.sourcePath = path;
+    FileLoadResult loaded = finishLoad(s, h, r);
+    loaded.input = r.input;
+    return loaded;
 }
 
 FileLoadResult loadSpectrumImage(MeasurementState& s, const std::string& path, const SpectrumHeader& header,
@@ -109,6 +112,7 @@ FileLoadResult loadSpectrumImage(MeasurementState& s, const std::string& path, c
     r.channelsRead = r.wordsRead = blocks * kBlockChannels;
     std::copy_n(counts.begin(), r.channelsRead, s.spectrum.begin());
     r.valid = r.channelsRead > 0 && h.channelCount() == r.channelsRead;
+    s.sourcePath = path;
     return finishLoad(s, h, r);
 }
 
@@ -119,7 +123,6 @@ namespace {
 FileLoadResult finishLoad(MeasurementState& s, const SpectrumHeader& h, const SpectrumReadResult& r) {
     FileLoadResult res;
     res.opened = true;
-    s.sourcePath = path;
     res.channelsRead = r.channelsRead;
     s.header = h;
 

@@ -8,9 +8,10 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <fstream>
+#include <cstdio>
 #include <limits>
 
+#include "files/file_guard.h"
 #include "files/sjis_text.h"
 #include "n42/n42_document.h"
 
@@ -420,19 +421,29 @@ ImportResult importN42(std::string_view data) {
 }
 
 ImportResult importN42File(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        ImportResult r = fail("Error ! cannot open " + path);
+    // Only a regular file, opened without blocking: a FIFO would hang the import.
+    InputKind kind = InputKind::Missing;
+    std::FILE* f = openRegularFile(path, kind);
+    if (!f) {
+        ImportResult r = fail(kind == InputKind::Missing ? "Error ! cannot open " + path
+                                                         : "Error ! " + path + " " + inputKindText(kind));
         r.opened = false;
         return r;
     }
     std::string data;
     char buf[65536];
-    while (in.read(buf, sizeof buf) || in.gcount() > 0) {
-        data.append(buf, static_cast<std::size_t>(in.gcount()));
-        if (data.size() > kMaxDocumentBytes) return fail("Error ! the N42 document is too large");
+    bool tooLarge = false;
+    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) {
+        data.append(buf, n);
+        if (data.size() > kMaxDocumentBytes) {
+            tooLarge = true;
+            break;
+        }
     }
-    if (in.bad()) {
+    const bool readError = std::ferror(f) != 0;
+    std::fclose(f);
+    if (tooLarge) return fail("Error ! the N42 document is too large");
+    if (readError) {
         ImportResult r = fail("Error ! cannot read " + path);
         r.opened = false;
         return r;

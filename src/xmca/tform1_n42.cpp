@@ -45,6 +45,11 @@ void TForm1::ExportN42Click() {
 }
 
 void TForm1::exportN42Path(const QString& path) {
+    // Never over a spectrum file the program reads from.
+    if (std::string refused = xmca::checkOutputTarget(state_, localPath(path), true); !refused.empty()) {
+        showStatus(QString::fromStdString(refused));
+        return;
+    }
     // The header as "&Write" would fill it, without changing the working header.
     const xmca::SpectrumHeader kept = state_.header;
     xmca::fillHeaderForWrite(state_);

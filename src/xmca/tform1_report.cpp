@@ -77,6 +77,10 @@ void TForm1::deliverPage(const std::function<bool(QPagedPaintDevice&)>& print,
     }
     const QString path = askReportPdf();
     if (path.isEmpty()) return;  // cancelled
+    if (std::string refused = xmca::checkOutputTarget(state_, localPath(path), true); !refused.empty()) {
+        showStatus(QString::fromStdString(refused));
+        return;
+    }
     if (xmca::report::writePdf(localPath(path), pdf()) != xmca::WriteStatus::Ok) showStatus(xmca::kFileWriteError);
 }
 
@@ -89,6 +93,10 @@ void TForm1::PlotLptClick() {
 void TForm1::ReportPdf1Click() {
     const QString path = askReportPdf();
     if (path.isEmpty()) return;
+    if (std::string refused = xmca::checkOutputTarget(state_, localPath(path), true); !refused.empty()) {
+        showStatus(QString::fromStdString(refused));
+        return;
+    }
     if (xmca::report::writePdf(localPath(path), xmca::report::reportPdf(state_, reportOptions(state_))) !=
         xmca::WriteStatus::Ok)
         showStatus(xmca::kFileWriteError);

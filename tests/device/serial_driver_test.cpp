@@ -123,7 +123,11 @@ TEST(SerialDriver, LostAndOverlongRepliesAreBoundedAndDoNotLeakIntoTheNextAnswer
     EXPECT_LT(std::chrono::duration_cast<Ms>(std::chrono::steady_clock::now() - t0).count(), 2500);
     EXPECT_EQ(r.link.AcquisitionRunning, 0);
 
-    // 310 bytes plus 600 of junk: the record is taken, the junk is not an acknowledgement.
+    // 310 bytes plus 600 of junk: a failed read that stores nothing; once the line
+    // is quiet the next read and command are answered cleanly, the junk gone.
+    const auto before = r.link.Status.displayHighCh;
+    EXPECT_EQ(r.link.ReadStatus(0), 0);
+    EXPECT_EQ(r.link.Status.displayHighCh, before);
     EXPECT_EQ(r.link.ReadStatus(0), 1);
     EXPECT_EQ(r.link.Status.displayHighCh, 2047);
     EXPECT_EQ(r.link.SendCommand(0, "$S;"), 1);

@@ -48,8 +48,14 @@ TEST(McatoolFiles, OutputThatIsTheInputIsRefusedAndTheFileKept) {
     const std::string in = spectrumFile(dir, "same.dat");
     const std::string before = test::readAll(in);
     std::filesystem::create_symlink("same.dat", dir.path() / "alias.png");
+    const std::string bg = spectrumFile(dir, "bg.dat");
     for (const std::string& args : {"dump '" + in + "' '" + in + "'", "render '" + in + "' '" + in + "'",
-                                    "render '" + in + "' '" + dir.file("alias.png") + "'"}) {
+                                    "render '" + in + "' '" + dir.file("alias.png") + "'",
+                                    "report '" + in + "' '" + dir.file("alias.png") + "'",
+                                    "n42 '" + in + "' '" + in + "'",
+                                    "n42 '" + bg + "' '" + in + "' --background '" + in + "'",
+                                    "import-n42 '" + in + "' '" + in + "'",
+                                    "activity '" + in + "' '" + bg + "' --net '" + in + "'"}) {
         SCOPED_TRACE(args);
         const ToolResult r = mcatool(dir, args);
         EXPECT_EQ(r.code, 1);

@@ -67,6 +67,8 @@ int runActivity(const Args& args, std::ostream& out, std::ostream& err) {
         return kExitUsage;
     }
 
+    if (!netPath.empty() && refuseOutputIsInput(netPath, {files[0], files[1]}, err)) return kExitFileError;
+
     auto s = std::make_unique<xmca::MeasurementState>();
     s->lld = 0;  // no LLD cut
     s->screeningSettings = screening;

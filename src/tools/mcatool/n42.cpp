@@ -48,6 +48,7 @@ int runN42(const Args& args, std::ostream&, std::ostream& err) {
         err << usage;
         return kExitUsage;
     }
+    if (refuseOutputIsInput(files[1], {files[0], background}, err)) return kExitFileError;
     std::vector<xmca::n42::Measurement> ms(background.empty() ? 1 : 2);
     if (std::string e = readDat(files[0], ms[0].spectrum); !e.empty()) {
         err << e << '\n';
@@ -77,6 +78,7 @@ int runImportN42(const Args& args, std::ostream&, std::ostream& err) {
         err << "usage: mcatool import-n42 IN.n42 OUT.dat\n";
         return kExitUsage;
     }
+    if (refuseOutputIsInput(args[1], {args[0]}, err)) return kExitFileError;
     const xmca::n42::ImportResult r = xmca::n42::importN42File(args[0]);
     if (!r.ok) {
         err << r.error << '\n';

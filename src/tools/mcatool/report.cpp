@@ -112,6 +112,7 @@ int runReport(const Args& args, std::ostream& out, std::ostream& err) {
         err << "mcatool report: " << error << '\n' << kUsage << '\n';
         return kExitUsage;
     }
+    if (refuseOutputIsInput(a->output, {a->input}, err)) return kExitFileError;
     auto s = std::make_unique<xmca::MeasurementState>();
     const xmca::FileLoadResult res = xmca::loadSpectrum(*s, a->input);
     if (!res.opened) {
