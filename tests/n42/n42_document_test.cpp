@@ -12,7 +12,10 @@
 #include <limits>
 #include <map>
 
+#include <sys/stat.h>
+
 #include "files/sjis_text.h"
+#include "files/temp_dir.h"
 #include "n42/n42_document.h"
 
 namespace xmca::n42 {
@@ -374,5 +377,18 @@ TEST(N42Values, DateTimesAreCalendarDates) {
         EXPECT_FALSE(parseDateTime(bad)) << bad;
 }
 
+TEST(N42Import, OnlyARegularFileIsReadAndAFifoNeverBlocks) {
+    xmca::test::TempDir dir;
+    ASSERT_EQ(::mkfifo(dir.file("pipe.n42").c_str(), 0600), 0);
+    for (const std::string& path : {dir.file("pipe.n42"), dir.path().string(), dir.file("missing.n42")}) {
+        SCOPED_TRACE(path);
+        const ImportResult r = importN42File(path);  // a FIFO without a writer would block an ordinary open
+        EXPECT_FALSE(r.ok);
+        EXPECT_FALSE(r.opened);
+        EXPECT_TRUE(r.error.starts_with("Error !")) << r.error;
+    }
+}
+
 }  // namespace
+
 }  // namespace xmca::n42
