@@ -6,7 +6,6 @@
 #include <memory>
 
 #include "command_line.h"
-#include "device/driver_choice.h"
 #include "xmca/tdm_qrvl.h"
 #include "xmca/tform1.h"
 
@@ -27,26 +26,13 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    xmca::DriverOptions road;
-    road.simSpeed = cl->simSpeed;
-    road.cs134 = cl->cs134;
-    road.cs137 = cl->cs137;
-    road.k40 = cl->k40;
-    road.background = cl->background;
-    road.simDevices = cl->simDevices;
-    road.simLink = xmca::linkTimingFromName(cl->simLink).value_or(xmca::LinkTiming::Instant);
-    road.serialPath = cl->serialPath;
-    if (cl->simulate) road.road = xmca::DriverOptions::Road::Simulate;
-    else if (!cl->serialPath.empty()) road.road = xmca::DriverOptions::Road::Serial;
-    else if (cl->driverName == "d2xx") road.road = xmca::DriverOptions::Road::D2xx;
-    else if (cl->driverName == "libftdi") road.road = xmca::DriverOptions::Road::Libftdi;
-    xmca::ChosenDriver chosen = xmca::makeDriver(road, static_cast<std::uint64_t>(std::time(nullptr)));
+    xmca::ChosenDriver chosen = xmca::makeDriver(cl->road, static_cast<std::uint64_t>(std::time(nullptr)));
 
     TForm1::Options options;
     if (chosen.simulator) {
         const xmca::SimulatedAnalyserConfig& cfg = chosen.simulator->config();
         options.simulated = true;
-        options.driverMessage = cl->background
+        options.driverMessage = cl->road.background
                                     ? QString("Simulated analyser: background only")
                                     : QString("Simulated analyser: Cs-134 %1, Cs-137 %2, K-40 %3 Bq/Kg")
                                           .arg(cfg.cs134)
