@@ -20,36 +20,45 @@ std::optional<int> parseInt(const std::string& s) {
 
 }  // namespace
 
-std::optional<RenderArgs> parseRenderArgs(const std::vector<std::string>& args, std::string& error) {
-    RenderArgs r;
-    std::vector<std::string> positional;
+bool splitViewArgs(const std::vector<std::string>& args, const std::vector<IntOption>& ints, bool& log,
+                   std::vector<std::string>& positional, std::string& error) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--log") {
-            r.log = true;
+            log = true;
             continue;
         }
-        std::optional<int>* slot = a == "--lo" ? &r.lo : a == "--hi" ? &r.hi : a == "--vfs" ? &r.vfs
-                                   : a == "--cursor" ? &r.cursor : nullptr;
+        std::optional<int>* slot = nullptr;
+        for (const IntOption& o : ints)
+            if (a == o.name) slot = o.value;
         if (slot) {
             if (i + 1 >= args.size()) {
                 error = a + " needs a value";
-                return std::nullopt;
+                return false;
             }
             const auto v = parseInt(args[++i]);
             if (!v) {
                 error = a + ": not an integer: " + args[i];
-                return std::nullopt;
+                return false;
             }
             *slot = *v;
             continue;
         }
         if (a.size() > 1 && a[0] == '-') {
             error = "unknown option " + a;
-            return std::nullopt;
+            return false;
         }
         positional.push_back(a);
     }
+    return true;
+}
+
+std::optional<RenderArgs> parseRenderArgs(const std::vector<std::string>& args, std::string& error) {
+    RenderArgs r;
+    std::vector<std::string> positional;
+    if (!splitViewArgs(args, {{"--lo", &r.lo}, {"--hi", &r.hi}, {"--vfs", &r.vfs}, {"--cursor", &r.cursor}}, r.log,
+                       positional, error))
+        return std::nullopt;
     if (positional.size() != 2) {
         error = "expected FILE.dat and OUT.png";
         return std::nullopt;

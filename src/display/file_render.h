@@ -16,6 +16,17 @@ struct RenderArgs {
     bool log = false;
 };
 
+// The command-line shape of the file-to-picture commands: positional arguments,
+// integer options named in `ints` (each takes the next argument) and the --log
+// flag, in any order. False with error set on a missing or non-integer value or
+// an unknown option.
+struct IntOption {
+    const char* name;
+    std::optional<int>* value;
+};
+bool splitViewArgs(const std::vector<std::string>& args, const std::vector<IntOption>& ints, bool& log,
+                   std::vector<std::string>& positional, std::string& error);
+
 // Parses FILE.dat OUT.png [--lo A] [--hi B] [--log] [--vfs I] [--cursor C].
 // nullopt with error set on bad usage.
 std::optional<RenderArgs> parseRenderArgs(const std::vector<std::string>& args, std::string& error);

@@ -5,12 +5,15 @@
 // main.cpp.
 #pragma once
 
+#include <memory>
 #include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "files/file_guard.h"
+
+class QGuiApplication;
 
 namespace mcatool {
 
@@ -69,6 +72,9 @@ std::string inputErrorText(const std::string& path, xmca::InputKind kind);
 // Writes data as the whole of path through the safe replace; false (and an
 // "Error !" line on err) when it was refused or failed.
 bool writeOutputFile(const std::string& path, std::string_view data, std::ostream& err);
+// A QGuiApplication on the offscreen platform for the drawing commands, unless
+// one exists already (then nullptr). Keep it alive while drawing.
+std::unique_ptr<QGuiApplication> ensureGuiApplication();
 
 // A JSON string literal (quotes included) for UTF-8 text; invalid UTF-8 bytes
 // become U+FFFD so the output is always valid JSON.

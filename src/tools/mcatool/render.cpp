@@ -1,11 +1,8 @@
 // The render command: the paint-box image of a spectrum file, as a PNG.
 #include <QBuffer>
 #include <QGuiApplication>
-#include <cstdlib>
 #include <memory>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "display/file_render.h"
 #include "tools/mcatool/commands.h"
@@ -21,21 +18,7 @@ int runRender(const Args& args, std::ostream&, std::ostream& err) {
         return kExitUsage;
     }
     if (refuseOutputIsInput(parsed->output, {parsed->input}, err)) return kExitFileError;
-    // Drawing needs a GUI application; no window system is used.
-    std::unique_ptr<QGuiApplication> app;
-    if (!QGuiApplication::instance()) {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        if (!std::getenv("XDG_RUNTIME_DIR")) {
-            // A private runtime directory keeps Qt from warning about a missing one.
-            const std::string dir = "/tmp/xmca-runtime-" + std::to_string(getuid());
-            mkdir(dir.c_str(), 0700);
-            setenv("XDG_RUNTIME_DIR", dir.c_str(), 0);
-        }
-        static int argc = 1;
-        static char name[] = "mcatool";
-        static char* argv[] = {name, nullptr};
-        app = std::make_unique<QGuiApplication>(argc, argv);
-    }
+    const auto app = ensureGuiApplication();  // drawing needs one; no window system is used
     const xmca::display::RenderOutcome r = xmca::display::renderSpectrumFile(*parsed);
     if (r.exitCode == kExitUsage) {
         err << "mcatool render: " << r.message << '\n';

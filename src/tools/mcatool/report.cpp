@@ -1,13 +1,10 @@
 // The report command: the printed report of a spectrum file as a one-page PDF.
 #include <QGuiApplication>
-#include <charconv>
-#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include "display/file_render.h"
 #include "model/measurement_state.h"
 #include "model/spectrum_io.h"
 #include "model/view_controls.h"
@@ -29,44 +26,12 @@ struct ReportArgs {
     bool log = false;
 };
 
-std::optional<int> parseInt(const std::string& s) {
-    int v = 0;
-    const char* end = s.data() + s.size();
-    const auto [p, ec] = std::from_chars(s.data(), end, v);
-    if (ec != std::errc() || p != end || s.empty()) return std::nullopt;
-    return v;
-}
-
 std::optional<ReportArgs> parse(const Args& args, std::string& error) {
     ReportArgs r;
     std::vector<std::string> positional;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--log") {
-            r.log = true;
-            continue;
-        }
-        std::optional<int>* slot = a == "--lo" ? &r.lo : a == "--hi" ? &r.hi : a == "--vfs" ? &r.vfs
-                                   : a == "--dpi" ? &r.dpi : nullptr;
-        if (slot) {
-            if (i + 1 >= args.size()) {
-                error = a + " needs a value";
-                return std::nullopt;
-            }
-            const auto v = parseInt(args[++i]);
-            if (!v) {
-                error = a + ": not an integer: " + args[i];
-                return std::nullopt;
-            }
-            *slot = *v;
-            continue;
-        }
-        if (a.size() > 1 && a[0] == '-') {
-            error = "unknown option " + a;
-            return std::nullopt;
-        }
-        positional.push_back(a);
-    }
+    if (!xmca::display::splitViewArgs(args, {{"--lo", &r.lo}, {"--hi", &r.hi}, {"--vfs", &r.vfs}, {"--dpi", &r.dpi}},
+                                      r.log, positional, error))
+        return std::nullopt;
     if (positional.size() != 2) {
         error = "expected FILE.dat and OUT.pdf";
         return std::nullopt;
@@ -88,21 +53,6 @@ std::optional<ReportArgs> parse(const Args& args, std::string& error) {
     return r;
 }
 
-std::unique_ptr<QGuiApplication> ensureGuiApplication() {
-    if (QGuiApplication::instance()) return nullptr;
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    if (!std::getenv("XDG_RUNTIME_DIR")) {
-        // A private runtime directory keeps Qt from warning about a missing one.
-        const std::string dir = "/tmp/xmca-runtime-" + std::to_string(getuid());
-        mkdir(dir.c_str(), 0700);
-        setenv("XDG_RUNTIME_DIR", dir.c_str(), 0);
-    }
-    static int argc = 1;
-    static char name[] = "mcatool";
-    static char* argv[] = {name, nullptr};
-    return std::make_unique<QGuiApplication>(argc, argv);
-}
-
 }  // namespace
 
 int runReport(const Args& args, std::ostream& out, std::ostream& err) {
@@ -116,7 +66,7 @@ int runReport(const Args& args, std::ostream& out, std::ostream& err) {
     auto s = std::make_unique<xmca::MeasurementState>();
     const xmca::FileLoadResult res = xmca::loadSpectrum(*s, a->input);
     if (!res.opened) {
-        err << "Error ! cannot open " << a->input << '\n';
+        err << inputErrorText(a->input, res.input) << '\n';
         return kExitFileError;
     }
     if (!res.valid) {
