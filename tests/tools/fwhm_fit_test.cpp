@@ -15,32 +15,14 @@
 #include "analysis/peak_fit.h"
 #include "analysis/peak_width.h"
 #include "files/temp_dir.h"
+#include "tools/tool_run.h"
 #include "model/spectrum_io.h"
 
 namespace {
 
 using xmca::test::TempDir;
-
-std::string toolPath() {
-    return (std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "bin" / "mcatool")
-        .string();
-}
-
-struct ToolRun {
-    int code = -1;
-    std::string out, err;
-};
-
-ToolRun runTool(const TempDir& dir, const std::string& args) {
-    const std::string outFile = dir.file("stdout"), errFile = dir.file("stderr");
-    const std::string cmd = "'" + toolPath() + "' " + args + " >'" + outFile + "' 2>'" + errFile + "'";
-    const int st = std::system(cmd.c_str());
-    ToolRun r;
-    r.code = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    r.out = xmca::test::readAll(outFile);
-    r.err = xmca::test::readAll(errFile);
-    return r;
-}
+using xmca::test::ToolRun;
+using xmca::test::runTool;
 
 QJsonObject parse(const std::string& out) {
     QJsonParseError e;

@@ -20,6 +20,7 @@
 #include "device/pty_analyser.h"
 #include "files/spectrum_file.h"
 #include "files/temp_dir.h"
+#include "tools/tool_run.h"
 #include "model/spectrum_io.h"
 
 namespace xmca {
@@ -27,11 +28,6 @@ namespace {
 
 using test::PtyAnalyser;
 using test::TempDir;
-
-std::string toolPath() {
-    return (std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "bin" / "mcatool")
-        .string();
-}
 
 struct ToolRun {
     int code = -1;
@@ -41,7 +37,7 @@ struct ToolRun {
 // Starts mcatool acquire with stdout and stderr to files in dir.
 pid_t spawn(const TempDir& dir, std::vector<std::string> args) {
     args.insert(args.begin(), "acquire");
-    args.insert(args.begin(), toolPath());
+    args.insert(args.begin(), test::mcatoolPath());
     const std::string out = dir.file("stdout"), err = dir.file("stderr");
     const pid_t pid = ::fork();
     if (pid == 0) {

@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "files/temp_dir.h"
+#include "tools/tool_run.h"
 #include "model/bq_calic.h"
 #include "support/simulated_spectra.h"
 
@@ -22,21 +23,10 @@ namespace xmca {
 namespace {
 
 using test::TempDir;
+using ToolResult = test::ToolRun;
 
-std::string tool() {
-    return (std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "bin" / "mcatool").string();
-}
+ToolResult activityRun(const TempDir& dir, const std::string& args) { return test::runTool(dir, "activity " + args); }
 
-struct ToolResult {
-    int code = -1;
-    std::string out, err;
-};
-
-ToolResult activityRun(const TempDir& dir, const std::string& args) {
-    const std::string o = dir.file("out"), e = dir.file("err");
-    const int st = std::system((tool() + " activity " + args + " >" + o + " 2>" + e).c_str());
-    return {WIFEXITED(st) ? WEXITSTATUS(st) : -1, test::readAll(o), test::readAll(e)};
-}
 
 struct Spectra {
     TempDir dir;

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "files/temp_dir.h"
+#include "tools/tool_run.h"
 #include "model/spectrum_io.h"
 
 namespace xmca {
@@ -18,21 +19,11 @@ namespace {
 
 using test::TempDir;
 
-std::string tool() {
-    return (std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "bin" / "mcatool").string();
-}
-
-struct ToolResult {
-    int code = -1;
-    std::string err;
-};
+using ToolResult = test::ToolRun;
 
 // Runs mcatool with a 20 s limit, so a command that blocks fails instead of hanging.
 ToolResult mcatool(const TempDir& dir, const std::string& args) {
-    const std::string errFile = dir.file("stderr");
-    const std::string cmd = "timeout 20 '" + tool() + "' " + args + " >/dev/null 2>'" + errFile + "'";
-    const int st = std::system(cmd.c_str());
-    return {WIFEXITED(st) ? WEXITSTATUS(st) : -1, test::readAll(errFile)};
+    return test::runCommand(dir, "timeout 20 " + test::quote(test::mcatoolPath()) + " " + args);
 }
 
 std::string spectrumFile(const TempDir& dir, const std::string& name) {

@@ -14,6 +14,7 @@
 
 #include "files/spectrum_file.h"
 #include "files/temp_dir.h"
+#include "tools/tool_run.h"
 #include "model/spectrum_io.h"
 
 namespace xmca {
@@ -21,34 +22,9 @@ namespace {
 
 using H = SpectrumHeader;
 using test::TempDir;
-
-// mcatool sits in bin/ beside the tests/ folder of this program.
-std::string toolPath() {
-    return (std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "bin" / "mcatool")
-        .string();
-}
-
-std::string quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-struct ToolRun {
-    int code = -1;
-    std::string out, err;
-};
-
-ToolRun runTool(const TempDir& dir, const std::string& args) {
-    const std::string outFile = dir.file("stdout"), errFile = dir.file("stderr");
-    const std::string cmd = quote(toolPath()) + " " + args + " >" + quote(outFile) + " 2>" + quote(errFile);
-    const int st = std::system(cmd.c_str());
-    ToolRun r;
-    r.code = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    r.out = test::readAll(outFile);
-    r.err = test::readAll(errFile);
-    return r;
-}
+using test::ToolRun;
+using test::quote;
+using test::runTool;
 
 std::unique_ptr<MeasurementState> sampleState() {
     auto s = std::make_unique<MeasurementState>();
@@ -75,7 +51,7 @@ std::unique_ptr<MeasurementState> sampleState() {
 }
 
 TEST(McatoolInfo, PrintsOneJsonObjectWithTheFileContents) {
-    ASSERT_TRUE(std::filesystem::exists(toolPath())) << toolPath();
+    ASSERT_TRUE(std::filesystem::exists(test::mcatoolPath())) << test::mcatoolPath();
     TempDir dir;
     auto s = sampleState();
     ASSERT_EQ(saveSpectrum(*s, dir.file("rice 1.dat")), "");

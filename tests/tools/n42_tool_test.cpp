@@ -14,6 +14,7 @@
 #include "files/sjis_text.h"
 #include "files/spectrum_file.h"
 #include "files/temp_dir.h"
+#include "tools/tool_run.h"
 #include "model/spectrum_io.h"
 
 namespace xmca {
@@ -21,28 +22,11 @@ namespace {
 
 using H = SpectrumHeader;
 using test::TempDir;
+using test::ToolRun;
+using test::quote;
 
-std::string toolPath() {
-    return (std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "bin" / "mcatool")
-        .string();
-}
+ToolRun run(const TempDir& dir, const std::string& args) { return test::runTool(dir, args); }
 
-std::string quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-struct ToolRun {
-    int code = -1;
-    std::string out, err;
-};
-
-ToolRun run(const TempDir& dir, const std::string& args) {
-    const std::string o = dir.file("stdout"), e = dir.file("stderr");
-    const int st = std::system((quote(toolPath()) + " " + args + " >" + quote(o) + " 2>" + quote(e)).c_str());
-    return {WIFEXITED(st) ? WEXITSTATUS(st) : -1, test::readAll(o), test::readAll(e)};
-}
 
 // A .dat file as "&Write" saves it.
 void saveDat(const std::string& path, int n, bool calibrated, const std::string& comment, const std::string& id,
@@ -71,7 +55,7 @@ void saveDat(const std::string& path, int n, bool calibrated, const std::string&
 }
 
 TEST(McatoolN42, DatToN42AndBackLeavesTheFileUnchanged) {
-    ASSERT_TRUE(std::filesystem::exists(toolPath())) << toolPath();
+    ASSERT_TRUE(std::filesystem::exists(test::mcatoolPath())) << test::mcatoolPath();
     TempDir dir;
     for (const bool calibrated : {true, false}) {
         const std::string a = dir.file("a.dat"), doc = dir.file("a.n42"), b = dir.file("b.dat");

@@ -14,35 +14,20 @@
 #include <memory>
 
 #include "files/temp_dir.h"
+#include "tools/tool_run.h"
 #include "model/spectrum_io.h"
 
 namespace xmca {
 namespace {
 
 using test::TempDir;
+using test::quote;
+using ProgramRun = test::ToolRun;
 
-std::string binDir() {
-    return (std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "bin").string();
-}
+ProgramRun run(const TempDir& dir, const std::string& cmd) { return test::runCommand(dir, cmd); }
 
-std::string quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
 
-struct ProgramRun {
-    int code = -1;
-    std::string out, err;
-};
-
-ProgramRun run(const TempDir& dir, const std::string& cmd) {
-    const std::string full = cmd + " >" + quote(dir.file("stdout")) + " 2>" + quote(dir.file("stderr"));
-    const int st = std::system(full.c_str());
-    return {WIFEXITED(st) ? WEXITSTATUS(st) : -1, test::readAll(dir.file("stdout")), test::readAll(dir.file("stderr"))};
-}
-
-ProgramRun report(const TempDir& dir, const std::string& args) { return run(dir, quote(binDir() + "/mcatool") + " report " + args); }
+ProgramRun report(const TempDir& dir, const std::string& args) { return test::runTool(dir, "report " + args); }
 
 // 1024 channels: nothing below channel 512, 200 counts from there on.
 void writeStepSpectrum(const std::string& path) {
