@@ -1,19 +1,13 @@
 // Files section of the main window: spectrum files, text dump, memory spectra and
 // the snapshot overlays. The handlers read widgets and dialogs, call the core in
 // model/spectrum_io and model/memory_spectra, and show the results.
-#include <QFile>
-#include <QFileDialog>
-
 #include "model/memory_spectra.h"
 #include "model/spectrum_io.h"
+#include "file_dialogs.h"
 #include "tform1.h"
 #include "ui_tform1.h"
 
-namespace {
-
-std::string localPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
-
-}  // namespace
+using xmca::localPath;
 
 void TForm1::wireFiles() {
     connect(ui->Write1, &QAction::triggered, this, &TForm1::Write1Click);
@@ -31,23 +25,8 @@ void TForm1::wireFiles() {
 
 QString TForm1::askFile(FileDialog kind) {
     if (chooseFile) return chooseFile(kind);
-    QFileDialog dlg(this);
-    if (kind == FileDialog::SaveTxt) {
-        dlg.setNameFilter("Spectrumn(*.txt)");
-        dlg.setDefaultSuffix("txt");
-    } else {
-        dlg.setNameFilter("spectrum(*.dat)");
-        dlg.setDefaultSuffix("dat");
-    }
-    if (kind == FileDialog::OpenDat) {
-        dlg.setAcceptMode(QFileDialog::AcceptOpen);
-        dlg.setFileMode(QFileDialog::ExistingFile);
-    } else {
-        dlg.setAcceptMode(QFileDialog::AcceptSave);
-        dlg.setFileMode(QFileDialog::AnyFile);
-    }
-    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return {};
-    return dlg.selectedFiles().front();
+    if (kind == FileDialog::SaveTxt) return xmca::runFileDialog(this, {}, "Spectrumn(*.txt)", "txt", false);
+    return xmca::runFileDialog(this, {}, "spectrum(*.dat)", "dat", kind == FileDialog::OpenDat);
 }
 
 void TForm1::syncSelectedSource() {

@@ -1,22 +1,17 @@
 // N42 section of the main window: "Export N42..." writes the spectrum on screen
 // as an N42.42-2011 document; "Import N42..." loads a document's foreground
 // spectrum as "&Read" loads a .dat file.
-#include <QFile>
-#include <QFileDialog>
 
 #include <algorithm>
 
 #include "files/safe_write.h"
 #include "model/spectrum_io.h"
 #include "n42/n42_document.h"
+#include "file_dialogs.h"
 #include "tform1.h"
 #include "ui_tform1.h"
 
-namespace {
-
-std::string localPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
-
-}  // namespace
+using xmca::localPath;
 
 void TForm1::wireN42() {
     connect(ui->ExportN42, &QAction::triggered, this, &TForm1::ExportN42Click);
@@ -25,18 +20,7 @@ void TForm1::wireN42() {
 
 QString TForm1::askN42File(N42Dialog kind) {
     if (chooseN42File) return chooseN42File(kind);
-    QFileDialog dlg(this);
-    dlg.setNameFilter("N42 spectrum(*.n42 *.xml)");
-    dlg.setDefaultSuffix("n42");
-    if (kind == N42Dialog::Open) {
-        dlg.setAcceptMode(QFileDialog::AcceptOpen);
-        dlg.setFileMode(QFileDialog::ExistingFile);
-    } else {
-        dlg.setAcceptMode(QFileDialog::AcceptSave);
-        dlg.setFileMode(QFileDialog::AnyFile);
-    }
-    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return {};
-    return dlg.selectedFiles().front();
+    return xmca::runFileDialog(this, {}, "N42 spectrum(*.n42 *.xml)", "n42", kind == N42Dialog::Open);
 }
 
 void TForm1::ExportN42Click() {

@@ -3,7 +3,7 @@
 // black on white. With no printer on the machine both print commands offer a
 // PDF file instead, so they never end without a result.
 #include <QAction>
-#include <QFileDialog>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QPrintDialog>
@@ -14,14 +14,15 @@
 #include "model/screening.h"
 #include "model/spectrum_io.h"
 #include "report/report_output.h"
+#include "file_dialogs.h"
 #include "tform1.h"
 #include "ui_tform1.h"
+
+using xmca::localPath;
 
 namespace {
 
 constexpr const char* kPrintError = "Error ! Print";
-
-std::string localPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 // The page's results block: the screening figures of the computation whose results
 // the plot shows, none otherwise (they would not belong to the spectrum printed).
@@ -54,15 +55,9 @@ bool TForm1::askPrinter(QPrinter& printer) {
 
 QString TForm1::askReportPdf() {
     if (chooseReportPdf) return chooseReportPdf();
-    QFileDialog dlg(this, tr("Report as PDF"));
-    dlg.setNameFilter("PDF(*.pdf)");
-    dlg.setDefaultSuffix("pdf");
-    dlg.setAcceptMode(QFileDialog::AcceptSave);
-    dlg.setFileMode(QFileDialog::AnyFile);
     const QString name = QFile::decodeName(QByteArray::fromStdString(state_.fileName));
-    if (!name.isEmpty()) dlg.selectFile(QFileInfo(name).completeBaseName() + ".pdf");
-    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return {};
-    return dlg.selectedFiles().front();
+    return xmca::runFileDialog(this, tr("Report as PDF"), "PDF(*.pdf)", "pdf", false,
+                               name.isEmpty() ? QString() : QFileInfo(name).completeBaseName() + ".pdf");
 }
 
 void TForm1::deliverPage(const std::function<bool(QPagedPaintDevice&)>& print,
