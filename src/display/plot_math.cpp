@@ -122,40 +122,4 @@ std::optional<int> cursorColumn(const ColumnGeometry& g, std::int32_t lo, std::i
     return static_cast<int>(x);
 }
 
-ActivityFactors activityFactors(std::int32_t factorSet) {
-    if (factorSet == 1) return {134.92, 205.64, 2000.0};
-    return {106.73, 160.12, 1900.0};
-}
-
-std::array<ActivityRow, 4> activityRows(double csAllCounts, double csAllVariance, double cs134Counts,
-                                        double cs134Variance, double k40Counts, double k40Variance,
-                                        std::int32_t countingTimeTenths, std::int32_t factorSet) {
-    std::array<ActivityRow, 4> rows = {ActivityRow{"Cs-All", {}, {}}, ActivityRow{"Cs-134", {}, {}},
-                                       ActivityRow{"Cs-137", {}, {}}, ActivityRow{"K-40", {}, {}}};
-    const double t = countingTimeTenths / 10.0;
-    if (!(t > 0.0)) return rows;  // no counting time: no rate, so no figures
-    const ActivityFactors f = activityFactors(factorSet);
-    auto sigma = [&](double variance, double factor) -> std::optional<double> {
-        if (!(variance >= 0.0)) return std::nullopt;
-        return std::sqrt(variance) / t * factor;
-    };
-    rows[0].value = csAllCounts / t * f.csAll;
-    rows[0].uncertainty = sigma(csAllVariance, f.csAll);
-    rows[1].value = cs134Counts / t * f.cs134;
-    rows[1].uncertainty = sigma(cs134Variance, f.cs134);
-    rows[2].value = *rows[0].value - *rows[1].value;
-    rows[2].uncertainty = rows[0].uncertainty;
-    rows[3].value = std::max(0.0, k40Counts / t * f.k40 - *rows[1].value);
-    rows[3].uncertainty = sigma(k40Variance, f.k40);
-    return rows;
-}
-
-std::array<ActivityRow, 4> activityRows(const MeasurementState& s) {
-    const RoiRecord& csAll = s.rois[2];
-    const RoiRecord& cs134 = s.rois[3];
-    const RoiRecord& k40 = s.rois[1];
-    return activityRows(csAll.net, csAll.gross, cs134.net, cs134.gross, k40.net, k40.gross, s.realTime,
-                        s.factorSet);
-}
-
 }  // namespace xmca::display

@@ -1,5 +1,5 @@
 // The arithmetic of the spectrum plot, apart from any drawing: column geometry,
-// count to y, the per-column trace, ROI gross/net sums and the activity rows.
+// count to y, the per-column trace and the ROI gross/net sums.
 #pragma once
 
 #include <array>
@@ -62,26 +62,5 @@ std::optional<RoiColumns> roiColumns(const ColumnGeometry& g, std::int32_t lo, s
 
 // Cursor mark column; nullopt when it is not strictly inside 0 < x < width.
 std::optional<int> cursorColumn(const ColumnGeometry& g, std::int32_t lo, std::int32_t cursor, int width);
-
-// One row of the activity box. A figure that cannot be formed (no counting time,
-// negative variance) is left out rather than shown as a number.
-struct ActivityRow {
-    const char* label;
-    std::optional<double> value;
-    std::optional<double> uncertainty;
-};
-struct ActivityFactors {
-    double csAll, cs134, k40;
-};
-ActivityFactors activityFactors(std::int32_t factorSet);  // 1 = set A, otherwise set B
-
-// Rows Cs-All, Cs-134, Cs-137, K-40 from counts (net) and variances (gross) of
-// the three windows and the counting time in 0.1 s.
-std::array<ActivityRow, 4> activityRows(double csAllCounts, double csAllVariance, double cs134Counts,
-                                        double cs134Variance, double k40Counts, double k40Variance,
-                                        std::int32_t countingTimeTenths, std::int32_t factorSet);
-// The same, taking the window sums from ROI entries 2 (Cs-All), 3 (Cs-134) and 1
-// (K-40): counts from net, variances from gross; time = real time.
-std::array<ActivityRow, 4> activityRows(const MeasurementState& s);
 
 }  // namespace xmca::display

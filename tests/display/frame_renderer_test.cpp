@@ -407,32 +407,6 @@ TEST(FrameText, ReadoutsAcqAndIdleRate) {
     EXPECT_EQ(countColour(zero, QRect(16 + 50, 5, 70, 12), rgbOf(FrameRenderer::kAcq)), 0);
 }
 
-TEST(FrameActivity, RowsFromWindowSums) {
-    // 1000 net counts in 1000 s with factor set B.
-    auto rows = activityRows(1000, 1600, 100, 400, 50, 2500, 10000, 2);
-    EXPECT_STREQ(rows[0].label, "Cs-All");
-    EXPECT_NEAR(*rows[0].value, 106.73, 1e-9);
-    EXPECT_NEAR(*rows[0].uncertainty, 40.0 / 1000 * 106.73, 1e-9);
-    EXPECT_NEAR(*rows[1].value, 0.1 * 160.12, 1e-9);
-    EXPECT_NEAR(*rows[1].uncertainty, 0.02 * 160.12, 1e-9);
-    EXPECT_NEAR(*rows[2].value, 106.73 - 16.012, 1e-9);
-    EXPECT_NEAR(*rows[2].uncertainty, *rows[0].uncertainty, 1e-12);
-    EXPECT_NEAR(*rows[3].value, 0.05 * 1900 - 16.012, 1e-9);
-    EXPECT_NEAR(*rows[3].uncertainty, 0.05 * 1900, 1e-9);
-    // K-40 is floored at zero; set A has its own factors.
-    rows = activityRows(1000, 1600, 1000, 1000, 1, 1, 10000, 1);
-    EXPECT_NEAR(*rows[0].value, 134.92, 1e-9);
-    EXPECT_NEAR(*rows[1].value, 205.64, 1e-9);
-    EXPECT_EQ(*rows[3].value, 0.0);
-    // No counting time or a negative variance: those figures are not shown.
-    rows = activityRows(1000, 1600, 100, 400, 50, 2500, 0, 2);
-    for (const auto& row : rows) EXPECT_FALSE(row.value || row.uncertainty);
-    rows = activityRows(1000, -5, 100, 400, 50, 2500, 10000, 2);
-    EXPECT_FALSE(rows[0].uncertainty);
-    EXPECT_FALSE(rows[2].uncertainty);
-    EXPECT_TRUE(rows[1].uncertainty);
-}
-
 TEST(FrameActivity, BoxDrawnOnlyWithResults) {
     FrameRenderer r;
     auto s = blankState();
