@@ -151,7 +151,6 @@ struct MeasurementState {
     // Analysis.
     std::int32_t baselineFlag = 0;
     std::int32_t resultsFlag = 0;   // activity box shown
-    std::int32_t factorSet = 2;     // 1 = set A, otherwise set B
 
     // Activity computation: the result record of the last "Bq Calic" / "Re Calic",
     // the sample as read (each "Bq Calic" starts from it) and memory 1 as the last
