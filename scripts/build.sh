@@ -10,6 +10,8 @@ packages=(g++ make cmake ninja-build pkg-config ca-certificates qt6-base-dev lib
           libeigen3-dev clang libclang-rt-14-dev)
 # The libftdi1 road to the analyser; dpkg-dev and file for `cpack -G DEB`.
 packages+=(libftdi1-dev libusb-1.0-0-dev dpkg-dev file)
+# SHA-256 content hashes of spectra (OpenSSL libcrypto).
+packages+=(libssl-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
