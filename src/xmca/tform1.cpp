@@ -5,6 +5,7 @@
 
 #include "display/frame_renderer.h"
 #include "helpabout/tmca_about.h"
+#include "window_language.h"
 #include "ui_tform1.h"
 
 namespace {
@@ -61,7 +62,7 @@ TForm1::TForm1(std::unique_ptr<xmca::FtdiDriver> driver, Options options, QWidge
 
 TForm1::~TForm1() { delete ui; }
 
-void TForm1::showStatus(const QString& msg) { ui->Edit1->setText(msg); }
+void TForm1::showStatus(const QString& msg) { ui->Edit1->setText(xmca::ui::statusText(msg)); }
 
 void TForm1::updateWindowLabels() {
     const auto& v = state_.view;
