@@ -1,6 +1,8 @@
 #include "tform1.h"
 
 #include <QDateTime>
+#include <QTabBar>
+#include <algorithm>
 #include <ctime>
 
 #include "display/frame_renderer.h"
@@ -22,6 +24,9 @@ std::tm localNow() {
 TForm1::TForm1(std::unique_ptr<xmca::FtdiDriver> driver, Options options, QWidget* parent)
     : QMainWindow(parent), ui(new Ui::TForm1), driver_(std::move(driver)), options_(std::move(options)) {
     ui->setupUi(this);
+    // Every page's tab title in sight, in either language (the Japanese ones are
+    // wider), as far as the plot leaves room; beyond that the tab bar scrolls.
+    ui->PageControl1->setMinimumWidth(std::min(ui->PageControl1->tabBar()->sizeHint().width() + 8, 560));
     link_ = std::make_unique<xmca::AnalyserLink>(*driver_);
     cycle_ = std::make_unique<xmca::AcquisitionCycle>(state_, *link_);
 
