@@ -674,6 +674,10 @@
         <source>Report as PDF</source>
         <translation>レポートを PDF に保存</translation>
     </message>
+    <message>
+        <source>DT: decision threshold, DL: detection limit, LM: lower limit of measurement (Bq/kg)</source>
+        <translation>DT: 決定しきい値、DL: 検出限界、LM: 測定下限値 (Bq/kg)</translation>
+    </message>
 </context>
 <context>
     <name>TMcaAbout</name>

@@ -14,6 +14,7 @@
 #include <QTabBar>
 #include <QPushButton>
 #include <QTabWidget>
+#include <cstdio>
 #include <cstdlib>
 
 #include "analysis/activity_calc.h"
@@ -27,7 +28,9 @@
 #include "model/roi_table.h"
 #include "model/screening.h"
 #include "model/spectrum_io.h"
+#include "files/temp_dir.h"
 #include "support/scripted_analyser.h"
+#include "support/simulated_spectra.h"
 #include "ui_tform1.h"
 #include "ui_tzelm_setup.h"
 #include "ui_txmca1_setup.h"
@@ -215,6 +218,45 @@ TEST_F(Japanese, CoreTextsTranslatedAtTheEdge) {
     // A name caught from a message is put back whole, even one holding "%1".
     EXPECT_EQ(statusText(std::string("Error ! cannot open /tmp/a%1b.dat")), "エラー！ /tmp/a%1b.dat を開けません");
     EXPECT_EQ(statusText(std::string("   12.34")), "   12.34");
+}
+
+// The activity page with figures: the verdict in Japanese, and the page's texts fit.
+TEST_F(Japanese, ActivityPageVerdictAndFigures) {
+    xmca::test::TempDir dir;
+    auto form = window();
+    Ui::TForm1* ui = form->form();
+    QString next;
+    form->chooseFile = [&next](TForm1::FileDialog) { return next; };
+    for (const bool background : {false, true}) {
+        xmca::SimulatedAnalyserConfig c;
+        c.backgroundOnly = background;
+        c.seed = background ? 3 : 4;
+        const std::string path = dir.file(background ? "b.dat" : "s.dat");
+        ASSERT_TRUE(xmca::test::acquireAndSave(c, 36000, path));
+        next = QString::fromStdString(path);
+        (background ? ui->BGfile : ui->ReadSpec)->click();
+    }
+    ui->BqCalic->click();
+    ASSERT_TRUE(form->state().activity.valid);
+    EXPECT_EQ(ui->ScreenVerdict->text(), "スクリーニングレベル超過 - 要確定検査");
+    EXPECT_TRUE(ui->ScreenResult->text().startsWith("Cs-All"));
+    EXPECT_TRUE(hasJapanese(ui->ScreenResult->text().section('\n', -1)));  // the gain line
+    ui->PageControl1->setCurrentWidget(ui->BqPage);
+    expectCaptionsFit(*form, "ja_main_BqPage_results");
+
+    // The printed page: the results block in Japanese, the report's own texts as they are.
+    form->hasPrinter = [] { return false; };
+    const std::string pdf = dir.file("report.pdf");
+    form->chooseReportPdf = [&pdf] { return QString::fromStdString(pdf); };
+    ui->ReportPdf1->trigger();
+    std::string text;
+    if (FILE* f = popen(("pdftotext -raw '" + pdf + "' - 2>/dev/null").c_str(), "r")) {
+        char buf[4096];
+        for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) text.append(buf, n);
+        pclose(f);
+    }
+    for (const char* t : {"測定結果", "測定下限値", "Reporting", "Sample"})
+        EXPECT_NE(text.find(t), std::string::npos) << t << "\n" << text;
 }
 
 TEST_F(Japanese, CaptionsFitOnEveryPageAndDialog) { expectAllFit("ja"); }
