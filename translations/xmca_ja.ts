@@ -243,6 +243,10 @@
         <source>Above screening level - confirm (%1 Bq/kg)</source>
         <translation>スクリーニングレベル超過 - 要確定検査 (%1 Bq/kg)</translation>
     </message>
+    <message>
+        <source>Error</source>
+        <translation>エラー</translation>
+    </message>
 </context>
 <context>
     <name>TForm1</name>

@@ -93,7 +93,7 @@ void TForm1::enableAnalyserButtons() {
 
 void TForm1::McaOpenClick() {
     const xmca::OpenOutcome out = cycle_->open();
-    if (!out.devText.empty()) ui->Edit2->setText(QString::fromStdString(out.devText));
+    if (!out.devText.empty()) ui->Edit2->setText(xmca::ui::statusText(out.devText));
     if (out.enableButtons) enableAnalyserButtons();
 }
 

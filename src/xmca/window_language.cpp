@@ -15,6 +15,7 @@ namespace {
 // The status box's fixed messages, as the core and the window's handlers write them.
 // lupdate reads them from here; statusText() looks them up under this context.
 const char* const kStatusMessages[] = {
+    QT_TRANSLATE_NOOP("Status", "Error"),  // the "Dev#" box when no analyser answers
     QT_TRANSLATE_NOOP("Status", "File Write Error !"),
     QT_TRANSLATE_NOOP("Status", "Error ! Memory 4096ch Max"),
     QT_TRANSLATE_NOOP("Status", "Error ! File Write: the file is an input"),
