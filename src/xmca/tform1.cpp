@@ -1,10 +1,13 @@
 #include "tform1.h"
 
 #include <QDateTime>
+#include <QTabBar>
+#include <algorithm>
 #include <ctime>
 
 #include "display/frame_renderer.h"
 #include "helpabout/tmca_about.h"
+#include "window_language.h"
 #include "ui_tform1.h"
 
 namespace {
@@ -21,6 +24,9 @@ std::tm localNow() {
 TForm1::TForm1(std::unique_ptr<xmca::FtdiDriver> driver, Options options, QWidget* parent)
     : QMainWindow(parent), ui(new Ui::TForm1), driver_(std::move(driver)), options_(std::move(options)) {
     ui->setupUi(this);
+    // Every page's tab title in sight, in either language (the Japanese ones are
+    // wider), as far as the plot leaves room; beyond that the tab bar scrolls.
+    ui->PageControl1->setMinimumWidth(std::min(ui->PageControl1->tabBar()->sizeHint().width() + 8, 560));
     link_ = std::make_unique<xmca::AnalyserLink>(*driver_);
     cycle_ = std::make_unique<xmca::AcquisitionCycle>(state_, *link_);
 
@@ -61,7 +67,7 @@ TForm1::TForm1(std::unique_ptr<xmca::FtdiDriver> driver, Options options, QWidge
 
 TForm1::~TForm1() { delete ui; }
 
-void TForm1::showStatus(const QString& msg) { ui->Edit1->setText(msg); }
+void TForm1::showStatus(const QString& msg) { ui->Edit1->setText(xmca::ui::statusText(msg)); }
 
 void TForm1::updateWindowLabels() {
     const auto& v = state_.view;
@@ -87,7 +93,7 @@ void TForm1::enableAnalyserButtons() {
 
 void TForm1::McaOpenClick() {
     const xmca::OpenOutcome out = cycle_->open();
-    if (!out.devText.empty()) ui->Edit2->setText(QString::fromStdString(out.devText));
+    if (!out.devText.empty()) ui->Edit2->setText(xmca::ui::statusText(out.devText));
     if (out.enableButtons) enableAnalyserButtons();
 }
 

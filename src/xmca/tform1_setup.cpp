@@ -5,8 +5,20 @@
 #include "dlgzelm/tzelm_setup.h"
 #include "model/view_controls.h"
 #include "tform1.h"
+#include "window_language.h"
 #include "ui_tform1.h"
 #include "xmca1/txmca1_setup.h"
+
+namespace {
+
+// The dialogs' messages side by side in the status box, each in the window's language.
+QString joinStatus(const QStringList& messages) {
+    QStringList shown;
+    for (const QString& m : messages) shown << xmca::ui::statusText(m);
+    return shown.join("  ");
+}
+
+}  // namespace
 
 void TForm1::wireSetup() {
     connect(ui->Button10, &QPushButton::clicked, this, &TForm1::Button10Click);
@@ -34,7 +46,7 @@ void TForm1::Button10Click() {
         // The record keeps the edited numbers; the window keeps its label lines.
         rec.label1 = s.headerTemplate.comment();
         rec.label2 = s.headerTemplate.sampleId();
-        if (!messages.isEmpty()) showStatus(messages.join("  "));
+        if (!messages.isEmpty()) showStatus(joinStatus(messages));
         return;
     }
 
@@ -67,7 +79,7 @@ void TForm1::Button10Click() {
     rec.label1 = s.headerTemplate.comment();
     rec.label2 = s.headerTemplate.sampleId();
 
-    if (!messages.isEmpty()) showStatus(messages.join("  "));
+    if (!messages.isEmpty()) showStatus(joinStatus(messages));
     else if (!shown.isEmpty()) showStatus(shown);
     PaintBox1Paint();
 }
@@ -99,7 +111,7 @@ void TForm1::Button7Click() {
     cycle_->timer.intervalMs = std::max(1, s.scan.refreshInterval);
     applyTimer();
 
-    showStatus(messages.isEmpty() ? shown : messages.join("  "));
+    showStatus(messages.isEmpty() ? shown : joinStatus(messages));
     PaintBox1Paint();
 }
 
