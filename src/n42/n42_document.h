@@ -82,6 +82,10 @@ ImportResult importN42(std::string_view document);
 ImportResult importN42File(const std::string& path);
 
 // Lexical helpers, exposed for tests.
+// UTF-8 text as the writer puts it into an element of the schema's non-blank
+// string type (names, versions): line breaks and tabs become spaces, the spaces
+// between the first and last punctuation become no-break spaces, blank is "-".
+std::string nonBlankText(std::string_view utf8);
 // xsd:duration in tenths of a second (rounded); nullopt if malformed, negative,
 // in years or months, or beyond int32.
 std::optional<std::int32_t> parseDurationTenths(std::string_view text);

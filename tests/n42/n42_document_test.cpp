@@ -17,6 +17,7 @@
 #include "files/sjis_text.h"
 #include "files/temp_dir.h"
 #include "n42/n42_document.h"
+#include "support/n42_schema.h"
 
 namespace xmca::n42 {
 namespace {
@@ -49,6 +50,7 @@ std::string exportOne(const SpectrumRecord& r, MeasurementClass k = MeasurementC
     const Measurement m{r, k};
     const ExportResult e = exportN42(std::span(&m, 1), {"0f8fad5b-d9cb-469f-a165-70867728950e", "2026-12-08T00:00:00Z"});
     EXPECT_TRUE(e.ok) << e.error;
+    EXPECT_EQ(test::n42SchemaErrors(e.document), "");
     return e.document;
 }
 
@@ -109,6 +111,7 @@ TEST(N42Export, DocumentHasTheStandardsElementsInSchemaOrder) {
                                       {bg, MeasurementClass::Background}};
     const ExportResult e = exportN42(ms);
     ASSERT_TRUE(e.ok) << e.error;
+    EXPECT_EQ(test::n42SchemaErrors(e.document), "");
     const Node root = parseTree(e.document);
     ASSERT_EQ(root.name, "RadInstrumentData");
     EXPECT_TRUE(QRegularExpression("^[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}$")
@@ -121,7 +124,9 @@ TEST(N42Export, DocumentHasTheStandardsElementsInSchemaOrder) {
     const Node& inst = root.children[1];
     EXPECT_EQ(inst.childNames(), names({"RadInstrumentManufacturerName", "RadInstrumentModelName",
                                         "RadInstrumentClassCode", "RadInstrumentVersion"}));
-    EXPECT_EQ(inst.child("RadInstrumentManufacturerName")->text, "Veltramond Co., Ltd.");
+    // The space inside the punctuation run is a no-break space, as the schema's
+    // non-blank string pattern needs.
+    EXPECT_EQ(inst.child("RadInstrumentManufacturerName")->text, QString::fromUtf8("Veltramond Co.,\u00A0Ltd."));
     EXPECT_EQ(inst.child("RadInstrumentVersion")->childNames(),
               names({"RadInstrumentComponentName", "RadInstrumentComponentVersion"}));
     const Node& det = root.children[2];
@@ -205,7 +210,9 @@ TEST(N42RoundTrip, UncalibratedStaysUncalibratedAndTheForegroundIsChosen) {
     SpectrumRecord fg = sampleRecord(2048);
     fg.calibration.reset();
     const std::vector<Measurement> ms{{bg, MeasurementClass::Background}, {fg, MeasurementClass::Foreground}};
-    ImportResult r = importN42(exportN42(ms).document);
+    const std::string doc = exportN42(ms).document;
+    EXPECT_EQ(test::n42SchemaErrors(doc), "");
+    ImportResult r = importN42(doc);
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_EQ(r.kind, MeasurementClass::Foreground);
     EXPECT_EQ(r.spectrum.counts, fg.counts);
@@ -387,6 +394,26 @@ TEST(N42Import, OnlyARegularFileIsReadAndAFifoNeverBlocks) {
         EXPECT_FALSE(r.opened);
         EXPECT_TRUE(r.error.starts_with("Error !")) << r.error;
     }
+}
+
+// Names the writer fills from text go through the schema's non-blank string type,
+// whose pattern admits only one run of punctuation between words and spaces.
+TEST(N42Export, NamesMatchTheSchemasNonBlankStringType) {
+    const std::string doc = exportOne(sampleRecord(512));
+    const std::string from = "<RadInstrumentManufacturerName>", to = "</RadInstrumentManufacturerName>";
+    const auto a = doc.find(from), b = doc.find(to);
+    ASSERT_NE(a, std::string::npos);
+    ASSERT_NE(b, std::string::npos);
+    EXPECT_NE(doc.substr(a, b - a).find("Veltramond Co.,"), std::string::npos);
+    for (const char* text : {"Veltramond Co., Ltd.", "a.b c.d e.f", "x (y) - z.", "tab\there\nnew line, too.",
+                             "   ", "", "玄米、福島産。 ロット 3.", "Ｃｓ検査-0042 / No.12"}) {
+        const std::string name = nonBlankText(text);
+        QString escaped = QString::fromStdString(name).toHtmlEscaped();
+        const std::string edited = doc.substr(0, a + from.size()) + escaped.toStdString() + doc.substr(b);
+        EXPECT_EQ(test::n42SchemaErrors(edited), "") << "'" << text << "' as '" << name << "'";
+    }
+    EXPECT_EQ(nonBlankText("  a, b.  "), "a,\u00A0b.");
+    EXPECT_EQ(nonBlankText("plain words 12"), "plain words 12");
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "files/spectrum_file.h"
 #include "files/temp_dir.h"
 #include "tools/tool_run.h"
+#include "support/n42_schema.h"
 #include "model/spectrum_io.h"
 
 namespace xmca {
@@ -62,6 +63,7 @@ TEST(McatoolN42, DatToN42AndBackLeavesTheFileUnchanged) {
         saveDat(a, 4096, calibrated, "玄米 二本松 No.12", "Ｃｓ検査-0042", 7919);
         ToolRun r = run(dir, "n42 " + quote(a) + " " + quote(doc));
         ASSERT_EQ(r.code, 0) << r.err;
+        EXPECT_EQ(test::n42SchemaErrors(test::readAll(doc)), "");
         r = run(dir, "import-n42 " + quote(doc) + " " + quote(b));
         ASSERT_EQ(r.code, 0) << r.err;
         EXPECT_EQ(r.err, "");
@@ -83,6 +85,7 @@ TEST(McatoolN42, BackgroundMakesASecondMeasurementAndImportTakesTheForeground) {
     saveDat(a, 2048, true, "sample", "S1", 31);
     saveDat(bg, 2048, true, "background", "BG", 17);
     ASSERT_EQ(run(dir, "n42 " + quote(a) + " " + quote(doc) + " --background " + quote(bg)).code, 0);
+    EXPECT_EQ(test::n42SchemaErrors(test::readAll(doc)), "");
     QXmlStreamReader xr(QByteArray::fromStdString(test::readAll(doc)));
     std::vector<QString> classes;
     while (!xr.atEnd())
