@@ -17,6 +17,8 @@ namespace xmca::n42 {
 
 inline constexpr const char* kNamespace = "http://physics.nist.gov/N42/2011/N42";
 inline constexpr int kMaxImportChannels = 4096;
+// Channels a document may hold; beyond kMaxImportChannels they are combined on import.
+inline constexpr int kMaxDocumentChannels = 65536;
 // Documents larger than this are refused before parsing.
 inline constexpr std::size_t kMaxDocumentBytes = 64u << 20;
 // Remark of the energy calibration of a spectrum without one ("0 1 0").

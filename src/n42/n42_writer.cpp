@@ -104,6 +104,11 @@ std::string check(const SpectrumRecord& r, const char* what) {
     const H& h = r.header;
     const std::string w = what;
     if (r.counts.empty()) return "Error ! N42 export: the " + w + " spectrum has no channels";
+    // The import takes at most this many channels as they are: a document it would
+    // have to combine is not written.
+    if (r.counts.size() > static_cast<std::size_t>(kMaxImportChannels))
+        return "Error ! N42 export: the " + w + " spectrum has more than " + std::to_string(kMaxImportChannels) +
+               " channels";
     for (std::size_t i = 0; i < r.counts.size(); ++i)
         if (r.counts[i] < 0) return "Error ! N42 export: negative count in channel " + std::to_string(i) + " of the " + w;
     if (!isValidDateTime(startOf(h)))

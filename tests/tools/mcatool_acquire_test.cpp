@@ -313,6 +313,19 @@ TEST(McatoolAcquire, ARejectedSetupOrStartExitsOneAndWritesNothing) {
     EXPECT_TRUE(pty.received().empty());
 }
 
+// The fastest speed allowed still counts and reaches the preset.
+TEST(McatoolAcquire, TheFastestSimulatorSpeedStillCounts) {
+    TempDir dir;
+    const std::string out = dir.file("fast.dat");
+    const ToolRun r = acquire(dir, {"--simulate", "--sim-speed", "1000000", "--channels", "1024", "--preset", "36000", "-o", out});
+    ASSERT_EQ(r.code, 0) << r.err;
+    auto s = readBack(out);
+    EXPECT_EQ(s->realTime, 360000);
+    std::int64_t total = 0;
+    for (int i = 0; i < 1024; ++i) total += s->spectrum[static_cast<std::size_t>(i)];
+    EXPECT_GT(total, 1000000);
+}
+
 TEST(McatoolAcquire, BadUsageExitsTwo) {
     TempDir dir;
     for (const std::vector<std::string>& args :
@@ -321,7 +334,10 @@ TEST(McatoolAcquire, BadUsageExitsTwo) {
           {"--simulate", "--channels", "2048", "--preset", "-3", "-o", dir.file("a.dat")},
           {"--serial", "/dev/null", "--cs137", "5", "--channels", "2048", "--preset", "10", "-o", dir.file("a.dat")},
           {"--simulate", "--driver", "d2xx", "--channels", "2048", "--preset", "10", "-o", dir.file("a.dat")},
-          {"--simulate", "--channels", "2048", "--preset", "10", "--frobnicate", "-o", dir.file("a.dat")}}) {
+          {"--simulate", "--channels", "2048", "--preset", "10", "--frobnicate", "-o", dir.file("a.dat")},
+          // Faster than the simulator's clock can run: it would stall and save zeros.
+          {"--simulate", "--sim-speed", "1e15", "--channels", "2048", "--preset", "10", "-o", dir.file("a.dat")},
+          {"--simulate", "--sim-speed", "1000001", "--channels", "2048", "--preset", "10", "-o", dir.file("a.dat")}}) {
         const ToolRun r = acquire(dir, args);
         EXPECT_EQ(r.code, 2) << args.back() << ": " << r.err;
         EXPECT_FALSE(std::filesystem::exists(dir.file("a.dat")));
