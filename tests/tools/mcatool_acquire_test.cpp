@@ -323,7 +323,7 @@ TEST(McatoolAcquire, TheFastestSimulatorSpeedStillCounts) {
     EXPECT_EQ(s->realTime, 360000);
     std::int64_t total = 0;
     for (int i = 0; i < 1024; ++i) total += s->spectrum[static_cast<std::size_t>(i)];
-    EXPECT_GT(total, 1000000);
+    EXPECT_GT(total, 100000);  // some 12 counts per second over 10 h
 }
 
 TEST(McatoolAcquire, BadUsageExitsTwo) {
@@ -436,11 +436,13 @@ TEST(McatoolAcquire, AFinalSaveThatFailsKeepsTheRunUnderANewName) {
 // left.
 TEST(McatoolAcquire, ASecondInterruptDuringTheFinalSaveIsHeldOff) {
     int killed = 0, missing = 0, stray = 0;
-    for (int i = 0; i < 16; ++i) {
+    for (int i = 0; i < 12; ++i) {
         TempDir dir;
         const std::string out = dir.file("cut.dat");
         const pid_t pid = spawn(dir, {"--simulate", "--sim-speed", "50", "--channels", "4096", "--preset", "3600", "-o", out});
-        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        // Interrupts belong to the run: wait for its first progress line (after a second).
+        for (int w = 0; w < 1000 && test::readAll(dir.file("stderr")).find("real ") == std::string::npos; ++w)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         ::kill(pid, SIGINT);
         std::this_thread::sleep_for(std::chrono::microseconds(700 * (i % 5)));
         ::kill(pid, SIGINT);
