@@ -181,9 +181,8 @@ int runAcquire(const Args& args, std::ostream& out, std::ostream& err) {
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = 0;  // no SA_RESTART: a signal cuts the tick's sleep short
-    struct sigaction oldInt {}, oldTerm {};
-    sigaction(SIGINT, &sa, &oldInt);
-    sigaction(SIGTERM, &sa, &oldTerm);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
     gStop = 0;
 
     const bool tty = ::isatty(STDERR_FILENO) == 1;
@@ -205,15 +204,9 @@ int runAcquire(const Args& args, std::ostream& out, std::ostream& err) {
     };
 
     const xmca::BatchResult r = xmca::runBatchAcquisition(*state, link, req, hooks, localNow());
-    // The handlers stay until the spectrum is saved: a second Ctrl-C only sets
-    // the flag again.
-    struct HandlersRestored {
-        struct sigaction oldInt, oldTerm;
-        ~HandlersRestored() {
-            sigaction(SIGINT, &oldInt, nullptr);
-            sigaction(SIGTERM, &oldTerm, nullptr);
-        }
-    } restore{oldInt, oldTerm};
+    // The handlers stay for the rest of the command, which ends the process: a
+    // second Ctrl-C during the final read, the save or the report only sets the
+    // flag again, so a saved run never ends as a killed one.
     if (tty && r.ticks > 0) err << '\n';
     if (r.stop == xmca::BatchResult::Rejected) {
         err << r.error << '\n';
