@@ -229,7 +229,7 @@ int runAcquire(const Args& args, std::ostream& out, std::ostream& err) {
             if (saveError.empty()) {
                 saved = outPath;
             } else {
-                err << "Error ! " << saveError << ' ' << outPath << '\n';
+                err << "Error ! cannot save " << outPath << " (" << saveError << ")\n";
                 saved = saveBeside(*state, outPath, "unsaved");
                 complete = false;
             }
