@@ -162,6 +162,7 @@ TickOutcome AcquisitionCycle::mcaTick() {
     const bool wasEnabled = timer.enabled;
     timer.enabled = false;
     const bool spectrumRead = readSpectrum() == 1;
+    out.spectrumRead = spectrumRead;
     timer.enabled = wasEnabled;
 
     if (link_.ReadStatus(0)) {
@@ -169,7 +170,7 @@ TickOutcome AcquisitionCycle::mcaTick() {
         takeViewFromStatus();
         if (link_.Status.realTime / 10 >= s_.settings.presetTime) {
             timer.enabled = false;
-            readSpectrum();
+            out.spectrumRead = readSpectrum() == 1;
             link_.StopAcquisition(0);
             link_.AcquisitionRunning = 0;
             takeTimesFromStatus();
@@ -217,9 +218,11 @@ TickOutcome AcquisitionCycle::scanTick() {
     return out;
 }
 
-bool AcquisitionCycle::readAnalyserView() {
+bool AcquisitionCycle::readAnalyserView(bool* spectrumWhole) {
+    if (spectrumWhole) *spectrumWhole = false;
     if (!link_.DeviceOpen) return false;
-    readSpectrum();
+    const bool whole = readSpectrum() == 1;
+    if (spectrumWhole) *spectrumWhole = whole;
     if (!link_.ReadStatus(0)) return false;
     takeViewFromStatus();
     takeTimesFromStatus();

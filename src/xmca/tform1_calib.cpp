@@ -110,6 +110,10 @@ void TForm1::FWHMClick() {
         showStatus(kNoPeakMessage);
         return;
     }
+    if (!(r.fwhm > 0.0f)) {
+        showStatus(kNoWidthMessage);
+        return;
+    }
     showStatus(tr("Peak %1 Ch.").arg(QString::asprintf("%8.2f", static_cast<double>(r.centroid))));
     ui->FwhmVal->setText(QString::asprintf("%8.2f ch", static_cast<double>(r.fwhm)));
 }
