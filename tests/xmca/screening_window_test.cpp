@@ -196,6 +196,26 @@ TEST(ScreeningWindow, EmptyRegisterToARecordedPrintedVerdict) {
     EXPECT_NE(text.out.find("Channel"), std::string::npos);  // uncalibrated: channel axis
 
     EXPECT_EQ(lab.dialogs, 0);  // no file dialog for the spectra acquired here
+
+    // A correction: the record taken back from the History page, the operator fixed,
+    // recorded anew naming the record it supersedes; the first stays as it was.
+    lab.history->refresh();
+    lab.history->view().selectRow(0);
+    lab.click("HistoryCorrect");
+    EXPECT_EQ(lab.w<QLineEdit>("SampleId")->text(), QString::fromUtf8("米-0412"));
+    EXPECT_EQ(lab.page->samplePath(), sample);
+    lab.type("Operator", QString::fromUtf8("佐藤"));
+    lab.click("Evaluate");
+    EXPECT_EQ(lab.w<QLabel>("RecordId")->text(), "Not recorded yet (corrects record 1)");
+    lab.click("Record");
+    EXPECT_EQ(lab.w<QLabel>("RecordId")->text(), "Record ID 2");
+    rows.clear();
+    ASSERT_TRUE(reg->listMeasurements({}, rows, error));
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].supersedes, 1);
+    EXPECT_EQ(rows[0].operatorName, "佐藤");
+    EXPECT_EQ(rows[1].operatorName, "山田");
+    EXPECT_EQ(lab.history->model().total(), 2);  // the shown history took the new record
 }
 
 TEST(ScreeningWindow, StoppedRunIsSavedAndMassCorrectionIsShown) {
