@@ -12,6 +12,8 @@ packages=(g++ make cmake ninja-build pkg-config ca-certificates qt6-base-dev lib
 packages+=(libftdi1-dev libusb-1.0-0-dev dpkg-dev file)
 # SHA-256 content hashes of spectra (OpenSSL libcrypto).
 packages+=(libssl-dev)
+# The sample register (SQLite).
+packages+=(libsqlite3-dev)
 # The register on a laboratory's PostgreSQL server (libpq), and a throw-away server for its tests.
 packages+=(libpq-dev postgresql postgresql-common)
 missing=()
