@@ -2,6 +2,7 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -573,8 +574,10 @@ private:
         std::vector<const char*> values;
         values.reserve(params.size());
         for (const auto& p : params) values.push_back(p ? p->c_str() : nullptr);
-        res.reset(PQexecParams(conn_, sql.c_str(), static_cast<int>(values.size()), nullptr, values.data(), nullptr,
-                               nullptr, 0));
+        // Without parameters the simple protocol, which also runs a migration's several statements.
+        res.reset(params.empty() ? PQexec(conn_, sql.c_str())
+                                 : PQexecParams(conn_, sql.c_str(), static_cast<int>(values.size()), nullptr,
+                                                values.data(), nullptr, nullptr, 0));
         const ExecStatusType st = res ? PQresultStatus(res.get()) : PGRES_FATAL_ERROR;
         if (st == PGRES_TUPLES_OK || st == PGRES_COMMAND_OK) return Outcome::Done;
         const char* state = res ? PQresultErrorField(res.get(), PG_DIAG_SQLSTATE) : nullptr;
@@ -713,7 +716,11 @@ private:
 
     Outcome readVersion(int& version, std::string& error) {
         Result res;
-        Outcome o = exec("SELECT to_regclass('xmca.schema_version') IS NOT NULL", {}, res, error);
+        // A query on the catalogue with this statement's snapshot: a name lookup (to_regclass) may use a
+        // catalogue cache that does not yet see a table another installation just committed.
+        Outcome o = exec("SELECT EXISTS (SELECT 1 FROM pg_catalog.pg_class c JOIN pg_catalog.pg_namespace n "
+                         "ON n.oid = c.relnamespace WHERE n.nspname = 'xmca' AND c.relname = 'schema_version')",
+                         {}, res, error);
         if (o != Outcome::Done) return o;
         version = 0;
         if (PQgetvalue(res.get(), 0, 0)[0] != 't') return Outcome::Done;

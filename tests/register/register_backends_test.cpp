@@ -287,6 +287,7 @@ TYPED_TEST(RegisterBackends, TwoWriterProcessesOfAThousandRecordsEachLeaveTwoTho
                 MeasurementRecord r = record("W" + std::to_string(i), w ? "writer-B" : "writer-A");
                 if (!reg->appendMeasurement(r, error) || r.id <= 0) ++failed;
             }
+            if (failed) std::cerr << "writer " << w << ": " << failed << " failed: " << error << "\n";
             _exit(failed ? 1 : 0);
         }
     }

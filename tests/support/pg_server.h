@@ -145,7 +145,7 @@ private:
     }
 
     static std::string setupScript() {
-        return (std::filesystem::path(__FILE__).parent_path() / "../../packaging/postgresql/setup.sql").string();
+        return std::string(XMCA_SOURCE_DIR) + "/packaging/postgresql/setup.sql";
     }
     static std::string hex(std::uint64_t v) {
         static const char* digits = "0123456789abcdef";
