@@ -1,9 +1,5 @@
 #include "register/register.h"
 
-#include <sys/random.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -39,29 +35,13 @@ std::string defaultRegisterLocation() {
 }
 
 std::string newUuid() {
-    // From the kernel's generator on every call: a seeded generator copied by fork()
-    // would give parent and child the same identifiers, and a repeated uid is taken
-    // for a resend of the same record (and dropped) by the server register.
+    // Fresh entropy each time: a generator state copied into a forked process
+    // would hand both processes the same identifiers.
+    std::random_device rd;
     unsigned char b[16];
-    std::size_t got = 0;
-    while (got < sizeof b) {
-        const ssize_t n = getrandom(b + got, sizeof b - got, 0);
-        if (n > 0) got += static_cast<std::size_t>(n);
-        else if (n < 0 && errno != EINTR) break;
-    }
-    if (got < sizeof b) {
-        static thread_local std::mt19937_64 gen;
-        static thread_local pid_t seededFor = 0;
-        if (seededFor != getpid()) {
-            std::random_device rd;
-            std::seed_seq seq{rd(), rd(), rd(), rd(), static_cast<unsigned>(getpid())};
-            gen.seed(seq);
-            seededFor = getpid();
-        }
-        for (int i = 0; i < 16; i += 8) {
-            const std::uint64_t v = gen();
-            for (int j = 0; j < 8; ++j) b[i + j] = static_cast<unsigned char>(v >> (8 * j));
-        }
+    for (int i = 0; i < 16; i += 4) {
+        const std::uint32_t v = rd();
+        for (int j = 0; j < 4; ++j) b[i + j] = static_cast<unsigned char>(v >> (8 * j));
     }
     b[6] = static_cast<unsigned char>((b[6] & 0x0F) | 0x40);  // version 4
     b[8] = static_cast<unsigned char>((b[8] & 0x3F) | 0x80);  // RFC 4122 variant
