@@ -525,6 +525,13 @@ public:
         });
     }
 
+    bool listQcBaselines(std::vector<QcBaseline>& out, std::string& error) override {
+        return query("SELECT id, " + joined(kQcBaselineColumns) + " FROM xmca.qc_baselines ORDER BY id DESC", {},
+                     error, [&](const PGresult* r) {
+                         for (int i = 0; i < PQntuples(r); ++i) out.push_back(readQcBaseline(Row(r, i)));
+                     });
+    }
+
 private:
     template <typename T>
     static void stamp(T& r) {

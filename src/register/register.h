@@ -127,6 +127,8 @@ public:
     // The newest baseline of an installation (any installation when empty); found false when none.
     virtual bool latestQcBaseline(const std::string& installation, QcBaseline& out, bool& found,
                                   std::string& error) = 0;
+    // Every baseline, newest first (to copy a register).
+    virtual bool listQcBaselines(std::vector<QcBaseline>& out, std::string& error) = 0;
 
     // Records that wait in a local queue for a server that did not answer (none for a file).
     virtual std::int64_t pendingCount() { return 0; }
