@@ -3,6 +3,7 @@
 #include <libpq-fe.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +21,8 @@ constexpr const char* kMigrationLock = "SELECT pg_advisory_xact_lock(5787761460)
 constexpr const char* kKindMeasurement = "measurement";
 constexpr const char* kKindQcRun = "qc_run";
 constexpr int kDeliverBatch = 200;
+using Clock = std::chrono::steady_clock;
+constexpr auto kQuietAfterFailure = std::chrono::seconds(30);
 
 // kServerMigrations[v] brings the server schema from version v to v + 1; a step
 // never edits an earlier one. Times are ISO text in the C collation so that they
@@ -604,11 +607,18 @@ private:
     // Connects when needed and runs the statement, once more on a fresh connection
     // when the old one turns out to be gone (a server restarted between calls).
     Outcome run(const std::string& sql, const SqlParams& params, Result& res, std::string& error) {
-        for (int attempt = 0;; ++attempt) {
-            Outcome o = connect(error);
+        const bool wasConnected = conn_ && ready_;
+        Outcome o = connect(error);
+        if (o == Outcome::Done) o = exec(sql, params, res, error);
+        if (o == Outcome::Unreachable && wasConnected) {
+            o = connect(error);
             if (o == Outcome::Done) o = exec(sql, params, res, error);
-            if (o != Outcome::Unreachable || attempt == 1) return o;
         }
+        // After a failed attempt new records go straight to the queue for a while
+        // instead of each waiting for a connection time-out; deliverPending() still tries.
+        if (o == Outcome::Unreachable) quietUntil_ = Clock::now() + kQuietAfterFailure;
+        else if (o == Outcome::Done) quietUntil_ = {};
+        return o;
     }
 
     bool query(const std::string& sql, const SqlParams& params, std::string& error,
@@ -658,6 +668,9 @@ private:
             return send(sql, params, id, inserted, error) == Outcome::Done;
         }
         std::string why;
+        if (Clock::now() < quietUntil_)
+            return enqueue(kind, uid, params, id, "the register server " + uri_ + " did not answer a moment ago",
+                           error);
         if (pendingCount() > 0 && !deliverPending(why)) return enqueue(kind, uid, params, id, why, error);
         bool inserted = false;
         const Outcome o = send(sql, params, id, inserted, why);
@@ -749,6 +762,7 @@ private:
     PGconn* conn_ = nullptr;
     bool ready_ = false;
     int serverVersion_ = 0;
+    Clock::time_point quietUntil_{};
 };
 
 bool carriesPassword(const std::string& uri, std::string& error) {
