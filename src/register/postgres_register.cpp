@@ -557,6 +557,7 @@ private:
         if (!f.sampleId.empty()) add("sample_id = ?", f.sampleId);
         if (!f.verdictPrefix.empty()) add("left(verdict, length(?)) = ?", f.verdictPrefix);
         if (!f.installation.empty()) add("installation = ?", f.installation);
+        if (f.beforeId) add("id < CAST(? AS bigint)", std::to_string(*f.beforeId));
         return w;
     }
 
