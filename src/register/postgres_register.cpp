@@ -373,7 +373,9 @@ public:
             }
             error = "the register server " + uri_ + (serverRefused(why) ? " refused the connection: "
                                                                          : " does not answer: ") + why;
-            return serverRefused(why) ? Outcome::Failed : Outcome::Unreachable;
+            if (serverRefused(why)) return Outcome::Failed;
+            quietUntil_ = Clock::now() + kQuietAfterFailure;
+            return Outcome::Unreachable;
         }
         PQsetClientEncoding(conn_, "UTF8");
         const Outcome o = prepareSchema(error);
