@@ -789,6 +789,8 @@ bool carriesPassword(const std::string& uri, std::string& error) {
 
 }  // namespace
 
+bool checkServerLocation(const std::string& uri, std::string& error) { return !carriesPassword(uri, error); }
+
 bool isServerLocation(const std::string& location) {
     return location.rfind("postgresql://", 0) == 0 || location.rfind("postgres://", 0) == 0;
 }

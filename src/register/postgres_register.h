@@ -15,6 +15,11 @@ namespace xmca::reg {
 // True for "postgresql://..." and "postgres://...".
 bool isServerLocation(const std::string& location);
 
+// False with a message when a server location cannot be used as given: it carries
+// a password (refused, so that none is kept in clear in settings or on a command
+// line) or is no connection URI.
+bool checkServerLocation(const std::string& uri, std::string& error);
+
 // Where records wait while the server does not answer: $XMCA_REGISTER_QUEUE when
 // set, else register-queue.sqlite beside the default register file.
 std::string defaultQueueLocation();

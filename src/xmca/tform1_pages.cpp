@@ -1,5 +1,6 @@
 // The Screening and History pages: each its own widget, set beside the spectrum
 // view as tabs of the main window.
+#include <QStatusBar>
 #include <QTabWidget>
 
 #include "model/lab_settings.h"
@@ -7,6 +8,7 @@
 #include "tform1.h"
 #include "ui_tform1.h"
 #include "xmca/history_page.h"
+#include "xmca/register_queue_status.h"
 #include "xmca/screening_page.h"
 
 void TForm1::addScreeningPages() {
@@ -19,6 +21,12 @@ void TForm1::addScreeningPages() {
     tabs->addTab(history, tr("History"));
     setCentralWidget(tabs);
     connect(screening, &ScreeningPage::recorded, history, &HistoryPage::recordAdded);
+    // How many records wait for the register server (a laboratory register), sent every 30 s.
+    auto* waiting = new RegisterQueueStatus(this);
+    waiting->setObjectName(QStringLiteral("RegisterWaiting"));
+    statusBar()->addPermanentWidget(waiting);
+    waiting->check(registerLocation());
+    connect(screening, &ScreeningPage::recorded, waiting, [this, waiting] { waiting->check(registerLocation()); });
 }
 
 bool TForm1::analyserOpen() const { return link_->DeviceOpen == 1; }
