@@ -2,6 +2,7 @@
 // view as tabs of the main window.
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTimer>
 
 #include "model/lab_settings.h"
 #include "register/register.h"
@@ -25,7 +26,8 @@ void TForm1::addScreeningPages() {
     auto* waiting = new RegisterQueueStatus(this);
     waiting->setObjectName(QStringLiteral("RegisterWaiting"));
     statusBar()->addPermanentWidget(waiting);
-    waiting->check(registerLocation());
+    // First look once the window is set up (the register may be given after construction).
+    QTimer::singleShot(0, waiting, [this, waiting] { waiting->check(registerLocation()); });
     connect(screening, &ScreeningPage::recorded, waiting, [this, waiting] { waiting->check(registerLocation()); });
 }
 
