@@ -115,6 +115,16 @@ CREATE TRIGGER qc_runs_keep BEFORE UPDATE OR DELETE ON xmca.qc_runs
   FOR EACH ROW EXECUTE FUNCTION xmca.refuse_change();
 CREATE TRIGGER qc_runs_keep_all BEFORE TRUNCATE ON xmca.qc_runs
   FOR EACH STATEMENT EXECUTE FUNCTION xmca.refuse_change();
+-- The version is the owner's to set: take back what default privileges handed out.
+DO $$
+DECLARE g record;
+BEGIN
+  FOR g IN SELECT DISTINCT grantee FROM information_schema.role_table_grants
+           WHERE table_schema = 'xmca' AND table_name = 'schema_version' AND privilege_type = 'INSERT'
+             AND grantee <> current_user LOOP
+    EXECUTE format('REVOKE INSERT ON xmca.schema_version FROM %I', g.grantee);
+  END LOOP;
+END $$;
 )sql";
 
 constexpr const char* kServerMigrations[] = {kServerSchemaV1};

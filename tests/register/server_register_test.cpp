@@ -112,7 +112,7 @@ TEST_F(ServerRegisterTest, ProgramRoleAddsAndReadsButCannotChangeOrRemove) {
     for (const std::string sql :
          {"UPDATE xmca.measurements SET verdict = 'Above screening level'", "DELETE FROM xmca.measurements",
           "TRUNCATE xmca.measurements", "UPDATE xmca.qc_runs SET status = 'pass'", "DELETE FROM xmca.qc_baselines",
-          "UPDATE xmca.schema_version SET version = 99", "DROP TABLE xmca.measurements",
+          "UPDATE xmca.schema_version SET version = 99", "INSERT INTO xmca.schema_version VALUES (99)", "DROP TABLE xmca.measurements",
           "CREATE TABLE xmca.extra (x int)"}) {
         error.clear();
         EXPECT_FALSE(server().execAs(server().appRole(), db, sql, error)) << sql;
