@@ -141,6 +141,7 @@ void HistoryPage::refresh() {
         message(tr("The register cannot be read: %1").arg(q(error)), true);
         return;
     }
+    view_->resizeColumnsToContents();
     message(tr("%n record(s)", nullptr, static_cast<int>(model_->total())));
 }
 

@@ -26,6 +26,7 @@
 
 #include "files/spectrum_file.h"
 #include "files/spectrum_header.h"
+#include "model/screening.h"
 #include "model/settings_io.h"
 #include "register/postgres_register.h"
 #include "report/screening_report.h"
@@ -157,6 +158,8 @@ ScreeningPage::ScreeningPage(TForm1& form, QWidget* parent)
                                      QStringLiteral("K-40")});
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    table_->horizontalHeader()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+    table_->horizontalHeader()->setSectionResizeMode(3, QHeaderView::ResizeToContents);
     table_->setMinimumHeight(150);
     rLay->addWidget(table_);
     verdict_ = new QLabel(rBox);
@@ -423,6 +426,8 @@ void ScreeningPage::showOutcome() {
                           QString::number(*outcome_->massFactor, 'f', 3));
     else if (lab_.nominalMassKg && !options_.massKg)
         notes << tr("No mass entered: figures hold for the nominal %1 kg").arg(QString::number(*lab_.nominalMassKg));
+    if (const auto& t = outcome_->result.screening.countTimeNeeded)
+        notes << tr("Count the sample for %1 to meet the lower limit").arg(q(xmca::countTimeText(t)));
     if (record_.gainOk && !*record_.gainOk) notes << q(outcome_->result.screening.gain.warning);
     notes_->setText(notes.join(QLatin1Char('\n')));
     recordLabel_->setText(record_.id > 0 ? tr("Record ID %1").arg(record_.id) : tr("Not recorded yet"));
