@@ -71,6 +71,22 @@ TEST(ServerRegisterAddress, PasswordInTheAddressIsRefusedAndNeverEchoed) {
     EXPECT_FALSE(error.empty());
 }
 
+TEST(PendingQueuePacking, ValuesRoundTripAndDamageIsRefused) {
+    const SqlParams params{std::string("V3:N"), std::nullopt, std::string(), std::string("米\n:V"), std::nullopt};
+    SqlParams back;
+    ASSERT_TRUE(PendingQueue::unpack(PendingQueue::pack(params), back));
+    EXPECT_EQ(back, params);
+    const std::string packed = PendingQueue::pack(params);
+    for (std::size_t cut = 1; cut < packed.size(); ++cut) {
+        // Every cut either fails or gives a different list, never the original.
+        if (PendingQueue::unpack(packed.substr(0, cut), back)) {
+            EXPECT_NE(back, params) << cut;
+        }
+    }
+    for (const char* bad : {"V", "V:", "V9:ab", "Vx:a", "X", "V99999999999999:a"})
+        EXPECT_FALSE(PendingQueue::unpack(bad, back)) << bad;
+}
+
 class ServerRegisterTest : public ::testing::Test {
 protected:
     void SetUp() override {
