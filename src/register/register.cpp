@@ -5,6 +5,7 @@
 #include <ctime>
 #include <random>
 
+#include "register/postgres_register.h"
 #include "register/sqlite_register.h"
 
 namespace xmca::reg {
@@ -16,11 +17,8 @@ bool startsWith(const std::string& s, const char* prefix) { return s.rfind(prefi
 }  // namespace
 
 std::unique_ptr<Register> openRegister(const std::string& location, std::string& error) {
-    if (startsWith(location, "postgresql://") || startsWith(location, "postgres://")) {
-        error = "a server register (" + location.substr(0, location.find(':')) +
-                ") is not supported by this build; give a register file path";
-        return nullptr;
-    }
+    if (startsWith(location, "postgresql://") || startsWith(location, "postgres://"))
+        return openServerRegister(location, ServerOptions{}, error);
     if (location.empty()) {
         error = "no register location given";
         return nullptr;

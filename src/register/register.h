@@ -128,11 +128,21 @@ public:
     // The newest baseline of an installation (any installation when empty); found false when none.
     virtual bool latestQcBaseline(const std::string& installation, QcBaseline& out, bool& found,
                                   std::string& error) = 0;
+    // Every baseline, newest first (to copy a register).
+    virtual bool listQcBaselines(std::vector<QcBaseline>& out, std::string& error) = 0;
+
+    // Records that wait in a local queue for a server that did not answer (none for a file).
+    virtual std::int64_t pendingCount() { return 0; }
+    // Sends the waiting records, oldest first; false with a message while the server still does not answer.
+    virtual bool deliverPending(std::string& error) {
+        (void)error;
+        return true;
+    }
 };
 
 // Opens (creating when absent, with its folder) the register at location: a file
-// path for SQLite. A server location ("postgresql://...", "postgres://...") needs
-// the server backend. nullptr and a message when the register cannot be used:
+// path for SQLite, a PostgreSQL server for a location starting "postgresql://" or
+// "postgres://" (postgres_register.h). nullptr and a message when the register cannot be used:
 // damaged, not a register, from a newer program, or its folder cannot be made.
 std::unique_ptr<Register> openRegister(const std::string& location, std::string& error);
 

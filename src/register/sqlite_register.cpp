@@ -501,6 +501,12 @@ public:
         });
     }
 
+    bool listQcBaselines(std::vector<QcBaseline>& out, std::string& error) override {
+        Stmt s(db_, std::string("SELECT ") + kQcBaselineColumns + " FROM qc_baselines ORDER BY id DESC");
+        if (!s.ok()) return fail(error, "reading the register");
+        return readRows(s, error, [&] { out.push_back(readQcBaseline(s)); });
+    }
+
 private:
     // A sentence naming what failed, the file and SQLite's reason in plain words.
     bool fail(std::string& error, const char* what) const {

@@ -39,6 +39,9 @@ HistoryPage::HistoryPage(TForm1& form, QWidget* parent) : QWidget(parent), form_
     to_->setPlaceholderText(tr("YYYY-MM-DD"));
     sampleId_ = new QLineEdit(this);
     sampleId_->setObjectName(QStringLiteral("HistorySampleId"));
+    installation_ = new QLineEdit(this);
+    installation_->setObjectName(QStringLiteral("HistoryInstallation"));
+    installation_->setPlaceholderText(tr("all"));
     verdict_ = new QComboBox(this);
     verdict_->setObjectName(QStringLiteral("HistoryVerdict"));
     // Shown translated, filtered by the English prefix the register holds.
@@ -55,6 +58,8 @@ HistoryPage::HistoryPage(TForm1& form, QWidget* parent) : QWidget(parent), form_
     filters->addWidget(to_);
     filters->addWidget(new QLabel(tr("Sample ID"), this));
     filters->addWidget(sampleId_);
+    filters->addWidget(new QLabel(tr("Installation"), this));
+    filters->addWidget(installation_);
     filters->addWidget(verdict_);
     filters->addWidget(apply);
     lay->addLayout(filters);
@@ -88,7 +93,7 @@ HistoryPage::HistoryPage(TForm1& form, QWidget* parent) : QWidget(parent), form_
     lay->addLayout(actions);
 
     connect(apply, &QPushButton::clicked, this, &HistoryPage::refresh);
-    for (QLineEdit* e : {from_, to_, sampleId_}) connect(e, &QLineEdit::returnPressed, this, &HistoryPage::refresh);
+    for (QLineEdit* e : {from_, to_, sampleId_, installation_}) connect(e, &QLineEdit::returnPressed, this, &HistoryPage::refresh);
     connect(verdict_, &QComboBox::activated, this, &HistoryPage::refresh);
     connect(open, &QPushButton::clicked, this, &HistoryPage::openSpectra);
     connect(reprint, &QPushButton::clicked, this, &HistoryPage::reprint);
@@ -132,6 +137,7 @@ void HistoryPage::refresh() {
     if (to.isValid()) f.createdBefore = to.addDays(1).toString(Qt::ISODate).toStdString();  // the whole day
     f.sampleId = sampleId_->text().trimmed().toStdString();
     f.verdictPrefix = verdict_->currentData().toString().toStdString();
+    f.installation = installation_->text().trimmed().toStdString();
 
     std::string error;
     const QString location = form_.registerLocation();

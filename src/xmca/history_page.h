@@ -55,6 +55,7 @@ private:
     HistoryModel* model_;
     QTableView* view_;
     QLineEdit *from_, *to_, *sampleId_;
+    QLineEdit* installation_;
     QComboBox* verdict_;
     QLabel* message_;
     bool loaded_ = false;

@@ -28,6 +28,7 @@
 #include "files/spectrum_header.h"
 #include "model/screening.h"
 #include "model/settings_io.h"
+#include "register/postgres_register.h"
 #include "report/screening_report.h"
 #include "xmca/screening_support.h"
 #include "xmca/tform1.h"
@@ -450,7 +451,7 @@ void ScreeningPage::correctRecord(const xmca::reg::MeasurementRecord& old) {
 }
 
 void ScreeningPage::recordResult() {
-    if (!outcome_ || record_.id > 0) return;
+    if (!outcome_ || record_.id > 0 || !record_.uid.empty()) return;  // recorded (or waiting) already
     std::string error;
     const QString location = form_.registerLocation();
     auto reg = xmca::reg::openRegister(s8(location), error);
@@ -462,6 +463,16 @@ void ScreeningPage::recordResult() {
     record_ = rec;
     supersedes_.reset();
     record_btn_->setEnabled(false);
+    if (rec.id == 0) {  // the register server does not answer: kept in the local queue, sent later
+        recordLabel_->setText(tr("Waiting for the register server"));
+        lab_.operatorName = rec.operatorName;
+        xmca::saveLabSettings(lab_, xmca::defaultLabSettingsPath());
+        message(tr("Recorded locally: the register server does not answer (%1 waiting); the record is sent when "
+                   "it answers.")
+                    .arg(reg->pendingCount()));
+        emit recorded(rec.id);
+        return;
+    }
     recordLabel_->setText(tr("Record ID %1").arg(rec.id));
     lab_.operatorName = rec.operatorName;
     xmca::saveLabSettings(lab_, xmca::defaultLabSettingsPath());
@@ -495,17 +506,30 @@ void ScreeningPage::editSettings() {
     auto* folder = new QLineEdit(q(lab_.dataFolder), &dlg);
     folder->setPlaceholderText(q(xmca::dataFolder({})));
     auto* age = new QLineEdit(QString::number(lab_.backgroundMaxAgeDays), &dlg);
+    auto* registerAt = new QLineEdit(q(lab_.registerLocation), &dlg);
+    registerAt->setObjectName(QStringLiteral("SettingsRegister"));
+    registerAt->setPlaceholderText(q(xmca::reg::defaultRegisterLocation()));
+    registerAt->setToolTip(tr("A register file, or a laboratory server: postgresql://USER@HOST/DB (the password "
+                              "goes in ~/.pgpass, never here)"));
     lay->addRow(tr("Laboratory name"), name);
     lay->addRow(tr("Address"), address);
     lay->addRow(tr("Installation"), inst);
     lay->addRow(tr("Nominal sample mass (kg)"), nominal);
     lay->addRow(tr("Data folder"), folder);
     lay->addRow(tr("Warn when the background is older than (days)"), age);
+    lay->addRow(tr("Register"), registerAt);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dlg);
     lay->addRow(buttons);
     connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
     if (dlg.exec() != QDialog::Accepted) return;
+    std::string refused;
+    if (xmca::reg::isServerLocation(s8(registerAt->text().trimmed())) &&
+        !xmca::reg::checkServerLocation(s8(registerAt->text().trimmed()), refused)) {
+        message(tr("Settings not saved: %1").arg(q(refused)), true);
+        return;
+    }
+    lab_.registerLocation = s8(registerAt->text().trimmed());
     lab_.laboratoryName = s8(name->text());
     lab_.laboratoryAddress = address->toPlainText().toStdString();
     lab_.installation = s8(inst->text());

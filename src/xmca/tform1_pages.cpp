@@ -1,12 +1,15 @@
 // The Screening and History pages: each its own widget, set beside the spectrum
 // view as tabs of the main window.
+#include <QStatusBar>
 #include <QTabWidget>
+#include <QTimer>
 
 #include "model/lab_settings.h"
 #include "register/register.h"
 #include "tform1.h"
 #include "ui_tform1.h"
 #include "xmca/history_page.h"
+#include "xmca/register_queue_status.h"
 #include "xmca/screening_page.h"
 
 void TForm1::addScreeningPages() {
@@ -24,6 +27,13 @@ void TForm1::addScreeningPages() {
                 screening->correctRecord(r);
                 tabs->setCurrentWidget(screening);
             });
+    // How many records wait for the register server (a laboratory register), sent every 30 s.
+    auto* waiting = new RegisterQueueStatus(this);
+    waiting->setObjectName(QStringLiteral("RegisterWaiting"));
+    statusBar()->addPermanentWidget(waiting);
+    // First look once the window is set up (the register may be given after construction).
+    QTimer::singleShot(0, waiting, [this, waiting] { waiting->check(registerLocation()); });
+    connect(screening, &ScreeningPage::recorded, waiting, [this, waiting] { waiting->check(registerLocation()); });
 }
 
 bool TForm1::analyserOpen() const { return link_->DeviceOpen == 1; }

@@ -25,8 +25,9 @@ constexpr mcatool::Command kCommands[] = {
      "[--sampling-date YYYY-MM-DD] [--register DB]",
      mcatool::runScreen},
     {"register",
-     "list [--register DB] [--since YYYY-MM-DD] [--sample-id ID] | export --csv OUT [--register DB] | "
-     "verify [--register DB]",
+     "list [--register DB] [--since YYYY-MM-DD] [--sample-id ID] [--installation NAME] | "
+     "export --csv OUT [--register DB] | verify [--register DB] | "
+     "migrate [--from SQLITE_FILE] --register postgresql://...",
      mcatool::runRegister},
 };
 

@@ -5,6 +5,7 @@
 #include "files/sha256.h"
 #include "model/screening_record.h"
 #include "register/csv_export.h"
+#include "register/register_copy.h"
 #include "tools/mcatool/commands.h"
 #include "tools/mcatool/register_json.h"
 
@@ -13,9 +14,10 @@ namespace mcatool {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: mcatool register list [--register DB] [--since YYYY-MM-DD] [--sample-id ID]\n"
+    "usage: mcatool register list [--register DB] [--since YYYY-MM-DD] [--sample-id ID] [--installation NAME]\n"
     "       mcatool register export --csv OUT [--register DB]\n"
-    "       mcatool register verify [--register DB]\n";
+    "       mcatool register verify [--register DB]\n"
+    "       mcatool register migrate [--from SQLITE_FILE] --register postgresql://...\n";
 
 std::unique_ptr<xmca::reg::Register> open(const std::string& location, std::ostream& err) {
     std::string error;
@@ -43,6 +45,8 @@ int list(Args args, const std::string& location, std::ostream& out, std::ostream
             }
         } else if (args[i] == "--sample-id" && i + 1 < args.size()) {
             f.sampleId = args[++i];
+        } else if (args[i] == "--installation" && i + 1 < args.size()) {
+            f.installation = args[++i];
         } else {
             err << kUsage;
             return kExitUsage;
@@ -161,6 +165,54 @@ int verify(const Args& args, const std::string& location, std::ostream& out, std
     return out.good() ? kExitOk : kExitFileError;
 }
 
+// Brings the server's schema to this program's version (run as the schema owner) and,
+// with --from, copies a local register file to it; a rerun copies nothing twice.
+int migrate(const Args& args, const std::string& location, std::ostream& out, std::ostream& err) {
+    std::string from;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--from" && i + 1 < args.size() && !args[i + 1].empty()) {
+            from = args[++i];
+        } else {
+            err << kUsage;
+            return kExitUsage;
+        }
+    }
+    if (!xmca::reg::isServerLocation(location) || xmca::reg::isServerLocation(from)) {
+        err << "Error ! migrate copies a register file (--from) to a server (--register postgresql://...)\n";
+        return kExitUsage;
+    }
+    std::error_code ec;
+    if (!from.empty() && !std::filesystem::is_regular_file(from, ec)) {
+        err << "Error ! " << from << ": no such register file\n";
+        return kExitFileError;
+    }
+    std::string error;
+    // No queue: a copy either reaches the server or says so.
+    auto server = xmca::reg::openServerRegister(location, xmca::reg::ServerOptions{""}, error);
+    if (!server) {
+        err << "Error ! " << error << '\n';
+        return kExitFileError;
+    }
+    xmca::reg::CopyReport report;
+    if (!from.empty()) {
+        auto local = open(from, err);
+        if (!local) return kExitFileError;
+        if (!xmca::reg::copyRegister(*local, *server, report, error)) {
+            err << "Error ! " << error << '\n';
+            return kExitFileError;
+        }
+    }
+    auto counts = [](const xmca::reg::CopyCounts& c) {
+        return "{\"copied\": " + std::to_string(c.copied) + ", \"already\": " + std::to_string(c.already) + "}";
+    };
+    out << "{\"register\": " << jsonString(location) << ", \"schema_version\": " << server->serverSchemaVersion();
+    if (!from.empty())
+        out << ", \"from\": " << jsonString(from) << ", \"measurements\": " << counts(report.measurements)
+            << ", \"qc_baselines\": " << counts(report.qcBaselines) << ", \"qc_runs\": " << counts(report.qcRuns);
+    out << "}\n";
+    return out.good() ? kExitOk : kExitFileError;
+}
+
 }  // namespace
 
 int runRegister(const Args& argsIn, std::ostream& out, std::ostream& err) {
@@ -179,6 +231,7 @@ int runRegister(const Args& argsIn, std::ostream& out, std::ostream& err) {
     if (sub == "list") return list(args, location, out, err);
     if (sub == "export") return exportCsv(args, location, out, err);
     if (sub == "verify") return verify(args, location, out, err);
+    if (sub == "migrate") return migrate(args, location, out, err);
     err << kUsage;
     return kExitUsage;
 }

@@ -107,6 +107,9 @@ int runScreen(const Args& argsIn, std::ostream& out, std::ostream& err) {
         err << "Error ! " << error << '\n';
         return kExitFileError;
     }
+    if (rec.id == 0)  // kept in the local queue while the register server does not answer
+        err << "Record " << rec.uid << " waits for the register server (" << reg->pendingCount()
+            << " waiting); it is sent when the server answers\n";
     out << json << ", \"record\": {\"id\": " << rec.id << ", \"register\": " << jsonString(location) << "}}\n";
     return out.good() ? kExitOk : kExitFileError;
 }
