@@ -78,6 +78,9 @@ struct ActivityResult {
     // SHA-256 (hex) of each file's contents (empty when not from a file).
     std::string sampleName, sampleSha256;
     std::string backgroundName, backgroundSha256;
+    // Fingerprint of the working spectrum the figures were computed on (see
+    // workingSpectrumKey): they are shown beside that spectrum only.
+    std::uint64_t spectrumKey = 0;
 };
 
 }  // namespace xmca

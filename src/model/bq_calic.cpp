@@ -26,8 +26,10 @@ void copyToSelectedMemory(MeasurementState& s) {
     const int k = s.selectedSource;
     if (k < 1 || k > 3) return;
     const int n = std::min(workingN(s), kMemChannels);
-    auto& m = s.mem[static_cast<std::size_t>(k - 1)].counts;
+    auto& mem = s.mem[static_cast<std::size_t>(k - 1)];
+    auto& m = mem.counts;
     for (int i = activity::kSmoothFirst; i < n; ++i) m[static_cast<std::size_t>(i)] = s.spectrum[static_cast<std::size_t>(i)];
+    mem.processed = true;
 }
 
 void setLabel(RoiRecord& r, const char* text) {
@@ -88,6 +90,7 @@ bool rereadBackground(MeasurementState& s, CalicOutcome& out) {
     m.header = s.header;
     m.name = bareName(s.bgPath);
     m.sha256 = sha256OfFile(s.bgPath).value_or(std::string());
+    m.processed = false;
     return true;
 }
 
@@ -143,6 +146,7 @@ CalicOutcome sumWindowsAndActivities(MeasurementState& s) {
     res.activity = *figures;
     res.valid = true;
     computeScreening(res, s.screeningSettings, s.spectrum, n);
+    res.spectrumKey = workingSpectrumKey(s);
     out.computed = true;
     return out;
 }
@@ -157,12 +161,14 @@ void failComputation(MeasurementState& s, CalicOutcome& out, const char* msg) {
 
 void dataCompress(MeasurementState& s) {
     activity::compress(s.spectrum, workingN(s));
+    s.workingProcessed = true;
     copyToSelectedMemory(s);
 }
 
 void dataSmooth(MeasurementState& s) {
     std::vector<std::int32_t> work(kWorkChannels, 0);
     activity::smooth(s.spectrum, work, workingN(s));
+    s.workingProcessed = true;
     copyToSelectedMemory(s);
 }
 
@@ -174,6 +180,8 @@ std::string subtractBackgroundMemories(MeasurementState& s) {
     const float f = *activity::backgroundScale(t1, t2);
     const int n = std::min(workingN(s), kMemChannels);
     activity::subtractBackground(s.mem[0].counts, s.mem[1].counts, s.mem[2].counts, n, f);
+    s.mem[1].processed = true;
+    s.mem[2].processed = true;
     s.mem[2].header = s.header;
     s.selectedSource = 3;
     return {};
@@ -181,6 +189,7 @@ std::string subtractBackgroundMemories(MeasurementState& s) {
 
 void peakFindCopy(MeasurementState& s) {
     std::copy_n(s.spectrum.begin(), 1024, s.mem[1].counts.begin() + 26);
+    s.mem[1].processed = true;
 }
 
 CalicOutcome bqCalic(MeasurementState& s, const AskFile& askBackground) {
@@ -311,13 +320,45 @@ CalicOutcome bqCalic(MeasurementState& s, const AskFile& askBackground) {
     return out;
 }
 
+std::uint64_t workingSpectrumKey(const MeasurementState& s) {
+    constexpr std::uint64_t kPrime = 0x100000001b3ULL;
+    std::uint64_t h = 0xcbf29ce484222325ULL;
+    auto mix = [&h](std::uint32_t v) {
+        for (int b = 0; b < 4; ++b) {
+            h ^= (v >> (8 * b)) & 0xFFu;
+            h *= kPrime;
+        }
+    };
+    const int n = workingN(s);
+    mix(static_cast<std::uint32_t>(n));
+    for (int i = 0; i < n; ++i) mix(static_cast<std::uint32_t>(s.spectrum[static_cast<std::size_t>(i)]));
+    return h;
+}
+
+bool resultsShown(const MeasurementState& s) {
+    return s.resultsFlag != 0 && s.activity.valid && s.activity.spectrumKey == workingSpectrumKey(s);
+}
+
 CalicOutcome reCalic(MeasurementState& s) {
+    ActivityResult& res = s.activity;
+    if (!res.valid || res.spectrumKey != workingSpectrumKey(s)) {
+        // Not the spectra of the last "Bq Calic": name the memories it now reads and
+        // form no limits (their background sums are unknown).
+        res.haveBackground = false;
+        res.sampleName = s.mem[0].name;
+        res.sampleSha256 = s.mem[0].sha256;
+        res.backgroundName = s.mem[1].name;
+        res.backgroundSha256 = s.mem[1].sha256;
+        res.sampleChannels = memoryChannels(s.mem[0]);
+    }
     s.baselineFlag = 0;
     const float x = static_cast<float>(s.rois[2].gross);
     const float y = static_cast<float>(s.rois[2].net);
     // No gross count: no fraction to test, so no baseline.
     if (x > 0.0f && (x - y) / x > 0.35f) s.baselineFlag = 1;
-    return sumWindowsAndActivities(s);
+    CalicOutcome out = sumWindowsAndActivities(s);
+    if (out.computed) s.resultsFlag = 1;
+    return out;
 }
 
 }  // namespace xmca

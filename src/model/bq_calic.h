@@ -63,9 +63,19 @@ using AskFile = std::function<std::optional<std::string>()>;
 // into memory 1, so that running it again gives the same figures.
 CalicOutcome bqCalic(MeasurementState& s, const AskFile& askBackground = {});
 
+// Fingerprint (FNV-1a) of the working spectrum: its channel count and counts.
+std::uint64_t workingSpectrumKey(const MeasurementState& s);
+
+// True when the results of the record are to be shown (plot box, activity page,
+// report): the results flag is set, the computation finished, and the spectrum on
+// screen is the one it was computed on. One test for every place that shows them.
+bool resultsShown(const MeasurementState& s);
+
 // ExpertModeClick core: window sums and activities on the spectra as they stand,
 // with the trapezoid baseline when the background under Cs-All exceeds 35 % of its
-// gross count.
+// gross count. On spectra other than those of the record's computation the figures
+// carry no characteristic limits (no background sums are known for them). Sets
+// the results flag, so that its figures are drawn even after a fit cleared it.
 CalicOutcome reCalic(MeasurementState& s);
 
 }  // namespace xmca

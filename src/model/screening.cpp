@@ -17,7 +17,7 @@ std::string fmt(const char* f, double v) {
 
 std::string windowLine(const char* label, const limits::WindowLimits& l) {
     char buf[200];
-    std::snprintf(buf, sizeof buf, "%-6s %10.1f +/- %8.1f Bq/kg  DT %8.1f  DL %8.1f%s", label, l.activity,
+    std::snprintf(buf, sizeof buf, "%-6s %10.1f u(k=1) %8.1f Bq/kg  DT %8.1f  DL %8.1f%s", label, l.activity,
                   l.uncertainty, l.decisionThreshold, l.detectionLimit, l.belowDecisionThreshold ? "  < DL" : "");
     return buf;
 }
@@ -50,10 +50,18 @@ void withholdWithoutGrounds(ActivityResult& res) {
     if (res.sampleChannels != kWindowsChannels)
         withholdVerdict(res, "windows need " + std::to_string(kWindowsChannels) + " channels");
     if (sampleBelowBackground(res)) withholdVerdict(res, "sample below background");
+    if (res.baseline) withholdVerdict(res, kBaselineReason);
     if (!res.screening.gain.ok) withholdVerdict(res, "check gain");
 }
 
 }  // namespace
+
+std::string figureText(const char* label, const activity::Figure& f) {
+    char buf[120];
+    std::snprintf(buf, sizeof buf, "%-6s %10.1f sd %8.1f Bq/kg", label, static_cast<double>(f.bqPerKg),
+                  static_cast<double>(f.sigma));
+    return buf;
+}
 
 void computeScreening(ActivityResult& res, const ScreeningSettings& settings, std::span<const std::int32_t> net,
                       int n) {
@@ -137,16 +145,41 @@ std::string countTimeText(const std::optional<double>& seconds) {
     return seconds ? fmt("%.0f s", std::ceil(*seconds)) : std::string("-");
 }
 
+std::string methodText(const ActivityResult& res) {
+    return res.baseline ? "Re Calic, trapezoid baseline subtracted" : "Bq Calic, no baseline";
+}
+
+std::string inputsText(const ActivityResult& res) {
+    auto one = [](const std::string& name, const std::string& sha) {
+        std::string t = name.empty() ? std::string("(no file)") : name;
+        if (!sha.empty()) t += " (SHA-256 " + sha.substr(0, 12) + ")";
+        return t;
+    };
+    return "Sample " + one(res.sampleName, res.sampleSha256) + ", background " +
+           one(res.backgroundName, res.backgroundSha256);
+}
+
 std::vector<std::string> screeningLines(const ActivityResult& res) {
+    if (!res.valid) return {};
     const ScreeningResult& sc = res.screening;
-    if (!res.valid || !sc.valid) return {};
     std::vector<std::string> lines;
-    lines.push_back(windowLine("Cs-All", sc.csTotal));
-    lines.push_back(windowLine("Cs-134", sc.cs134));
-    lines.push_back("Lower limit of measurement " + fmt("%.1f", sc.csTotal.lowerLimitOfMeasurement) +
-                    " Bq/kg (required " + fmt("%.1f", sc.lowerLimit) + ")");
+    lines.push_back(inputsText(res) + "; method: " + methodText(res));
+    if (sc.valid) {
+        lines.push_back(windowLine("Cs-All", sc.csTotal));
+        lines.push_back(windowLine("Cs-134", sc.cs134));
+    } else {
+        lines.push_back(figureText(kActivityRowLabels[kRowCsAll], res.activity[kRowCsAll]));
+        lines.push_back(figureText(kActivityRowLabels[kRowCs134], res.activity[kRowCs134]));
+    }
+    lines.push_back(figureText(kActivityRowLabels[kRowCs137], res.activity[kRowCs137]) + "   " +
+                    figureText(kActivityRowLabels[kRowK40], res.activity[kRowK40]) +
+                    "   (sd: counting standard deviation)");
+    if (sc.valid)
+        lines.push_back("Lower limit of measurement " + fmt("%.1f", sc.csTotal.lowerLimitOfMeasurement) +
+                        " Bq/kg (required " + fmt("%.1f", sc.lowerLimit) + ");  " +
+                        (sc.gain.ok ? std::string("Gain check OK") : sc.gain.warning));
     std::string verdict = verdictText(res);
-    if (!sc.withheld.empty())
+    if (!sc.valid || !sc.withheld.empty())
         ;  // the reason says it all
     else if (sc.verdict == limits::Verdict::LowerLimitNotMet)
         verdict += sc.countTimeNeeded ? " (" + countTimeText(sc.countTimeNeeded) + " needed)"
@@ -154,7 +187,6 @@ std::vector<std::string> screeningLines(const ActivityResult& res) {
     else
         verdict += " (" + fmt("%.1f", sc.level) + " Bq/kg)";
     lines.push_back(verdict);
-    lines.push_back(sc.gain.ok ? std::string("Gain check OK") : sc.gain.warning);
     return lines;
 }
 

@@ -13,6 +13,12 @@ namespace xmca {
 
 // Prefix of a withheld verdict.
 inline constexpr const char* kNoVerdict = "No verdict - ";
+// Reason given after "Re Calic" took a trapezoid baseline off: the limits are formed
+// for the net count without it, so they do not hold for these figures.
+inline constexpr const char* kBaselineReason = "Re Calic baseline subtracted";
+
+// The method the figures were formed with, as screen and paper name it.
+std::string methodText(const ActivityResult& res);
 
 // Forms res.screening from the record's sums and times and the settings. The
 // Cs-137 peak is looked for in net (the net spectrum, n channels).
@@ -41,10 +47,19 @@ TColor verdictColour(const ScreeningResult& sc);
 // "12.3 s" style count time, or "-" when none can meet the limit.
 std::string countTimeText(const std::optional<double>& seconds);
 
-// The lines an operator reads: one per window (value, +/-, decision threshold,
-// detection limit, "< DL"), the lower limit of measurement, the verdict (with the
-// time needed when the lower limit is not met) and the gain check. Empty when no
-// screening could be formed.
+// "Sample s.dat (SHA-256 0123456789ab), background b.dat (SHA-256 ...)".
+std::string inputsText(const ActivityResult& res);
+
+// One activity figure with its counting standard deviation, labelled "sd" (the
+// plot's box figure), never to be taken for the standard uncertainty u.
+std::string figureText(const char* label, const activity::Figure& f);
+
+// The lines of the printed page: the inputs and the method; Cs-All and Cs-134 with
+// u(k=1), decision threshold, detection limit and "< DL" (with "sd" figures when no
+// limits could be formed); Cs-137 and K-40 with "sd"; the lower limit of
+// measurement and the gain check; the verdict (with the time needed when the
+// lower limit is not met), or "No verdict - <reason>". Empty without a finished
+// computation.
 std::vector<std::string> screeningLines(const ActivityResult& res);
 
 }  // namespace xmca

@@ -50,6 +50,10 @@ std::string energyLabel(double energy) {
     return buf;
 }
 
+std::string checkMeasuredSpectrum(const MeasurementState& s) {
+    return s.workingProcessed ? kProcessedSpectrum : std::string();
+}
+
 std::string checkOutputTarget(const MeasurementState& s, const std::string& path, bool textDump) {
     if (textDump) {
         for (const std::string* in : {&s.sourcePath, &s.samplePath, &s.bgPath})
@@ -146,6 +150,7 @@ FileLoadResult finishLoad(MeasurementState& s, const SpectrumHeader& h, const Sp
         return res;
     }
     res.valid = true;
+    s.workingProcessed = false;
     applyHeaderValues(s, h);
     const int n = r.channelsRead;
     s.channelCount = n;
@@ -166,6 +171,7 @@ FileLoadResult finishLoad(MeasurementState& s, const SpectrumHeader& h, const Sp
             m.header = s.header;
             m.name = s.fileName;
             m.sha256.clear();
+            m.processed = false;
             res.memoryStored = k;
         }
     }
