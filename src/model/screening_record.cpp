@@ -31,8 +31,6 @@ std::string absolutePath(const std::string& path) {
 
 const char* programVersion() { return XMCA_VERSION; }
 
-std::string methodText(const ActivityResult& res) { return res.baseline ? "Re Calic with baseline" : "Bq Calic"; }
-
 std::string recordVerdict(const ActivityResult& res) { return verdictText(res); }
 
 reg::MeasurementRecord measurementRecord(const ScreeningOutcome& outcome, const std::string& samplePath,

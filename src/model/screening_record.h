@@ -20,9 +20,6 @@ struct SampleData {
     std::optional<double> massKg;
 };
 
-// "Bq Calic" or "Re Calic with baseline".
-std::string methodText(const ActivityResult& res);
-
 // The verdict as the register, mcatool and the printed page say it.
 std::string recordVerdict(const ActivityResult& res);
 

@@ -79,7 +79,7 @@ TEST(McatoolScreen, RecordsActivityFiguresAndListsThemBack) {
     EXPECT_EQ(rec["sample_sha256"].toString().size(), 64);
     EXPECT_EQ(rec["uid"].toString().size(), 36);
     EXPECT_EQ(rec["sample_real_time_s"].toDouble(), 1800.0);
-    EXPECT_EQ(rec["method"].toString(), "Bq Calic");
+    EXPECT_EQ(rec["method"].toString(), "Bq Calic, no baseline");
     const QJsonObject sc = rec["screening"].toObject();
     const QJsonObject actSc = object(act.out)["screening"].toObject();
     for (const char* key : {"activity", "uncertainty", "decision_threshold", "detection_limit"}) {
