@@ -16,7 +16,7 @@ constexpr mcatool::Command kCommands[] = {
     {"n42", "SAMPLE.dat OUT.n42 [--background BG.dat]", mcatool::runN42},
     {"import-n42", "IN.n42 OUT.dat", mcatool::runImportN42},
     {"acquire",
-     "[--simulate [--sim-speed F] [--cs134 A] [--cs137 A] [--k40 A] [--background] [--sim-link L]] | "
+     "[--simulate [--sim-speed F] [--sim-gain F] [--cs134 A] [--cs137 A] [--k40 A] [--background] [--sim-link L]] | "
      "[--serial PATH] | [--driver d2xx|libftdi] --channels N --preset SECONDS [--dead-time US] [--clear] -o OUT.dat",
      mcatool::runAcquire},
     {"activity", "SAMPLE.dat BACKGROUND.dat [--net NET.dat] [--level X] [--lower-limit Y]", mcatool::runActivity},
