@@ -12,6 +12,8 @@ packages=(g++ make cmake ninja-build pkg-config ca-certificates qt6-base-dev lib
 packages+=(libftdi1-dev libusb-1.0-0-dev dpkg-dev file)
 # SHA-256 content hashes of spectra (OpenSSL libcrypto).
 packages+=(libssl-dev)
+# The sample register (SQLite).
+packages+=(libsqlite3-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
