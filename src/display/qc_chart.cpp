@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFont>
 #include <QFontMetricsF>
+#include <QIODevice>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPdfWriter>
@@ -89,10 +90,26 @@ void drawQcChart(QPainter& p, const QRectF& rect, const QcChartData& data) {
         lx -= line;
     }
 
+    // The line key: mean, 2 sd, 3 sd.
+    const std::pair<QPen, QString> lines[] = {
+        {QPen(rgb(statusRgb(qc::Status::Action)), 1.2, Qt::DashLine), tr("3 sd")},
+        {QPen(rgb(statusRgb(qc::Status::Warning)), 1.2, Qt::DashLine), tr("2 sd")},
+        {QPen(QColor(0x30, 0x30, 0x30), 1.4), tr("mean")}};
+    lx -= line * 0.8;
+    for (const auto& [pen, text] : lines) {
+        lx -= fm.horizontalAdvance(text);
+        p.setPen(Qt::black);
+        p.drawText(QPointF(lx, rect.top() + line), text);
+        lx -= line * 1.8;
+        p.setPen(pen);
+        p.drawLine(QPointF(lx + line * 0.2, rect.top() + line * 0.7), QPointF(lx + line * 1.5, rect.top() + line * 0.7));
+        lx -= line * 0.4;
+    }
+
     const double left = rect.left() + fm.horizontalAdvance(QStringLiteral("00000.0")) + 14;
     const double right = rect.right() - 12;
     const double top = rect.top() + line * 1.8;
-    const double bottom = rect.bottom() - line * 1.8;
+    const double bottom = rect.bottom() - line * 2.7;
     const double gap = line * 0.9;
     const double panelH = (bottom - top - 2 * gap) / 3.0;
     const int n = static_cast<int>(data.runs.size());
@@ -226,7 +243,7 @@ void drawQcChart(QPainter& p, const QRectF& rect, const QcChartData& data) {
         }
         if (oneDay) {
             const QString day = QString::fromStdString(data.runs.front().createdUtc.substr(0, 10)) + " (UTC)";
-            p.drawText(QPointF(right - fm.horizontalAdvance(day), rect.bottom() - 2), day);
+            p.drawText(QPointF(right - fm.horizontalAdvance(day), rect.bottom() - fm.descent() - 2), day);
         }
     }
     p.restore();
@@ -240,8 +257,9 @@ QImage renderQcChart(const QcChartData& data, int width, int height) {
     return img;
 }
 
-bool writeQcChartPdf(const QcChartData& data, const QString& path) {
-    QPdfWriter pdf(path);
+bool writeQcChartPdf(const QcChartData& data, QIODevice* device) {
+    if (!device || !device->isWritable()) return false;
+    QPdfWriter pdf(device);
     pdf.setPageSize(QPageSize(QPageSize::A4));
     pdf.setPageOrientation(QPageLayout::Landscape);
     pdf.setResolution(150);

@@ -10,6 +10,7 @@
 
 #include "analysis/check_source_qc.h"
 
+class QIODevice;
 class QPainter;
 
 namespace xmca::display {
@@ -25,7 +26,8 @@ void drawQcChart(QPainter& p, const QRectF& rect, const QcChartData& data);
 // The chart as an image of the given size (needs a QGuiApplication).
 QImage renderQcChart(const QcChartData& data, int width = 1000, int height = 720);
 
-// The chart on one landscape A4 page; false when the file cannot be written.
-bool writeQcChartPdf(const QcChartData& data, const QString& path);
+// The chart on one landscape A4 page written to device (open for writing);
+// false when it cannot be drawn there.
+bool writeQcChartPdf(const QcChartData& data, QIODevice* device);
 
 }  // namespace xmca::display

@@ -124,7 +124,7 @@ bool startQcBaseline(reg::Register& r, const std::string& installation, int nReq
 }
 
 bool recordQcRun(reg::Register& r, const QcFileMeasurement& m, const std::string& installation,
-                 const std::string& operatorName, const std::string& programVersion, const QcSettings& settings,
+                 const std::string& operatorName, const QcSettings& settings,
                  bool newBaseline, QcRecordOutcome& out, std::string& error) {
     if (!m.ok) {
         error = m.error.empty() ? "no QC figures to record" : m.error;
@@ -165,7 +165,7 @@ bool recordQcRun(reg::Register& r, const QcFileMeasurement& m, const std::string
     run.netRateCps = m.figures.values.netRateCps;
     run.backgroundRateCps = m.figures.backgroundRateCps;
     run.status = qc::statusName(out.assessment.status);
-    run.programVersion = programVersion;
+    run.programVersion = XMCA_VERSION;
     return r.appendQcRun(run, error);
 }
 

@@ -48,9 +48,10 @@ bool startQcBaseline(reg::Register& r, const std::string& installation, int nReq
                      reg::QcBaseline& out, std::string& error);
 
 // Judges the measurement against the installation's latest baseline (one is
-// started first when there is none or newBaseline is set) and appends the run.
+// started first when there is none or newBaseline is set) and appends the run
+// with this program's version.
 bool recordQcRun(reg::Register& r, const QcFileMeasurement& m, const std::string& installation,
-                 const std::string& operatorName, const std::string& programVersion, const QcSettings& settings,
+                 const std::string& operatorName, const QcSettings& settings,
                  bool newBaseline, QcRecordOutcome& out, std::string& error);
 
 // The installation's runs and baselines, oldest first, for the control chart.

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QTemporaryDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include "display/qc_chart.h"
@@ -72,10 +73,17 @@ TEST(QcChart, LimitsAndStatusColoursFollowTheRecord) {
 
 TEST(QcChart, PdfPage) {
     QTemporaryDir dir;
-    const QString path = dir.filePath("chart.pdf");
-    ASSERT_TRUE(writeQcChartPdf(history(10, 10, {qc::Status::Warning}), path));
-    EXPECT_GT(QFileInfo(path).size(), 1000);
-    EXPECT_FALSE(writeQcChartPdf(history(1, 10, {}), dir.filePath("no/such/folder/chart.pdf")));
+    QFile file(dir.filePath("chart.pdf"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(writeQcChartPdf(history(10, 10, {qc::Status::Warning}), &file));
+    file.close();
+    EXPECT_GT(QFileInfo(file).size(), 1000);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.read(5) == "%PDF-");
+    file.close();
+    // A device not open for writing is refused.
+    EXPECT_FALSE(writeQcChartPdf(history(1, 10, {}), &file));
+    EXPECT_FALSE(writeQcChartPdf(history(1, 10, {}), nullptr));
 }
 
 }  // namespace

@@ -60,7 +60,7 @@ struct Lab {
         EXPECT_TRUE(m.ok) << m.error;
         QcRecordOutcome out;
         std::string error;
-        EXPECT_TRUE(recordQcRun(*reg, m, "lab-1", "tester", "test", settings, newBaseline, out, error)) << error;
+        EXPECT_TRUE(recordQcRun(*reg, m, "lab-1", "tester", settings, newBaseline, out, error)) << error;
         return out;
     }
     std::string lockout(const std::string& today = "") {
@@ -163,7 +163,7 @@ TEST(QcLog, UnreadableInputsAreNotRecorded) {
     auto reg = reg::openRegister(dir.file("r.sqlite"), error);
     ASSERT_TRUE(reg) << error;
     QcRecordOutcome out;
-    EXPECT_FALSE(recordQcRun(*reg, m, "lab", "", "", {}, false, out, error));
+    EXPECT_FALSE(recordQcRun(*reg, m, "lab", "", {}, false, out, error));
     std::vector<reg::QcRun> runs;
     ASSERT_TRUE(reg->listQcRuns({}, runs, error));
     EXPECT_TRUE(runs.empty());
@@ -171,7 +171,7 @@ TEST(QcLog, UnreadableInputsAreNotRecorded) {
     // Without a background the net rate is the gross rate and no background rate is kept.
     m = measureCheckFiles(check, "");
     ASSERT_TRUE(m.ok) << m.error;
-    ASSERT_TRUE(recordQcRun(*reg, m, "lab", "", "", {}, false, out, error)) << error;
+    ASSERT_TRUE(recordQcRun(*reg, m, "lab", "", {}, false, out, error)) << error;
     EXPECT_FALSE(out.run.backgroundRateCps);
     EXPECT_TRUE(out.run.backgroundFile.empty());
 }

@@ -64,6 +64,13 @@ int runAcquire(const Args& args, std::ostream& out, std::ostream& err);
 // activities and screening figures as one JSON object.
 int runActivity(const Args& args, std::ostream& out, std::ostream& err);
 
+// `mcatool qc CHECK.dat [--background BG.dat] [--register DB] [--new-baseline]`: the
+// check-source run judged and recorded, as JSON; `mcatool qc --chart OUT.png|OUT.pdf
+// [--register DB]`: the control chart of the installation's QC runs.
+int runQc(const Args& args, std::ostream& out, std::ostream& err);
+// The installation QC runs are recorded under: the host name.
+std::string qcInstallationName();
+
 // File rules shared by every command (file_rules.cpp).
 // True (and an "Error !" line on err) when output is the same file as one of inputs.
 bool refuseOutputIsInput(const std::string& output, const std::vector<std::string>& inputs, std::ostream& err);

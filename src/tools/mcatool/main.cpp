@@ -20,6 +20,8 @@ constexpr mcatool::Command kCommands[] = {
      "[--serial PATH] | [--driver d2xx|libftdi] --channels N --preset SECONDS [--dead-time US] [--clear] -o OUT.dat",
      mcatool::runAcquire},
     {"activity", "SAMPLE.dat BACKGROUND.dat [--net NET.dat] [--level X] [--lower-limit Y]", mcatool::runActivity},
+    {"qc", "CHECK.dat [--background BG.dat] [--register DB] [--new-baseline] | --chart OUT.png|OUT.pdf [--register DB]",
+     mcatool::runQc},
 };
 
 int usage() {
