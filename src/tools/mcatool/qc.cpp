@@ -70,14 +70,14 @@ int runQc(const Args& args, std::ostream& out, std::ostream& err) {
         return kExitUsage;
     }
     if (registerPath.empty()) registerPath = xmca::reg::defaultRegisterLocation();
-    if (drawing && refuseOutputIsInput(chart, {registerPath}, err)) return kExitFileError;
-
     std::string error;
     const auto reg = xmca::reg::openRegister(registerPath, error);
     if (!reg) {
         err << "Error ! " << error << '\n';
         return kExitFileError;
     }
+    // Checked once the register exists (opening creates a new one).
+    if (drawing && refuseOutputIsInput(chart, {registerPath}, err)) return kExitFileError;
     const std::string installation = qcInstallationName();
 
     if (drawing) {
