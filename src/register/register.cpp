@@ -37,15 +37,13 @@ std::string defaultRegisterLocation() {
 }
 
 std::string newUuid() {
-    static thread_local std::mt19937_64 gen([] {
-        std::random_device rd;
-        std::seed_seq seq{rd(), rd(), rd(), rd(), rd(), rd(), rd(), rd()};
-        return std::mt19937_64(seq);
-    }());
+    // Fresh entropy each time: a generator state copied into a forked process
+    // would hand both processes the same identifiers.
+    std::random_device rd;
     unsigned char b[16];
-    for (int i = 0; i < 16; i += 8) {
-        const std::uint64_t v = gen();
-        for (int j = 0; j < 8; ++j) b[i + j] = static_cast<unsigned char>(v >> (8 * j));
+    for (int i = 0; i < 16; i += 4) {
+        const std::uint32_t v = rd();
+        for (int j = 0; j < 4; ++j) b[i + j] = static_cast<unsigned char>(v >> (8 * j));
     }
     b[6] = static_cast<unsigned char>((b[6] & 0x0F) | 0x40);  // version 4
     b[8] = static_cast<unsigned char>((b[8] & 0x3F) | 0x80);  // RFC 4122 variant

@@ -64,6 +64,12 @@ int runAcquire(const Args& args, std::ostream& out, std::ostream& err);
 // activities and screening figures as one JSON object.
 int runActivity(const Args& args, std::ostream& out, std::ostream& err);
 
+// `mcatool screen SAMPLE.dat BACKGROUND.dat --sample-id ID [...] [--register DB]`: `activity`'s
+// computation, recorded in the register; its JSON plus "record": {"id", "register"}.
+int runScreen(const Args& args, std::ostream& out, std::ostream& err);
+// `mcatool register list|export|verify [--register DB]`: the recorded screenings as a
+// JSON array, as CSV, or checked against their spectrum files (exit 1 when any differs).
+int runRegister(const Args& args, std::ostream& out, std::ostream& err);
 // `mcatool qc CHECK.dat [--background BG.dat] [--register DB] [--new-baseline]`: the
 // check-source run judged and recorded, as JSON; `mcatool qc --chart OUT.png|OUT.pdf
 // [--register DB]`: the control chart of the installation's QC runs.

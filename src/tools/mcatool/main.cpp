@@ -20,6 +20,14 @@ constexpr mcatool::Command kCommands[] = {
      "[--serial PATH] | [--driver d2xx|libftdi] --channels N --preset SECONDS [--dead-time US] [--clear] -o OUT.dat",
      mcatool::runAcquire},
     {"activity", "SAMPLE.dat BACKGROUND.dat [--net NET.dat] [--level X] [--lower-limit Y]", mcatool::runActivity},
+    {"screen",
+     "SAMPLE.dat BACKGROUND.dat --sample-id ID [--mass-kg M] [--product P] [--origin O] [--operator NAME] "
+     "[--sampling-date YYYY-MM-DD] [--register DB]",
+     mcatool::runScreen},
+    {"register",
+     "list [--register DB] [--since YYYY-MM-DD] [--sample-id ID] | export --csv OUT [--register DB] | "
+     "verify [--register DB]",
+     mcatool::runRegister},
     {"qc", "CHECK.dat [--background BG.dat] [--register DB] [--new-baseline] | --chart OUT.png|OUT.pdf [--register DB]",
      mcatool::runQc},
 };
