@@ -74,6 +74,13 @@ std::string todayLocalDate() {
 
 }  // namespace
 
+QcSettings qcSettings(const LabSettings& lab) {
+    QcSettings s;
+    s.baselineRuns = std::clamp(lab.qcBaselineRuns, 2, 100);
+    s.requireDailyQc = lab.qcRequireDaily;
+    return s;
+}
+
 std::string localDateOf(const std::string& createdUtc) {
     std::tm tm{};
     int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "analysis/check_source_qc.h"
+#include "model/lab_settings.h"
 #include "register/register.h"
 
 namespace xmca {
@@ -17,6 +18,9 @@ struct QcSettings {
     int baselineRuns = 10;        // N: runs that form a baseline's control limits
     bool requireDailyQc = false;  // withhold verdicts until a QC run passed today
 };
+
+// The QC settings of the laboratory settings.
+QcSettings qcSettings(const LabSettings& lab);
 
 // The reasons a lock-out withholds a verdict with (contract: "No verdict - <reason>").
 inline constexpr const char* kQcActionRequired = "QC action required";

@@ -74,8 +74,6 @@ int runRegister(const Args& args, std::ostream& out, std::ostream& err);
 // check-source run judged and recorded, as JSON; `mcatool qc --chart OUT.png|OUT.pdf
 // [--register DB]`: the control chart of the installation's QC runs.
 int runQc(const Args& args, std::ostream& out, std::ostream& err);
-// The installation QC runs are recorded under: the host name.
-std::string qcInstallationName();
 
 // File rules shared by every command (file_rules.cpp).
 // True (and an "Error !" line on err) when output is the same file as one of inputs.

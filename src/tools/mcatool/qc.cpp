@@ -13,6 +13,7 @@
 #include "model/qc_log.h"
 #include "register/register.h"
 #include "tools/mcatool/commands.h"
+#include "tools/mcatool/register_json.h"
 
 namespace mcatool {
 namespace {
@@ -42,20 +43,20 @@ bool endsWith(const std::string& s, const std::string& tail) {
 
 }  // namespace
 
-std::string qcInstallationName() {
-    char host[256] = {};
-    if (::gethostname(host, sizeof host - 1) != 0 || host[0] == '\0') return "xmca";
-    return host;
-}
-
-int runQc(const Args& args, std::ostream& out, std::ostream& err) {
-    std::string check, background, registerPath, chart;
+int runQc(const Args& argsIn, std::ostream& out, std::ostream& err) {
+    Args args = argsIn;
+    bool badRegister = false;
+    const std::string registerPath = registerLocation(args, badRegister);
+    if (badRegister) {
+        err << kUsage;
+        return kExitUsage;
+    }
+    std::string check, background, chart;
     bool newBaseline = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         const bool hasValue = i + 1 < args.size();
         if (a == "--background" && hasValue) background = args[++i];
-        else if (a == "--register" && hasValue) registerPath = args[++i];
         else if (a == "--chart" && hasValue) chart = args[++i];
         else if (a == "--new-baseline") newBaseline = true;
         else if (a.rfind("--", 0) == 0 || !check.empty()) {
@@ -69,7 +70,6 @@ int runQc(const Args& args, std::ostream& out, std::ostream& err) {
         err << kUsage;
         return kExitUsage;
     }
-    if (registerPath.empty()) registerPath = xmca::reg::defaultRegisterLocation();
     std::string error;
     const auto reg = xmca::reg::openRegister(registerPath, error);
     if (!reg) {
@@ -78,7 +78,8 @@ int runQc(const Args& args, std::ostream& out, std::ostream& err) {
     }
     // Checked once the register exists (opening creates a new one).
     if (drawing && refuseOutputIsInput(chart, {registerPath}, err)) return kExitFileError;
-    const std::string installation = qcInstallationName();
+    const xmca::LabSettings lab = xmca::loadLabSettings(xmca::defaultLabSettingsPath());
+    const std::string installation = xmca::installationName(lab);
 
     if (drawing) {
         xmca::qc::History history;
@@ -112,7 +113,7 @@ int runQc(const Args& args, std::ostream& out, std::ostream& err) {
         return kExitFileError;
     }
     xmca::QcRecordOutcome rec;
-    if (!xmca::recordQcRun(*reg, m, installation, "", xmca::QcSettings{}, newBaseline, rec, error)) {
+    if (!xmca::recordQcRun(*reg, m, installation, lab.operatorName, xmca::qcSettings(lab), newBaseline, rec, error)) {
         err << "Error ! " << error << '\n';
         return kExitFileError;
     }
