@@ -57,6 +57,9 @@ struct ScreeningResult {
     limits::Verdict verdict = limits::Verdict::BelowLevel;
     std::optional<double> countTimeNeeded;  // seconds, for "Lower limit not met"
     GainCheck gain;
+    // Why no verdict is given ("windows need 2048 channels", "check gain", ...);
+    // empty when the verdict stands. The figures above are shown either way.
+    std::string withheld;
 };
 
 struct ActivityResult {
@@ -70,6 +73,10 @@ struct ActivityResult {
     std::array<activity::Figure, 4> activity{};
     std::optional<double> k40Background;  // K-40 centroid in the smoothed background (channel)
     ScreeningResult screening;
+    // The spectra the figures were computed from: file names as read and the
+    // SHA-256 (hex) of each file's contents (empty when not from a file).
+    std::string sampleName, sampleSha256;
+    std::string backgroundName, backgroundSha256;
 };
 
 }  // namespace xmca

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "analysis/activity_calc.h"
+#include "files/sha256.h"
 #include "files/spectrum_file.h"
 #include "analysis/char_limits.h"
 #include "model/memory_spectra.h"
@@ -71,6 +72,8 @@ bool rereadBackground(MeasurementState& s, CalicOutcome& out) {
     auto& m = s.mem[1];
     std::copy_n(s.spectrum.begin(), n, m.counts.begin());
     m.header = s.header;
+    m.name = bareName(s.bgPath);
+    m.sha256 = sha256OfFile(s.bgPath).value_or(std::string());
     return true;
 }
 
@@ -240,6 +243,10 @@ CalicOutcome bqCalic(MeasurementState& s, const AskFile& askBackground) {
     res.k40Background = limits::peakCentroid(s.mem[1].counts, kNetChannels, kWindowK40.start, kWindowK40.end);
     res.backgroundRealTime = t2;
     res.haveBackground = true;
+    res.sampleName = s.keptSample.name;
+    res.sampleSha256 = s.keptSample.sha256;
+    res.backgroundName = s.mem[1].name;
+    res.backgroundSha256 = s.mem[1].sha256;
 
     // Step 6: the net spectrum into memory 3.
     s.channelCount = kNetChannels;

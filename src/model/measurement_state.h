@@ -77,7 +77,8 @@ struct ViewState {
 struct MemorySpectrum {
     std::array<std::int32_t, kMemChannels> counts{};
     SpectrumHeader header;
-    std::string name;  // bare file name it was loaded from
+    std::string name;    // bare file name it was loaded from
+    std::string sha256;  // SHA-256 (hex) of that file's contents; empty when not from a file
 };
 
 struct Overlay {

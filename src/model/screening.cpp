@@ -68,11 +68,24 @@ void updateVerdict(ActivityResult& res, const ScreeningSettings& settings) {
     sc.countTimeNeeded.reset();
     if (!sc.valid) return;
     sc.verdict = limits::screeningVerdict(sc.csTotal, sc.level, sc.lowerLimit);
-    if (sc.verdict == limits::Verdict::LowerLimitNotMet) {
+    if (sc.verdict == limits::Verdict::LowerLimitNotMet && sc.withheld.empty()) {
         const double t0 = res.backgroundRealTime * 0.1;
         const double r0 = res.windows[kWinCsAll].background / t0;
         sc.countTimeNeeded = limits::countTimeNeeded(sc.lowerLimit, limits::kFactorCsAll, r0, t0);
     }
+}
+
+void withholdVerdict(ActivityResult& res, const std::string& reason) {
+    ScreeningResult& sc = res.screening;
+    if (sc.withheld.empty()) sc.withheld = reason.empty() ? std::string("not given") : reason;
+    sc.countTimeNeeded.reset();
+}
+
+std::string verdictText(const ActivityResult& res) {
+    const ScreeningResult& sc = res.screening;
+    if (!sc.withheld.empty()) return std::string(kNoVerdict) + sc.withheld;
+    if (!res.valid || !sc.valid) return std::string(kNoVerdict) + "no characteristic limits";
+    return limits::verdictText(sc.verdict);
 }
 
 TColor verdictColour(limits::Verdict v) {

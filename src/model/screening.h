@@ -11,6 +11,9 @@
 
 namespace xmca {
 
+// Prefix of a withheld verdict.
+inline constexpr const char* kNoVerdict = "No verdict - ";
+
 // Forms res.screening from the record's sums and times and the settings. The
 // Cs-137 peak is looked for in net (the net spectrum, n channels).
 void computeScreening(ActivityResult& res, const ScreeningSettings& settings, std::span<const std::int32_t> net,
@@ -19,6 +22,15 @@ void computeScreening(ActivityResult& res, const ScreeningSettings& settings, st
 // New screening level and lower limit: the verdict and the time needed are formed
 // again from the limits already in the record.
 void updateVerdict(ActivityResult& res, const ScreeningSettings& settings);
+
+// Withholds the verdict: the first reason given stays (later ones are not
+// recorded), the count time needed is cleared; the figures stay as they are.
+void withholdVerdict(ActivityResult& res, const std::string& reason);
+
+// The verdict as the JSON, the register and the printed page give it (English):
+// "No verdict - <reason>" when withheld (or when no limits could be formed),
+// else the verdict text.
+std::string verdictText(const ActivityResult& res);
 
 // Colour of a verdict (0x00BBGGRR): green below, red above, orange when the lower
 // limit is not met.

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <span>
 
+#include "files/sha256.h"
 #include "files/spectrum_file.h"
 #include "model/memory_spectra.h"
 
@@ -31,6 +32,13 @@ void clearStartFlags(MeasurementState& s) {
 std::string writeErrorText(WriteStatus st) { return st == WriteStatus::Ok ? std::string() : kFileWriteError; }
 
 FileLoadResult finishLoad(MeasurementState& s, const SpectrumHeader& h, const SpectrumReadResult& r);
+
+// The content hash of the file a memory was just loaded from, so that a result
+// names the very file it came from.
+void hashStoredFile(MeasurementState& s, const FileLoadResult& r, const std::string& path) {
+    if (r.memoryStored < 1 || r.memoryStored > 3) return;
+    s.mem[static_cast<std::size_t>(r.memoryStored - 1)].sha256 = sha256OfFile(path).value_or(std::string());
+}
 
 }  // namespace
 
@@ -98,6 +106,7 @@ FileLoadResult loadSpectrum(MeasurementState& s, const std::string& path) {
     s.sourcePath = path;
     FileLoadResult loaded = finishLoad(s, h, r);
     loaded.input = r.input;
+    hashStoredFile(s, loaded, path);
     return loaded;
 }
 
@@ -113,7 +122,9 @@ FileLoadResult loadSpectrumImage(MeasurementState& s, const std::string& path, c
     std::copy_n(counts.begin(), r.channelsRead, s.spectrum.begin());
     r.valid = r.channelsRead > 0 && h.channelCount() == r.channelsRead;
     s.sourcePath = path;
-    return finishLoad(s, h, r);
+    FileLoadResult loaded = finishLoad(s, h, r);
+    hashStoredFile(s, loaded, path);
+    return loaded;
 }
 
 namespace {
@@ -154,6 +165,7 @@ FileLoadResult finishLoad(MeasurementState& s, const SpectrumHeader& h, const Sp
             std::copy_n(s.spectrum.begin(), n, m.counts.begin());
             m.header = s.header;
             m.name = s.fileName;
+            m.sha256.clear();
             res.memoryStored = k;
         }
     }

@@ -70,5 +70,32 @@ TEST(ScreeningRecord, LimitsVerdictAndLines) {
     EXPECT_TRUE(screeningLines(none).empty());
 }
 
+TEST(ScreeningRecord, WithheldVerdictKeepsFiguresAndFirstReason) {
+    ActivityResult r = record(2, 100, 3000.0, 600);
+    const std::int32_t net[1] = {0};
+    computeScreening(r, ScreeningSettings{}, net, 0);
+    ASSERT_TRUE(r.screening.countTimeNeeded);
+    EXPECT_EQ(verdictText(r), "Lower limit not met - count longer");
+    const double activity = r.screening.csTotal.activity;
+
+    withholdVerdict(r, "check gain");
+    withholdVerdict(r, "sample below background");
+    EXPECT_EQ(r.screening.withheld, "check gain");
+    EXPECT_EQ(verdictText(r), "No verdict - check gain");
+    EXPECT_FALSE(r.screening.countTimeNeeded);
+    EXPECT_EQ(r.screening.csTotal.activity, activity);
+    // A new level does not bring the time needed back while the verdict is withheld.
+    updateVerdict(r, ScreeningSettings{50.0, 1.0});
+    updateVerdict(r, ScreeningSettings{50.0, 25.0});
+    EXPECT_FALSE(r.screening.countTimeNeeded);
+    EXPECT_EQ(verdictText(r), "No verdict - check gain");
+
+    // No limits formed at all: no verdict either.
+    ActivityResult none = record(20, 1020, 1000.0, 36000);
+    none.haveBackground = false;
+    computeScreening(none, ScreeningSettings{}, net, 0);
+    EXPECT_EQ(verdictText(none).rfind("No verdict - ", 0), 0u);
+}
+
 }  // namespace
 }  // namespace xmca
