@@ -252,3 +252,14 @@ bool qcLockoutReason(reg::Register& r, const std::string& installation, const Qc
 }
 
 }  // namespace xmca
+
+namespace xmca {
+
+std::string qcLockoutReason(reg::Register* r, const LabSettings& lab) {
+    if (!r) return kQcUnknown;
+    std::string reason, error;
+    if (!qcLockoutReason(*r, installationName(lab), qcSettings(lab), reason, error)) return kQcUnknown;
+    return reason;
+}
+
+}  // namespace xmca

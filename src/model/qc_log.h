@@ -68,6 +68,12 @@ bool loadQcHistory(reg::Register& r, const std::string& installation, qc::Histor
 bool qcLockoutReason(reg::Register& r, const std::string& installation, const QcSettings& settings,
                      std::string& reason, std::string& error, const std::string& todayLocal = "");
 
+// The lock-out as the screening callers ask for it: the reason for the laboratory's
+// installation and settings, kQcUnknown when the register cannot be read (a verdict
+// is not given on a QC state nobody could check), empty when a verdict may be given.
+inline constexpr const char* kQcUnknown = "QC state could not be read";
+std::string qcLockoutReason(reg::Register* r, const LabSettings& lab);
+
 // A register time "YYYY-MM-DDTHH:MM:SSZ" as the local date "YYYY-MM-DD" (empty when unreadable).
 std::string localDateOf(const std::string& createdUtc);
 

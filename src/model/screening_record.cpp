@@ -35,6 +35,7 @@ std::string methodText(const ActivityResult& res) { return res.baseline ? "Re Ca
 
 std::string recordVerdict(const ActivityResult& res) {
     const ScreeningResult& sc = res.screening;
+    if (!sc.withheld.empty()) return verdictText(res);
     if (!res.valid || !sc.valid) return "No verdict - no limits could be formed";
     return limits::verdictText(sc.verdict);
 }

@@ -22,6 +22,8 @@ QJsonObject json(const std::string& text) { return QJsonDocument::fromJson(QByte
 
 struct QcLab {
     TempDir dir;
+    // The laboratory settings of the test's own (empty) configuration folder.
+    bool configured = ::setenv("XDG_CONFIG_HOME", dir.file("config").c_str(), 1) == 0;
     std::string db = dir.file("register.sqlite");
     std::string bg = dir.file("bg.dat");
     int n = 0;
@@ -85,11 +87,30 @@ TEST(McatoolQc, BaselineThenGainDriftThenNewBaseline) {
     EXPECT_NEAR(o["peak_channel"].toDouble() / base["peak_channel"].toObject()["mean"].toDouble(), 1.05, 0.01);
     EXPECT_NE(r.err.find("peak shift"), std::string::npos) << r.err;
 
+    // The next screening gives its figures but no verdict, on screen and in the register.
+    const std::string sample = lab.acquire("", 600);
+    auto screen = [&](const std::string& id) {
+        const ToolRun s = runTool(lab.dir, "screen " + quote(sample) + " " + quote(lab.bg) + " --sample-id " + id +
+                                               " --register " + quote(lab.db));
+        EXPECT_EQ(s.code, 0) << s.err;
+        return json(s.out);
+    };
+    QJsonObject screened = screen("S1");
+    EXPECT_EQ(screened["screening"].toObject()["verdict"].toString(), "No verdict - QC action required");
+    EXPECT_GT(screened["activity"].toObject()["Cs-All"].toObject()["bq_per_kg"].toDouble(), 100);
+
     // After recalibration: a new baseline, the run is its first.
     r = lab.qc(lab.check(1.05), "--new-baseline");
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(json(r.out)["status"].toString(), "baseline");
     EXPECT_EQ(json(r.out)["baseline"].toObject()["n"].toInt(), 1);
+    screened = screen("S2");
+    EXPECT_EQ(screened["screening"].toObject()["verdict"].toString(), "Above screening level - confirm");
+    r = runTool(lab.dir, "register list --register " + quote(lab.db));
+    ASSERT_EQ(r.code, 0) << r.err;
+    const QJsonArray records = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).array();
+    ASSERT_EQ(records.size(), 2);
+    EXPECT_EQ(records[1].toObject()["screening"].toObject()["verdict"].toString(), "No verdict - QC action required");
 
     // The chart of all 13 runs, as a picture and as a page.
     r = runTool(lab.dir, "qc --chart " + quote(lab.dir.file("chart.png")) + " --register " + quote(lab.db));
