@@ -54,6 +54,7 @@ TForm1::TForm1(std::unique_ptr<xmca::FtdiDriver> driver, Options options, QWidge
     wireReport();
     wireN42();
     wireActivity();
+    addQcPage();
 
     updateWindowLabels();
     PaintBox1Paint();
@@ -100,7 +101,9 @@ void TForm1::McaStartClick() {
 }
 
 void TForm1::McaStopClick() {
+    const bool wasRunning = cycle_->timer.enabled;
     cycle_->stop();
+    if (wasRunning && !cycle_->timer.enabled) emit runFinished(false);
     applyTimer();
     PaintBox1Paint();
 }
@@ -117,6 +120,7 @@ void TForm1::Timer1Timer() {
     const xmca::TickOutcome t = cycle_->tick();
     afterTick(t);
     applyTimer();
+    if (t.presetStop) emit runFinished(true);
 }
 
 void TForm1::afterTick(const xmca::TickOutcome& t) {

@@ -48,6 +48,10 @@ public:
 
     QTimer* Timer1 = nullptr;
 
+signals:
+    // An acquisition stopped: at the preset (true) or by the operator (false).
+    void runFinished(bool atPreset);
+
 public slots:
     // Analyser and acquisition.
     void McaOpenClick();
@@ -242,6 +246,7 @@ private:
     void checkMemButton();  // the "Mem" radio button of the state's selected source
 
 private:
+    void addQcPage();  // the check-source QC page beside the spectrum (tform1_qc.cpp)
     void wireRoi();
     void wireView();
     void wireFiles();
