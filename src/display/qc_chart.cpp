@@ -74,19 +74,25 @@ void drawQcChart(QPainter& p, const QRectF& rect, const QcChartData& data) {
     if (!data.installation.empty()) title += QStringLiteral(" - ") + QString::fromStdString(data.installation);
     p.setPen(Qt::black);
     p.drawText(QPointF(rect.left() + 8, rect.top() + line), title);
+    const std::pair<qc::Status, QString> legendItems[] = {{qc::Status::Action, tr("action")},
+                                                          {qc::Status::Warning, tr("warning")},
+                                                          {qc::Status::Ok, tr("ok")},
+                                                          {qc::Status::Baseline, tr("baseline")}};
+    double legendW = line * 0.8;
+    for (const auto& item : legendItems) legendW += fm.horizontalAdvance(item.second) + line * 1.9;
+    for (const char* t : {"3 sd", "2 sd", "mean"}) legendW += fm.horizontalAdvance(tr(t)) + line * 2.2;
+    // The key moves to a line of its own when the title leaves no room beside it.
+    const bool ownLine = fm.horizontalAdvance(title) + 24 + legendW > rect.width();
+    const double ly = rect.top() + (ownLine ? line * 2.1 : line);
     double lx = rect.right() - 8;
-    const std::pair<qc::Status, QString> legend[] = {{qc::Status::Action, tr("action")},
-                                                     {qc::Status::Warning, tr("warning")},
-                                                     {qc::Status::Ok, tr("ok")},
-                                                     {qc::Status::Baseline, tr("baseline")}};
-    for (const auto& [s, text] : legend) {
+    for (const auto& [s, text] : legendItems) {
         lx -= fm.horizontalAdvance(text);
         p.setPen(Qt::black);
-        p.drawText(QPointF(lx, rect.top() + line), text);
+        p.drawText(QPointF(lx, ly), text);
         lx -= line * 0.9;
         p.setBrush(rgb(statusRgb(s)));
         p.setPen(Qt::NoPen);
-        p.drawEllipse(QPointF(lx + line * 0.35, rect.top() + line * 0.7), line * 0.3, line * 0.3);
+        p.drawEllipse(QPointF(lx + line * 0.35, ly - line * 0.3), line * 0.3, line * 0.3);
         lx -= line;
     }
 
@@ -99,16 +105,16 @@ void drawQcChart(QPainter& p, const QRectF& rect, const QcChartData& data) {
     for (const auto& [pen, text] : lines) {
         lx -= fm.horizontalAdvance(text);
         p.setPen(Qt::black);
-        p.drawText(QPointF(lx, rect.top() + line), text);
+        p.drawText(QPointF(lx, ly), text);
         lx -= line * 1.8;
         p.setPen(pen);
-        p.drawLine(QPointF(lx + line * 0.2, rect.top() + line * 0.7), QPointF(lx + line * 1.5, rect.top() + line * 0.7));
+        p.drawLine(QPointF(lx + line * 0.2, ly - line * 0.3), QPointF(lx + line * 1.5, ly - line * 0.3));
         lx -= line * 0.4;
     }
 
     const double left = rect.left() + fm.horizontalAdvance(QStringLiteral("00000.0")) + 14;
     const double right = rect.right() - 12;
-    const double top = rect.top() + line * 1.8;
+    const double top = rect.top() + line * (ownLine ? 2.9 : 1.8);
     const double bottom = rect.bottom() - line * 2.7;
     const double gap = line * 0.9;
     const double panelH = (bottom - top - 2 * gap) / 3.0;

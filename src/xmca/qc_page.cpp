@@ -199,6 +199,15 @@ void QcPage::refresh() {
     std::string error;
     if (!xmca::loadQcHistory(*r, xmca::installationName(lab_), h, error)) message(q(error), true);
     chart_->setHistory(h);
+    if (!last_ && !h.runs.empty()) {
+        // Until a run is made here: the latest recorded one.
+        const xmca::qc::HistoryRun& latest = h.runs.back();
+        status_->setText(tr("Latest run %1 (%2): %3")
+                             .arg(latest.id)
+                             .arg(q(latest.createdUtc))
+                             .arg(q(xmca::qc::statusName(latest.status))));
+        status_->setStyleSheet(QStringLiteral("color: %1;").arg(colourOf(latest.status)));
+    }
     xmca::LabSettings lab = lab_;
     lab.qcRequireDaily = daily_->isChecked();
     const std::string reason = xmca::qcLockoutReason(r.get(), lab);
