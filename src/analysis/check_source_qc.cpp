@@ -161,12 +161,30 @@ BaselineStats baselineStats(std::span<const QcValues> runs) {
 
 Assessment assess(const QcValues& v, const BaselineStats& b, int nRequired) {
     Assessment a;
-    if (b.n < std::max(nRequired, 1)) return a;
-    a.status = Status::Ok;
     auto raise = [&](Status s, std::string why) {
         if (static_cast<int>(s) > static_cast<int>(a.status)) a.status = s;
         a.reasons.push_back(std::move(why));
     };
+    auto percentRules = [&] {
+        if (b.peakChannel.mean > 0) {
+            const double shift = (v.peakChannel - b.peakChannel.mean) / b.peakChannel.mean;
+            if (std::abs(shift) > kActionPeakShift) raise(Status::Action, "peak shift " + fixed(100 * shift, 1) + " %");
+        }
+        if (b.netRateCps.mean > 0) {
+            const double change = (v.netRateCps - b.netRateCps.mean) / b.netRateCps.mean;
+            if (std::abs(change) > kActionRateChange)
+                raise(Status::Action, "net rate change " + fixed(100 * change, 1) + " %");
+        }
+        if (!std::isfinite(v.peakChannel) || !std::isfinite(v.fwhmPercent) || !std::isfinite(v.netRateCps))
+            raise(Status::Action, "a figure is not a number");
+    };
+    if (b.n < std::max(nRequired, 1)) {
+        // While a baseline is collected, a run far from the runs before it is not
+        // accepted into it: a drift during the collection must not widen the limits.
+        if (b.n > 0) percentRules();
+        return a;
+    }
+    a.status = Status::Ok;
     auto sdRule = [&](const char* name, double x, const MeanSd& m) {
         if (!(m.sd > 0)) return;
         const double z = std::abs(x - m.mean) / m.sd;
@@ -176,18 +194,7 @@ Assessment assess(const QcValues& v, const BaselineStats& b, int nRequired) {
     sdRule("peak channel", v.peakChannel, b.peakChannel);
     sdRule("FWHM", v.fwhmPercent, b.fwhmPercent);
     sdRule("net rate", v.netRateCps, b.netRateCps);
-    if (b.peakChannel.mean > 0) {
-        const double shift = (v.peakChannel - b.peakChannel.mean) / b.peakChannel.mean;
-        if (std::abs(shift) > kActionPeakShift) raise(Status::Action, "peak shift " + fixed(100 * shift, 1) + " %");
-    }
-    if (b.netRateCps.mean > 0) {
-        const double change = (v.netRateCps - b.netRateCps.mean) / b.netRateCps.mean;
-        if (std::abs(change) > kActionRateChange)
-            raise(Status::Action, "net rate change " + fixed(100 * change, 1) + " %");
-    }
-    // A non-finite figure never passes.
-    if (!std::isfinite(v.peakChannel) || !std::isfinite(v.fwhmPercent) || !std::isfinite(v.netRateCps))
-        raise(Status::Action, "a figure is not a number");
+    percentRules();
     return a;
 }
 

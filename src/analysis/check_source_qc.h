@@ -92,8 +92,9 @@ struct Assessment {
     std::vector<std::string> reasons;  // e.g. "peak channel 3.4 sd from the mean", "peak shift 5.0 %"
 };
 
-// Status of a run against a baseline that needs nRequired runs; while the
-// baseline has fewer, the run is a baseline run.
+// Status of a run against a baseline that needs nRequired runs. While the
+// baseline has fewer, the run is a baseline run unless the per-cent rules against
+// the runs so far make it "action" (it is then not accepted into the baseline).
 Assessment assess(const QcValues& v, const BaselineStats& baseline, int nRequired);
 
 // The QC record of an installation as a control chart shows it.

@@ -167,6 +167,11 @@ TEST(CheckSourceQc, ControlRules) {
     EXPECT_EQ(assess(centre, b, 10).status, Status::Ok);
     EXPECT_TRUE(assess(centre, b, 10).reasons.empty());
     EXPECT_EQ(assess(centre, b, 11).status, Status::Baseline);
+    // A run far from the baseline runs so far is not accepted into it.
+    QcValues far = centre;
+    far.peakChannel = 1025.0;
+    EXPECT_EQ(assess(far, b, 11).status, Status::Action);
+    EXPECT_EQ(assess(far, BaselineStats{}, 10).status, Status::Baseline);  // the first run of a baseline
 
     QcValues v = centre;
     v.peakChannel = 1012.0;  // 2.4 sd
