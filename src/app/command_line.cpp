@@ -5,7 +5,8 @@ namespace xmca {
 const char* usageText() {
     static const std::string text =
         std::string("usage: xmca [--simulate [--sim-speed F] [--sim-gain F] [--cs134 A] [--cs137 A] [--k40 A] [--background]\n"
-                    "                        [--sim-devices N] [--sim-link L]] | [--serial PATH] | [--driver NAME]\n") +
+                    "                        [--sim-devices N] [--sim-link L]] | [--serial PATH] | [--driver NAME]\n"
+                    "            [--register PATH]\n") +
         driverOptionsUsage();
     return text.c_str();
 }
@@ -15,6 +16,14 @@ std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& args
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--help" || args[i] == "-h") {
             cl.help = true;
+            continue;
+        }
+        if (args[i] == "--register") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                error = "--register needs a path";
+                return std::nullopt;
+            }
+            cl.registerLocation = args[++i];
             continue;
         }
         const int taken = parseDriverOption(args, i, cl.road, error);

@@ -66,6 +66,7 @@ struct ActivityResult {
     bool valid = false;                  // figures below belong to a finished computation
     bool baseline = false;               // "Re Calic" subtracted the trapezoid baseline
     bool haveBackground = false;         // background sums and time are known (a "Bq Calic" ran)
+    std::int32_t sampleChannels = 0;     // channel count of the sample as read
     std::int32_t sampleRealTime = 0;     // 0.1 s, memory 1's header copy
     std::int32_t backgroundRealTime = 0; // 0.1 s, memory 2's header copy as read
     float countingTime = 0.0f;           // T in seconds (sample real time x 0.1)

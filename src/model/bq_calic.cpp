@@ -45,6 +45,20 @@ bool holdsSpectrum(const MemorySpectrum& m) {
     return n >= 2 && n <= kMemChannels;
 }
 
+// Channels from the memory's channel count up read as zero: what lies there is
+// left over from a longer spectrum (or the start-up ramp), not part of this one.
+void clearAboveChannelCount(MemorySpectrum& m) {
+    const int n = std::clamp(memoryChannels(m), 0, kMemChannels);
+    std::fill(m.counts.begin() + n, m.counts.end(), 0);
+}
+
+// The first channel below n holding a negative count, or -1.
+int negativeChannel(const MemorySpectrum& m) {
+    const int n = std::clamp(memoryChannels(m), 0, kMemChannels);
+    const auto it = std::find_if(m.counts.begin(), m.counts.begin() + n, [](std::int32_t c) { return c < 0; });
+    return it == m.counts.begin() + n ? -1 : static_cast<int>(it - m.counts.begin());
+}
+
 // Step 3: the background file again into memory 2. Returns false when the file
 // cannot be opened (the computation ends there).
 bool rereadBackground(MeasurementState& s, CalicOutcome& out) {
@@ -220,6 +234,16 @@ CalicOutcome bqCalic(MeasurementState& s, const AskFile& askBackground) {
         failComputation(s, out, t1 <= 0 ? kSampleRealTimeZero : kBackgroundRealTimeZero);
         return out;
     }
+    for (int k = 0; k < 2; ++k) {
+        if (const int c = negativeChannel(s.mem[static_cast<std::size_t>(k)]); c >= 0) {
+            failComputation(s, out, k == 0 ? kSampleBadCounts : kBackgroundBadCounts);
+            out.edit1 += " (channel " + std::to_string(c) + ")";
+            return out;
+        }
+    }
+    const std::int32_t sampleChannels = memoryChannels(s.mem[0]);
+    clearAboveChannelCount(s.mem[0]);
+    clearAboveChannelCount(s.mem[1]);
 
     // Step 4: background compressed and smoothed (memory 2).
     loadMemory(s, 2, sampleName);
@@ -243,6 +267,7 @@ CalicOutcome bqCalic(MeasurementState& s, const AskFile& askBackground) {
     res.k40Background = limits::peakCentroid(s.mem[1].counts, kNetChannels, kWindowK40.start, kWindowK40.end);
     res.backgroundRealTime = t2;
     res.haveBackground = true;
+    res.sampleChannels = sampleChannels;
     res.sampleName = s.keptSample.name;
     res.sampleSha256 = s.keptSample.sha256;
     res.backgroundName = s.mem[1].name;

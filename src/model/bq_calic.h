@@ -23,6 +23,9 @@ inline constexpr FixedWindow kWindowK40{1, 686, 756, 0x008000};
 inline constexpr FixedWindow kWindowCsAll{2, 272, 354, 0x808000};
 inline constexpr FixedWindow kWindowCs134{3, 372, 420, 0xFF00FF};
 inline constexpr int kNetChannels = 1024;  // channel count of the net spectrum
+// The channel count of the spectra the windows were set for (compressed 2:1 into
+// the net spectrum); other counts give figures but no verdict.
+inline constexpr int kWindowsChannels = 2048;
 
 // Status-box texts of a computation that cannot run.
 inline constexpr const char* kNoSampleSpectrum = "Error ! Sample Spectrum";
@@ -30,6 +33,9 @@ inline constexpr const char* kNoBackgroundSpectrum = "Error ! BG Spectrum";
 inline constexpr const char* kChannelMismatch = "Error ! BG Channels";
 inline constexpr const char* kSampleRealTimeZero = "Error ! Sample Real Time";
 inline constexpr const char* kBackgroundRealTimeZero = "Error ! BG Real Time";
+// A count below zero (or 0xFFFFFFFF, read as -1) is no count the analyser gives.
+inline constexpr const char* kSampleBadCounts = "Error ! Sample Counts";
+inline constexpr const char* kBackgroundBadCounts = "Error ! BG Counts";
 
 struct CalicOutcome {
     bool computed = false;  // the figures were formed (result record valid)

@@ -22,6 +22,37 @@ std::string windowLine(const char* label, const limits::WindowLimits& l) {
     return buf;
 }
 
+// True when the gross count of the K-40 window, or of all windows together, lies
+// far below what the background alone gives in the sample's counting time: no
+// sample on a working detector counts less than its own background. "Far":
+// under half of it and more than four standard deviations below it, so that a
+// sample shielding some background, or a scant background, does not trip it.
+bool farBelowBackground(double gross, double expected) {
+    return gross < 0.5 * expected && expected - gross > 4.0 * std::sqrt(expected);
+}
+
+bool sampleBelowBackground(const ActivityResult& res) {
+    if (res.backgroundRealTime <= 0) return false;
+    const double scale = static_cast<double>(res.sampleRealTime) / res.backgroundRealTime;
+    double gross = 0.0, expected = 0.0;
+    for (const ActivityWindow& w : res.windows) {
+        gross += w.gross;
+        expected += w.background * scale;
+    }
+    const ActivityWindow& k40 = res.windows[kWinK40];
+    return farBelowBackground(k40.gross, k40.background * scale) || farBelowBackground(gross, expected);
+}
+
+// The grounds a verdict needs, in the order their reasons are given: spectra of
+// the channel count the windows were set for, a sample above its background, the
+// figures of "Bq Calic" as computed (no baseline taken off) and the gain check.
+void withholdWithoutGrounds(ActivityResult& res) {
+    if (res.sampleChannels != kWindowsChannels)
+        withholdVerdict(res, "windows need " + std::to_string(kWindowsChannels) + " channels");
+    if (sampleBelowBackground(res)) withholdVerdict(res, "sample below background");
+    if (!res.screening.gain.ok) withholdVerdict(res, "check gain");
+}
+
 }  // namespace
 
 void computeScreening(ActivityResult& res, const ScreeningSettings& settings, std::span<const std::int32_t> net,
@@ -59,6 +90,7 @@ void computeScreening(ActivityResult& res, const ScreeningSettings& settings, st
         warn = "Check gain: Cs-137 peak at channel " + fmt("%.0f", *g.cs137Channel);
     g.ok = warn.empty();
     g.warning = warn;
+    withholdWithoutGrounds(res);
 }
 
 void updateVerdict(ActivityResult& res, const ScreeningSettings& settings) {
@@ -88,6 +120,10 @@ std::string verdictText(const ActivityResult& res) {
     return limits::verdictText(sc.verdict);
 }
 
+TColor verdictColour(const ScreeningResult& sc) {
+    return sc.withheld.empty() ? verdictColour(sc.verdict) : 0x00808080;  // grey: no verdict
+}
+
 TColor verdictColour(limits::Verdict v) {
     switch (v) {
         case limits::Verdict::BelowLevel: return 0x0000A000;        // green
@@ -109,8 +145,10 @@ std::vector<std::string> screeningLines(const ActivityResult& res) {
     lines.push_back(windowLine("Cs-134", sc.cs134));
     lines.push_back("Lower limit of measurement " + fmt("%.1f", sc.csTotal.lowerLimitOfMeasurement) +
                     " Bq/kg (required " + fmt("%.1f", sc.lowerLimit) + ")");
-    std::string verdict = limits::verdictText(sc.verdict);
-    if (sc.verdict == limits::Verdict::LowerLimitNotMet)
+    std::string verdict = verdictText(res);
+    if (!sc.withheld.empty())
+        ;  // the reason says it all
+    else if (sc.verdict == limits::Verdict::LowerLimitNotMet)
         verdict += sc.countTimeNeeded ? " (" + countTimeText(sc.countTimeNeeded) + " needed)"
                                       : " (count the background longer)";
     else

@@ -35,6 +35,8 @@ std::string verdictText(const ActivityResult& res);
 // Colour of a verdict (0x00BBGGRR): green below, red above, orange when the lower
 // limit is not met.
 TColor verdictColour(limits::Verdict v);
+// The same for a screening record: grey when the verdict is withheld.
+TColor verdictColour(const ScreeningResult& sc);
 
 // "12.3 s" style count time, or "-" when none can meet the limit.
 std::string countTimeText(const std::optional<double>& seconds);

@@ -61,6 +61,7 @@ struct MeasurementFilter {
     std::string sampleId;       // exact
     std::string verdictPrefix;  // verdict starts with this ("No verdict", "Below ...")
     std::string installation;   // exact
+    std::optional<std::int64_t> beforeId;  // id < this (paging newest first without an offset)
     std::int64_t limit = -1;    // -1: all
     std::int64_t offset = 0;
 };

@@ -597,6 +597,7 @@ private:
             args.push_back(f.verdictPrefix);
         }
         if (!f.installation.empty()) add("installation = ?", f.installation);
+        if (f.beforeId) add("id < CAST(? AS INTEGER)", std::to_string(*f.beforeId));
         return w;
     }
 

@@ -169,9 +169,7 @@ void QcPage::saveSettings() {
 }
 
 std::unique_ptr<xmca::reg::Register> QcPage::openRegister(QString& problem) {
-    QString where = registerLocation;
-    if (where.isEmpty())
-        where = q(lab_.registerLocation.empty() ? xmca::reg::defaultRegisterLocation() : lab_.registerLocation);
+    const QString where = registerLocation.isEmpty() ? form_.registerLocation() : registerLocation;
     std::string error;
     auto r = xmca::reg::openRegister(s8(where), error);
     if (!r) problem = tr("The register %1 cannot be used: %2").arg(where, q(error));
@@ -241,14 +239,12 @@ void QcPage::acquireCheck() {
         seconds_->setFocus();
         return;
     }
-    if (form_.link().DeviceOpen != 1) form_.McaOpenClick();
-    if (form_.link().DeviceOpen != 1) {
+    if (!form_.analyserOpen()) form_.McaOpenClick();
+    if (!form_.analyserOpen()) {
         message(tr("The analyser could not be opened."), true);
         return;
     }
-    form_.state().settings.presetTime = *tenths;
-    form_.state().presetTime = *tenths;
-    if (form_.link().SetPresetTime(0, *tenths) != 1) {
+    if (!form_.setPresetTenths(*tenths)) {
         message(tr("The analyser refused the counting time."), true);
         return;
     }

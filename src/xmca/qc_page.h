@@ -40,7 +40,7 @@ class QcPage : public QWidget {
 public:
     explicit QcPage(TForm1& form, QWidget* parent = nullptr);
 
-    // The register this page records into (from the laboratory settings unless set).
+    // The register this page records into (the main window's unless set).
     QString registerLocation;
     // File dialogs, bypassable for tests: an empty result means "cancelled".
     std::function<QString(const QString& title)> chooseSpectrum;

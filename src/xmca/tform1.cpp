@@ -54,6 +54,8 @@ TForm1::TForm1(std::unique_ptr<xmca::FtdiDriver> driver, Options options, QWidge
     wireReport();
     wireN42();
     wireActivity();
+    connect(this, &TForm1::statusMessage, this, [this](const QString& t) { ui->StatusBar1->showMessage(t); });
+    addScreeningPages();
     addQcPage();
 
     updateWindowLabels();
@@ -90,11 +92,14 @@ void TForm1::McaOpenClick() {
     const xmca::OpenOutcome out = cycle_->open();
     if (!out.devText.empty()) ui->Edit2->setText(QString::fromStdString(out.devText));
     if (out.enableButtons) enableAnalyserButtons();
+    if (out.kind == xmca::OpenOutcome::Opened) emit statusMessage(tr("Analyser opened"));
+    else if (out.kind == xmca::OpenOutcome::Failed) emit statusMessage(tr("No analyser found"));
 }
 
 void TForm1::McaStartClick() {
     const std::string shown = cycle_->start(localNow());
     if (!shown.empty()) showStatus(QString::fromStdString(shown));
+    if (cycle_->timer.enabled) emit statusMessage(tr("Run started"));
     applyTimer();
     updateWindowLabels();
     PaintBox1Paint();
@@ -103,7 +108,10 @@ void TForm1::McaStartClick() {
 void TForm1::McaStopClick() {
     const bool wasRunning = cycle_->timer.enabled;
     cycle_->stop();
-    if (wasRunning && !cycle_->timer.enabled) emit runFinished(false);
+    if (wasRunning && !cycle_->timer.enabled) {
+        emit statusMessage(tr("Run stopped"));
+        emit runFinished(false);
+    }
     applyTimer();
     PaintBox1Paint();
 }
@@ -120,7 +128,16 @@ void TForm1::Timer1Timer() {
     const xmca::TickOutcome t = cycle_->tick();
     afterTick(t);
     applyTimer();
-    if (t.presetStop) emit runFinished(true);
+    if (t.presetStop) {
+        emit statusMessage(tr("Run finished at the preset"));
+        emit runFinished(true);
+    }
+}
+
+bool TForm1::setPresetTenths(std::int32_t tenths) {
+    state_.settings.presetTime = tenths;
+    state_.presetTime = tenths;
+    return link_->DeviceOpen != 1 || link_->SetPresetTime(0, tenths);
 }
 
 void TForm1::afterTick(const xmca::TickOutcome& t) {

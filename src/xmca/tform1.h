@@ -48,9 +48,21 @@ public:
 
     QTimer* Timer1 = nullptr;
 
+    // The preset the next run stops at (0.1 s), sent to an open analyser as the MCA
+    // setup does; false when the analyser refused it.
+    bool setPresetTenths(std::int32_t tenths);
+    // True once the analyser has been opened.
+    bool analyserOpen() const;
+    // The sample register this window records into: the one set (--register), else
+    // the laboratory settings', else the default.
+    QString registerLocation() const;
+    void setRegisterLocation(const QString& location) { registerLocation_ = location; }
+
 signals:
     // An acquisition stopped: at the preset (true) or by the operator (false).
     void runFinished(bool atPreset);
+    // A plain-words message for the status bar ("Analyser opened", "Saved rice-0412.dat").
+    void statusMessage(const QString& text);
 
 public slots:
     // Analyser and acquisition.
@@ -246,6 +258,7 @@ private:
     void checkMemButton();  // the "Mem" radio button of the state's selected source
 
 private:
+    void addScreeningPages();  // the Screening and History pages beside the spectrum (tform1_pages.cpp)
     void addQcPage();  // the check-source QC page beside the spectrum (tform1_qc.cpp)
     void wireRoi();
     void wireView();
@@ -260,4 +273,5 @@ private:
     std::unique_ptr<xmca::AnalyserLink> link_;
     std::unique_ptr<xmca::AcquisitionCycle> cycle_;
     Options options_;
+    QString registerLocation_;
 };

@@ -141,11 +141,11 @@ void TForm1::showActivityResults() {
     text += "\n" + (sc.gain.ok ? QStringLiteral("Gain OK") : QString::fromStdString(sc.gain.warning));
     ui->ScreenResult->setText(text);
 
-    QString verdict = QString::fromLatin1(xmca::limits::verdictText(sc.verdict));
-    if (sc.verdict == xmca::limits::Verdict::LowerLimitNotMet)
+    QString verdict = QString::fromStdString(xmca::verdictText(res));
+    if (sc.withheld.empty() && sc.verdict == xmca::limits::Verdict::LowerLimitNotMet)
         verdict += sc.countTimeNeeded ? ": " + QString::fromStdString(xmca::countTimeText(sc.countTimeNeeded))
                                       : QStringLiteral(": count the background longer");
-    const xmca::TColor c = xmca::verdictColour(sc.verdict);
+    const xmca::TColor c = xmca::verdictColour(sc);
     ui->ScreenVerdict->setText(verdict);
     ui->ScreenVerdict->setStyleSheet(QString::asprintf("color: #%02x%02x%02x; font-weight: bold;", c & 0xFF,
                                                        (c >> 8) & 0xFF, (c >> 16) & 0xFF));

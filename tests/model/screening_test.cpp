@@ -13,6 +13,7 @@ ActivityResult record(std::int32_t csNet, std::int32_t csGross, double csBackgro
     ActivityResult r;
     r.valid = true;
     r.haveBackground = true;
+    r.sampleChannels = 2048;
     r.sampleRealTime = sampleTenths;
     r.backgroundRealTime = 36000;
     r.countingTime = sampleTenths * 0.1f;

@@ -168,6 +168,15 @@ TEST(Register, FiltersListNewestFirstAndCount) {
     EXPECT_EQ(rows[1].createdUtc, days[1]);
     ASSERT_TRUE(reg->countMeasurements({}, n, error));
     EXPECT_EQ(n, 4);
+
+    // Paging by id: the rows older than a given one.
+    f = {};
+    f.beforeId = rows[0].id;
+    f.limit = 10;
+    std::vector<MeasurementRecord> older;
+    ASSERT_TRUE(reg->listMeasurements(f, older, error)) << error;
+    ASSERT_EQ(older.size(), 2u);
+    EXPECT_LT(older[0].id, rows[0].id);
 }
 
 TEST(Register, CorrectionsAreNewRecordsAndNothingIsChangedOrDeleted) {

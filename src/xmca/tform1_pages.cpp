@@ -1,0 +1,31 @@
+// The Screening and History pages: each its own widget, set beside the spectrum
+// view as tabs of the main window.
+#include <QTabWidget>
+
+#include "model/lab_settings.h"
+#include "register/register.h"
+#include "tform1.h"
+#include "ui_tform1.h"
+#include "xmca/history_page.h"
+#include "xmca/screening_page.h"
+
+void TForm1::addScreeningPages() {
+    auto* tabs = new QTabWidget(this);
+    tabs->setObjectName(QStringLiteral("MainTabs"));
+    tabs->addTab(takeCentralWidget(), tr("Spectrum"));
+    auto* screening = new ScreeningPage(*this, tabs);
+    auto* history = new HistoryPage(*this, tabs);
+    tabs->addTab(screening, tr("Screening"));
+    tabs->addTab(history, tr("History"));
+    setCentralWidget(tabs);
+    connect(screening, &ScreeningPage::recorded, history, &HistoryPage::recordAdded);
+}
+
+bool TForm1::analyserOpen() const { return link_->DeviceOpen == 1; }
+
+QString TForm1::registerLocation() const {
+    if (!registerLocation_.isEmpty()) return registerLocation_;
+    const xmca::LabSettings lab = xmca::loadLabSettings(xmca::defaultLabSettingsPath());
+    return QString::fromStdString(lab.registerLocation.empty() ? xmca::reg::defaultRegisterLocation()
+                                                               : lab.registerLocation);
+}
