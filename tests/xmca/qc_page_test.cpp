@@ -16,6 +16,7 @@
 #include "files/temp_dir.h"
 #include "ui_tform1.h"
 #include "xmca/qc_page.h"
+#include "xmca/screening_page.h"
 #include "xmca/tform1.h"
 
 namespace {
@@ -40,9 +41,9 @@ struct QcWindow {
         auto s = std::make_unique<xmca::SimulatedAnalyser>(cfg, clock);
         sim = s.get();
         form = std::make_unique<TForm1>(std::move(s), TForm1::Options{true, {}});
+        form->setRegisterLocation(QString::fromStdString(dir.file("register.sqlite")));
         page = form->findChild<QcPage*>();
         ASSERT_NE(page, nullptr);
-        page->registerLocation = QString::fromStdString(dir.file("register.sqlite"));
     }
     template <class W>
     W* child(const char* name) {
@@ -60,6 +61,35 @@ struct QcWindow {
         ASSERT_FALSE(form->Timer1->isActive());
     }
     std::string status() { return page->lastRun() ? page->lastRun()->run.status : ""; }
+    // A spectrum acquired with the main window's own handlers and saved to path.
+    void acquireFile(const std::string& path, int seconds) {
+        ASSERT_TRUE(form->setPresetTenths(seconds * 10));
+        form->McaClearClick();
+        form->McaStartClick();
+        for (int i = 0; i < seconds * 2 + 40 && form->Timer1->isActive(); ++i) {
+            clock->advance(0.5);
+            form->Timer1Timer();
+        }
+        form->writeSpectrumPath(QString::fromStdString(path));
+        ASSERT_TRUE(QFileInfo(QString::fromStdString(path)).isFile());
+    }
+    // The Screening page's verdict on a sample and background file.
+    QString screeningVerdict(const std::string& sample, const std::string& background) {
+        auto* screening = form->findChild<ScreeningPage*>();
+        EXPECT_NE(screening, nullptr);
+        if (!screening) return {};
+        std::vector<std::string> answers{background, sample};
+        screening->chooseSpectrum = [answers](const QString&) mutable {
+            const std::string next = answers.front();
+            answers.erase(answers.begin());
+            return QString::fromStdString(next);
+        };
+        screening->chooseBackground();
+        screening->chooseSample();
+        screening->findChild<QLineEdit*>(QStringLiteral("SampleId"))->setText("QC-LOCK");
+        screening->evaluate();
+        return screening->findChild<QLabel*>(QStringLiteral("Verdict"))->text();
+    }
 };
 
 TEST(QcPage, IsATabOfTheMainWindow) {
@@ -100,10 +130,16 @@ TEST(QcPage, AcquiredRunsBuildABaselineAGainDriftLocksOutANewBaselineClears) {
     EXPECT_EQ(w.page->lastRun()->run.id, lastId);
     EXPECT_TRUE(w.child<QLabel>("QcMessage")->text().contains("not recorded"));
 
+    // A background and a sample counted while the gain was right.
+    const std::string background = w.dir.file("bg.dat"), sample = w.dir.file("sample.dat");
+    w.sim->setSample(0, 0, 0);
+    w.acquireFile(background, 600);
+    w.sim->setSample(100, 200, 0);
+    w.acquireFile(sample, 600);
+    EXPECT_EQ(w.screeningVerdict(sample, background), "Above screening level - confirm");
+
     // The same detector again after the amplifier drifted 5 %.
-    const QString reg = w.page->registerLocation;
     w.make(1.05, 9);
-    w.page->registerLocation = reg;
     EXPECT_EQ(w.child<QSpinBox>("QcBaselineRuns")->value(), 4);
     w.acquire();
     EXPECT_EQ(w.status(), "action");
@@ -113,10 +149,14 @@ TEST(QcPage, AcquiredRunsBuildABaselineAGainDriftLocksOutANewBaselineClears) {
     EXPECT_EQ(w.page->lockoutReason(), "QC action required");
     EXPECT_EQ(w.page->findChild<QcChartView*>()->history().runs.size(), 5u);
 
+    // The Screening page gives the figures of the next sample but withholds its verdict.
+    EXPECT_EQ(w.screeningVerdict(sample, background), "No verdict - QC action required");
+
     // Recalibrated: a new baseline clears the lock-out.
     w.child<QPushButton>("QcNewBaseline")->click();
     EXPECT_TRUE(w.child<QLabel>("QcLockout")->isHidden());
     EXPECT_EQ(w.page->lockoutReason(), "");
+    EXPECT_EQ(w.screeningVerdict(sample, background), "Above screening level - confirm");
     w.acquire();
     EXPECT_EQ(w.status(), "baseline");
 
@@ -148,7 +188,7 @@ TEST(QcPage, ReadFromFilesAndRefusals) {
     EXPECT_EQ(w.page->lastRun()->run.backgroundFile, check);
 
     // An unusable register: nothing recorded, the reason shown, verdicts withheld.
-    w.page->registerLocation = QString::fromStdString(check);
+    w.form->setRegisterLocation(QString::fromStdString(check));
     EXPECT_FALSE(w.page->measureFile(QString::fromStdString(check)));
     EXPECT_TRUE(w.child<QLabel>("QcMessage")->text().contains("cannot be used"));
     EXPECT_EQ(w.page->lockoutReason(), "QC state could not be read");
