@@ -15,6 +15,8 @@
 #include "device/simulated_analyser.h"
 #include "files/temp_dir.h"
 #include "ui_tform1.h"
+#include "model/screening.h"
+#include "model/spectrum_io.h"
 #include "xmca/qc_page.h"
 #include "xmca/screening_page.h"
 #include "xmca/tform1.h"
@@ -151,6 +153,12 @@ TEST(QcPage, AcquiredRunsBuildABaselineAGainDriftLocksOutANewBaselineClears) {
 
     // The Screening page gives the figures of the next sample but withholds its verdict.
     EXPECT_EQ(w.screeningVerdict(sample, background), "No verdict - QC action required");
+    // So does "Bq Calic" on the spectrum page.
+    ASSERT_EQ(xmca::readSampleFile(w.form->state(), sample).memoryStored, 1);
+    ASSERT_EQ(xmca::readBackgroundFile(w.form->state(), background).memoryStored, 2);
+    w.form->BqCalic1Click();
+    EXPECT_EQ(w.form->state().activity.screening.withheld, "QC action required");
+    EXPECT_EQ(xmca::verdictText(w.form->state().activity), "No verdict - QC action required");
 
     // Recalibrated: a new baseline clears the lock-out.
     w.child<QPushButton>("QcNewBaseline")->click();
