@@ -33,12 +33,7 @@ const char* programVersion() { return XMCA_VERSION; }
 
 std::string methodText(const ActivityResult& res) { return res.baseline ? "Re Calic with baseline" : "Bq Calic"; }
 
-std::string recordVerdict(const ActivityResult& res) {
-    const ScreeningResult& sc = res.screening;
-    if (!sc.withheld.empty()) return verdictText(res);
-    if (!res.valid || !sc.valid) return "No verdict - no limits could be formed";
-    return limits::verdictText(sc.verdict);
-}
+std::string recordVerdict(const ActivityResult& res) { return verdictText(res); }
 
 reg::MeasurementRecord measurementRecord(const ScreeningOutcome& outcome, const std::string& samplePath,
                                          const std::string& backgroundPath, const SampleData& sample,

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <memory>
 
-#include "files/sha256.h"
 #include "model/bq_calic.h"
 #include "model/measurement_state.h"
 #include "model/screening.h"
@@ -101,8 +100,9 @@ ScreeningOutcome screenFiles(const std::string& samplePath, const std::string& b
     out.result = s->activity;
     out.sample = timesOf(s->keptSample.header);
     out.background = timesOf(s->mem[1].header);
-    out.sampleSha256 = sha256OfFile(samplePath).value_or("");
-    out.backgroundSha256 = sha256OfFile(backgroundPath).value_or("");
+    // The hashes of the bytes the figures were computed from, taken as each file was read.
+    out.sampleSha256 = out.result.sampleSha256;
+    out.backgroundSha256 = out.result.backgroundSha256;
     if (const auto f = massFactor(options.nominalMassKg, options.massKg)) {
         applyMassFactor(out.result, *f, options.settings);
         out.massFactor = f;

@@ -74,12 +74,15 @@ HistoryPage::HistoryPage(TForm1& form, QWidget* parent) : QWidget(parent), form_
     open->setObjectName(QStringLiteral("HistoryOpen"));
     auto* reprint = new QPushButton(tr("Print report again"), this);
     reprint->setObjectName(QStringLiteral("HistoryReprint"));
+    auto* fix = new QPushButton(tr("Correct..."), this);
+    fix->setObjectName(QStringLiteral("HistoryCorrect"));
     auto* csv = new QPushButton(tr("Export CSV..."), this);
     csv->setObjectName(QStringLiteral("HistoryExport"));
     message_ = new QLabel(this);
     message_->setObjectName(QStringLiteral("HistoryMessage"));
     actions->addWidget(open);
     actions->addWidget(reprint);
+    actions->addWidget(fix);
     actions->addWidget(csv);
     actions->addWidget(message_, 1);
     lay->addLayout(actions);
@@ -90,6 +93,16 @@ HistoryPage::HistoryPage(TForm1& form, QWidget* parent) : QWidget(parent), form_
     connect(open, &QPushButton::clicked, this, &HistoryPage::openSpectra);
     connect(reprint, &QPushButton::clicked, this, &HistoryPage::reprint);
     connect(csv, &QPushButton::clicked, this, &HistoryPage::exportCsv);
+    connect(fix, &QPushButton::clicked, this, &HistoryPage::correct);
+}
+
+void HistoryPage::correct() {
+    const auto* r = selected();
+    if (!r) {
+        message(tr("Select a record first."), true);
+        return;
+    }
+    emit correctionRequested(*r);
 }
 
 void HistoryPage::showEvent(QShowEvent* e) {
@@ -135,6 +148,7 @@ void HistoryPage::refresh() {
         message(tr("The register cannot be read: %1").arg(q(error)), true);
         return;
     }
+    view_->resizeColumnsToContents();
     message(tr("%n record(s)", nullptr, static_cast<int>(model_->total())));
 }
 

@@ -37,6 +37,10 @@ public slots:
     void reprint();          // the selected record's screening report
     void exportCsv();        // the filtered rows as CSV
     void recordAdded();      // read again when the page has been shown
+    void correct();          // the selected record taken to the Screening page for a correction
+
+signals:
+    void correctionRequested(const xmca::reg::MeasurementRecord& record);
 
 protected:
     void showEvent(QShowEvent* e) override;  // the register is read when the page is first shown

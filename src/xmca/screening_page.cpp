@@ -158,6 +158,8 @@ ScreeningPage::ScreeningPage(TForm1& form, QWidget* parent)
                                      QStringLiteral("K-40")});
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    table_->horizontalHeader()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+    table_->horizontalHeader()->setSectionResizeMode(3, QHeaderView::ResizeToContents);
     table_->setMinimumHeight(150);
     rLay->addWidget(table_);
     verdict_ = new QLabel(rBox);
@@ -391,6 +393,7 @@ void ScreeningPage::evaluate() {
     outcome_ = std::move(out);
     record_ = xmca::measurementRecord(*outcome_, s8(samplePath_), s8(bgPath_), sample, options_,
                                       xmca::installationName(lab_), xmca::programVersion());
+    record_.supersedes = supersedes_;
     showOutcome();
     record_btn_->setEnabled(true);
     print_->setEnabled(true);
@@ -431,9 +434,27 @@ void ScreeningPage::showOutcome() {
                           QString::number(*outcome_->massFactor, 'f', 3));
     else if (lab_.nominalMassKg && !options_.massKg)
         notes << tr("No mass entered: figures hold for the nominal %1 kg").arg(QString::number(*lab_.nominalMassKg));
+    if (const auto& t = outcome_->result.screening.countTimeNeeded)
+        notes << tr("Count the sample for %1 to meet the lower limit").arg(q(xmca::countTimeText(t)));
     if (record_.gainOk && !*record_.gainOk) notes << q(outcome_->result.screening.gain.warning);
     notes_->setText(notes.join(QLatin1Char('\n')));
-    recordLabel_->setText(record_.id > 0 ? tr("Record ID %1").arg(record_.id) : tr("Not recorded yet"));
+    if (record_.id > 0) recordLabel_->setText(tr("Record ID %1").arg(record_.id));
+    else if (record_.supersedes) recordLabel_->setText(tr("Not recorded yet (corrects record %1)").arg(*record_.supersedes));
+    else recordLabel_->setText(tr("Not recorded yet"));
+}
+
+void ScreeningPage::correctRecord(const xmca::reg::MeasurementRecord& old) {
+    if (acquiring_ != Acquiring::None) return;
+    sampleId_->setText(q(old.sampleId));
+    product_->setText(q(old.product));
+    origin_->setText(q(old.origin));
+    mass_->setText(old.massKg ? QString::number(*old.massKg) : QString());
+    samplingDate_->setText(q(old.samplingDate));
+    operator_->setText(q(old.operatorName));
+    setBackground(q(old.backgroundFile));
+    setSample(q(old.sampleFile));
+    supersedes_ = old.id;
+    recordLabel_->setText(tr("Correcting record %1: change what was wrong, then Evaluate and Record").arg(old.id));
 }
 
 void ScreeningPage::recordResult() {
@@ -447,6 +468,7 @@ void ScreeningPage::recordResult() {
         return;
     }
     record_ = rec;
+    supersedes_.reset();
     record_btn_->setEnabled(false);
     recordLabel_->setText(tr("Record ID %1").arg(rec.id));
     lab_.operatorName = rec.operatorName;

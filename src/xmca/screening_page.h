@@ -46,6 +46,9 @@ public slots:
     void recordResult();
     void printReport();
     void editSettings();
+    // A recorded result to correct: its spectra and sample data come back here, and
+    // the next record names it as the one it supersedes.
+    void correctRecord(const xmca::reg::MeasurementRecord& old);
 
 signals:
     void recorded(qint64 id);
@@ -69,6 +72,7 @@ private:
     std::optional<xmca::ScreeningOutcome> outcome_;
     xmca::ScreeningOptions options_;
     xmca::reg::MeasurementRecord record_;
+    std::optional<std::int64_t> supersedes_;
 
     QLineEdit *bgFile_, *bgSeconds_, *sampleFile_, *sampleSeconds_;
     QLabel *bgInfo_, *sampleInfo_, *verdict_, *notes_, *recordLabel_, *message_;

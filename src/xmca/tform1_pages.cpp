@@ -19,6 +19,11 @@ void TForm1::addScreeningPages() {
     tabs->addTab(history, tr("History"));
     setCentralWidget(tabs);
     connect(screening, &ScreeningPage::recorded, history, &HistoryPage::recordAdded);
+    connect(history, &HistoryPage::correctionRequested, this,
+            [tabs, screening](const xmca::reg::MeasurementRecord& r) {
+                screening->correctRecord(r);
+                tabs->setCurrentWidget(screening);
+            });
 }
 
 bool TForm1::analyserOpen() const { return link_->DeviceOpen == 1; }

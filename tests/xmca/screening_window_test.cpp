@@ -3,6 +3,7 @@
 // history of records, and a register that cannot be written.
 #include <gtest/gtest.h>
 
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -14,6 +15,8 @@
 
 #include "device/simulated_analyser.h"
 #include "files/sha256.h"
+#include "files/spectrum_header.h"
+#include "support/simulated_spectra.h"
 #include "files/temp_dir.h"
 #include "register/register.h"
 #include "tools/tool_run.h"
@@ -104,6 +107,8 @@ struct Lab {
 TEST(ScreeningWindow, EmptyRegisterToARecordedPrintedVerdict) {
     Lab lab;
     FinishedSpy finished(*lab.form);
+    QStringList said;
+    QObject::connect(lab.form.get(), &TForm1::statusMessage, [&](const QString& t) { said << t; });
 
     lab.type("BackgroundSeconds", "3600");
     lab.click("BackgroundAcquire");
@@ -119,6 +124,11 @@ TEST(ScreeningWindow, EmptyRegisterToARecordedPrintedVerdict) {
     EXPECT_TRUE(bg.endsWith("-background.dat"));
     EXPECT_TRUE(lab.status().startsWith("Saved ")) << lab.status().toStdString();
     EXPECT_TRUE(lab.w<QLabel>("BackgroundInfo")->text().startsWith("Counted on"));
+    // The status bar told the run in plain words, in order.
+    ASSERT_GE(said.size(), 4);
+    EXPECT_EQ(said.indexOf("Analyser opened"), 0) << said.join(" | ").toStdString();
+    EXPECT_LT(said.indexOf("Run started"), said.indexOf("Run finished at the preset"));
+    EXPECT_TRUE(said.contains("Saved " + QFileInfo(bg).fileName())) << said.join(" | ").toStdString();
 
     // The sample on the detector: Cs-134 50 and Cs-137 100 Bq/kg.
     lab.sim->setSample(50, 100, 0);
@@ -186,6 +196,26 @@ TEST(ScreeningWindow, EmptyRegisterToARecordedPrintedVerdict) {
     EXPECT_NE(text.out.find("Channel"), std::string::npos);  // uncalibrated: channel axis
 
     EXPECT_EQ(lab.dialogs, 0);  // no file dialog for the spectra acquired here
+
+    // A correction: the record taken back from the History page, the operator fixed,
+    // recorded anew naming the record it supersedes; the first stays as it was.
+    lab.history->refresh();
+    lab.history->view().selectRow(0);
+    lab.click("HistoryCorrect");
+    EXPECT_EQ(lab.w<QLineEdit>("SampleId")->text(), QString::fromUtf8("米-0412"));
+    EXPECT_EQ(lab.page->samplePath(), sample);
+    lab.type("Operator", QString::fromUtf8("佐藤"));
+    lab.click("Evaluate");
+    EXPECT_EQ(lab.w<QLabel>("RecordId")->text(), "Not recorded yet (corrects record 1)");
+    lab.click("Record");
+    EXPECT_EQ(lab.w<QLabel>("RecordId")->text(), "Record ID 2");
+    rows.clear();
+    ASSERT_TRUE(reg->listMeasurements({}, rows, error));
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].supersedes, 1);
+    EXPECT_EQ(rows[0].operatorName, "佐藤");
+    EXPECT_EQ(rows[1].operatorName, "山田");
+    EXPECT_EQ(lab.history->model().total(), 2);  // the shown history took the new record
 }
 
 TEST(ScreeningWindow, StoppedRunIsSavedAndMassCorrectionIsShown) {
@@ -223,6 +253,55 @@ TEST(ScreeningWindow, StoppedRunIsSavedAndMassCorrectionIsShown) {
     EXPECT_DOUBLE_EQ(*lab.page->outcome()->massFactor, 2.0);
     EXPECT_TRUE(lab.w<QLabel>("ResultNotes")->text().contains("Mass corrected")) << lab.w<QLabel>("ResultNotes")->text().toStdString();
     EXPECT_EQ(lab.page->record().nominalMassKg, 1.0);
+}
+
+TEST(ScreeningWindow, ChosenFilesOldBackgroundWarnedAndBadDatesRefused) {
+    Lab lab;
+    xmca::SimulatedAnalyserConfig c;
+    c.seed = 9;
+    c.backgroundOnly = true;
+    const std::string bg = lab.dir.file("old-bg.dat");
+    ASSERT_TRUE(xmca::test::acquireAndSave(c, 36000, bg));
+    // Counted in 2020: older than the 7 days allowed.
+    std::string bytes = xmca::test::readAll(bg);
+    bytes[xmca::SpectrumHeader::kYear] = static_cast<char>(2020 & 0xFF);
+    bytes[xmca::SpectrumHeader::kYear + 1] = static_cast<char>(2020 >> 8);
+    xmca::test::writeAll(bg, bytes);
+    c.backgroundOnly = false;
+    c.seed = 10;
+    const std::string sample = lab.dir.file("s.dat");
+    ASSERT_TRUE(xmca::test::acquireAndSave(c, 18000, sample));
+
+    QStringList titles;
+    std::string next;
+    lab.page->chooseSpectrum = [&](const QString& title) {
+        titles << title;
+        return QString::fromStdString(next);
+    };
+    lab.click("Evaluate");
+    EXPECT_EQ(lab.w<QLabel>("ScreeningMessage")->text(), "Acquire or choose a background first.");
+    next = bg;
+    lab.click("BackgroundChoose");
+    next = sample;
+    lab.click("SampleChoose");
+    EXPECT_EQ(titles, QStringList({"Open background spectrum", "Open sample spectrum"}));
+    const QString info = lab.w<QLabel>("BackgroundInfo")->text();
+    EXPECT_TRUE(info.startsWith("Counted on 2020-12-08")) << info.toStdString();
+    EXPECT_TRUE(info.contains("count a new background")) << info.toStdString();
+
+    lab.click("Evaluate");  // no sample ID
+    EXPECT_EQ(lab.w<QLabel>("ScreeningMessage")->text(), "Enter the sample ID.");
+    lab.type("SampleId", "x");
+    lab.type("SamplingDate", "2026-02-30");
+    lab.click("Evaluate");
+    EXPECT_FALSE(lab.page->outcome().has_value());
+    EXPECT_TRUE(lab.w<QLabel>("ScreeningMessage")->text().startsWith("Sampling date"));
+    lab.type("SamplingDate", "");
+    lab.click("Evaluate");
+    ASSERT_TRUE(lab.page->outcome().has_value());
+    // The default simulated sample: Cs-134 100 and Cs-137 200 Bq/kg.
+    EXPECT_EQ(lab.w<QLabel>("Verdict")->text(), "Above screening level - confirm");
+    EXPECT_EQ(lab.page->record().backgroundFile, bg);
 }
 
 TEST(ScreeningWindow, HistoryListsFiltersFetchesLazilyAndExports) {
