@@ -122,6 +122,18 @@ QcMeasurement measureCheckSource(const CountedSpectrum& check, const std::option
     return m;
 }
 
+std::string reasonText(const Reason& r) {
+    static const char* const names[] = {"peak channel", "FWHM", "net rate"};
+    switch (r.kind) {
+        case Reason::SdFromMean:
+            return std::string(names[r.quantity]) + " " + fixed(r.value, 1) + " sd from the mean";
+        case Reason::PeakShift: return "peak shift " + fixed(r.value, 1) + " %";
+        case Reason::RateChange: return "net rate change " + fixed(r.value, 1) + " %";
+        case Reason::NotANumber: break;
+    }
+    return "a figure is not a number";
+}
+
 const char* statusName(Status s) {
     switch (s) {
         case Status::Baseline: return "baseline";
@@ -161,22 +173,22 @@ BaselineStats baselineStats(std::span<const QcValues> runs) {
 
 Assessment assess(const QcValues& v, const BaselineStats& b, int nRequired) {
     Assessment a;
-    auto raise = [&](Status s, std::string why) {
+    auto raise = [&](Status s, Reason why) {
         if (static_cast<int>(s) > static_cast<int>(a.status)) a.status = s;
-        a.reasons.push_back(std::move(why));
+        a.reasons.push_back(why);
     };
     auto percentRules = [&] {
         if (b.peakChannel.mean > 0) {
             const double shift = (v.peakChannel - b.peakChannel.mean) / b.peakChannel.mean;
-            if (std::abs(shift) > kActionPeakShift) raise(Status::Action, "peak shift " + fixed(100 * shift, 1) + " %");
+            if (std::abs(shift) > kActionPeakShift) raise(Status::Action, {Reason::PeakShift, Reason::PeakChannel, 100 * shift});
         }
         if (b.netRateCps.mean > 0) {
             const double change = (v.netRateCps - b.netRateCps.mean) / b.netRateCps.mean;
             if (std::abs(change) > kActionRateChange)
-                raise(Status::Action, "net rate change " + fixed(100 * change, 1) + " %");
+                raise(Status::Action, {Reason::RateChange, Reason::NetRate, 100 * change});
         }
         if (!std::isfinite(v.peakChannel) || !std::isfinite(v.fwhmPercent) || !std::isfinite(v.netRateCps))
-            raise(Status::Action, "a figure is not a number");
+            raise(Status::Action, {});
     };
     if (b.n < std::max(nRequired, 1)) {
         // While a baseline is collected, a run far from the runs before it is not
@@ -185,15 +197,15 @@ Assessment assess(const QcValues& v, const BaselineStats& b, int nRequired) {
         return a;
     }
     a.status = Status::Ok;
-    auto sdRule = [&](const char* name, double x, const MeanSd& m) {
+    auto sdRule = [&](Reason::Quantity q, double x, const MeanSd& m) {
         if (!(m.sd > 0)) return;
-        const double z = std::abs(x - m.mean) / m.sd;
-        if (z > kActionSd) raise(Status::Action, std::string(name) + " " + fixed(z, 1) + " sd from the mean");
-        else if (z > kWarningSd) raise(Status::Warning, std::string(name) + " " + fixed(z, 1) + " sd from the mean");
+        const double z = (x - m.mean) / m.sd;
+        if (std::abs(z) > kActionSd) raise(Status::Action, {Reason::SdFromMean, q, z});
+        else if (std::abs(z) > kWarningSd) raise(Status::Warning, {Reason::SdFromMean, q, z});
     };
-    sdRule("peak channel", v.peakChannel, b.peakChannel);
-    sdRule("FWHM", v.fwhmPercent, b.fwhmPercent);
-    sdRule("net rate", v.netRateCps, b.netRateCps);
+    sdRule(Reason::PeakChannel, v.peakChannel, b.peakChannel);
+    sdRule(Reason::FwhmPercent, v.fwhmPercent, b.fwhmPercent);
+    sdRule(Reason::NetRate, v.netRateCps, b.netRateCps);
     percentRules();
     return a;
 }

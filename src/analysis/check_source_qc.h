@@ -87,9 +87,19 @@ inline constexpr double kActionSd = 3.0;
 inline constexpr double kActionPeakShift = 0.02;
 inline constexpr double kActionRateChange = 0.04;
 
+// One rule a run broke; the window words it in the operator's language, mcatool
+// with reasonText.
+struct Reason {
+    enum Kind { SdFromMean, PeakShift, RateChange, NotANumber } kind = NotANumber;
+    enum Quantity { PeakChannel, FwhmPercent, NetRate } quantity = PeakChannel;
+    double value = 0.0;  // sd from the mean (SdFromMean), per cent (PeakShift, RateChange)
+};
+// e.g. "peak channel 3.4 sd from the mean", "peak shift 5.0 %".
+std::string reasonText(const Reason& r);
+
 struct Assessment {
     Status status = Status::Baseline;
-    std::vector<std::string> reasons;  // e.g. "peak channel 3.4 sd from the mean", "peak shift 5.0 %"
+    std::vector<Reason> reasons;
 };
 
 // Status of a run against a baseline that needs nRequired runs. While the

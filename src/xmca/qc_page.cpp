@@ -29,6 +29,20 @@ QString colourOf(xmca::qc::Status s) {
     return QStringLiteral("#%1").arg(xmca::display::statusRgb(s), 6, 16, QLatin1Char('0'));
 }
 
+QString reasonWords(const xmca::qc::Reason& r) {
+    using R = xmca::qc::Reason;
+    const QString quantity = r.quantity == R::PeakChannel   ? QcPage::tr("peak channel")
+                             : r.quantity == R::FwhmPercent ? QcPage::tr("FWHM")
+                                                            : QcPage::tr("net rate");
+    switch (r.kind) {
+        case R::SdFromMean: return QcPage::tr("%1 %2 sd from the mean").arg(quantity).arg(r.value, 0, 'f', 1);
+        case R::PeakShift: return QcPage::tr("peak shift %1 %").arg(r.value, 0, 'f', 1);
+        case R::RateChange: return QcPage::tr("net rate change %1 %").arg(r.value, 0, 'f', 1);
+        case R::NotANumber: break;
+    }
+    return QcPage::tr("a figure is not a number");
+}
+
 }  // namespace
 
 QcChartView::QcChartView(QWidget* parent) : QWidget(parent) {
@@ -352,7 +366,7 @@ void QcPage::showRun() {
         case xmca::qc::Status::Action: word = tr("Action: recalibrate, then start a new baseline"); break;
     }
     QStringList reasons;
-    for (const auto& why : o.assessment.reasons) reasons << q(why);
+    for (const auto& why : o.assessment.reasons) reasons << reasonWords(why);
     status_->setText(reasons.isEmpty() ? word : word + QStringLiteral("\n") + reasons.join(QStringLiteral("; ")));
     status_->setStyleSheet(QStringLiteral("color: %1;").arg(colourOf(status)));
     QString f = tr("Peak channel: %1\nFWHM: %2 %\nNet rate: %3 cps")

@@ -153,8 +153,8 @@ TEST(CheckSourceQc, TenRunsMakeABaselineThatPassesItsOwnKindAndCatchesAGainDrift
     const Assessment a = assess(drift.m.values, b, 10);
     EXPECT_EQ(a.status, Status::Action);
     bool shiftNamed = false;
-    for (const auto& why : a.reasons) shiftNamed |= why.rfind("peak shift 5.", 0) == 0;
-    EXPECT_TRUE(shiftNamed) << (a.reasons.empty() ? "" : a.reasons.front());
+    for (const auto& why : a.reasons) shiftNamed |= reasonText(why).rfind("peak shift 5.", 0) == 0;
+    EXPECT_TRUE(shiftNamed) << (a.reasons.empty() ? "" : reasonText(a.reasons.front()));
 }
 
 TEST(CheckSourceQc, ControlRules) {
@@ -176,6 +176,7 @@ TEST(CheckSourceQc, ControlRules) {
     QcValues v = centre;
     v.peakChannel = 1012.0;  // 2.4 sd
     EXPECT_EQ(assess(v, b, 10).status, Status::Warning);
+    EXPECT_EQ(reasonText(assess(v, b, 10).reasons.at(0)), "peak channel 2.4 sd from the mean");
     v.peakChannel = 1016.0;  // 3.2 sd, 1.6 %
     EXPECT_EQ(assess(v, b, 10).status, Status::Action);
     v = centre;
@@ -193,6 +194,7 @@ TEST(CheckSourceQc, ControlRules) {
     v = centre;
     v.netRateCps = 104.5;  // +4.5 %, 0.45 sd
     EXPECT_EQ(assess(v, b, 10).status, Status::Action);
+    EXPECT_EQ(reasonText(assess(v, b, 10).reasons.at(0)), "net rate change 4.5 %");
     v.netRateCps = 103.9;
     EXPECT_EQ(assess(v, b, 10).status, Status::Ok);
 

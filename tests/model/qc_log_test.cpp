@@ -84,7 +84,7 @@ TEST(QcLog, BaselineOkActionAndANewBaselineThatClearsIt) {
     int ok = 0;
     for (int i = 0; i < 5; ++i) {
         const QcRecordOutcome o = lab.run(1.0);
-        EXPECT_NE(o.run.status, "action") << (o.assessment.reasons.empty() ? "" : o.assessment.reasons.front()) << " sd " << o.baseline.peakChannel.sd << " " << o.baseline.fwhmPercent.sd << " " << o.baseline.netRateCps.sd;
+        EXPECT_NE(o.run.status, "action") << (o.assessment.reasons.empty() ? "" : qc::reasonText(o.assessment.reasons.front())) << " sd " << o.baseline.peakChannel.sd << " " << o.baseline.fwhmPercent.sd << " " << o.baseline.netRateCps.sd;
         ok += o.run.status == "ok";
         EXPECT_EQ(o.baseline.n, 10);
         EXPECT_NEAR(o.baseline.peakChannel.mean, 660, 3);

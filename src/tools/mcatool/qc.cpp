@@ -117,7 +117,7 @@ int runQc(const Args& argsIn, std::ostream& out, std::ostream& err) {
         err << "Error ! " << error << '\n';
         return kExitFileError;
     }
-    for (const auto& why : rec.assessment.reasons) err << "qc: " << why << '\n';
+    for (const auto& why : rec.assessment.reasons) err << "qc: " << xmca::qc::reasonText(why) << '\n';
     out << "{\"id\": " << rec.run.id << ", \"peak_channel\": " << number(m.figures.values.peakChannel)
         << ", \"fwhm_percent\": " << number(m.figures.values.fwhmPercent)
         << ", \"net_rate_cps\": " << number(m.figures.values.netRateCps) << ", \"background_rate_cps\": "
