@@ -103,9 +103,12 @@ QcPage::QcPage(TForm1& form, QWidget* parent) : QWidget(parent), form_(form) {
     status_->setObjectName(QStringLiteral("QcStatus"));
     status_->setWordWrap(true);
     QFont big = status_->font();
-    big.setPointSizeF(big.pointSizeF() * 1.4);
+    big.setPointSizeF(big.pointSizeF() * 1.2);
     big.setBold(true);
     status_->setFont(big);
+    reasons_ = new QLabel(result);
+    reasons_->setObjectName(QStringLiteral("QcReasons"));
+    reasons_->setWordWrap(true);
     figures_ = new QLabel(result);
     figures_->setObjectName(QStringLiteral("QcFigures"));
     figures_->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -113,6 +116,7 @@ QcPage::QcPage(TForm1& form, QWidget* parent) : QWidget(parent), form_(form) {
     baseline_->setObjectName(QStringLiteral("QcBaseline"));
     baseline_->setWordWrap(true);
     resLay->addWidget(status_);
+    resLay->addWidget(reasons_);
     resLay->addWidget(figures_);
     resLay->addWidget(baseline_);
     left->addWidget(result);
@@ -367,13 +371,15 @@ void QcPage::showRun() {
     }
     QStringList reasons;
     for (const auto& why : o.assessment.reasons) reasons << reasonWords(why);
-    status_->setText(reasons.isEmpty() ? word : word + QStringLiteral("\n") + reasons.join(QStringLiteral("; ")));
+    status_->setText(word);
     status_->setStyleSheet(QStringLiteral("color: %1;").arg(colourOf(status)));
-    QString f = tr("Peak channel: %1\nFWHM: %2 %\nNet rate: %3 cps")
+    reasons_->setText(reasons.join(QStringLiteral("; ")));
+    reasons_->setStyleSheet(QStringLiteral("color: %1;").arg(colourOf(status)));
+    QString f = tr("Peak channel: %1   FWHM: %2 %\nNet rate: %3 cps")
                     .arg(*o.run.peakChannel, 0, 'f', 2)
                     .arg(*o.run.fwhmPercent, 0, 'f', 2)
                     .arg(*o.run.netRateCps, 0, 'f', 2);
-    f += QStringLiteral("\n") + (o.run.backgroundRateCps
+    f += QStringLiteral("   ") + (o.run.backgroundRateCps
                                      ? tr("Background: %1 cps").arg(*o.run.backgroundRateCps, 0, 'f', 3)
                                      : tr("Background: none"));
     figures_->setText(f);

@@ -80,6 +80,6 @@ private:
     QPushButton *acquire_, *stop_, *read_, *bgChoose_, *newBaseline_;
     QSpinBox* baselineRuns_;
     QCheckBox* daily_;
-    QLabel *status_, *figures_, *baseline_, *lockout_, *message_;
+    QLabel *status_, *reasons_, *figures_, *baseline_, *lockout_, *message_;
     QcChartView* chart_;
 };

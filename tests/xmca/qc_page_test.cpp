@@ -145,7 +145,8 @@ TEST(QcPage, AcquiredRunsBuildABaselineAGainDriftLocksOutANewBaselineClears) {
     EXPECT_EQ(w.child<QSpinBox>("QcBaselineRuns")->value(), 4);
     w.acquire();
     EXPECT_EQ(w.status(), "action");
-    EXPECT_TRUE(w.child<QLabel>("QcStatus")->text().contains("peak shift"));
+    EXPECT_TRUE(w.child<QLabel>("QcStatus")->text().startsWith("Action"));
+    EXPECT_TRUE(w.child<QLabel>("QcReasons")->text().contains("peak shift 5."));
     EXPECT_FALSE(w.child<QLabel>("QcLockout")->isHidden());
     EXPECT_TRUE(w.child<QLabel>("QcLockout")->text().contains("QC action required"));
     EXPECT_EQ(w.page->lockoutReason(), "QC action required");
