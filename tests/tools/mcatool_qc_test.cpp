@@ -7,6 +7,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <cstdlib>
+#include <optional>
 
 #include "tools/tool_run.h"
 
@@ -23,7 +25,14 @@ QJsonObject json(const std::string& text) { return QJsonDocument::fromJson(QByte
 struct QcLab {
     TempDir dir;
     // The laboratory settings of the test's own (empty) configuration folder.
+    std::optional<std::string> oldConfig = std::getenv("XDG_CONFIG_HOME")
+                                               ? std::optional<std::string>(std::getenv("XDG_CONFIG_HOME"))
+                                               : std::nullopt;
     bool configured = ::setenv("XDG_CONFIG_HOME", dir.file("config").c_str(), 1) == 0;
+    ~QcLab() {
+        if (oldConfig) ::setenv("XDG_CONFIG_HOME", oldConfig->c_str(), 1);
+        else ::unsetenv("XDG_CONFIG_HOME");
+    }
     std::string db = dir.file("register.sqlite");
     std::string bg = dir.file("bg.dat");
     int n = 0;

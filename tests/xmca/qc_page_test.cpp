@@ -11,6 +11,7 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <cstdlib>
+#include <optional>
 
 #include "device/simulated_analyser.h"
 #include "files/temp_dir.h"
@@ -23,10 +24,28 @@
 
 namespace {
 
+// Points an environment variable elsewhere for the life of a test.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() {
+        if (old_) ::setenv(name_, old_->c_str(), 1);
+        else ::unsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
 struct QcWindow {
     xmca::test::TempDir dir;
-    bool env = ::setenv("XDG_CONFIG_HOME", dir.file("config").c_str(), 1) == 0 &&
-               ::setenv("XDG_DATA_HOME", dir.file("data").c_str(), 1) == 0;
+    // The laboratory settings and the data folder in the test's scratch folder.
+    ScopedEnv config{"XDG_CONFIG_HOME", dir.file("config")};
+    ScopedEnv data{"XDG_DATA_HOME", dir.file("data")};
     std::shared_ptr<xmca::ManualClock> clock = std::make_shared<xmca::ManualClock>();
     xmca::SimulatedAnalyser* sim = nullptr;
     std::unique_ptr<TForm1> form;
