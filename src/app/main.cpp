@@ -45,6 +45,7 @@ int main(int argc, char** argv) {
                                           .arg(cfg.cs134)
                                           .arg(cfg.cs137)
                                           .arg(cfg.k40);
+        if (cfg.gain != 1.0) options.driverMessage += QString(", gain %1").arg(cfg.gain);
     } else {
         options.driverMessage = QString::fromStdString(chosen.message);
     }

@@ -25,6 +25,7 @@ const char* driverOptionsUsage() {
            "  --driver NAME    d2xx (the vendor library) or libftdi (libftdi1 over libusb);\n"
            "                   with no road named: the vendor library, else libftdi1\n"
            "  --sim-speed F    run the simulated analyser's clock F times faster (0 < F <= 1000000)\n"
+           "  --sim-gain F     the simulated amplifier's gain (default 1.0; 0.5 .. 2)\n"
            "  --cs134 A, --cs137 A, --k40 A\n"
            "                   activities of the simulated sample in Bq/kg (A >= 0)\n"
            "  --background     simulate a background measurement (no sample)\n"
@@ -84,6 +85,14 @@ int parseDriverOption(const std::vector<std::string>& args, std::size_t& i, Driv
         }
         o.simSpeed = v;
         o.simOptionSeen = true;
+    } else if (a == "--sim-gain") {
+        if (!number(v)) return -1;
+        if (v < 0.5 || v > 2.0) {
+            error = "--sim-gain must be from 0.5 to 2";
+            return -1;
+        }
+        o.simGain = v;
+        o.simOptionSeen = true;
     } else if (a == "--cs134" || a == "--cs137" || a == "--k40") {
         if (!number(v)) return -1;
         if (v < 0) {
@@ -137,6 +146,7 @@ ChosenDriver makeDriver(const DriverOptions& o, std::uint64_t seed) {
             if (o.cs137) cfg.cs137 = *o.cs137;
             if (o.k40) cfg.k40 = *o.k40;
             cfg.backgroundOnly = o.background;
+            cfg.gain = o.simGain;
             cfg.link = o.simLink;
             cfg.seed = seed;
             auto sim = std::make_unique<SimulatedAnalyser>(cfg, std::make_shared<WallClock>(o.simSpeed));

@@ -26,6 +26,7 @@
 
 #include "files/spectrum_file.h"
 #include "files/spectrum_header.h"
+#include "model/qc_log.h"
 #include "model/screening.h"
 #include "model/settings_io.h"
 #include "register/postgres_register.h"
@@ -382,6 +383,13 @@ void ScreeningPage::evaluate() {
         showOutcome();
         message(q(out.error), true);
         return;
+    }
+    // The check-source QC lock-out: the figures are shown, the verdict withheld.
+    {
+        std::string error;
+        const auto reg = xmca::reg::openRegister(s8(form_.registerLocation()), error);
+        const std::string qcReason = xmca::qcLockoutReason(reg.get(), lab_);
+        if (!qcReason.empty()) xmca::withholdVerdict(out.result, qcReason);
     }
     outcome_ = std::move(out);
     record_ = xmca::measurementRecord(*outcome_, s8(samplePath_), s8(bgPath_), sample, options_,

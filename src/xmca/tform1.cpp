@@ -62,6 +62,7 @@ TForm1::TForm1(std::unique_ptr<xmca::FtdiDriver> driver, Options options, QWidge
     wireActivity();
     connect(this, &TForm1::statusMessage, this, [this](const QString& t) { ui->StatusBar1->showMessage(t); });
     addScreeningPages();
+    addQcPage();
 
     updateWindowLabels();
     PaintBox1Paint();

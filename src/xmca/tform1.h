@@ -259,6 +259,8 @@ private:
 
 private:
     void addScreeningPages();  // the Screening and History pages beside the spectrum (tform1_pages.cpp)
+    void addQcPage();  // the check-source QC page beside the spectrum (tform1_qc.cpp)
+    void withholdForQc();  // the QC lock-out on the activity page's verdict (tform1_qc.cpp)
     void wireRoi();
     void wireView();
     void wireFiles();

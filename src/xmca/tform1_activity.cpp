@@ -91,6 +91,7 @@ void TForm1::ExpertModeClick() { afterCalic(xmca::reCalic(state_)); }
 
 void TForm1::afterCalic(const xmca::CalicOutcome& out) {
     if (out.stopped) return;  // background file not opened: nothing changed
+    if (out.computed) withholdForQc();
     if (!out.edit1.empty())
         showStatus(QString::fromStdString(out.edit1));
     else if (out.computed && !state_.activity.screening.gain.ok)

@@ -130,6 +130,18 @@ TEST(DriverChoice, OneRoadAndSimulatorOptionsOnlyWithTheSimulator) {
     EXPECT_FALSE(parse({"--simulate", "--sim-link", "fast"}, e));
     EXPECT_FALSE(parse({"--serial"}, e));
     EXPECT_FALSE(parse({"--simulate", "--sim-speed", "0"}, e));
+    EXPECT_FALSE(parse({"--simulate", "--sim-gain", "0"}, e));
+    EXPECT_FALSE(parse({"--simulate", "--sim-gain", "x"}, e));
+    EXPECT_FALSE(parse({"--sim-gain", "1.05"}, e));
+
+    // The amplifier gain reaches the simulator: its 662 keV line moves with it.
+    ok = parse({"--simulate", "--sim-gain", "1.05", "--cs137", "1000"}, e);
+    ASSERT_TRUE(ok) << e;
+    EXPECT_DOUBLE_EQ(ok->simGain, 1.05);
+    const ChosenDriver drifted = makeDriver(*ok, 1);
+    ASSERT_NE(drifted.simulator, nullptr);
+    EXPECT_DOUBLE_EQ(drifted.simulator->config().gain, 1.05);
+    EXPECT_DOUBLE_EQ(makeDriver(DriverOptions{.road = DriverOptions::Road::Simulate}, 1).simulator->config().gain, 1.0);
 
     // The road each choice takes, as the window title and mcatool name it.
     DriverOptions sim;

@@ -70,6 +70,10 @@ int runScreen(const Args& args, std::ostream& out, std::ostream& err);
 // `mcatool register list|export|verify [--register DB]`: the recorded screenings as a
 // JSON array, as CSV, or checked against their spectrum files (exit 1 when any differs).
 int runRegister(const Args& args, std::ostream& out, std::ostream& err);
+// `mcatool qc CHECK.dat [--background BG.dat] [--register DB] [--new-baseline]`: the
+// check-source run judged and recorded, as JSON; `mcatool qc --chart OUT.png|OUT.pdf
+// [--register DB]`: the control chart of the installation's QC runs.
+int runQc(const Args& args, std::ostream& out, std::ostream& err);
 
 // File rules shared by every command (file_rules.cpp).
 // True (and an "Error !" line on err) when output is the same file as one of inputs.

@@ -16,7 +16,7 @@ constexpr mcatool::Command kCommands[] = {
     {"n42", "SAMPLE.dat OUT.n42 [--background BG.dat]", mcatool::runN42},
     {"import-n42", "IN.n42 OUT.dat", mcatool::runImportN42},
     {"acquire",
-     "[--simulate [--sim-speed F] [--cs134 A] [--cs137 A] [--k40 A] [--background] [--sim-link L]] | "
+     "[--simulate [--sim-speed F] [--sim-gain F] [--cs134 A] [--cs137 A] [--k40 A] [--background] [--sim-link L]] | "
      "[--serial PATH] | [--driver d2xx|libftdi] --channels N --preset SECONDS [--dead-time US] [--clear] -o OUT.dat",
      mcatool::runAcquire},
     {"activity", "SAMPLE.dat BACKGROUND.dat [--net NET.dat] [--level X] [--lower-limit Y]", mcatool::runActivity},
@@ -29,6 +29,8 @@ constexpr mcatool::Command kCommands[] = {
      "export --csv OUT [--register DB] | verify [--register DB] | "
      "migrate [--from SQLITE_FILE] --register postgresql://...",
      mcatool::runRegister},
+    {"qc", "CHECK.dat [--background BG.dat] [--register DB] [--new-baseline] | --chart OUT.png|OUT.pdf [--register DB]",
+     mcatool::runQc},
 };
 
 void printUsage(std::ostream& o) {

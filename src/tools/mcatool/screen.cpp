@@ -4,6 +4,8 @@
 #include <cstdlib>
 
 #include "model/lab_settings.h"
+#include "model/qc_log.h"
+#include "model/screening.h"
 #include "model/screening_record.h"
 #include "tools/mcatool/activity_json.h"
 #include "tools/mcatool/commands.h"
@@ -84,11 +86,15 @@ int runScreen(const Args& argsIn, std::ostream& out, std::ostream& err) {
     xmca::ScreeningOptions options;
     options.nominalMassKg = lab.nominalMassKg;
     options.massKg = sample.massKg;
-    const xmca::ScreeningOutcome outcome = xmca::screenFiles(files[0], files[1], options);
+    xmca::ScreeningOutcome outcome = xmca::screenFiles(files[0], files[1], options);
     if (!outcome.computed) {
         err << outcome.error << '\n';
         return kExitFileError;
     }
+    std::string error;
+    auto reg = xmca::reg::openRegister(location, error);
+    const std::string qcReason = xmca::qcLockoutReason(reg.get(), lab);
+    if (!qcReason.empty()) xmca::withholdVerdict(outcome.result, qcReason);
     std::string json = activityJson(outcome.result);
     json.pop_back();  // the closing brace: the mass correction and the record follow
     if (outcome.massFactor)
@@ -99,8 +105,6 @@ int runScreen(const Args& argsIn, std::ostream& out, std::ostream& err) {
     xmca::reg::MeasurementRecord rec =
         xmca::measurementRecord(outcome, files[0], files[1], sample, options, xmca::installationName(lab),
                                 xmca::programVersion());
-    std::string error;
-    auto reg = xmca::reg::openRegister(location, error);
     if (!reg || !reg->appendMeasurement(rec, error)) {
         // The figures are still printed; the record is missing and the exit says so.
         out << json << ", \"record\": null}\n";

@@ -1,0 +1,395 @@
+#include "xmca/qc_page.h"
+
+#include <QCheckBox>
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "display/qc_chart.h"
+#include "model/settings_io.h"
+#include "xmca/tform1.h"
+
+namespace {
+
+QString q(const std::string& s) { return QString::fromStdString(s); }
+std::string s8(const QString& s) { return s.toStdString(); }
+
+QString colourOf(xmca::qc::Status s) {
+    return QStringLiteral("#%1").arg(xmca::display::statusRgb(s), 6, 16, QLatin1Char('0'));
+}
+
+QString reasonWords(const xmca::qc::Reason& r) {
+    using R = xmca::qc::Reason;
+    const QString quantity = r.quantity == R::PeakChannel   ? QcPage::tr("peak channel")
+                             : r.quantity == R::FwhmPercent ? QcPage::tr("FWHM")
+                                                            : QcPage::tr("net rate");
+    switch (r.kind) {
+        case R::SdFromMean: return QcPage::tr("%1 %2 sd from the mean").arg(quantity).arg(r.value, 0, 'f', 1);
+        case R::PeakShift: return QcPage::tr("peak shift %1 %").arg(r.value, 0, 'f', 1);
+        case R::RateChange: return QcPage::tr("net rate change %1 %").arg(r.value, 0, 'f', 1);
+        case R::NotANumber: break;
+    }
+    return QcPage::tr("a figure is not a number");
+}
+
+}  // namespace
+
+QcChartView::QcChartView(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("QcChart"));
+    setMinimumSize(480, 320);
+}
+
+void QcChartView::setHistory(const xmca::qc::History& h) {
+    history_ = h;
+    update();
+}
+
+void QcChartView::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    xmca::display::drawQcChart(p, QRectF(rect()), history_);
+}
+
+QcPage::QcPage(TForm1& form, QWidget* parent) : QWidget(parent), form_(form) {
+    setObjectName(QStringLiteral("QcPage"));
+    lab_ = xmca::loadLabSettings(xmca::defaultLabSettingsPath());
+
+    auto* top = new QHBoxLayout(this);
+    auto* left = new QVBoxLayout;
+    top->addLayout(left, 0);
+
+    auto* run = new QGroupBox(tr("Check source"), this);
+    auto* runLay = new QFormLayout(run);
+    seconds_ = new QLineEdit(QStringLiteral("300"), run);
+    seconds_->setObjectName(QStringLiteral("QcSeconds"));
+    runLay->addRow(tr("Counting time (s)"), seconds_);
+    auto* buttons = new QHBoxLayout;
+    acquire_ = new QPushButton(tr("Acquire check source"), run);
+    acquire_->setObjectName(QStringLiteral("QcAcquire"));
+    stop_ = new QPushButton(tr("Stop"), run);
+    stop_->setObjectName(QStringLiteral("QcStop"));
+    stop_->setEnabled(false);
+    read_ = new QPushButton(tr("Read check spectrum..."), run);
+    read_->setObjectName(QStringLiteral("QcRead"));
+    buttons->addWidget(acquire_);
+    buttons->addWidget(stop_);
+    runLay->addRow(buttons);
+    runLay->addRow(read_);
+    bgFile_ = new QLineEdit(run);
+    bgFile_->setObjectName(QStringLiteral("QcBackground"));
+    bgFile_->setReadOnly(true);
+    bgFile_->setPlaceholderText(tr("none: the net rate is the gross rate"));
+    bgChoose_ = new QPushButton(tr("Background..."), run);
+    bgChoose_->setObjectName(QStringLiteral("QcChooseBackground"));
+    auto* bgRow = new QHBoxLayout;
+    bgRow->addWidget(bgFile_, 1);
+    bgRow->addWidget(bgChoose_);
+    runLay->addRow(tr("Background"), bgRow);
+    left->addWidget(run);
+
+    auto* result = new QGroupBox(tr("Last QC run"), this);
+    auto* resLay = new QVBoxLayout(result);
+    status_ = new QLabel(result);
+    status_->setObjectName(QStringLiteral("QcStatus"));
+    status_->setWordWrap(true);
+    QFont big = status_->font();
+    big.setPointSizeF(big.pointSizeF() * 1.2);
+    big.setBold(true);
+    status_->setFont(big);
+    reasons_ = new QLabel(result);
+    reasons_->setObjectName(QStringLiteral("QcReasons"));
+    reasons_->setWordWrap(true);
+    figures_ = new QLabel(result);
+    figures_->setObjectName(QStringLiteral("QcFigures"));
+    figures_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    baseline_ = new QLabel(result);
+    baseline_->setObjectName(QStringLiteral("QcBaseline"));
+    baseline_->setWordWrap(true);
+    resLay->addWidget(status_);
+    resLay->addWidget(reasons_);
+    resLay->addWidget(figures_);
+    resLay->addWidget(baseline_);
+    left->addWidget(result);
+
+    auto* settings = new QGroupBox(tr("QC settings"), this);
+    auto* setLay = new QFormLayout(settings);
+    baselineRuns_ = new QSpinBox(settings);
+    baselineRuns_->setObjectName(QStringLiteral("QcBaselineRuns"));
+    baselineRuns_->setRange(2, 100);
+    baselineRuns_->setValue(xmca::qcSettings(lab_).baselineRuns);
+    setLay->addRow(tr("Runs in a new baseline"), baselineRuns_);
+    daily_ = new QCheckBox(tr("Withhold verdicts until a QC run passed today"), settings);
+    daily_->setObjectName(QStringLiteral("QcRequireDaily"));
+    daily_->setChecked(lab_.qcRequireDaily);
+    setLay->addRow(daily_);
+    newBaseline_ = new QPushButton(tr("Start a new baseline"), settings);
+    newBaseline_->setObjectName(QStringLiteral("QcNewBaseline"));
+    newBaseline_->setToolTip(tr("After a recalibration: the next runs form new control limits; the old ones stay in the register."));
+    setLay->addRow(newBaseline_);
+    left->addWidget(settings);
+
+    lockout_ = new QLabel(this);
+    lockout_->setObjectName(QStringLiteral("QcLockout"));
+    lockout_->setWordWrap(true);
+    lockout_->setStyleSheet(QStringLiteral("color: white; background: #d0202a; padding: 6px; font-weight: bold;"));
+    lockout_->hide();
+    left->addWidget(lockout_);
+    message_ = new QLabel(this);
+    message_->setObjectName(QStringLiteral("QcMessage"));
+    message_->setWordWrap(true);
+    left->addWidget(message_);
+    left->addStretch(1);
+
+    chart_ = new QcChartView(this);
+    top->addWidget(chart_, 1);
+
+    connect(acquire_, &QPushButton::clicked, this, &QcPage::acquireCheck);
+    connect(stop_, &QPushButton::clicked, this, &QcPage::stopRun);
+    connect(read_, &QPushButton::clicked, this, &QcPage::readCheck);
+    connect(bgChoose_, &QPushButton::clicked, this, &QcPage::chooseBackground);
+    connect(newBaseline_, &QPushButton::clicked, this, &QcPage::startBaseline);
+    connect(baselineRuns_, &QSpinBox::valueChanged, this, &QcPage::saveSettings);
+    connect(daily_, &QCheckBox::toggled, this, [this] {
+        saveSettings();
+        refresh();
+    });
+    connect(&form_, &TForm1::runFinished, this, &QcPage::onRunFinished);
+
+    status_->setText(tr("No QC run yet"));
+    // The register is read once the event loop runs, so a slow server does not hold up the window.
+    QTimer::singleShot(0, this, &QcPage::refresh);
+}
+
+void QcPage::message(const QString& text, bool error) {
+    message_->setText(text);
+    message_->setStyleSheet(error ? QStringLiteral("color: #c00000;") : QString());
+}
+
+void QcPage::saveSettings() {
+    lab_.qcBaselineRuns = baselineRuns_->value();
+    lab_.qcRequireDaily = daily_->isChecked();
+    // Other settings may have changed on another page: only the QC keys are ours.
+    xmca::LabSettings current = xmca::loadLabSettings(xmca::defaultLabSettingsPath());
+    current.qcBaselineRuns = lab_.qcBaselineRuns;
+    current.qcRequireDaily = lab_.qcRequireDaily;
+    if (!xmca::saveLabSettings(current, xmca::defaultLabSettingsPath()))
+        message(tr("The QC settings could not be saved."), true);
+}
+
+std::unique_ptr<xmca::reg::Register> QcPage::openRegister(QString& problem) {
+    const QString where = registerLocation.isEmpty() ? form_.registerLocation() : registerLocation;
+    std::string error;
+    auto r = xmca::reg::openRegister(s8(where), error);
+    if (!r) problem = tr("The register %1 cannot be used: %2").arg(where, q(error));
+    return r;
+}
+
+QString QcPage::lockoutReason() {
+    QString problem;
+    auto r = openRegister(problem);
+    xmca::LabSettings lab = lab_;
+    lab.qcRequireDaily = daily_->isChecked();
+    return q(xmca::qcLockoutReason(r.get(), lab));
+}
+
+void QcPage::refresh() {
+    QString problem;
+    auto r = openRegister(problem);
+    if (!r) {
+        message(problem, true);
+        lockout_->setText(tr("Screening verdicts withheld: %1").arg(q(xmca::kQcUnknown)));
+        lockout_->show();
+        return;
+    }
+    xmca::qc::History h;
+    std::string error;
+    if (!xmca::loadQcHistory(*r, xmca::installationName(lab_), h, error)) message(q(error), true);
+    chart_->setHistory(h);
+    if (!last_ && !h.runs.empty()) {
+        // Until a run is made here: the latest recorded one.
+        const xmca::qc::HistoryRun& latest = h.runs.back();
+        status_->setText(tr("Latest run %1 (%2): %3")
+                             .arg(latest.id)
+                             .arg(q(latest.createdUtc))
+                             .arg(q(xmca::qc::statusName(latest.status))));
+        status_->setStyleSheet(QStringLiteral("color: %1;").arg(colourOf(latest.status)));
+    }
+    xmca::LabSettings lab = lab_;
+    lab.qcRequireDaily = daily_->isChecked();
+    const std::string reason = xmca::qcLockoutReason(r.get(), lab);
+    lockout_->setText(tr("Screening verdicts withheld: %1").arg(q(reason)));
+    lockout_->setVisible(!reason.empty());
+}
+
+void QcPage::chooseBackground() {
+    const QString p = chooseSpectrum ? chooseSpectrum(tr("Open background spectrum"))
+                                     : QFileDialog::getOpenFileName(this, tr("Open background spectrum"),
+                                                                    q(xmca::dataFolder(lab_)), tr("Spectrum (*.dat)"));
+    if (!p.isEmpty()) setBackground(p);
+}
+
+void QcPage::setBackground(const QString& path) {
+    bgPath_ = path;
+    bgFile_->setText(path);
+}
+
+void QcPage::readCheck() {
+    const QString p = chooseSpectrum ? chooseSpectrum(tr("Open check-source spectrum"))
+                                     : QFileDialog::getOpenFileName(this, tr("Open check-source spectrum"),
+                                                                    q(xmca::dataFolder(lab_)), tr("Spectrum (*.dat)"));
+    if (!p.isEmpty()) measureFile(p);
+}
+
+void QcPage::acquireCheck() {
+    const auto tenths = xmca::settings::presetTenthsFromSeconds(s8(seconds_->text()));
+    if (!tenths || *tenths <= 0) {
+        message(tr("Counting time: enter seconds, e.g. 300."), true);
+        seconds_->setFocus();
+        return;
+    }
+    if (!form_.analyserOpen()) form_.McaOpenClick();
+    if (!form_.analyserOpen()) {
+        message(tr("The analyser could not be opened."), true);
+        return;
+    }
+    if (!form_.setPresetTenths(*tenths)) {
+        message(tr("The analyser refused the counting time."), true);
+        return;
+    }
+    acquiring_ = true;
+    acquire_->setEnabled(false);
+    read_->setEnabled(false);
+    stop_->setEnabled(true);
+    form_.McaMemClick();
+    form_.McaClearClick();
+    form_.McaStartClick();
+    if (!form_.Timer1->isActive()) {
+        acquiring_ = false;
+        acquire_->setEnabled(true);
+        read_->setEnabled(true);
+        stop_->setEnabled(false);
+        message(tr("The analyser did not start counting."), true);
+        return;
+    }
+    message(tr("Counting the check source for %1 s...").arg(*tenths / 10.0));
+}
+
+void QcPage::stopRun() {
+    if (acquiring_) form_.McaStopClick();
+}
+
+void QcPage::onRunFinished(bool atPreset) {
+    if (!acquiring_) return;  // a run of another page
+    acquiring_ = false;
+    acquire_->setEnabled(true);
+    read_->setEnabled(true);
+    stop_->setEnabled(false);
+    if (!atPreset) {
+        message(tr("Stopped before the preset: the run is not recorded."), true);
+        return;
+    }
+    // Saved first, so the register can name the spectrum it judged.
+    const QString folder = QDir(q(xmca::dataFolder(lab_))).filePath(QStringLiteral("qc"));
+    QDir().mkpath(folder);
+    const QString path = QDir(folder).filePath(
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")) + QStringLiteral("-check.dat"));
+    form_.writeSpectrumPath(path);
+    if (!QFileInfo(path).isFile()) {
+        message(tr("The spectrum could not be saved in %1.").arg(folder), true);
+        return;
+    }
+    measureFile(path);
+}
+
+bool QcPage::measureFile(const QString& path) {
+    const xmca::QcFileMeasurement m = xmca::measureCheckFiles(s8(path), s8(bgPath_));
+    if (!m.ok) {
+        message(q(m.error), true);
+        return false;
+    }
+    QString problem;
+    auto r = openRegister(problem);
+    if (!r) {
+        message(problem, true);
+        return false;
+    }
+    xmca::QcRecordOutcome out;
+    std::string error;
+    xmca::QcSettings settings = xmca::qcSettings(lab_);
+    settings.baselineRuns = baselineRuns_->value();
+    if (!xmca::recordQcRun(*r, m, xmca::installationName(lab_), lab_.operatorName, settings, false, out, error)) {
+        message(tr("The run could not be recorded: %1").arg(q(error)), true);
+        return false;
+    }
+    last_ = out;
+    showRun();
+    message(tr("Recorded QC run %1 (%2)").arg(out.run.id).arg(QFileInfo(path).fileName()));
+    refresh();
+    return true;
+}
+
+void QcPage::startBaseline() {
+    QString problem;
+    auto r = openRegister(problem);
+    if (!r) {
+        message(problem, true);
+        return;
+    }
+    xmca::reg::QcBaseline b;
+    std::string error;
+    if (!xmca::startQcBaseline(*r, xmca::installationName(lab_), baselineRuns_->value(), "started on the QC page", b,
+                               error)) {
+        message(tr("The new baseline could not be recorded: %1").arg(q(error)), true);
+        return;
+    }
+    message(tr("New baseline started: the next %n run(s) form its control limits.", nullptr, baselineRuns_->value()));
+    refresh();
+}
+
+void QcPage::showRun() {
+    if (!last_) return;
+    const xmca::QcRecordOutcome& o = *last_;
+    const auto status = xmca::qc::statusFromName(o.run.status).value_or(xmca::qc::Status::Action);
+    QString word;
+    switch (status) {
+        case xmca::qc::Status::Baseline:
+            word = tr("Baseline run %1 of %2").arg(o.baseline.n).arg(o.nRequired);
+            break;
+        case xmca::qc::Status::Ok: word = tr("OK"); break;
+        case xmca::qc::Status::Warning: word = tr("Warning"); break;
+        case xmca::qc::Status::Action: word = tr("Action: recalibrate, then start a new baseline"); break;
+    }
+    QStringList reasons;
+    for (const auto& why : o.assessment.reasons) reasons << reasonWords(why);
+    status_->setText(word);
+    status_->setStyleSheet(QStringLiteral("color: %1;").arg(colourOf(status)));
+    reasons_->setText(reasons.join(QStringLiteral("; ")));
+    reasons_->setStyleSheet(QStringLiteral("color: %1;").arg(colourOf(status)));
+    QString f = tr("Peak channel: %1   FWHM: %2 %\nNet rate: %3 cps")
+                    .arg(*o.run.peakChannel, 0, 'f', 2)
+                    .arg(*o.run.fwhmPercent, 0, 'f', 2)
+                    .arg(*o.run.netRateCps, 0, 'f', 2);
+    f += QStringLiteral("   ") + (o.run.backgroundRateCps
+                                     ? tr("Background: %1 cps").arg(*o.run.backgroundRateCps, 0, 'f', 3)
+                                     : tr("Background: none"));
+    figures_->setText(f);
+    const auto& b = o.baseline;
+    baseline_->setText(tr("Baseline (%1 run(s)): peak %2 +/- %3, FWHM %4 +/- %5 %, net rate %6 +/- %7 cps")
+                           .arg(b.n)
+                           .arg(b.peakChannel.mean, 0, 'f', 2)
+                           .arg(b.peakChannel.sd, 0, 'f', 2)
+                           .arg(b.fwhmPercent.mean, 0, 'f', 2)
+                           .arg(b.fwhmPercent.sd, 0, 'f', 2)
+                           .arg(b.netRateCps.mean, 0, 'f', 1)
+                           .arg(b.netRateCps.sd, 0, 'f', 1));
+}

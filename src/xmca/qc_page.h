@@ -1,0 +1,85 @@
+// The QC page: the daily check-source run, acquired here (through the main
+// window's handlers, its end learnt from runFinished) or read from a file,
+// measured and recorded in the register with its status; a new baseline after a
+// recalibration; the QC settings (baseline runs, the daily rule); and the control
+// chart of the installation's runs.
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <optional>
+
+#include "model/lab_settings.h"
+#include "model/qc_log.h"
+
+class TForm1;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
+
+// The control chart drawn by the same renderer as `mcatool qc --chart`.
+class QcChartView : public QWidget {
+    Q_OBJECT
+public:
+    explicit QcChartView(QWidget* parent = nullptr);
+    void setHistory(const xmca::qc::History& h);
+    const xmca::qc::History& history() const { return history_; }
+    QSize sizeHint() const override { return {900, 520}; }
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+
+private:
+    xmca::qc::History history_;
+};
+
+class QcPage : public QWidget {
+    Q_OBJECT
+public:
+    explicit QcPage(TForm1& form, QWidget* parent = nullptr);
+
+    // The register this page records into (the main window's unless set).
+    QString registerLocation;
+    // File dialogs, bypassable for tests: an empty result means "cancelled".
+    std::function<QString(const QString& title)> chooseSpectrum;
+    xmca::LabSettings& labSettings() { return lab_; }
+
+    const std::optional<xmca::QcRecordOutcome>& lastRun() const { return last_; }
+    const QString& backgroundPath() const { return bgPath_; }
+    // Why verdicts are withheld now (empty when they are not).
+    QString lockoutReason();
+
+public slots:
+    void acquireCheck();
+    void stopRun();
+    void readCheck();
+    void chooseBackground();
+    void setBackground(const QString& path);
+    void startBaseline();
+    // Measures and records a check spectrum file.
+    bool measureFile(const QString& path);
+    // Reads the register again (chart, lock-out banner).
+    void refresh();
+
+private:
+    void onRunFinished(bool atPreset);
+    void message(const QString& text, bool error = false);
+    void saveSettings();
+    void showRun();
+    std::unique_ptr<xmca::reg::Register> openRegister(QString& problem);
+
+    TForm1& form_;
+    xmca::LabSettings lab_;
+    bool acquiring_ = false;
+    QString bgPath_;
+    std::optional<xmca::QcRecordOutcome> last_;
+
+    QLineEdit *seconds_, *bgFile_;
+    QPushButton *acquire_, *stop_, *read_, *bgChoose_, *newBaseline_;
+    QSpinBox* baselineRuns_;
+    QCheckBox* daily_;
+    QLabel *status_, *reasons_, *figures_, *baseline_, *lockout_, *message_;
+    QcChartView* chart_;
+};
