@@ -141,7 +141,9 @@ TEST(DriverChoice, OneRoadAndSimulatorOptionsOnlyWithTheSimulator) {
     const ChosenDriver drifted = makeDriver(*ok, 1);
     ASSERT_NE(drifted.simulator, nullptr);
     EXPECT_DOUBLE_EQ(drifted.simulator->config().gain, 1.05);
-    EXPECT_DOUBLE_EQ(makeDriver(DriverOptions{.road = DriverOptions::Road::Simulate}, 1).simulator->config().gain, 1.0);
+    DriverOptions plain;
+    plain.road = DriverOptions::Road::Simulate;
+    EXPECT_DOUBLE_EQ(makeDriver(plain, 1).simulator->config().gain, 1.0);
 
     // The road each choice takes, as the window title and mcatool name it.
     DriverOptions sim;
