@@ -1,6 +1,7 @@
 #include "char_limits.h"
 
 #include <algorithm>
+#include <vector>
 #include <cmath>
 
 namespace xmca::limits {
@@ -48,28 +49,39 @@ Verdict screeningVerdict(const WindowLimits& csAll, double level, double lowerLi
 
 std::optional<double> peakCentroid(std::span<const std::int32_t> counts, int n, int lo, int hi) {
     n = std::clamp(n, 0, static_cast<int>(std::min<std::size_t>(counts.size(), 1 << 30)));
-    if (hi < lo) return std::nullopt;
+    if (hi < lo || n < 3) return std::nullopt;
     const int width = hi - lo;
+    // A running mean over +-h channels (an eighth of the window) picks the peak and
+    // forms the centroid: on a short count the single highest channel is mostly
+    // counting noise and can stand a quarter of a window away from the line.
+    const int h = std::max(width / 8, 0);
+    std::vector<double> sm(static_cast<std::size_t>(n), 0.0);
+    for (int i = 0; i < n; ++i) {
+        const int l = std::max(i - h, 0), r = std::min(i + h, n - 1);
+        double sum = 0;
+        for (int j = l; j <= r; ++j) sum += counts[static_cast<std::size_t>(j)];
+        sm[static_cast<std::size_t>(i)] = sum / (r - l + 1);
+    }
     const int a = std::max(lo - width, 1);
     const int b = std::min(hi + width, n - 2);
     int best = -1;
     for (int i = a; i <= b; ++i) {
-        const std::int32_t c = counts[static_cast<std::size_t>(i)];
-        if (c <= 0 || c < counts[static_cast<std::size_t>(i - 1)] || c < counts[static_cast<std::size_t>(i + 1)]) continue;
-        if (best < 0 || c > counts[static_cast<std::size_t>(best)]) best = i;
+        const double c = sm[static_cast<std::size_t>(i)];
+        if (c <= 0 || c < sm[static_cast<std::size_t>(i - 1)] || c < sm[static_cast<std::size_t>(i + 1)]) continue;
+        if (best < 0 || c > sm[static_cast<std::size_t>(best)]) best = i;
     }
     if (best < 0) return std::nullopt;
-    const double half = counts[static_cast<std::size_t>(best)] / 2.0;
+    const double half = sm[static_cast<std::size_t>(best)] / 2.0;
     int l = best, r = best;
     // Down to half height, but no further than half the window either side, so a
     // continuum under a weak peak does not pull the centroid away.
     const int reach = std::max(width / 2, 1);
-    while (l - 1 >= 0 && best - (l - 1) <= reach && counts[static_cast<std::size_t>(l - 1)] >= half) --l;
-    while (r + 1 < n && (r + 1) - best <= reach && counts[static_cast<std::size_t>(r + 1)] >= half) ++r;
+    while (l - 1 >= 0 && best - (l - 1) <= reach && sm[static_cast<std::size_t>(l - 1)] >= half) --l;
+    while (r + 1 < n && (r + 1) - best <= reach && sm[static_cast<std::size_t>(r + 1)] >= half) ++r;
     double sum = 0, moment = 0;
     for (int i = l; i <= r; ++i) {
-        sum += counts[static_cast<std::size_t>(i)];
-        moment += static_cast<double>(i) * counts[static_cast<std::size_t>(i)];
+        sum += sm[static_cast<std::size_t>(i)];
+        moment += static_cast<double>(i) * sm[static_cast<std::size_t>(i)];
     }
     if (!(sum > 0)) return std::nullopt;
     return moment / sum;

@@ -52,8 +52,9 @@ const char* verdictText(Verdict v);
 Verdict screeningVerdict(const WindowLimits& csAll, double level, double lowerLimit);
 
 // Centroid of the peak that stands highest in lo - (hi - lo) .. hi + (hi - lo):
-// the largest interior local maximum, centroid over the channels around it down to
-// half its height. nullopt when there is no such peak.
+// the largest interior local maximum of a running mean over an eighth of the window,
+// centroid of that mean around it down to half its height. nullopt when there is no
+// such peak.
 std::optional<double> peakCentroid(std::span<const std::int32_t> counts, int n, int lo, int hi);
 
 // True when x lies in the middle half of lo..hi.
