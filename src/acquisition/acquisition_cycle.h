@@ -30,6 +30,7 @@ struct TickOutcome {
     bool statusRead = false;
     bool presetStop = false;
     bool scanPassDone = false;  // scan-map mode: a pass completed this tick
+    bool spectrumFailed = false;  // a spectrum read of this tick failed (its counts are not whole)
 };
 
 class AcquisitionCycle {

@@ -1,5 +1,6 @@
 #include "tform1.h"
 
+#include <QCloseEvent>
 #include <QDateTime>
 #include <ctime>
 
@@ -8,6 +9,8 @@
 #include "ui_tform1.h"
 
 namespace {
+
+using Part = xmca::LinkSnapshot::Part;
 
 std::tm localNow() {
     const std::time_t t = std::time(nullptr);
@@ -19,10 +22,13 @@ std::tm localNow() {
 }  // namespace
 
 TForm1::TForm1(std::unique_ptr<xmca::FtdiDriver> driver, Options options, QWidget* parent)
-    : QMainWindow(parent), ui(new Ui::TForm1), driver_(std::move(driver)), options_(std::move(options)) {
+    : TForm1(std::make_unique<LinkWorker>(std::make_unique<xmca::LinkClient>(std::move(driver)),
+                                          LinkWorker::Mode::Inline),
+             std::move(options), parent) {}
+
+TForm1::TForm1(std::unique_ptr<LinkWorker> worker, Options options, QWidget* parent)
+    : QMainWindow(parent), ui(new Ui::TForm1), worker_(std::move(worker)), options_(std::move(options)) {
     ui->setupUi(this);
-    link_ = std::make_unique<xmca::AnalyserLink>(*driver_);
-    cycle_ = std::make_unique<xmca::AcquisitionCycle>(state_, *link_);
 
     if (options_.simulated) {
         // An operator must never mistake simulated counts for a measurement.
@@ -59,7 +65,34 @@ TForm1::TForm1(std::unique_ptr<xmca::FtdiDriver> driver, Options options, QWidge
     PaintBox1Paint();
 }
 
-TForm1::~TForm1() { delete ui; }
+TForm1::~TForm1() {
+    // No result may arrive at a window that is going.
+    worker_->shutdown();
+    delete ui;
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    // The exchange under way finishes (the link's time-outs bound it); no other starts.
+    if (worker_->threaded()) {
+        Timer1->stop();
+        worker_->shutdown();
+    }
+    QMainWindow::closeEvent(event);
+}
+
+bool TForm1::linkRequest(Key key, xmca::LinkClient::Op op, std::function<void()> then) {
+    if (key != Key::None && outstanding(key)) return false;
+    if (key != Key::None) pending_.insert(key);
+    const bool queued = worker_->request(xmca::CycleInputs::of(state_), std::move(op),
+                                         [this, key, then = std::move(then)](const xmca::LinkSnapshot& snap) {
+                                             if (key != Key::None) pending_.erase(key);
+                                             snap.applyTo(state_);
+                                             linkFig_ = snap.link;
+                                             if (then) then();
+                                         });
+    if (!queued && key != Key::None) pending_.erase(key);
+    return queued;
+}
 
 void TForm1::showStatus(const QString& msg) { ui->Edit1->setText(msg); }
 
@@ -73,7 +106,7 @@ void TForm1::updateWindowLabels() {
 }
 
 void TForm1::applyTimer() {
-    const auto& t = cycle_->timer;
+    const auto& t = linkFig_.timer;
     if (Timer1->interval() != t.intervalMs) Timer1->setInterval(t.intervalMs);
     if (t.enabled && !Timer1->isActive()) Timer1->start();
     if (!t.enabled && Timer1->isActive()) Timer1->stop();
@@ -86,49 +119,96 @@ void TForm1::enableAnalyserButtons() {
 }
 
 void TForm1::McaOpenClick() {
-    const xmca::OpenOutcome out = cycle_->open();
-    if (!out.devText.empty()) ui->Edit2->setText(QString::fromStdString(out.devText));
-    if (out.enableButtons) enableAnalyserButtons();
+    auto out = std::make_shared<xmca::OpenOutcome>();
+    linkRequest(Key::Open, [out](xmca::LinkClient& c) { *out = c.cycle().open(); },
+                [this, out] {
+                    if (!out->devText.empty()) ui->Edit2->setText(QString::fromStdString(out->devText));
+                    if (out->enableButtons) enableAnalyserButtons();
+                });
 }
 
 void TForm1::McaStartClick() {
-    const std::string shown = cycle_->start(localNow());
-    if (!shown.empty()) showStatus(QString::fromStdString(shown));
-    applyTimer();
-    updateWindowLabels();
-    PaintBox1Paint();
+    const std::tm now = localNow();
+    auto shown = std::make_shared<std::string>();
+    linkRequest(Key::Start, [now, shown](xmca::LinkClient& c) {
+                    *shown = c.cycle().start(now);
+                    c.publish(Part::Stamp | Part::Times);
+                },
+                [this, shown] {
+                    if (!shown->empty()) showStatus(QString::fromStdString(*shown));
+                    applyTimer();
+                    updateWindowLabels();
+                    PaintBox1Paint();
+                });
 }
 
 void TForm1::McaStopClick() {
-    cycle_->stop();
-    applyTimer();
-    PaintBox1Paint();
+    auto ok = std::make_shared<int>(0);
+    linkRequest(Key::Stop, [ok](xmca::LinkClient& c) {
+                    *ok = c.cycle().stop();
+                    c.publish(Part::Times);
+                },
+                [this, ok] {
+                    applyTimer();
+                    PaintBox1Paint();
+                    if (*ok) emit runFinished(false);
+                });
 }
 
 void TForm1::McaClearClick() {
-    cycle_->clear();
-    PaintBox1Paint();
+    linkRequest(
+        Key::Clear, [](xmca::LinkClient& c) { if (c.cycle().clear()) c.publish(Part::Spectrum); },
+        [this] { PaintBox1Paint(); });
 }
 
 void TForm1::Timer1Timer() {
-    // The timer stays off while the tick talks to the analyser, so a slow exchange
-    // can never start a second tick.
-    Timer1->stop();
-    const xmca::TickOutcome t = cycle_->tick();
-    afterTick(t);
-    applyTimer();
+    if (!worker_->threaded()) {
+        // The timer stays off while the tick talks to the analyser, so a slow exchange
+        // can never start a second tick.
+        Timer1->stop();
+    } else if (outstanding(Key::Tick)) {
+        // The link is slower than the timer: the next tick follows this one at once.
+        tickDue_ = true;
+        return;
+    } else if (outstanding(Key::Stop) || outstanding(Key::ScanStop)) {
+        return;  // no read after a stop the operator asked for
+    }
+    sendTick();
+}
+
+void TForm1::sendTick() {
+    tickDue_ = false;
+    auto t = std::make_shared<xmca::TickOutcome>();
+    linkRequest(Key::Tick,
+                [t](xmca::LinkClient& c) {
+                    const bool mca = c.link().AcquisitionMode == 1;
+                    *t = c.cycle().tick();
+                    // Whatever the tick read whole is the analyser's, changed or not.
+                    if (mca) c.publish(Part::Times);
+                    if (t->statusRead) c.publish(Part::View);
+                    if (mca || t->scanPassDone) c.publish(Part::Spectrum);
+                    if (t->scanPassDone) c.publish(Part::Scan);
+                    if (t->spectrumFailed) c.dropSpectrum();
+                },
+                [this, t] {
+                    afterTick(*t);
+                    applyTimer();
+                    if (t->presetStop) emit runFinished(true);
+                    if (tickDue_ && Timer1->isActive() && !outstanding(Key::Stop) && !outstanding(Key::ScanStop))
+                        sendTick();
+                });
 }
 
 void TForm1::afterTick(const xmca::TickOutcome& t) {
     if (t.statusRead) updateWindowLabels();
-    if (link_->AcquisitionMode == 0) drawScanFrame();  // scan-map mode: the analyser's own trace
+    if (linkFig_.acquisitionMode == 0) drawScanFrame();  // scan-map mode: the analyser's own trace
     else PaintBox1Paint();
 }
 
 void TForm1::ClockSYNC1Click() {
     const std::tm now = localNow();
     showStatus(QString::fromStdString(xmca::AnalyserLink::clockCommand(now)));
-    cycle_->syncClock(now);
+    linkRequest(Key::Clock, [now](xmca::LinkClient& c) { c.cycle().syncClock(now); }, {});
 }
 
 void TForm1::Exit1Click() {
