@@ -1,5 +1,7 @@
 #include "link_worker.h"
 
+#include <algorithm>
+
 class LinkWorker::Runner : public QThread {
 public:
     explicit Runner(LinkWorker* w) : w_(w) { setObjectName("xmca link"); }
@@ -19,7 +21,7 @@ LinkWorker::LinkWorker(std::unique_ptr<xmca::LinkClient> client, Mode mode, QObj
 
 LinkWorker::~LinkWorker() { shutdown(); }
 
-bool LinkWorker::request(const xmca::CycleInputs& in, xmca::LinkClient::Op op, Done done) {
+bool LinkWorker::request(const xmca::CycleInputs& in, xmca::LinkClient::Op op, Done done, bool poll) {
     if (shutDown_) return false;
     if (!thread_) {
         const xmca::LinkSnapshot snap = client_->run(in, op);
@@ -30,7 +32,9 @@ bool LinkWorker::request(const xmca::CycleInputs& in, xmca::LinkClient::Op op, D
     dones_.emplace(id, std::move(done));
     {
         std::lock_guard lock(m_);
-        jobs_.push_back(Job{id, in, std::move(op)});
+        auto at = jobs_.end();
+        if (!poll) at = std::find_if(jobs_.begin(), jobs_.end(), [](const Job& j) { return j.poll; });
+        jobs_.insert(at, Job{id, in, std::move(op), poll});
     }
     cv_.notify_one();
     return true;

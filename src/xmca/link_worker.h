@@ -26,9 +26,11 @@ public:
     ~LinkWorker() override;
 
     using Done = std::function<void(const xmca::LinkSnapshot&)>;
-    // Queues op with the window's fields; done runs on the window's thread with the
-    // result. After shutdown nothing is queued and false is returned.
-    bool request(const xmca::CycleInputs& in, xmca::LinkClient::Op op, Done done);
+    // Queues op with the window's settings; done runs on the window's thread with
+    // the result. A poll (a timer tick) waits behind every other request not yet
+    // begun, so a button's commands go out between polls, in the order pressed.
+    // After shutdown nothing is queued and false is returned.
+    bool request(const xmca::CycleInputs& in, xmca::LinkClient::Op op, Done done, bool poll = false);
 
     bool threaded() const { return thread_ != nullptr; }
     // Requests whose result has not been handed back yet.
@@ -53,6 +55,7 @@ private:
         std::uint64_t id = 0;
         xmca::CycleInputs in;
         xmca::LinkClient::Op op;
+        bool poll = false;
     };
     struct Reply {
         std::uint64_t id = 0;

@@ -80,7 +80,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
     QMainWindow::closeEvent(event);
 }
 
-bool TForm1::linkRequest(Key key, xmca::LinkClient::Op op, std::function<void()> then) {
+bool TForm1::linkRequest(Key key, xmca::LinkClient::Op op, std::function<void()> then, bool poll) {
     if (key != Key::None && outstanding(key)) return false;
     if (key != Key::None) pending_.insert(key);
     const bool queued = worker_->request(xmca::CycleInputs::of(state_), std::move(op),
@@ -89,7 +89,8 @@ bool TForm1::linkRequest(Key key, xmca::LinkClient::Op op, std::function<void()>
                                              snap.applyTo(state_);
                                              linkFig_ = snap.link;
                                              if (then) then();
-                                         });
+                                         },
+                                         poll);
     if (!queued && key != Key::None) pending_.erase(key);
     return queued;
 }
@@ -166,37 +167,46 @@ void TForm1::Timer1Timer() {
         // The timer stays off while the tick talks to the analyser, so a slow exchange
         // can never start a second tick.
         Timer1->stop();
-    } else if (outstanding(Key::Tick)) {
-        // The link is slower than the timer: the next tick follows this one at once.
-        tickDue_ = true;
-        return;
     } else if (outstanding(Key::Stop) || outstanding(Key::ScanStop)) {
         return;  // no read after a stop the operator asked for
+    } else if (ticksOutstanding_ >= 2) {
+        tickDue_ = true;  // the link is slower than the timer; sent when one is back
+        return;
     }
     sendTick();
 }
 
 void TForm1::sendTick() {
+    // Threaded, one tick may wait behind the one being read, so a link slower than
+    // the timer reads back to back; a tick that finds the run ended (a preset stop
+    // just before it) reads nothing.
     tickDue_ = false;
+    const bool onlyWhileRunning = worker_->threaded();
+    ++ticksOutstanding_;
     auto t = std::make_shared<xmca::TickOutcome>();
-    linkRequest(Key::Tick,
-                [t](xmca::LinkClient& c) {
-                    const bool mca = c.link().AcquisitionMode == 1;
-                    *t = c.cycle().tick();
-                    // Whatever the tick read whole is the analyser's, changed or not.
-                    if (mca) c.publish(Part::Times);
-                    if (t->statusRead) c.publish(Part::View);
-                    if (mca || t->scanPassDone) c.publish(Part::Spectrum);
-                    if (t->scanPassDone) c.publish(Part::Scan);
-                    if (t->spectrumFailed) c.dropSpectrum();
-                },
-                [this, t] {
-                    afterTick(*t);
-                    applyTimer();
-                    if (t->presetStop) emit runFinished(true);
-                    if (tickDue_ && Timer1->isActive() && !outstanding(Key::Stop) && !outstanding(Key::ScanStop))
-                        sendTick();
-                });
+    const bool queued = linkRequest(
+        Key::None,
+        [t, onlyWhileRunning](xmca::LinkClient& c) {
+            if (onlyWhileRunning && !c.cycle().timer.enabled) return;
+            const bool mca = c.link().AcquisitionMode == 1;
+            *t = c.cycle().tick();
+            // Whatever the tick read whole is the analyser's, changed or not.
+            if (mca) c.publish(Part::Times);
+            if (t->statusRead) c.publish(Part::View);
+            if (mca || t->scanPassDone) c.publish(Part::Spectrum);
+            if (t->scanPassDone) c.publish(Part::Scan);
+            if (t->spectrumFailed) c.dropSpectrum();
+        },
+        [this, t] {
+            --ticksOutstanding_;
+            afterTick(*t);
+            applyTimer();
+            if (t->presetStop) emit runFinished(true);
+            if (tickDue_ && Timer1->isActive() && !outstanding(Key::Stop) && !outstanding(Key::ScanStop))
+                sendTick();
+        },
+        true);
+    if (!queued) --ticksOutstanding_;
 }
 
 void TForm1::afterTick(const xmca::TickOutcome& t) {

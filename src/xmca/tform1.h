@@ -270,8 +270,8 @@ private:
 
     // Requests to the link. A button's request is not queued again while it is
     // outstanding (Key::None: always queued, e.g. view commands, each a step).
-    enum class Key { None, Open, Start, Stop, Clear, Tick, Clock, Setup, ScanSetup, ScanStart, ScanStop, ScanClear, Mem };
-    bool linkRequest(Key key, xmca::LinkClient::Op op, std::function<void()> then);
+    enum class Key { None, Open, Start, Stop, Clear, Clock, Setup, ScanSetup, ScanStart, ScanStop, ScanClear, Mem };
+    bool linkRequest(Key key, xmca::LinkClient::Op op, std::function<void()> then, bool poll = false);
     bool outstanding(Key key) const { return pending_.count(key) != 0; }
     void sendTick();
 
@@ -284,6 +284,7 @@ private:
     std::unique_ptr<LinkWorker> worker_;
     xmca::LinkFigures linkFig_;
     std::set<Key> pending_;
-    bool tickDue_ = false;  // the timer fired while a tick was outstanding
+    int ticksOutstanding_ = 0;  // threaded: the tick being read and at most one queued
+    bool tickDue_ = false;      // the timer fired while two ticks were outstanding
     Options options_;
 };
