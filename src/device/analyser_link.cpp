@@ -92,6 +92,7 @@ bool AnalyserLink::writeCommand(FT_HANDLE h, std::string_view command) {
         if (driver_.FT_GetQueueStatus(h, &q) == FT_OK && q > 0) resyncPending_ = true;
     }
     if (resyncPending_) resync(h);
+    if (closing && closing->load()) return false;  // closed while the line settled
     DWORD written = 0;
     const auto len = static_cast<DWORD>(command.size());
     if (driver_.FT_Write(h, command.data(), len, &written) != FT_OK || written != len) {
