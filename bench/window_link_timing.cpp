@@ -34,7 +34,7 @@ double threadCpuS() {
 #ifdef XMCA_LINK_WORKER
 // Runs the window's events until no request to the link is outstanding.
 void settle(TForm1& form) {
-    while (form.linkWorker().outstanding() > 0) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    while (form.linkWorker().outstanding() > 0) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
 }
 #endif
 

@@ -1,6 +1,13 @@
 #include "link_worker.h"
 
 #include <algorithm>
+#include <chrono>
+
+namespace {
+// How often the window looks for results while requests are outstanding: well
+// under a frame, and a few wake-ups per poll tick.
+constexpr int kDrainMs = 4;
+}  // namespace
 
 class LinkWorker::Runner : public QThread {
 public:
@@ -14,6 +21,10 @@ private:
 LinkWorker::LinkWorker(std::unique_ptr<xmca::LinkClient> client, Mode mode, QObject* parent)
     : QObject(parent), client_(std::move(client)) {
     if (mode == Mode::Thread) {
+        drainTimer_ = new QTimer(this);
+        drainTimer_->setTimerType(Qt::PreciseTimer);
+        drainTimer_->setInterval(kDrainMs);
+        connect(drainTimer_, &QTimer::timeout, this, &LinkWorker::drainReplies);
         thread_ = std::make_unique<Runner>(this);
         thread_->start();
     }
@@ -37,6 +48,7 @@ bool LinkWorker::request(const xmca::CycleInputs& in, xmca::LinkClient::Op op, D
         jobs_.insert(at, Job{id, in, std::move(op), poll});
     }
     cv_.notify_one();
+    if (!drainTimer_->isActive()) drainTimer_->start();
     return true;
 }
 
@@ -52,12 +64,9 @@ void LinkWorker::loop() {
         }
         Reply reply{job.id, client_->run(job.in, job.op)};
         job.op = nullptr;  // whatever it holds goes on this thread
-        {
-            std::lock_guard lock(m_);
-            replies_.push_back(std::move(reply));
-        }
-        // A wake-up call only; the result itself travels under m_.
-        QMetaObject::invokeMethod(this, "drainReplies", Qt::QueuedConnection);
+        std::lock_guard lock(m_);
+        replies_.push_back(std::move(reply));
+        replyCv_.notify_all();
     }
     std::lock_guard lock(m_);
     finished_ = true;
@@ -77,12 +86,19 @@ void LinkWorker::drainReplies() {
         dones_.erase(it);
         if (done) done(r.snap);
     }
+    if (drainTimer_ && dones_.empty()) drainTimer_->stop();
+}
+
+bool LinkWorker::awaitReply(int maxMs) {
+    std::unique_lock lock(m_);
+    return replyCv_.wait_for(lock, std::chrono::milliseconds(maxMs), [this] { return !replies_.empty(); });
 }
 
 void LinkWorker::shutdown() {
     if (shutDown_) return;
     shutDown_ = true;
     if (!thread_) return;
+    drainTimer_->stop();
     client_->close();
     std::deque<Job> dropped;
     {

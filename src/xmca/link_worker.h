@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QThread>
+#include <QTimer>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -43,9 +44,10 @@ public:
     // The client itself: inline only, or when no request is outstanding (tests).
     xmca::LinkClient& client() { return *client_; }
 
-public slots:
-    // Hands back the results that have arrived (the worker's wake-up call).
+    // Hands back the results that have arrived (also run by the drain timer).
     void drainReplies();
+    // Waits up to maxMs for a result to arrive (not handed back yet); true if one has.
+    bool awaitReply(int maxMs);
 
 private:
     class Runner;
@@ -64,9 +66,13 @@ private:
 
     std::unique_ptr<xmca::LinkClient> client_;
     std::unique_ptr<QThread> thread_;
+    // Threaded: looks for results every few ms while requests are outstanding. The
+    // worker never calls into Qt, so everything crossing threads is under m_.
+    QTimer* drainTimer_ = nullptr;
     // Shared with the worker thread, under m_.
     std::mutex m_;
     std::condition_variable cv_;
+    std::condition_variable replyCv_;
     std::deque<Job> jobs_;
     std::deque<Reply> replies_;
     bool stopping_ = false;

@@ -72,6 +72,16 @@ private:
     enum { None, Held, Dropped } hidden_ = None;
 };
 
+// Runs the window until every request to the link has its result shown.
+void settleLink(TForm1& form) {
+    LinkWorker& w = form.linkWorker();
+    while (w.outstanding() > 0) {
+        w.awaitReply(20);
+        w.drainReplies();
+        QCoreApplication::processEvents();
+    }
+}
+
 std::vector<std::string> blockReads(int blocks) {
     std::vector<std::string> v;
     for (int k = 1; k <= blocks; ++k) v.push_back("$R" + std::to_string(k) + ";");
@@ -96,10 +106,7 @@ struct ThreadedWindow {
     }
 
     // Runs the window's events until every request has its result.
-    void settle() {
-        while (form->linkWorker().outstanding() > 0)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-    }
+    void settle() { settleLink(*form); }
     void waitHolding() {
         while (!drv->holding) QThread::msleep(1);
     }
@@ -302,9 +309,7 @@ TEST(ThreadedLink, FaultSoakThroughTheWindow) {
     auto client = std::make_unique<xmca::LinkClient>(std::move(drv), clock->steppingMs(1.0));
     client->link().pollSleepUs = -1;
     TForm1 form(std::make_unique<LinkWorker>(std::move(client), LinkWorker::Mode::Thread), TForm1::Options{});
-    const auto settle = [&] {
-        while (form.linkWorker().outstanding() > 0) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-    };
+    const auto settle = [&] { settleLink(form); };
     // Runs on the worker, between requests: the clock and the faults belong to it.
     const auto onLink = [&](xmca::LinkClient::Op op) {
         form.linkWorker().request(xmca::CycleInputs::of(form.state()), std::move(op), {});
