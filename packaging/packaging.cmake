@@ -26,7 +26,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION science)
 # Japanese labels are drawn with are not linked, so they are named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core, fonts-ipafont-gothic")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "udev")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "udev, qt6-translations-l10n")  # Qt's own dialogs in Japanese
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA "${CMAKE_CURRENT_LIST_DIR}/debian/postinst;${CMAKE_CURRENT_LIST_DIR}/debian/postrm")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 include(CPack)

@@ -12,6 +12,10 @@ packages=(g++ make cmake ninja-build pkg-config ca-certificates qt6-base-dev lib
 packages+=(libftdi1-dev libusb-1.0-0-dev dpkg-dev file)
 # SHA-256 content hashes of spectra (OpenSSL libcrypto).
 packages+=(libssl-dev)
+# The window's translations (lupdate, lrelease, qt_add_translations) and Qt's own Japanese.
+packages+=(qt6-tools-dev qt6-l10n-tools qt6-tools-dev-tools qt6-translations-l10n)
+# N42 schema validation of exported documents in the tests.
+packages+=(libxml2-dev libxml2-utils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -162,7 +162,7 @@ TickOutcome AcquisitionCycle::mcaTick() {
     const bool wasEnabled = timer.enabled;
     timer.enabled = false;
     const bool spectrumRead = readSpectrum() == 1;
-    out.spectrumFailed = !spectrumRead;
+    out.spectrumRead = spectrumRead;
     timer.enabled = wasEnabled;
 
     if (link_.ReadStatus(0)) {
@@ -170,7 +170,7 @@ TickOutcome AcquisitionCycle::mcaTick() {
         takeViewFromStatus();
         if (link_.Status.realTime / 10 >= s_.settings.presetTime) {
             timer.enabled = false;
-            out.spectrumFailed = readSpectrum() != 1;
+            out.spectrumRead = readSpectrum() == 1;
             link_.StopAcquisition(0);
             link_.AcquisitionRunning = 0;
             takeTimesFromStatus();
@@ -207,7 +207,7 @@ TickOutcome AcquisitionCycle::scanTick() {
             const bool wasEnabled = timer.enabled;
             timer.enabled = false;
             ++s_.scanCounter;
-            out.spectrumFailed = readSpectrum() != 1;
+            out.spectrumRead = readSpectrum() == 1;
             // Counts per pass-second; a pass preset of 0 leaves the plain total.
             if (s_.scan.presetTime > 0) s_.totalCounts = link_.TotalCounts / s_.scan.presetTime * 0.01f;
             timer.enabled = wasEnabled;
@@ -218,9 +218,11 @@ TickOutcome AcquisitionCycle::scanTick() {
     return out;
 }
 
-bool AcquisitionCycle::readAnalyserView() {
+bool AcquisitionCycle::readAnalyserView(bool* spectrumWhole) {
+    if (spectrumWhole) *spectrumWhole = false;
     if (!link_.DeviceOpen) return false;
-    readSpectrum();
+    const bool whole = readSpectrum() == 1;
+    if (spectrumWhole) *spectrumWhole = whole;
     if (!link_.ReadStatus(0)) return false;
     takeViewFromStatus();
     takeTimesFromStatus();

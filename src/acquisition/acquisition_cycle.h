@@ -28,9 +28,9 @@ struct OpenOutcome {
 // What one poll tick did, for the window's repaint decisions.
 struct TickOutcome {
     bool statusRead = false;
+    bool spectrumRead = false;  // the whole spectrum came in (at a preset stop: the final read)
     bool presetStop = false;
     bool scanPassDone = false;  // scan-map mode: a pass completed this tick
-    bool spectrumFailed = false;  // a spectrum read of this tick failed (its counts are not whole)
 };
 
 class AcquisitionCycle {
@@ -52,8 +52,9 @@ public:
 
     // Reads the analyser's spectrum and status and takes the view and times from
     // them as the MCA-mode tick does (selecting the analyser memory). False when the
-    // link is closed or the status read failed.
-    bool readAnalyserView();
+    // link is closed or the status read failed; spectrumWhole (when given) tells
+    // whether every block of the spectrum came in.
+    bool readAnalyserView(bool* spectrumWhole = nullptr);
 
     PollTimer timer;
 

@@ -78,6 +78,8 @@ bool fitStartValues(const PeakWidth& peak, std::span<const std::int32_t> counts,
     s.position = peak.centroid;
     s.widthCh = peak.crossingDistance();
     if (!(s.position > 0.0f) || !(s.widthCh > 0.0f) || !std::isfinite(s.widthCh)) return false;
+    // Wider than the spectrum is no peak (and its window would not fit an int).
+    if (s.widthCh > static_cast<float>(std::max(channels, 1))) return false;
     s.scale = static_cast<float>(kLineE1) / s.position;
     s.widthEv = s.widthCh * s.scale;
     s.secondLine = static_cast<float>(kLineE2) / s.scale;

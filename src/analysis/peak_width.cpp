@@ -51,7 +51,11 @@ PeakWidth peakWidthAtCursor(std::span<const std::int32_t> counts, int channels, 
     r.centroid = sum > 0.0f ? moment / sum : static_cast<float>(peak);
 
     r.half = r.height / 2;
-    const std::int64_t a = lo, b = hi;
+    // Beyond the spectrum every channel reads 0, so a range end further out than
+    // one channel past it gives the same edges; bounding it there keeps every edge
+    // and width a small number whatever the caller passes.
+    const std::int64_t a = std::clamp<std::int64_t>(lo, -2, s.valid + 1);
+    const std::int64_t b = std::clamp<std::int64_t>(hi, -2, s.valid + 1);
     std::int64_t left = a + 2;
     r.leftFellBack = true;
     for (std::int64_t c = peak - 1; c > a; --c) {

@@ -24,7 +24,8 @@ struct PeakWidth {
     float crossingDistance() const { return static_cast<float>(right - left) + leftFraction + rightFraction; }
 };
 
-// The peak at cursor M with display range A (lo) .. B (hi). An edge that fell
+// The peak at cursor M with display range A (lo) .. B (hi). The width is not positive when the range is too narrow for
+// the peak (its edges fall back past each other): that is no width. An edge that fell
 // back two channels inside the range is not interpolated (its fraction is 0):
 // there is no crossing to interpolate towards, and its step may be zero.
 PeakWidth peakWidthAtCursor(std::span<const std::int32_t> counts, int channels, int cursor, int lo, int hi);

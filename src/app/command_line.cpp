@@ -5,8 +5,10 @@ namespace xmca {
 const char* usageText() {
     static const std::string text =
         std::string("usage: xmca [--simulate [--sim-speed F] [--cs134 A] [--cs137 A] [--k40 A] [--background]\n"
-                    "                        [--sim-devices N] [--sim-link L]] | [--serial PATH] | [--driver NAME]\n") +
-        driverOptionsUsage();
+                    "                        [--sim-devices N] [--sim-link L]] | [--serial PATH] | [--driver NAME]\n"
+                    "            [--lang en|ja]\n") +
+        driverOptionsUsage() +
+        "  --lang en|ja     the window's language (default: the locale's, Japanese for ja_*)\n";
     return text.c_str();
 }
 
@@ -15,6 +17,14 @@ std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& args
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--help" || args[i] == "-h") {
             cl.help = true;
+            continue;
+        }
+        if (args[i] == "--lang") {
+            if (i + 1 >= args.size() || (args[i + 1] != "en" && args[i + 1] != "ja")) {
+                error = "--lang must be en or ja";
+                return std::nullopt;
+            }
+            cl.lang = args[++i];
             continue;
         }
         const int taken = parseDriverOption(args, i, cl.road, error);

@@ -12,6 +12,7 @@ namespace xmca {
 struct CommandLine {
     DriverOptions road;  // --simulate (with the simulated sample), --serial or --driver
     bool help = false;
+    std::string lang;  // --lang en|ja; empty: the locale's language
 };
 
 // Parses argv (without argv[0]). On a bad option returns nullopt and sets error.

@@ -10,6 +10,7 @@
 #include "xmca/link_worker.h"
 #include "xmca/tdm_qrvl.h"
 #include "xmca/tform1.h"
+#include "xmca/window_language.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -28,6 +29,11 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    // The window's language; files, reports and mcatool stay English whatever it is.
+    const QString lang = xmca::ui::chooseLanguage(QString::fromStdString(cl->lang));
+    if (!xmca::ui::installLanguage(lang))
+        std::fprintf(stderr, "xmca: no %s translation found; the window stays English\n", lang.toUtf8().constData());
+
     xmca::ChosenDriver chosen = xmca::makeDriver(cl->road, static_cast<std::uint64_t>(std::time(nullptr)));
 
     TForm1::Options options;
@@ -35,8 +41,9 @@ int main(int argc, char** argv) {
         const xmca::SimulatedAnalyserConfig& cfg = chosen.simulator->config();
         options.simulated = true;
         options.driverMessage = cl->road.background
-                                    ? QString("Simulated analyser: background only")
-                                    : QString("Simulated analyser: Cs-134 %1, Cs-137 %2, K-40 %3 Bq/Kg")
+                                    ? QCoreApplication::translate("main", "Simulated analyser: background only")
+                                    : QCoreApplication::translate("main",
+                                                                  "Simulated analyser: Cs-134 %1, Cs-137 %2, K-40 %3 Bq/Kg")
                                           .arg(cfg.cs134)
                                           .arg(cfg.cs137)
                                           .arg(cfg.k40);

@@ -24,7 +24,7 @@ const char* driverOptionsUsage() {
            "  --serial PATH    the analyser as a serial port (e.g. /dev/ttyUSB0)\n"
            "  --driver NAME    d2xx (the vendor library) or libftdi (libftdi1 over libusb);\n"
            "                   with no road named: the vendor library, else libftdi1\n"
-           "  --sim-speed F    run the simulated analyser's clock F times faster (F > 0)\n"
+           "  --sim-speed F    run the simulated analyser's clock F times faster (0 < F <= 1000000)\n"
            "  --cs134 A, --cs137 A, --k40 A\n"
            "                   activities of the simulated sample in Bq/kg (A >= 0)\n"
            "  --background     simulate a background measurement (no sample)\n"
@@ -78,8 +78,8 @@ int parseDriverOption(const std::vector<std::string>& args, std::size_t& i, Driv
         o.simOptionSeen = true;
     } else if (a == "--sim-speed") {
         if (!number(v)) return -1;
-        if (v <= 0) {
-            error = "--sim-speed must be above 0";
+        if (v <= 0 || v > kMaxSimSpeed) {
+            error = "--sim-speed must be above 0 and at most 1000000";
             return -1;
         }
         o.simSpeed = v;

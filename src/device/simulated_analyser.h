@@ -45,6 +45,11 @@ private:
     double t_ = 0.0;
 };
 
+// The fastest the simulated clock may run: a simulated hour per 3.6 ms of wall
+// time. Beyond some 1e12 the microsecond count of a run no longer fits its int64
+// and the simulator would stall.
+inline constexpr double kMaxSimSpeed = 1e6;
+
 // Wall-clock time since construction, multiplied by a speed factor (--sim-speed).
 class WallClock : public SimClock {
 public:

@@ -29,14 +29,6 @@ bool writeAll(int fd, std::string_view data) {
     return true;
 }
 
-WriteStatus writeDirect(const std::string& path, std::string_view data) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return WriteStatus::OpenFailed;
-    bool ok = writeAll(fd, data);
-    if (::close(fd) != 0) ok = false;
-    return ok ? WriteStatus::Ok : WriteStatus::WriteFailed;
-}
-
 // The final target of path after following symbolic links (the link itself is
 // kept in place). Returns path unchanged when it is not a link, and false when
 // the links do not end (a loop, or a chain too long to follow).
@@ -80,27 +72,49 @@ private:
     bool ok_ = false;
 };
 
-}  // namespace
-
-WriteStatus writeWholeFile(const std::string& path, std::string_view data) {
+// The file a write of path replaces (links followed), or the refusal.
+WriteStatus resolveTarget(const std::string& path, std::string& target, struct stat& st, bool& exists) {
     if (path.empty()) return WriteStatus::OpenFailed;
-    std::string target;
     if (!resolveLinks(path, target)) return WriteStatus::Refused;
-
-    struct stat st {};
-    const bool exists = ::stat(target.c_str(), &st) == 0;
+    exists = ::stat(target.c_str(), &st) == 0;
     if (!exists && errno == ELOOP) return WriteStatus::Refused;
-    const FileSizeSignalIgnored noSigxfsz;
-    if (exists && !S_ISREG(st.st_mode)) return writeDirect(target, data);
+    if (exists && !S_ISREG(st.st_mode)) return WriteStatus::NotRegular;
     // Write-protected: the user's own permission, and a file nobody may write.
     if (exists && ((st.st_mode & 0222) == 0 || ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0))
         return WriteStatus::Refused;
+    return WriteStatus::Ok;
+}
 
+// A short fixed temporary name beside target, so that a target name near the
+// length limit still leaves room for it.
+std::string temporaryBeside(const std::string& target) {
     const auto slash = target.rfind('/');
     const std::string dir = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    // A short fixed temporary name, so that a target name near the length limit
-    // still leaves room for it.
-    std::string tmp = dir + ".xmca-save-XXXXXX";
+    return dir + ".xmca-save-XXXXXX";
+}
+
+}  // namespace
+
+WriteStatus checkWriteTarget(const std::string& path) {
+    std::string target;
+    struct stat st {};
+    bool exists = false;
+    if (const WriteStatus w = resolveTarget(path, target, st, exists); w != WriteStatus::Ok) return w;
+    std::string tmp = temporaryBeside(target);
+    const int fd = ::mkstemp(tmp.data());
+    if (fd < 0) return WriteStatus::OpenFailed;
+    ::close(fd);
+    ::unlink(tmp.c_str());
+    return WriteStatus::Ok;
+}
+
+WriteStatus writeWholeFile(const std::string& path, std::string_view data) {
+    std::string target;
+    struct stat st {};
+    bool exists = false;
+    if (const WriteStatus w = resolveTarget(path, target, st, exists); w != WriteStatus::Ok) return w;
+    const FileSizeSignalIgnored noSigxfsz;
+    std::string tmp = temporaryBeside(target);
     const int fd = ::mkstemp(tmp.data());
     if (fd < 0) return WriteStatus::OpenFailed;
 

@@ -17,6 +17,8 @@ namespace xmca::n42 {
 
 inline constexpr const char* kNamespace = "http://physics.nist.gov/N42/2011/N42";
 inline constexpr int kMaxImportChannels = 4096;
+// Channels a document may hold; beyond kMaxImportChannels they are combined on import.
+inline constexpr int kMaxDocumentChannels = 65536;
 // Documents larger than this are refused before parsing.
 inline constexpr std::size_t kMaxDocumentBytes = 64u << 20;
 // Remark of the energy calibration of a spectrum without one ("0 1 0").
@@ -82,6 +84,10 @@ ImportResult importN42(std::string_view document);
 ImportResult importN42File(const std::string& path);
 
 // Lexical helpers, exposed for tests.
+// UTF-8 text as the writer puts it into an element of the schema's non-blank
+// string type (names, versions): line breaks and tabs become spaces, the spaces
+// between the first and last punctuation become no-break spaces, blank is "-".
+std::string nonBlankText(std::string_view utf8);
 // xsd:duration in tenths of a second (rounded); nullopt if malformed, negative,
 // in years or months, or beyond int32.
 std::optional<std::int32_t> parseDurationTenths(std::string_view text);

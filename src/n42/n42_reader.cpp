@@ -9,7 +9,9 @@
 #include <cmath>
 #include <cstring>
 #include <cstdio>
+#include <algorithm>
 #include <limits>
+#include <utility>
 
 #include "files/file_guard.h"
 #include "files/sjis_text.h"
@@ -236,7 +238,7 @@ std::string parseCounts(const SpectrumEntry& s, std::vector<std::int32_t>& count
     if (!zeroes && !s.compression.isEmpty() && s.compression != u"None")
         return "Error ! N42 channel data compression '" + s.compression.toStdString() + "' is not supported";
     bool pendingZero = false;
-    const std::string tooMany = "Error ! the N42 spectrum has more than " + std::to_string(kMaxImportChannels) +
+    const std::string tooMany = "Error ! the N42 spectrum has more than " + std::to_string(kMaxDocumentChannels) +
                                 " channels";
     std::string e = forEachNumber(s.data, [&](std::size_t, double v) -> std::string {
         const std::string ch = std::to_string(counts.size());
@@ -244,14 +246,14 @@ std::string parseCounts(const SpectrumEntry& s, std::vector<std::int32_t>& count
             // The number of zero channels that a 0 stands for.
             pendingZero = false;
             if (v < 1 || v != std::floor(v)) return "Error ! N42 zero-run length at channel " + ch + " is not a whole positive number";
-            if (v > kMaxImportChannels - static_cast<double>(counts.size())) return tooMany;
+            if (v > kMaxDocumentChannels - static_cast<double>(counts.size())) return tooMany;
             counts.insert(counts.end(), static_cast<std::size_t>(v), 0);
             return {};
         }
         if (v < 0) return "Error ! negative count in N42 channel " + ch;
         if (v != std::floor(v)) return "Error ! N42 count in channel " + ch + " is not a whole number";
         if (v > std::numeric_limits<std::int32_t>::max()) return "Error ! N42 count in channel " + ch + " is too large";
-        if (static_cast<int>(counts.size()) >= kMaxImportChannels) return tooMany;
+        if (static_cast<int>(counts.size()) >= kMaxDocumentChannels) return tooMany;
         if (zeroes && v == 0) {
             pendingZero = true;
             return {};
@@ -265,24 +267,54 @@ std::string parseCounts(const SpectrumEntry& s, std::vector<std::int32_t>& count
     return {};
 }
 
-std::string parseCalibration(const CalibrationEntry& c, std::optional<LinearCalibration>& cal) {
+// The coefficients of a calibration, energy = k0 + k1 x + k2 x^2 ... at channel x;
+// empty when the calibration says the spectrum is uncalibrated.
+std::string parseCoefficients(const CalibrationEntry& c, std::vector<double>& k) {
     if (c.uncalibrated) return {};
     if (!c.hasCoefficients)
         return "Error ! N42 energy calibration '" + c.id.toStdString() + "' has no coefficients (only linear ones can be kept)";
-    std::vector<double> k;
     std::string e = forEachNumber(c.coefficients, [&](std::size_t, double v) -> std::string {
         k.push_back(v);
         return {};
     });
     if (!e.empty()) return e;
     if (k.size() < 2) return "Error ! N42 energy calibration needs an offset and a gain";
-    if (k.size() > 2 && k[2] != 0) return "Error ! N42 energy calibration has a non-zero quadratic term";
-    for (std::size_t i = 3; i < k.size(); ++i)
-        if (k[i] != 0) return "Error ! N42 energy calibration has non-zero terms beyond the linear one";
-    const float offset = static_cast<float>(k[0]), gain = static_cast<float>(k[1]);
-    if (!std::isfinite(offset) || !std::isfinite(gain)) return "Error ! N42 energy calibration is out of range";
-    if (gain != 0) cal = LinearCalibration{gain, offset};
     return {};
+}
+
+// A straight line for a polynomial over channels 0 .. n-1: its linear part when
+// the higher terms stay within half a channel's energy width over the range,
+// else the least-squares line through the polynomial's energies (with a note).
+std::pair<double, double> straightLine(const std::vector<double>& k, std::size_t n, std::vector<std::string>& notes) {
+    const auto higher = [&](double x) {
+        double v = 0, p = x * x;
+        for (std::size_t i = 2; i < k.size(); ++i, p *= x) v += k[i] * p;
+        return v;
+    };
+    double worst = 0;
+    for (std::size_t x = 0; x < n; ++x) worst = std::max(worst, std::fabs(higher(static_cast<double>(x))));
+    if (!(worst > 0)) return {k[0], k[1]};
+    char buf[160];
+    if (worst <= 0.5 * std::fabs(k[1])) {
+        std::snprintf(buf, sizeof buf, "energy calibration: terms beyond the linear one dropped (at most %.3g over the range)",
+                      worst);
+        notes.emplace_back(buf);
+        return {k[0], k[1]};
+    }
+    double sx = 0, sy = 0, sxx = 0, sxy = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double x = static_cast<double>(i), y = k[0] + k[1] * x + higher(x);
+        sx += x, sy += y, sxx += x * x, sxy += x * y;
+    }
+    const double m = static_cast<double>(n), det = m * sxx - sx * sx;
+    const double gain = det != 0 ? (m * sxy - sx * sy) / det : k[1];
+    const double offset = (sy - gain * sx) / m;
+    std::snprintf(buf, sizeof buf,
+                  "energy calibration is not linear (up to %.3g off a straight line); the best straight line over "
+                  "channels 0..%zu is kept",
+                  worst, n > 0 ? n - 1 : 0);
+    notes.emplace_back(buf);
+    return {offset, gain};
 }
 
 std::string remarkAfter(const std::vector<QString>& remarks, const char* prefix, bool& found) {
@@ -340,8 +372,43 @@ ImportResult importN42(std::string_view data) {
     } else if (doc.calibrations.size() > 1) {
         res.notes.push_back("the spectrum names no energy calibration; imported uncalibrated");
     }
+    std::vector<double> coefficients;
     if (cal) {
-        if (std::string e = parseCalibration(*cal, out.calibration); !e.empty()) return fail(std::move(e));
+        if (std::string e = parseCoefficients(*cal, coefficients); !e.empty()) return fail(std::move(e));
+    }
+
+    // More channels than a .dat file holds: adjacent channels are combined, 2, 4 ...
+    // to one, so every count is kept; the energy scale follows the wider channels.
+    const std::size_t raw = out.counts.size();
+    std::size_t factor = 1;
+    while (raw > factor * static_cast<std::size_t>(kMaxImportChannels)) factor *= 2;
+    if (factor > 1) {
+        std::vector<std::int32_t> combined((raw + factor - 1) / factor);
+        for (std::size_t j = 0; j < combined.size(); ++j) {
+            std::int64_t sum = 0;
+            for (std::size_t i = j * factor; i < std::min(raw, (j + 1) * factor); ++i) sum += out.counts[i];
+            if (sum > std::numeric_limits<std::int32_t>::max())
+                return fail("Error ! combining the N42 spectrum's " + std::to_string(raw) + " channels " +
+                            std::to_string(factor) + " to one gives a count beyond the file's range");
+            combined[j] = static_cast<std::int32_t>(sum);
+        }
+        out.counts = std::move(combined);
+        res.notes.push_back(std::to_string(raw) + " channels combined " + std::to_string(factor) + " to one into " +
+                            std::to_string(out.counts.size()) + " channels");
+    }
+    if (!coefficients.empty()) {
+        auto [offset, gain] = straightLine(coefficients, raw, res.notes);
+        gain *= static_cast<double>(factor);  // channel j now starts at old channel factor * j
+        // A gain the program cannot use (none, negative, or beyond any detector)
+        // leaves the spectrum uncalibrated rather than with meaningless energies.
+        if (!std::isfinite(gain) || !std::isfinite(offset) || !(gain > 0) || gain > 1e4 || std::fabs(offset) > 1e7) {
+            char buf[160];
+            std::snprintf(buf, sizeof buf, "energy calibration (offset %.6g, gain %.6g per channel) is not usable; "
+                          "imported uncalibrated", offset, gain);
+            res.notes.emplace_back(buf);
+        } else {
+            out.calibration = LinearCalibration{static_cast<float>(gain), static_cast<float>(offset)};
+        }
     }
 
     // Times.
@@ -357,18 +424,26 @@ ImportResult importN42(std::string_view data) {
         res.notes.push_back("no real time; the live time stands for it");
     }
     if (!live) live = real;
+    if (*live > *real)
+        return fail("Error ! N42 live time " + formatDurationTenths(*live) + " is above the real time " +
+                    formatDurationTenths(*real));
 
     H& h = out.header;
     std::memcpy(h.bytes().data() + H::kBanner, H::kMakerBanner, std::strlen(H::kMakerBanner));
     if (m->hasStart) {
         const auto d = parseDateTime(m->start.toStdString());
-        if (!d) return fail("Error ! N42 start time '" + m->start.toStdString() + "' is not a date and time");
-        h.setI16(H::kYear, static_cast<std::int16_t>(d->year));
-        h.setI16(H::kMonth, static_cast<std::int16_t>(d->month));
-        h.setI16(H::kDay, static_cast<std::int16_t>(d->day));
-        h.setI16(H::kHour, static_cast<std::int16_t>(d->hour));
-        h.setI16(H::kMinute, static_cast<std::int16_t>(d->minute));
-        h.setI16(H::kSecond, static_cast<std::int16_t>(d->second));
+        if (!d) {
+            // Counts and times stand; only the start is unknown.
+            res.notes.push_back("start time '" + m->start.left(40).toStdString() +
+                                "' is not a date and time; left empty");
+        } else {
+            h.setI16(H::kYear, static_cast<std::int16_t>(d->year));
+            h.setI16(H::kMonth, static_cast<std::int16_t>(d->month));
+            h.setI16(H::kDay, static_cast<std::int16_t>(d->day));
+            h.setI16(H::kHour, static_cast<std::int16_t>(d->hour));
+            h.setI16(H::kMinute, static_cast<std::int16_t>(d->minute));
+            h.setI16(H::kSecond, static_cast<std::int16_t>(d->second));
+        }
     } else {
         res.notes.push_back("no start time");
     }

@@ -8,6 +8,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <string>
 
 #include "files/sjis_text.h"
 #include "n42/n42_document.h"
@@ -29,6 +30,46 @@ QString xmlSafe(QString s) {
         if ((u < 0x20 && u != '\t' && u != '\n') || u == 0xFFFE || u == 0xFFFF) c = QChar(0xFFFD);
     }
     return s;
+}
+
+// Punctuation, separators and control/format characters: what the schema's \w
+// leaves out.
+bool outsideWord(char32_t c) {
+    switch (QChar::category(c)) {
+        case QChar::Punctuation_Connector: case QChar::Punctuation_Dash: case QChar::Punctuation_Open:
+        case QChar::Punctuation_Close: case QChar::Punctuation_InitialQuote: case QChar::Punctuation_FinalQuote:
+        case QChar::Punctuation_Other: case QChar::Separator_Space: case QChar::Separator_Line:
+        case QChar::Separator_Paragraph: case QChar::Other_Control: case QChar::Other_Format:
+        case QChar::Other_Surrogate: case QChar::Other_PrivateUse: case QChar::Other_NotAssigned:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Text for an element of the schema's non-blank string type, whose pattern
+// admits word characters and spaces around one run without white space: every
+// character outside \w must lie in that run. Tabs and line breaks become
+// spaces; the spaces between the first and the last such character become
+// no-break spaces (not white space to the schema), so "Co., Ltd." stays readable.
+// An empty or blank text becomes "-".
+QString nonBlank(const QString& text) {
+    std::u32string t;
+    for (char32_t c : xmlSafe(text).toUcs4()) t += (c == '\t' || c == '\n' || c == '\r') ? U' ' : c;
+    const auto first = t.find_first_not_of(U' '), last = t.find_last_not_of(U' ');
+    if (first == std::u32string::npos) return QStringLiteral("-");
+    t = t.substr(first, last - first + 1);
+    std::size_t lo = std::u32string::npos, hi = 0;
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        if (t[i] != U' ' && outsideWord(t[i])) {
+            if (lo == std::u32string::npos) lo = i;
+            hi = i;
+        }
+    }
+    if (lo != std::u32string::npos)
+        for (std::size_t i = lo; i < hi; ++i)
+            if (t[i] == U' ') t[i] = U'\u00A0';
+    return QString::fromUcs4(t.data(), static_cast<qsizetype>(t.size()));
 }
 
 std::string number(float v) {
@@ -63,6 +104,11 @@ std::string check(const SpectrumRecord& r, const char* what) {
     const H& h = r.header;
     const std::string w = what;
     if (r.counts.empty()) return "Error ! N42 export: the " + w + " spectrum has no channels";
+    // The import takes at most this many channels as they are: a document it would
+    // have to combine is not written.
+    if (r.counts.size() > static_cast<std::size_t>(kMaxImportChannels))
+        return "Error ! N42 export: the " + w + " spectrum has more than " + std::to_string(kMaxImportChannels) +
+               " channels";
     for (std::size_t i = 0; i < r.counts.size(); ++i)
         if (r.counts[i] < 0) return "Error ! N42 export: negative count in channel " + std::to_string(i) + " of the " + w;
     if (!isValidDateTime(startOf(h)))
@@ -75,6 +121,11 @@ std::string check(const SpectrumRecord& r, const char* what) {
 }
 
 }  // namespace
+
+std::string nonBlankText(std::string_view utf8) {
+    const QByteArray b = nonBlank(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()))).toUtf8();
+    return std::string(b.constData(), static_cast<std::size_t>(b.size()));
+}
 
 ExportResult exportN42(std::span<const Measurement> ms, const ExportOptions& options) {
     ExportResult res;
@@ -111,16 +162,16 @@ ExportResult exportN42(std::span<const Measurement> ms, const ExportOptions& opt
                                            ? QDateTime::currentDateTimeUtc().toString(Qt::ISODate)
                                            : q(options.documentTime));
     const QString software = QStringLiteral("xmca " XMCA_VERSION);
-    w.writeTextElement("RadInstrumentDataCreatorName", software);
+    w.writeTextElement("RadInstrumentDataCreatorName", nonBlank(software));
 
     w.writeStartElement("RadInstrumentInformation");
     w.writeAttribute("id", "RadInstrumentInformation");
-    w.writeTextElement("RadInstrumentManufacturerName", QString::fromLatin1(H::kMakerBanner));
-    w.writeTextElement("RadInstrumentModelName", "USB multichannel analyser");
+    w.writeTextElement("RadInstrumentManufacturerName", nonBlank(QString::fromLatin1(H::kMakerBanner)));
+    w.writeTextElement("RadInstrumentModelName", nonBlank(QStringLiteral("USB multichannel analyser")));
     w.writeTextElement("RadInstrumentClassCode", "Other");
     w.writeStartElement("RadInstrumentVersion");
     w.writeTextElement("RadInstrumentComponentName", "Software");
-    w.writeTextElement("RadInstrumentComponentVersion", software);
+    w.writeTextElement("RadInstrumentComponentVersion", nonBlank(software));
     w.writeEndElement();
     w.writeEndElement();
 

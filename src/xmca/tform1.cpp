@@ -2,10 +2,13 @@
 
 #include <QCloseEvent>
 #include <QDateTime>
+#include <QTabBar>
+#include <algorithm>
 #include <ctime>
 
 #include "display/frame_renderer.h"
 #include "helpabout/tmca_about.h"
+#include "window_language.h"
 #include "ui_tform1.h"
 
 namespace {
@@ -29,6 +32,9 @@ TForm1::TForm1(std::unique_ptr<xmca::FtdiDriver> driver, Options options, QWidge
 TForm1::TForm1(std::unique_ptr<LinkWorker> worker, Options options, QWidget* parent)
     : QMainWindow(parent), ui(new Ui::TForm1), worker_(std::move(worker)), options_(std::move(options)) {
     ui->setupUi(this);
+    // Every page's tab title in sight, in either language (the Japanese ones are
+    // wider), as far as the plot leaves room; beyond that the tab bar scrolls.
+    ui->PageControl1->setMinimumWidth(std::min(ui->PageControl1->tabBar()->sizeHint().width() + 8, 560));
 
     if (options_.simulated) {
         // An operator must never mistake simulated counts for a measurement.
@@ -95,7 +101,7 @@ bool TForm1::linkRequest(Key key, xmca::LinkClient::Op op, std::function<void()>
     return queued;
 }
 
-void TForm1::showStatus(const QString& msg) { ui->Edit1->setText(msg); }
+void TForm1::showStatus(const QString& msg) { ui->Edit1->setText(xmca::ui::statusText(msg)); }
 
 void TForm1::updateWindowLabels() {
     const auto& v = state_.view;
@@ -123,7 +129,7 @@ void TForm1::McaOpenClick() {
     auto out = std::make_shared<xmca::OpenOutcome>();
     linkRequest(Key::Open, [out](xmca::LinkClient& c) { *out = c.cycle().open(); },
                 [this, out] {
-                    if (!out->devText.empty()) ui->Edit2->setText(QString::fromStdString(out->devText));
+                    if (!out->devText.empty()) ui->Edit2->setText(xmca::ui::statusText(out->devText));
                     if (out->enableButtons) enableAnalyserButtons();
                 });
 }
@@ -195,7 +201,7 @@ void TForm1::sendTick() {
             if (t->statusRead) c.publish(Part::View);
             if (mca || t->scanPassDone) c.publish(Part::Spectrum);
             if (t->scanPassDone) c.publish(Part::Scan);
-            if (t->spectrumFailed) c.dropSpectrum();
+            if ((mca || t->scanPassDone) && !t->spectrumRead) c.dropSpectrum();
         },
         [this, t] {
             --ticksOutstanding_;

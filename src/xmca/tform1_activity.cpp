@@ -7,6 +7,7 @@
 #include "model/screening.h"
 #include "model/settings_io.h"
 #include "tform1.h"
+#include "window_language.h"
 #include "ui_tform1.h"
 
 namespace {
@@ -138,13 +139,13 @@ void TForm1::showActivityResults() {
     };
     QString text = rows("Cs-All", sc.csTotal) + "\n" + rows("Cs-134", sc.cs134) + "\n" +
                    "  LM " + fixed1(sc.csTotal.lowerLimitOfMeasurement) + " Bq/Kg";
-    text += "\n" + (sc.gain.ok ? QStringLiteral("Gain OK") : QString::fromStdString(sc.gain.warning));
+    text += "\n" + xmca::ui::statusText(sc.gain.ok ? std::string("Gain OK") : sc.gain.warning);
     ui->ScreenResult->setText(text);
 
-    QString verdict = QString::fromLatin1(xmca::limits::verdictText(sc.verdict));
+    QString verdict = xmca::ui::verdictText(QString::fromLatin1(xmca::limits::verdictText(sc.verdict)));
     if (sc.verdict == xmca::limits::Verdict::LowerLimitNotMet)
         verdict += sc.countTimeNeeded ? ": " + QString::fromStdString(xmca::countTimeText(sc.countTimeNeeded))
-                                      : QStringLiteral(": count the background longer");
+                                      : ": " + tr("count the background longer");
     const xmca::TColor c = xmca::verdictColour(sc.verdict);
     ui->ScreenVerdict->setText(verdict);
     ui->ScreenVerdict->setStyleSheet(QString::asprintf("color: #%02x%02x%02x; font-weight: bold;", c & 0xFF,

@@ -110,7 +110,11 @@ void TForm1::FWHMClick() {
         showStatus(kNoPeakMessage);
         return;
     }
-    showStatus(QString::asprintf("Peak %8.2f Ch.", static_cast<double>(r.centroid)));
+    if (!(r.fwhm > 0.0f)) {
+        showStatus(kNoWidthMessage);
+        return;
+    }
+    showStatus(tr("Peak %1 Ch.").arg(QString::asprintf("%8.2f", static_cast<double>(r.centroid))));
     ui->FwhmVal->setText(QString::asprintf("%8.2f ch", static_cast<double>(r.fwhm)));
 }
 
@@ -136,12 +140,13 @@ void TForm1::MnKaFitClick() {
     state_.view.snapCentroid = o.start.position;
     ui->MnKaEng->setText(QString::asprintf("%8.2f eV", static_cast<double>(o.start.widthEv)));
     if (!o.fit.ok) {
-        ui->MnKaFitResult->setText(QString::fromStdString("No fit: " + o.fit.failure));
+        ui->MnKaFitResult->setText(tr("No fit: %1").arg(QString::fromStdString(o.fit.failure)));
         hideFitCurve();
         return;
     }
     ui->MnKaFitResult->setText(
-        QString::asprintf("Fit FWHM %.1f eV  chi2/dof %.2f", o.fit.fwhmEv(), o.fit.chi2PerDof));
+        tr("Fit FWHM %1 eV  chi2/dof %2")
+            .arg(QString::asprintf("%.1f", o.fit.fwhmEv()), QString::asprintf("%.2f", o.fit.chi2PerDof)));
     fitCurve_ = o.fit;
     fitCurveShown_ = true;
     PaintBox1Paint();

@@ -25,8 +25,8 @@ void TForm1::wireFiles() {
 
 QString TForm1::askFile(FileDialog kind) {
     if (chooseFile) return chooseFile(kind);
-    if (kind == FileDialog::SaveTxt) return xmca::runFileDialog(this, {}, "Spectrumn(*.txt)", "txt", false);
-    return xmca::runFileDialog(this, {}, "spectrum(*.dat)", "dat", kind == FileDialog::OpenDat);
+    if (kind == FileDialog::SaveTxt) return xmca::runFileDialog(this, {}, tr("Spectrumn(*.txt)"), "txt", false);
+    return xmca::runFileDialog(this, {}, tr("spectrum(*.dat)"), "dat", kind == FileDialog::OpenDat);
 }
 
 void TForm1::syncSelectedSource() {

@@ -20,7 +20,7 @@ void TForm1::wireN42() {
 
 QString TForm1::askN42File(N42Dialog kind) {
     if (chooseN42File) return chooseN42File(kind);
-    return xmca::runFileDialog(this, {}, "N42 spectrum(*.n42 *.xml)", "n42", kind == N42Dialog::Open);
+    return xmca::runFileDialog(this, {}, tr("N42 spectrum(*.n42 *.xml)"), "n42", kind == N42Dialog::Open);
 }
 
 void TForm1::ExportN42Click() {

@@ -3,6 +3,7 @@
 // black on white. With no printer on the machine both print commands offer a
 // PDF file instead, so they never end without a result.
 #include <QAction>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -16,6 +17,7 @@
 #include "report/report_output.h"
 #include "file_dialogs.h"
 #include "tform1.h"
+#include "window_language.h"
 #include "ui_tform1.h"
 
 using xmca::localPath;
@@ -32,8 +34,8 @@ xmca::report::ReportOptions reportOptions(const xmca::MeasurementState& s) {
     const std::vector<std::string> lines = xmca::screeningLines(s.activity);
     if (lines.empty()) return o;
     xmca::report::TextBlock block;
-    block.title = QStringLiteral("Results (Bq/kg)");
-    for (const std::string& l : lines) block.lines.push_back(QString::fromStdString(l));
+    block.title = QCoreApplication::translate("TForm1", "Results (Bq/kg)");
+    for (const std::string& l : lines) block.lines.push_back(xmca::ui::statusText(l));
     o.extra = std::move(block);
     return o;
 }

@@ -8,8 +8,20 @@
 #include "dlgzelm/tzelm_setup.h"
 #include "model/view_controls.h"
 #include "tform1.h"
+#include "window_language.h"
 #include "ui_tform1.h"
 #include "xmca1/txmca1_setup.h"
+
+namespace {
+
+// The dialogs' messages side by side in the status box, each in the window's language.
+QString joinStatus(const QStringList& messages) {
+    QStringList shown;
+    for (const QString& m : messages) shown << xmca::ui::statusText(m);
+    return shown.join("  ");
+}
+
+}  // namespace
 
 void TForm1::wireSetup() {
     connect(ui->Button10, &QPushButton::clicked, this, &TForm1::Button10Click);
@@ -38,7 +50,7 @@ void TForm1::Button10Click() {
         // The record keeps the edited numbers; the window keeps its label lines.
         rec.label1 = s.headerTemplate.comment();
         rec.label2 = s.headerTemplate.sampleId();
-        if (!messages.isEmpty()) showStatus(messages.join("  "));
+        if (!messages.isEmpty()) showStatus(joinStatus(messages));
         return;
     }
 
@@ -59,7 +71,7 @@ void TForm1::Button10Click() {
     rec.label2 = s.headerTemplate.sampleId();
 
     if (!sending) {
-        if (!messages.isEmpty()) showStatus(messages.join("  "));
+        if (!messages.isEmpty()) showStatus(joinStatus(messages));
         PaintBox1Paint();
         return;
     }
@@ -87,7 +99,7 @@ void TForm1::Button10Click() {
         [this, messages, shown, linkErrors] {
             QStringList all = messages;
             for (const std::string& e : *linkErrors) all << QString::fromStdString(e);
-            if (!all.isEmpty()) showStatus(all.join("  "));
+            if (!all.isEmpty()) showStatus(joinStatus(all));
             else showStatus(shown);
             PaintBox1Paint();
         });
@@ -128,7 +140,7 @@ void TForm1::Button7Click() {
                 [this, counted, scan, shown, messages] {
                     if (*counted) state_.channelCount = scan.channelCount;
                     applyTimer();
-                    showStatus(messages.isEmpty() ? shown : messages.join("  "));
+                    showStatus(messages.isEmpty() ? shown : joinStatus(messages));
                     PaintBox1Paint();
                 });
 }

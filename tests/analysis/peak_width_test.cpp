@@ -1,7 +1,11 @@
 #include "analysis/peak_width.h"
+#include "analysis/peak_fit.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+#include <utility>
 #include <vector>
 
 using xmca::peakWidthAtCursor;
@@ -115,4 +119,26 @@ TEST(PeakWidth, ChannelsOutsideTheSpectrumReadAsZero) {
     EXPECT_EQ(t.right, 63);  // channel 64 reads 0
     EXPECT_FLOAT_EQ(t.rightFraction, 0.5f);
     EXPECT_FLOAT_EQ(t.leftFraction, 5.0f / 6.0f);
+}
+
+// Whatever range a caller passes, the edges stay within the spectrum, so the width
+// and the fit's window are small numbers (no integer overflow), and a range too
+// narrow for the peak gives a width that is not positive: no width.
+TEST(PeakWidth, HostileRangesStayWithinTheSpectrum) {
+    std::vector<std::int32_t> c(2048, 0);
+    for (int k = 600; k <= 720; ++k) c[k] = 3000 - (k - 660) * (k - 660);
+    for (const auto& [lo, hi] : {std::pair{0, std::numeric_limits<int>::min()}, std::pair{std::numeric_limits<int>::max(), 0},
+                                 std::pair{std::numeric_limits<int>::min(), std::numeric_limits<int>::max()}}) {
+        const auto r = peakWidthAtCursor(c, 2048, 660, lo, hi);
+        ASSERT_TRUE(r.found);
+        EXPECT_GE(r.left, -4);
+        EXPECT_LE(r.right, 2052);
+        EXPECT_LE(std::fabs(r.fwhm), 2060.0f);
+        const auto o = xmca::fitPeakAtCursor(c, 2048, 660, lo, hi);
+        if (o.status == xmca::PeakFitOutcome::Status::Started) {
+            EXPECT_LE(o.start.widthCh, 2048.0f);
+        }
+    }
+    EXPECT_LE(peakWidthAtCursor(c, 2048, 660, 659, 661).fwhm, 0.0f);
+    EXPECT_EQ(xmca::fitPeakAtCursor(c, 2048, 660, 659, 661).status, xmca::PeakFitOutcome::Status::NoWidth);
 }

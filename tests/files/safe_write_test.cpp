@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "files/safe_write.h"
@@ -38,9 +39,10 @@ TEST(SafeWrite, FollowsASymbolicLinkAndKeepsIt) {
     EXPECT_EQ(test::readAll(dir.file("real.dat")), "via link");
 }
 
-TEST(SafeWrite, FullDeviceIsWrittenDirectlyAndReportsTheShortWrite) {
+TEST(SafeWrite, DeviceIsRefusedNotWritten) {
     if (!std::filesystem::is_character_file("/dev/full")) GTEST_SKIP() << "no /dev/full";
-    EXPECT_EQ(writeWholeFile("/dev/full", std::string(17408, 'x')), WriteStatus::WriteFailed);
+    EXPECT_EQ(writeWholeFile("/dev/full", std::string(17408, 'x')), WriteStatus::NotRegular);
+    EXPECT_EQ(checkWriteTarget("/dev/full"), WriteStatus::NotRegular);
     EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));  // not renamed over
 }
 
@@ -80,6 +82,30 @@ TEST(SafeWrite, UnwritableDirectoryOrMissingDirectoryFails) {
         // Permissions do not stop root; /proc takes no new files from anyone.
         EXPECT_EQ(writeWholeFile("/proc/xmca-test.dat", "x"), WriteStatus::OpenFailed);
     }
+}
+
+// The check before a long run refuses every target the final save would fail on,
+// and a pipe never blocks either call.
+TEST(SafeWrite, TargetCheckRefusesWhatTheSaveWouldAndLeavesNothing) {
+    TempDir dir;
+    EXPECT_EQ(checkWriteTarget(dir.file("new.dat")), WriteStatus::Ok);
+    test::writeAll(dir.file("ro.dat"), "keep");
+    ::chmod(dir.file("ro.dat").c_str(), 0444);
+    EXPECT_EQ(checkWriteTarget(dir.file("ro.dat")), WriteStatus::Refused);  // also as root
+    std::filesystem::create_symlink("loop-b", dir.path() / "loop-a");
+    std::filesystem::create_symlink("loop-a", dir.path() / "loop-b");
+    EXPECT_EQ(checkWriteTarget(dir.file("loop-a")), WriteStatus::Refused);
+    std::filesystem::create_symlink("missing/x.dat", dir.path() / "dangling.dat");
+    EXPECT_EQ(checkWriteTarget(dir.file("dangling.dat")), WriteStatus::OpenFailed);
+    EXPECT_EQ(checkWriteTarget(dir.file("no/such/dir/x.dat")), WriteStatus::OpenFailed);
+    EXPECT_EQ(checkWriteTarget(dir.path().string()), WriteStatus::NotRegular);
+    ASSERT_EQ(::mkfifo(dir.file("pipe").c_str(), 0600), 0);
+    EXPECT_EQ(checkWriteTarget(dir.file("pipe")), WriteStatus::NotRegular);
+    EXPECT_EQ(writeWholeFile(dir.file("pipe"), "x"), WriteStatus::NotRegular);  // returns: no reader needed
+    EXPECT_EQ(test::readAll(dir.file("ro.dat")), "keep");
+    auto names = dir.entries();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"dangling.dat", "loop-a", "loop-b", "pipe", "ro.dat"}));
 }
 
 }  // namespace

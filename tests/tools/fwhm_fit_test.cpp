@@ -130,3 +130,25 @@ TEST(McatoolPeak, ErrorsAndUsage) {
         EXPECT_TRUE(r.out.empty());
     }
 }
+
+// Ranges that are not a range of the file are bad usage; a range too narrow for
+// the peak gives no width instead of a negative one.
+TEST(McatoolPeak, BadRangesAreUsageErrorsAndNoWidthIsNeverPrinted) {
+    TempDir dir;
+    const std::string f = dir.file("s.dat");
+    writeSample(f);
+    for (const std::string& cmd : {std::string("fwhm"), std::string("fit")}) {
+        for (const std::string& args :
+             {std::string("--cursor 660 --lo 700 --hi 600"), std::string("--cursor 660 --hi -2147483648"),
+              std::string("--cursor 660 --lo -1"), std::string("--cursor 660 --hi 2048"),
+              std::string("--cursor 2147483647"), std::string("--cursor 500 --lo 600 --hi 700")}) {
+            const ToolRun r = runTool(dir, cmd + " '" + f + "' " + args);
+            EXPECT_EQ(r.code, 2) << cmd << ' ' << args << ": " << r.out << r.err;
+            EXPECT_EQ(r.out, "") << cmd << ' ' << args;
+        }
+        const ToolRun r = runTool(dir, cmd + " '" + f + "' --cursor 660 --lo 659 --hi 661");
+        EXPECT_EQ(r.code, 1) << cmd << ": " << r.out;
+        EXPECT_EQ(r.out, "") << cmd;
+        EXPECT_TRUE(r.err.starts_with("Error !")) << r.err;
+    }
+}

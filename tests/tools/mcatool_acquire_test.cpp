@@ -12,12 +12,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <memory>
 #include <thread>
 
 #include "device/pty_analyser.h"
+#include "device/scripted_pty.h"
 #include "files/spectrum_file.h"
 #include "files/temp_dir.h"
 #include "tools/tool_run.h"
@@ -311,6 +313,19 @@ TEST(McatoolAcquire, ARejectedSetupOrStartExitsOneAndWritesNothing) {
     EXPECT_TRUE(pty.received().empty());
 }
 
+// The fastest speed allowed still counts and reaches the preset.
+TEST(McatoolAcquire, TheFastestSimulatorSpeedStillCounts) {
+    TempDir dir;
+    const std::string out = dir.file("fast.dat");
+    const ToolRun r = acquire(dir, {"--simulate", "--sim-speed", "1000000", "--channels", "1024", "--preset", "36000", "-o", out});
+    ASSERT_EQ(r.code, 0) << r.err;
+    auto s = readBack(out);
+    EXPECT_EQ(s->realTime, 360000);
+    std::int64_t total = 0;
+    for (int i = 0; i < 1024; ++i) total += s->spectrum[static_cast<std::size_t>(i)];
+    EXPECT_GT(total, 100000);  // some 12 counts per second over 10 h
+}
+
 TEST(McatoolAcquire, BadUsageExitsTwo) {
     TempDir dir;
     for (const std::vector<std::string>& args :
@@ -319,11 +334,127 @@ TEST(McatoolAcquire, BadUsageExitsTwo) {
           {"--simulate", "--channels", "2048", "--preset", "-3", "-o", dir.file("a.dat")},
           {"--serial", "/dev/null", "--cs137", "5", "--channels", "2048", "--preset", "10", "-o", dir.file("a.dat")},
           {"--simulate", "--driver", "d2xx", "--channels", "2048", "--preset", "10", "-o", dir.file("a.dat")},
-          {"--simulate", "--channels", "2048", "--preset", "10", "--frobnicate", "-o", dir.file("a.dat")}}) {
+          {"--simulate", "--channels", "2048", "--preset", "10", "--frobnicate", "-o", dir.file("a.dat")},
+          // Faster than the simulator's clock can run: it would stall and save zeros.
+          {"--simulate", "--sim-speed", "1e15", "--channels", "2048", "--preset", "10", "-o", dir.file("a.dat")},
+          {"--simulate", "--sim-speed", "1000001", "--channels", "2048", "--preset", "10", "-o", dir.file("a.dat")}}) {
         const ToolRun r = acquire(dir, args);
         EXPECT_EQ(r.code, 2) << args.back() << ": " << r.err;
         EXPECT_FALSE(std::filesystem::exists(dir.file("a.dat")));
     }
+}
+
+// A good spectrum file to be kept: channel n holds 3n % 101.
+std::string goodFile(const TempDir& dir, const std::string& name) {
+    auto s = std::make_unique<MeasurementState>();
+    s->channelCount = 2048;
+    for (int i = 0; i < 2048; ++i) s->spectrum[static_cast<std::size_t>(i)] = (3 * i) % 101;
+    s->realTime = s->liveTime = 600;
+    EXPECT_EQ(saveSpectrum(*s, dir.file(name)), "");
+    return dir.file(name);
+}
+
+std::vector<std::string> sortedEntries(const TempDir& dir) {
+    auto e = dir.entries();
+    std::sort(e.begin(), e.end());
+    return e;
+}
+
+// A cable pulled after the start, and firmware that acknowledges every command
+// with "!" (no status, no block ever whole): the run ends as stalled with nothing
+// read, and the earlier good file is not replaced by counts nobody sent.
+TEST(McatoolAcquire, AnAnalyserThatNeverSendsASpectrumLeavesTheOldFile) {
+    test::ScriptedPty silent(test::ScriptedPty::silentAfterStart);
+    test::ScriptedPty yes(test::ScriptedPty::answersEverything);
+    TempDir da, db;
+    const std::string a = goodFile(da, "keep.dat"), b = goodFile(db, "keep.dat");
+    const std::string before = test::readAll(a);
+    const pid_t pa = spawn(da, {"--serial", silent.path(), "--channels", "2048", "--preset", "10", "-o", a});
+    const pid_t pb = spawn(db, {"--serial", yes.path(), "--channels", "2048", "--preset", "10", "-o", b});
+    const ToolRun ra = finish(da, pa, 120), rb = finish(db, pb, 120);
+    for (const auto* r : {&ra, &rb}) {
+        EXPECT_EQ(r->code, 1) << r->err;
+        EXPECT_EQ(r->out, "");
+        EXPECT_NE(r->err.find("nothing was read, nothing is saved"), std::string::npos) << r->err;
+    }
+    EXPECT_EQ(test::readAll(a), before);
+    EXPECT_EQ(test::readAll(b), before);
+    EXPECT_EQ(sortedEntries(da), (std::vector<std::string>{"keep.dat", "stderr", "stdout"}));
+    EXPECT_EQ(sortedEntries(db), (std::vector<std::string>{"keep.dat", "stderr", "stdout"}));
+    // The cable was pulled after the start: the setup went through.
+    const auto cmds = silent.received();
+    ASSERT_GE(cmds.size(), 3u);
+    EXPECT_EQ(std::vector<std::string>(cmds.begin(), cmds.begin() + 3), (std::vector<std::string>{"$M16;", "$P100;", "$G;"}));
+}
+
+// Targets the final save would refuse are refused before the run starts.
+TEST(McatoolAcquire, UnwritableTargetsAreRefusedBeforeTheRun) {
+    TempDir dir;
+    const std::string ro = goodFile(dir, "ro.dat");
+    ::chmod(ro.c_str(), 0444);
+    std::filesystem::create_symlink("loop-b", dir.path() / "loop-a");
+    std::filesystem::create_symlink("loop-a", dir.path() / "loop-b");
+    std::filesystem::create_symlink("missing/x.dat", dir.path() / "dangling.dat");
+    ASSERT_EQ(::mkfifo(dir.file("pipe.dat").c_str(), 0600), 0);
+    const std::string before = test::readAll(ro);
+    for (const std::string& target :
+         {ro, dir.file("loop-a"), dir.file("dangling.dat"), std::string("/dev/full"), dir.file("pipe.dat")}) {
+        const auto t0 = std::chrono::steady_clock::now();
+        const ToolRun r = acquire(dir, {"--simulate", "--channels", "512", "--preset", "3", "-o", target});
+        EXPECT_EQ(r.code, 1) << target << ": " << r.err;
+        EXPECT_TRUE(r.err.starts_with("Error !")) << target << ": " << r.err;
+        EXPECT_EQ(r.err.find("analyser road"), std::string::npos) << target << " started a run: " << r.err;
+        EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(2)) << target;
+    }
+    EXPECT_EQ(test::readAll(ro), before);
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "missing"));
+}
+
+// A save that fails at the end (here the target became a directory during the
+// run) keeps the run under a new name beside it.
+TEST(McatoolAcquire, AFinalSaveThatFailsKeepsTheRunUnderANewName) {
+    TempDir dir;
+    const std::string out = dir.file("run.dat");
+    const pid_t pid = spawn(dir, {"--simulate", "--sim-speed", "5", "--channels", "512", "--preset", "5", "-o", out});
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    std::filesystem::create_directory(out);
+    const ToolRun r = finish(dir, pid, 30);
+    EXPECT_EQ(r.code, 1) << r.err;
+    const std::string saved = json(r.out)["file"].toString().toStdString();
+    ASSERT_FALSE(saved.empty()) << r.out << r.err;
+    EXPECT_NE(saved, out);
+    EXPECT_EQ(std::filesystem::path(saved).parent_path(), dir.path());
+    EXPECT_TRUE(std::filesystem::path(saved).filename().string().starts_with("run.unsaved-")) << saved;
+    EXPECT_NE(r.err.find(saved), std::string::npos) << r.err;
+    auto s = readBack(saved);
+    EXPECT_EQ(s->realTime, 50);
+    EXPECT_EQ(s->channelCount, 512);
+}
+
+// Two interrupts a few milliseconds apart: the second one lands in the final read
+// or save and must not kill the process; the file is written and no temporary is
+// left.
+TEST(McatoolAcquire, ASecondInterruptDuringTheFinalSaveIsHeldOff) {
+    int killed = 0, missing = 0, stray = 0;
+    for (int i = 0; i < 12; ++i) {
+        TempDir dir;
+        const std::string out = dir.file("cut.dat");
+        const pid_t pid = spawn(dir, {"--simulate", "--sim-speed", "50", "--channels", "4096", "--preset", "3600", "-o", out});
+        // Interrupts belong to the run: wait for its first progress line (after a second).
+        for (int w = 0; w < 1000 && test::readAll(dir.file("stderr")).find("real ") == std::string::npos; ++w)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ::kill(pid, SIGINT);
+        std::this_thread::sleep_for(std::chrono::microseconds(700 * (i % 5)));
+        ::kill(pid, SIGINT);
+        const ToolRun r = finish(dir, pid, 30);
+        if (r.code != 0) ++killed;
+        if (!std::filesystem::exists(out)) ++missing;
+        for (const auto& e : dir.entries())
+            if (e.starts_with(".xmca-save-")) ++stray;
+    }
+    EXPECT_EQ(killed, 0);
+    EXPECT_EQ(missing, 0);
+    EXPECT_EQ(stray, 0);
 }
 
 }  // namespace

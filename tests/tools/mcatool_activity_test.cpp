@@ -114,6 +114,9 @@ TEST(McatoolActivity, ExitCodesForBadUsageAndBadFiles) {
     EXPECT_EQ(activityRun(sp.dir, sp.sample).code, 2);
     EXPECT_EQ(activityRun(sp.dir, sp.sample + " " + sp.bg + " --level").code, 2);
     EXPECT_EQ(activityRun(sp.dir, sp.sample + " " + sp.bg + " --level abc").code, 2);
+    // Decimal only: "0x10" is not 16, nor "inf" a level.
+    for (const char* v : {"0x10", "0X1p4", "inf", "nan", "1e999"})
+        EXPECT_EQ(activityRun(sp.dir, sp.sample + " " + sp.bg + " --level " + v).code, 2) << v;
     EXPECT_EQ(activityRun(sp.dir, sp.sample + " " + sp.bg + " --bogus 1").code, 2);
 
     const ToolResult missing = activityRun(sp.dir, sp.sample + " " + sp.dir.file("none.dat"));

@@ -87,5 +87,35 @@ TEST(McatoolFiles, FifoAndDirectoryInputsAreRefusedAtOnce) {
     }
 }
 
+// A FIFO as output: every writing command refuses it at once instead of waiting
+// for a reader, and leaves it a FIFO.
+TEST(McatoolFiles, FifoOutputsAreRefusedWithoutBlocking) {
+    TempDir dir;
+    const std::string in = spectrumFile(dir, "in.dat");
+    const std::string bg = spectrumFile(dir, "bg.dat");
+    test::writeAll(dir.file("in.n42"),
+                   "<RadInstrumentData xmlns=\"http://physics.nist.gov/N42/2011/N42\"><RadMeasurement id=\"m\">"
+                   "<MeasurementClassCode>Foreground</MeasurementClassCode>"
+                   "<StartDateTime>2026-01-02T03:04:05</StartDateTime><RealTimeDuration>PT10S</RealTimeDuration>"
+                   "<Spectrum id=\"s\"><LiveTimeDuration>PT9S</LiveTimeDuration>"
+                   "<ChannelData>1 2 3 4</ChannelData></Spectrum></RadMeasurement></RadInstrumentData>");
+    ASSERT_EQ(mcatool(dir, "import-n42 '" + dir.file("in.n42") + "' '" + dir.file("ok.dat") + "'").code, 0);
+    ASSERT_EQ(::mkfifo(dir.file("pipe").c_str(), 0600), 0);
+    const std::string pipe = "'" + dir.file("pipe") + "'";
+    for (const std::string& args :
+         {"dump '" + in + "' " + pipe, "render '" + in + "' " + pipe, "report '" + in + "' " + pipe,
+          "n42 '" + in + "' " + pipe, "import-n42 '" + dir.file("in.n42") + "' " + pipe,
+          "activity '" + in + "' '" + bg + "' --net " + pipe,
+          "acquire --simulate --channels 512 --preset 1 -o " + pipe}) {
+        SCOPED_TRACE(args);
+        const ToolResult r = mcatool(dir, args);
+        EXPECT_EQ(r.code, 1);  // 124: blocked until the time limit
+        EXPECT_TRUE(r.err.find("Error !") != std::string::npos) << r.err;
+        struct stat st {};
+        ASSERT_EQ(::stat(dir.file("pipe").c_str(), &st), 0);
+        EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    }
+}
+
 }  // namespace
 }  // namespace xmca

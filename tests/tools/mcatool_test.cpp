@@ -120,6 +120,16 @@ TEST(McatoolDump, MatchesTheInProcessDumpByteForByte) {
     EXPECT_NE(expected.find("Mca Ch Size, 1024\n"), std::string::npos);
 }
 
+TEST(Mcatool, HelpPrintsTheUsageAndSucceeds) {
+    TempDir dir;
+    for (const char* h : {"--help", "-h", "help"}) {
+        const ToolRun r = runTool(dir, h);
+        EXPECT_EQ(r.code, 0) << h;
+        EXPECT_NE(r.out.find("mcatool acquire"), std::string::npos) << h << ": " << r.out;
+        EXPECT_EQ(r.err.find("unknown command"), std::string::npos) << h << ": " << r.err;
+    }
+}
+
 TEST(Mcatool, ErrorsAndUsage) {
     TempDir dir;
     test::writeAll(dir.file("empty.dat"), "");

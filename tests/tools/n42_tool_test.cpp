@@ -15,6 +15,7 @@
 #include "files/spectrum_file.h"
 #include "files/temp_dir.h"
 #include "tools/tool_run.h"
+#include "support/n42_schema.h"
 #include "model/spectrum_io.h"
 
 namespace xmca {
@@ -62,6 +63,7 @@ TEST(McatoolN42, DatToN42AndBackLeavesTheFileUnchanged) {
         saveDat(a, 4096, calibrated, "玄米 二本松 No.12", "Ｃｓ検査-0042", 7919);
         ToolRun r = run(dir, "n42 " + quote(a) + " " + quote(doc));
         ASSERT_EQ(r.code, 0) << r.err;
+        EXPECT_EQ(test::n42SchemaErrors(test::readAll(doc)), "");
         r = run(dir, "import-n42 " + quote(doc) + " " + quote(b));
         ASSERT_EQ(r.code, 0) << r.err;
         EXPECT_EQ(r.err, "");
@@ -83,6 +85,7 @@ TEST(McatoolN42, BackgroundMakesASecondMeasurementAndImportTakesTheForeground) {
     saveDat(a, 2048, true, "sample", "S1", 31);
     saveDat(bg, 2048, true, "background", "BG", 17);
     ASSERT_EQ(run(dir, "n42 " + quote(a) + " " + quote(doc) + " --background " + quote(bg)).code, 0);
+    EXPECT_EQ(test::n42SchemaErrors(test::readAll(doc)), "");
     QXmlStreamReader xr(QByteArray::fromStdString(test::readAll(doc)));
     std::vector<QString> classes;
     while (!xr.atEnd())
@@ -108,7 +111,6 @@ TEST(McatoolN42, RefusalsExitOneWithErrorAndWriteNothing) {
     const std::vector<std::pair<std::string, std::string>> bad = {
         {"not xml", "hello"},
         {"truncated", good.substr(0, good.size() - 40)},
-        {"quadratic", quadratic},
         {"negative", negative},
         {"other root", "<Spectrum xmlns=\"http://physics.nist.gov/N42/2011/N42\"/>"},
     };
@@ -120,6 +122,13 @@ TEST(McatoolN42, RefusalsExitOneWithErrorAndWriteNothing) {
         EXPECT_EQ(r.err.rfind("Error !", 0), 0u) << what << ": " << r.err;
         EXPECT_FALSE(std::filesystem::exists(out)) << what;
     }
+    // A calibration with a quadratic term is taken as its best straight line, said on stderr.
+    test::writeAll(dir.file("quad.n42"), quadratic);
+    ToolRun q = run(dir, "import-n42 " + quote(dir.file("quad.n42")) + " " + quote(dir.file("quad.dat")));
+    EXPECT_EQ(q.code, 0) << q.err;
+    EXPECT_NE(q.err.find("best straight line"), std::string::npos) << q.err;
+    std::filesystem::remove(dir.file("quad.dat"));
+
     // An existing output stays as it was.
     test::writeAll(out, "keep");
     EXPECT_EQ(run(dir, "import-n42 " + quote(dir.file("bad.n42")) + " " + quote(out)).code, 1);

@@ -13,6 +13,7 @@
 #include "files/sjis_text.h"
 #include "files/temp_dir.h"
 #include "n42/n42_document.h"
+#include "support/n42_schema.h"
 #include "support/scripted_analyser.h"
 #include "ui_tform1.h"
 #include "xmca/tform1.h"
@@ -67,6 +68,7 @@ TEST(N42Window, ExportWritesTheSpectrumOnScreenAndImportLoadsItLikeRead) {
     w.ui()->ExportN42->trigger();
     ASSERT_EQ(w.asked.back(), TForm1::N42Dialog::Save);
     EXPECT_EQ(s.header, before);  // exporting leaves the working header alone
+    EXPECT_EQ(xmca::test::n42SchemaErrors(xmca::test::readAll(dir.file("screen.n42"))), "");
     const auto doc = xmca::n42::importN42File(dir.file("screen.n42"));
     ASSERT_TRUE(doc.ok) << doc.error;
     EXPECT_EQ(doc.spectrum.counts[1023], 5116);

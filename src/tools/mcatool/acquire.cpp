@@ -1,6 +1,7 @@
 // mcatool acquire: an unattended acquisition with the window's acquisition cycle,
 // saved as "SaveSpec" saves it. Progress on stderr; Ctrl-C or SIGTERM stops the
-// analyser and saves what was acquired.
+// analyser and saves what was acquired. Only counts the analyser sent are saved;
+// a run whose final save fails is saved under a new name instead of being lost.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <cstdlib>
 #include <memory>
 
 #include "acquisition/batch_acquisition.h"
@@ -43,17 +45,50 @@ std::tm localNow() {
     return tm;
 }
 
-// True when path can be written: an existing file we may write, or a new one in a
-// directory we may write. Checked before the run so an hour's counts are not lost
-// at the end.
-bool writable(const std::string& path) {
+// Ctrl-C and SIGTERM held off while the spectrum is saved: the save runs to its
+// end (no temporary left behind) and a signal that came meanwhile only sets the
+// stop flag once they are let through again.
+class StopSignalsHeld {
+public:
+    StopSignalsHeld() {
+        sigset_t set;
+        sigemptyset(&set);
+        sigaddset(&set, SIGINT);
+        sigaddset(&set, SIGTERM);
+        ok_ = ::sigprocmask(SIG_BLOCK, &set, &old_) == 0;
+    }
+    ~StopSignalsHeld() {
+        if (ok_) ::sigprocmask(SIG_SETMASK, &old_, nullptr);
+    }
+    StopSignalsHeld(const StopSignalsHeld&) = delete;
+    StopSignalsHeld& operator=(const StopSignalsHeld&) = delete;
+
+private:
+    sigset_t old_{};
+    bool ok_ = false;
+};
+
+// Saves the state's spectrum to a new file named after path with the tag, e.g.
+// "run.partial-Ab12Cd.dat", beside path or else in the temporary folder; the
+// name written, or empty when neither took it.
+std::string saveBeside(xmca::MeasurementState& s, const std::string& path, const std::string& tag) {
     namespace fs = std::filesystem;
-    std::error_code ec;
-    if (fs::is_directory(path, ec)) return false;
-    if (fs::exists(path, ec)) return ::access(path.c_str(), W_OK) == 0;
-    fs::path dir = fs::path(path).parent_path();
-    if (dir.empty()) dir = ".";
-    return fs::is_directory(dir, ec) && ::access(dir.c_str(), W_OK | X_OK) == 0;
+    const fs::path p(path);
+    std::string stem = p.stem().string();
+    if (stem.empty() || stem == "." || stem == "..") stem = "acquire";
+    const std::string name = stem + "." + tag + "-XXXXXX.dat";
+    const char* tmp = std::getenv("TMPDIR");
+    const fs::path dirs[] = {p.parent_path().empty() ? fs::path(".") : p.parent_path(), tmp && *tmp ? tmp : "/tmp"};
+    for (const fs::path& dir : dirs) {
+        std::string candidate = (dir / name).string();
+        // Created empty first, so that no other file can take the name.
+        const int fd = ::mkstemps(candidate.data(), 4);
+        if (fd < 0) continue;
+        ::close(fd);
+        if (xmca::saveSpectrum(s, candidate).empty()) return candidate;
+        ::unlink(candidate.c_str());
+    }
+    return {};
 }
 
 std::string fixed1(double v) { return xmca::settings::formatFixed(v, 1); }
@@ -130,10 +165,9 @@ int runAcquire(const Args& args, std::ostream& out, std::ostream& err) {
         err << "mcatool acquire: " << error << '\n' << kUsage;
         return kExitUsage;
     }
-    if (!writable(outPath)) {
-        err << "Error ! cannot write " << outPath << '\n';
-        return kExitFileError;
-    }
+    // Refused before the run, as the final save would refuse it, so no run is
+    // spent on a target that cannot take it.
+    if (!outputTargetOk(outPath, err)) return kExitFileError;
 
     xmca::ChosenDriver driver = xmca::makeDriver(road, static_cast<std::uint64_t>(std::time(nullptr)));
     err << "mcatool acquire: analyser road: " << driver.road << '\n';
@@ -147,9 +181,8 @@ int runAcquire(const Args& args, std::ostream& out, std::ostream& err) {
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = 0;  // no SA_RESTART: a signal cuts the tick's sleep short
-    struct sigaction oldInt {}, oldTerm {};
-    sigaction(SIGINT, &sa, &oldInt);
-    sigaction(SIGTERM, &sa, &oldTerm);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
     gStop = 0;
 
     const bool tty = ::isatty(STDERR_FILENO) == 1;
@@ -171,8 +204,9 @@ int runAcquire(const Args& args, std::ostream& out, std::ostream& err) {
     };
 
     const xmca::BatchResult r = xmca::runBatchAcquisition(*state, link, req, hooks, localNow());
-    sigaction(SIGINT, &oldInt, nullptr);
-    sigaction(SIGTERM, &oldTerm, nullptr);
+    // The handlers stay for the rest of the command, which ends the process: a
+    // second Ctrl-C during the final read, the save or the report only sets the
+    // flag again, so a saved run never ends as a killed one.
     if (tty && r.ticks > 0) err << '\n';
     if (r.stop == xmca::BatchResult::Rejected) {
         err << r.error << '\n';
@@ -180,25 +214,46 @@ int runAcquire(const Args& args, std::ostream& out, std::ostream& err) {
     }
     err << progressText(*state, false) << '\n';
     if (r.stop == xmca::BatchResult::Interrupted) err << "mcatool acquire: stopped before the preset\n";
-
-    const std::string saveError = xmca::saveSpectrum(*state, outPath);
-    if (!saveError.empty()) {
-        err << "Error ! " << saveError << ' ' << outPath << '\n';
+    if (r.content == xmca::BatchResult::Nothing) {
+        // Never counts the analyser did not send; the target is left as it was.
+        err << r.error << '\n';
         return kExitFileError;
     }
+
+    std::string saved;
+    bool complete = r.content == xmca::BatchResult::Final;
+    {
+        const StopSignalsHeld held;
+        if (complete) {
+            const std::string saveError = xmca::saveSpectrum(*state, outPath);
+            if (saveError.empty()) {
+                saved = outPath;
+            } else {
+                err << "Error ! cannot save " << outPath << " (" << saveError << ")\n";
+                saved = saveBeside(*state, outPath, "unsaved");
+                complete = false;
+            }
+        } else {
+            saved = saveBeside(*state, outPath, "partial");
+        }
+    }
+    if (saved.empty()) {
+        err << "Error ! the spectrum could not be saved anywhere; it is lost\n";
+        return kExitFileError;
+    }
+    if (saved != outPath)
+        err << "mcatool acquire: the spectrum is saved as " << saved
+            << (r.content == xmca::BatchResult::LastWhole ? " (partial: the last whole read)" : "") << '\n';
     const char* stopped = r.stop == xmca::BatchResult::Preset        ? "preset"
                           : r.stop == xmca::BatchResult::Interrupted ? "interrupted"
                                                                      : "stalled";
-    out << "{\"file\": " << jsonString(outPath) << ", \"road\": " << jsonString(driver.road)
+    out << "{\"file\": " << jsonString(saved) << ", \"road\": " << jsonString(driver.road)
         << ", \"stopped\": \"" << stopped << "\", \"channels\": " << state->channelCount
         << ", \"preset_s\": " << fixed1(state->presetTime * 0.1) << ", \"real_s\": " << fixed1(state->realTime * 0.1)
         << ", \"live_s\": " << fixed1(state->liveTime * 0.1) << ", \"total_counts\": "
         << static_cast<std::int64_t>(state->totalCounts) << "}\n";
-    if (r.stop == xmca::BatchResult::Stalled) {
-        err << r.error << '\n';
-        return kExitFileError;
-    }
-    return kExitOk;
+    if (!r.error.empty()) err << r.error << '\n';
+    return complete && r.stop != xmca::BatchResult::Stalled ? kExitOk : kExitFileError;
 }
 
 }  // namespace mcatool

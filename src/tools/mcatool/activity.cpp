@@ -28,7 +28,9 @@ std::string loadError(const std::string& path, const xmca::FileLoadResult& r) {
     return "Error ! " + path + " could not be stored";
 }
 
+// A decimal number ("50", "12.5", "2.5e1"); hexadecimal, "inf" and "nan" are not.
 bool parseNumber(const std::string& text, double& out) {
+    if (text.find_first_not_of("0123456789+-.eE") != std::string::npos) return false;
     char* end = nullptr;
     out = std::strtod(text.c_str(), &end);
     return !text.empty() && end && *end == '\0' && std::isfinite(out);

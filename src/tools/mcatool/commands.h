@@ -72,6 +72,10 @@ std::string inputErrorText(const std::string& path, xmca::InputKind kind);
 // Writes data as the whole of path through the safe replace; false (and an
 // "Error !" line on err) when it was refused or failed.
 bool writeOutputFile(const std::string& path, std::string_view data, std::ostream& err);
+// Checks before long work that path can take the output (as writeOutputFile
+// would decide, and that a file can be created beside it); false (and an
+// "Error !" line on err) when not.
+bool outputTargetOk(const std::string& path, std::ostream& err);
 // A QGuiApplication on the offscreen platform for the drawing commands, unless
 // one exists already (then nullptr). Keep it alive while drawing.
 std::unique_ptr<QGuiApplication> ensureGuiApplication();

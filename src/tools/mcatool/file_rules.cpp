@@ -28,14 +28,33 @@ std::string inputErrorText(const std::string& path, xmca::InputKind kind) {
     return "Error ! cannot open " + path;
 }
 
-bool writeOutputFile(const std::string& path, std::string_view data, std::ostream& err) {
-    switch (xmca::writeWholeFile(path, data)) {
-        case xmca::WriteStatus::Ok: return true;
+namespace {
+
+// The "Error !" line for a refused or failed write of path.
+void writeErrorLine(xmca::WriteStatus st, const std::string& path, std::ostream& err) {
+    switch (st) {
+        case xmca::WriteStatus::Ok: break;
         case xmca::WriteStatus::Refused: err << "Error ! " << path << " is write-protected; it is not replaced\n"; break;
+        case xmca::WriteStatus::NotRegular:
+            err << "Error ! " << path << " is not a regular file (a pipe or device is not written)\n";
+            break;
         case xmca::WriteStatus::OpenFailed: err << "Error ! cannot create " << path << '\n'; break;
         case xmca::WriteStatus::WriteFailed: err << "Error ! cannot write " << path << " (the previous file is kept)\n"; break;
     }
-    return false;
+}
+
+}  // namespace
+
+bool writeOutputFile(const std::string& path, std::string_view data, std::ostream& err) {
+    const xmca::WriteStatus st = xmca::writeWholeFile(path, data);
+    writeErrorLine(st, path, err);
+    return st == xmca::WriteStatus::Ok;
+}
+
+bool outputTargetOk(const std::string& path, std::ostream& err) {
+    const xmca::WriteStatus st = xmca::checkWriteTarget(path);
+    writeErrorLine(st, path, err);
+    return st == xmca::WriteStatus::Ok;
 }
 
 }  // namespace mcatool

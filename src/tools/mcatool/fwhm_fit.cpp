@@ -1,7 +1,9 @@
 // The fwhm and fit commands: "FWHM Calic." and the peak fit of the window, run on
 // a spectrum file read as "&Read" reads it.
 #include <charconv>
+#include <algorithm>
 #include <cstdio>
+#include <string>
 #include <memory>
 #include <optional>
 
@@ -90,12 +92,27 @@ Loaded load(const PeakArgs& p, std::ostream& err) {
     return l;
 }
 
+// The range and cursor must lie in the spectrum, cursor within lo .. hi; the
+// usage error text otherwise (empty when they do).
+std::string rangeError(const Loaded& l, int cursor) {
+    const int last = l.state->channelCount - 1;
+    if (l.lo < 0 || l.hi > last)
+        return "--lo and --hi must be channels 0.." + std::to_string(std::max(last, 0)) + " of the file";
+    if (l.lo > l.hi) return "--lo must not lie above --hi";
+    if (cursor < l.lo || cursor > l.hi)
+        return "--cursor must lie within --lo .. --hi (" + std::to_string(l.lo) + ".." + std::to_string(l.hi) + ")";
+    return {};
+}
+
 constexpr const char* kNoPeak = "Error ! no count above 0 within 5 channels of the cursor\n";
 
-int usage(std::ostream& err, const char* name) {
+int usage(std::ostream& err, const char* name, const std::string& why = {}) {
+    if (!why.empty()) err << "mcatool " << name << ": " << why << '\n';
     err << "usage: mcatool " << name << " FILE.dat --cursor M [--lo A] [--hi B]\n";
     return kExitUsage;
 }
+
+constexpr const char* kNoWidth = "Error ! Peak Fit Width: the peak at the cursor has no width within --lo .. --hi\n";
 
 }  // namespace
 
@@ -104,10 +121,15 @@ int runFwhm(const Args& args, std::ostream& out, std::ostream& err) {
     if (!p) return usage(err, "fwhm");
     const Loaded l = load(*p, err);
     if (!l.state) return kExitFileError;
+    if (const std::string why = rangeError(l, p->cursor); !why.empty()) return usage(err, "fwhm", why);
     const auto& s = *l.state;
     const xmca::PeakWidth w = xmca::peakWidthAtCursor(s.spectrum, s.channelCount, p->cursor, l.lo, l.hi);
     if (!w.found) {
         err << kNoPeak;
+        return kExitFileError;
+    }
+    if (!(w.fwhm > 0.0f)) {
+        err << kNoWidth;
         return kExitFileError;
     }
     out << "{\"peak_channel\": " << w.peak << ", \"centroid\": " << num(w.centroid) << ", \"fwhm\": " << num(w.fwhm)
@@ -120,6 +142,7 @@ int runFit(const Args& args, std::ostream& out, std::ostream& err) {
     if (!p) return usage(err, "fit");
     const Loaded l = load(*p, err);
     if (!l.state) return kExitFileError;
+    if (const std::string why = rangeError(l, p->cursor); !why.empty()) return usage(err, "fit", why);
     const auto& s = *l.state;
     const xmca::PeakFitOutcome o = xmca::fitPeakAtCursor(s.spectrum, s.channelCount, p->cursor, l.lo, l.hi);
     using Status = xmca::PeakFitOutcome::Status;

@@ -22,9 +22,13 @@ constexpr mcatool::Command kCommands[] = {
     {"activity", "SAMPLE.dat BACKGROUND.dat [--net NET.dat] [--level X] [--lower-limit Y]", mcatool::runActivity},
 };
 
+void printUsage(std::ostream& o) {
+    o << "usage:\n";
+    for (const auto& c : kCommands) o << "  mcatool " << c.name << ' ' << c.usage << '\n';
+}
+
 int usage() {
-    std::cerr << "usage:\n";
-    for (const auto& c : kCommands) std::cerr << "  mcatool " << c.name << ' ' << c.usage << '\n';
+    printUsage(std::cerr);
     return mcatool::kExitUsage;
 }
 
@@ -33,6 +37,10 @@ int usage() {
 int main(int argc, char** argv) {
     if (argc < 2) return usage();
     const std::string_view name = argv[1];
+    if (name == "--help" || name == "-h" || name == "help") {
+        printUsage(std::cout);
+        return mcatool::kExitOk;
+    }
     for (const auto& c : kCommands) {
         if (name == c.name) return c.run(mcatool::Args(argv + 2, argv + argc), std::cout, std::cerr);
     }

@@ -1,0 +1,173 @@
+#include "window_language.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QLibraryInfo>
+#include <QRegularExpression>
+#include <QTranslator>
+#include <memory>
+#include <vector>
+
+namespace xmca::ui {
+
+namespace {
+
+// The status box's fixed messages, as the core and the window's handlers write them.
+// lupdate reads them from here; statusText() looks them up under this context.
+const char* const kStatusMessages[] = {
+    QT_TRANSLATE_NOOP("Status", "Error"),  // the "Dev#" box when no analyser answers
+    QT_TRANSLATE_NOOP("Status", "File Write Error !"),
+    QT_TRANSLATE_NOOP("Status", "Error ! Memory 4096ch Max"),
+    QT_TRANSLATE_NOOP("Status", "Error ! File Write: the file is an input"),
+    QT_TRANSLATE_NOOP("Status", "Error ! ROI # Unknown"),
+    QT_TRANSLATE_NOOP("Status", "Error ! ROI LowCh"),
+    QT_TRANSLATE_NOOP("Status", "Error ! ROI HighCh"),
+    QT_TRANSLATE_NOOP("Status", "Error ! Sample Spectrum"),
+    QT_TRANSLATE_NOOP("Status", "Error ! BG Spectrum"),
+    QT_TRANSLATE_NOOP("Status", "Error ! BG Channels"),
+    QT_TRANSLATE_NOOP("Status", "Error ! Sample Real Time"),
+    QT_TRANSLATE_NOOP("Status", "Error ! BG Real Time"),
+    QT_TRANSLATE_NOOP("Status", "Error ! EngCalib LowCh"),
+    QT_TRANSLATE_NOOP("Status", "Error ! EngCalib HiCh"),
+    QT_TRANSLATE_NOOP("Status", "Error ! Energy Calib LowCh"),
+    QT_TRANSLATE_NOOP("Status", "Error ! Energy Calib HighCh"),
+    QT_TRANSLATE_NOOP("Status", "Error ! Energy Calib LowEng"),
+    QT_TRANSLATE_NOOP("Status", "Error ! Energy Calib HighEng"),
+    QT_TRANSLATE_NOOP("Status", "Error ! Energy Calib LowCh = HighCh"),
+    QT_TRANSLATE_NOOP("Status", "Error ! Energy Calib Gain"),
+    QT_TRANSLATE_NOOP("Status", "Error ! No Peak at Cursor"),
+    QT_TRANSLATE_NOOP("Status", "Error ! Peak Fit Width"),
+    QT_TRANSLATE_NOOP("Status", "Error ! Screening Level"),
+    QT_TRANSLATE_NOOP("Status", "Error ! Lower Limit"),
+    QT_TRANSLATE_NOOP("Status", "Error ! SPC_LLD"),
+    QT_TRANSLATE_NOOP("Status", "Error ! Preset Time"),
+    QT_TRANSLATE_NOOP("Status", "Error ! Dead Time per Event"),
+    QT_TRANSLATE_NOOP("Status", "Error ! PreSet Time"),
+    QT_TRANSLATE_NOOP("Status", "Error ! ReFlesh Timer"),
+    QT_TRANSLATE_NOOP("Status", "Error ! SetPresetTime"),
+    QT_TRANSLATE_NOOP("Status", "Error ! SetChannelCount"),
+    QT_TRANSLATE_NOOP("Status", "Error ! Print"),
+    QT_TRANSLATE_NOOP("Status", "Error ! N42 export: no spectrum"),
+    QT_TRANSLATE_NOOP("Status", "Error ! the N42 document is too large"),
+    QT_TRANSLATE_NOOP("Status", "Error ! the N42 document is truncated"),
+    QT_TRANSLATE_NOOP("Status", "Error ! the N42 document holds no channel data"),
+    QT_TRANSLATE_NOOP("Status", "Error ! not an XML document (no root element)"),
+    QT_TRANSLATE_NOOP("Status", "Error ! not an XML document (the file is empty)"),
+    QT_TRANSLATE_NOOP("Status", "Error ! N42 documents with a DTD or entity declarations are not accepted"),
+    QT_TRANSLATE_NOOP("Status", "Error ! N42 energy calibration needs an offset and a gain"),
+    QT_TRANSLATE_NOOP("Status", "Error ! N42 energy calibration has a non-zero quadratic term"),
+    QT_TRANSLATE_NOOP("Status", "Error ! N42 energy calibration has non-zero terms beyond the linear one"),
+    QT_TRANSLATE_NOOP("Status", "Error ! N42 energy calibration is out of range"),
+    QT_TRANSLATE_NOOP("Status", "Error ! N42 spectrum refers to a missing energy calibration"),
+    QT_TRANSLATE_NOOP("Status", "Error ! the N42 measurement has neither a real nor a live time"),
+    QT_TRANSLATE_NOOP("Status", "Gain check OK"),
+    QT_TRANSLATE_NOOP("Status", "Gain OK"),
+};
+
+// Messages with figures or names in them: the English pattern and, as the source
+// text, its template with %1, %2 for the captured parts.
+struct Pattern {
+    const char* regex;
+    const char* source;
+};
+const Pattern kStatusPatterns[] = {
+    {R"(^Error ! Mem(\d+) Empty$)", QT_TRANSLATE_NOOP("Status", "Error ! Mem%1 Empty")},
+    {R"(^Check gain: K-40 peak at channel (\S+)$)", QT_TRANSLATE_NOOP("Status", "Check gain: K-40 peak at channel %1")},
+    {R"(^Check gain: Cs-137 peak at channel (\S+)$)",
+     QT_TRANSLATE_NOOP("Status", "Check gain: Cs-137 peak at channel %1")},
+    {R"(^Error ! SetChannelCount (\d+) ch: no analyser command$)",
+     QT_TRANSLATE_NOOP("Status", "Error ! SetChannelCount %1 ch: no analyser command")},
+    {R"(^Error ! cannot open (.+)$)", QT_TRANSLATE_NOOP("Status", "Error ! cannot open %1")},
+    {R"(^Error ! cannot read (.+)$)", QT_TRANSLATE_NOOP("Status", "Error ! cannot read %1")},
+    {R"(^Error ! (.+) cannot be opened$)", QT_TRANSLATE_NOOP("Status", "Error ! %1 cannot be opened")},
+    {R"(^Error ! (.+) is a directory$)", QT_TRANSLATE_NOOP("Status", "Error ! %1 is a directory")},
+    {R"(^Error ! (.+) is not a regular file$)", QT_TRANSLATE_NOOP("Status", "Error ! %1 is not a regular file")},
+    {R"(^Lower limit of measurement (\S+) Bq/kg \(required (\S+)\)$)",
+     QT_TRANSLATE_NOOP("Status", "Lower limit of measurement %1 Bq/kg (required %2)")},
+    {R"(^Lower limit not met - count longer \((.+) needed\)$)",
+     QT_TRANSLATE_NOOP("Status", "Lower limit not met - count longer (%1 needed)")},
+    {R"(^Lower limit not met - count longer \(count the background longer\)$)",
+     QT_TRANSLATE_NOOP("Status", "Lower limit not met - count longer (count the background longer)")},
+    {R"(^Below screening level \((\S+) Bq/kg\)$)", QT_TRANSLATE_NOOP("Status", "Below screening level (%1 Bq/kg)")},
+    {R"(^Above screening level - confirm \((\S+) Bq/kg\)$)",
+     QT_TRANSLATE_NOOP("Status", "Above screening level - confirm (%1 Bq/kg)")},
+};
+
+// The verdicts as the core names them.
+const char* const kVerdicts[] = {
+    QT_TRANSLATE_NOOP("Verdict", "Lower limit not met - count longer"),
+    QT_TRANSLATE_NOOP("Verdict", "Below screening level"),
+    QT_TRANSLATE_NOOP("Verdict", "Above screening level - confirm"),
+};
+
+std::vector<std::unique_ptr<QTranslator>>& installed() {
+    static std::vector<std::unique_ptr<QTranslator>> list;
+    return list;
+}
+
+QString& current() {
+    static QString lang = QStringLiteral("en");
+    return lang;
+}
+
+// The program's translation: beside an installed program first (a translation can
+// be mended there without a rebuild), else the copy built into the program.
+bool loadProgramTranslation(QTranslator& t, const QString& lang) {
+    const QString file = QStringLiteral("xmca_") + lang;
+    const QString installedDir = QCoreApplication::applicationDirPath() + QStringLiteral("/../share/xmca/translations");
+    return t.load(file, installedDir) || t.load(file, QStringLiteral(":/i18n"));
+}
+
+}  // namespace
+
+QString chooseLanguage(const QString& override, const QLocale& locale) {
+    if (override == QLatin1String("ja") || override == QLatin1String("en")) return override;
+    return locale.language() == QLocale::Japanese ? QStringLiteral("ja") : QStringLiteral("en");
+}
+
+bool installLanguage(const QString& lang) {
+    for (auto& t : installed()) QCoreApplication::removeTranslator(t.get());
+    installed().clear();
+    current() = QStringLiteral("en");
+    if (lang == QLatin1String("en")) return true;
+
+    auto own = std::make_unique<QTranslator>();
+    if (!loadProgramTranslation(*own, lang)) return false;
+    QCoreApplication::installTranslator(own.get());
+    installed().push_back(std::move(own));
+    // Qt's own texts (file and print dialogs, standard buttons), when the system has them.
+    auto qt = std::make_unique<QTranslator>();
+    if (qt->load(QStringLiteral("qtbase_") + lang, QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(qt.get());
+        installed().push_back(std::move(qt));
+    }
+    current() = lang;
+    return true;
+}
+
+QString currentLanguage() { return current(); }
+
+QString statusText(const QString& english) {
+    if (english.isEmpty()) return english;
+    const QByteArray key = english.toUtf8();
+    for (const char* m : kStatusMessages)
+        if (key == m) return QCoreApplication::translate("Status", m);
+    for (const Pattern& p : kStatusPatterns) {
+        const QRegularExpressionMatch match = QRegularExpression(QString::fromLatin1(p.regex)).match(english);
+        if (!match.hasMatch()) continue;
+        QString out = QCoreApplication::translate("Status", p.source);
+        // One arg() call for all parts, so a part holding "%1" is not substituted again.
+        if (match.lastCapturedIndex() >= 2) return out.arg(match.captured(1), match.captured(2));
+        return match.lastCapturedIndex() == 1 ? out.arg(match.captured(1)) : out;
+    }
+    return english;
+}
+
+QString verdictText(const QString& english) {
+    const QByteArray key = english.toUtf8();
+    for (const char* v : kVerdicts)
+        if (key == v) return QCoreApplication::translate("Verdict", v);
+    return english;
+}
+
+}  // namespace xmca::ui

@@ -1,0 +1,266 @@
+// The window in Japanese: the language choice, the captions of the main window and
+// of each dialog with the Japanese translation installed, the status and result texts
+// the core returns translated at the window's edge, and every caption fitting its
+// place. Each test puts English back, so the other window tests stay English.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QTabBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <cstdio>
+#include <cstdlib>
+
+#include "analysis/activity_calc.h"
+#include "analysis/char_limits.h"
+#include "analysis/energy_calibration.h"
+#include "dlgzelm/tzelm_setup.h"
+#include "helpabout/tmca_about.h"
+#include "model/bq_calic.h"
+#include "model/measurement_state.h"
+#include "model/memory_spectra.h"
+#include "model/roi_table.h"
+#include "model/screening.h"
+#include "model/spectrum_io.h"
+#include "files/temp_dir.h"
+#include "support/scripted_analyser.h"
+#include "support/simulated_spectra.h"
+#include "ui_tform1.h"
+#include "ui_tzelm_setup.h"
+#include "ui_txmca1_setup.h"
+#include "xmca/tform1.h"
+#include "xmca/window_language.h"
+#include "xmca1/txmca1_setup.h"
+
+namespace {
+
+using xmca::ui::statusText;
+
+bool hasJapanese(const QString& s) {
+    for (const QChar c : s) {
+        const char16_t u = c.unicode();
+        if ((u >= 0x3040 && u <= 0x30FF) || (u >= 0x4E00 && u <= 0x9FFF)) return true;
+    }
+    return false;
+}
+
+class Japanese : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(xmca::ui::installLanguage("ja")); }
+    void TearDown() override { xmca::ui::installLanguage("en"); }
+
+    static std::unique_ptr<TForm1> window() {
+        return std::make_unique<TForm1>(std::make_unique<xmca::test::ScriptedAnalyser>(), TForm1::Options{});
+    }
+};
+
+// Every visible caption is at least as wide as it asks to be (a clipped one is not).
+// With XMCA_SHOT_DIR set, the widget is also saved there as <name>.png.
+void expectCaptionsFit(QWidget& top, const QString& name) {
+    top.show();
+    if (!qobject_cast<QMainWindow*>(&top)) top.adjustSize();
+    if (top.layout()) top.layout()->activate();
+    QCoreApplication::processEvents();
+    if (const char* dir = std::getenv("XMCA_SHOT_DIR")) top.grab().save(QDir(dir).filePath(name + ".png"));
+    for (QAbstractButton* b : top.findChildren<QAbstractButton*>()) {
+        if (!b->isVisible() || b->text().isEmpty()) continue;
+        EXPECT_GE(b->width(), b->minimumSizeHint().width()) << name.toStdString() << ": " << b->text().toStdString();
+    }
+    for (QLabel* l : top.findChildren<QLabel*>()) {
+        if (!l->isVisible() || l->text().isEmpty() || l->wordWrap()) continue;
+        EXPECT_GE(l->width(), l->sizeHint().width()) << name.toStdString() << ": " << l->text().toStdString();
+    }
+    // Tabs that do not all fit get scroll arrows and hide some of their titles.
+    for (QTabWidget* t : top.findChildren<QTabWidget*>()) {
+        if (!t->isVisible()) continue;
+        QTabBar* bar = t->tabBar();
+        EXPECT_GE(bar->width(), bar->tabRect(bar->count() - 1).right() + 1) << name.toStdString() << ": tabs";
+        EXPECT_GE(bar->tabRect(0).left(), 0) << name.toStdString() << ": tabs";
+    }
+}
+
+// The same pages and dialogs in English.
+void expectAllFit(const QString& lang) {
+    auto form = std::make_unique<TForm1>(std::make_unique<xmca::test::ScriptedAnalyser>(), TForm1::Options{});
+    Ui::TForm1* ui = form->form();
+    for (int i = 0; i < ui->PageControl1->count(); ++i) {
+        ui->PageControl1->setCurrentIndex(i);
+        expectCaptionsFit(*form, lang + "_main_" + ui->PageControl1->widget(i)->objectName());
+    }
+    xmca::AcquisitionSettings acq;
+    TXMCA1SetUp mca(acq);
+    expectCaptionsFit(mca, lang + "_mca_setup");
+    xmca::ScanSettings scan;
+    TZELMSetUp zelm(scan);
+    expectCaptionsFit(zelm, lang + "_zelm_setup");
+    TMcaAbout about;
+    expectCaptionsFit(about, lang + "_about");
+}
+
+TEST(WindowLanguage, FromLocaleOrOverride) {
+    const QLocale ja(QLocale::Japanese, QLocale::Japan);
+    const QLocale c = QLocale::c();
+    EXPECT_EQ(xmca::ui::chooseLanguage("", ja), "ja");
+    EXPECT_EQ(xmca::ui::chooseLanguage("", c), "en");
+    EXPECT_EQ(xmca::ui::chooseLanguage("", QLocale(QLocale::German, QLocale::Germany)), "en");
+    EXPECT_EQ(xmca::ui::chooseLanguage("en", ja), "en");
+    EXPECT_EQ(xmca::ui::chooseLanguage("ja", c), "ja");
+    EXPECT_EQ(xmca::ui::chooseLanguage("de", ja), "ja");  // not a language of ours: the locale's
+
+    // No translation for a language: refused, the window stays English.
+    EXPECT_FALSE(xmca::ui::installLanguage("xx"));
+    EXPECT_EQ(xmca::ui::currentLanguage(), "en");
+    EXPECT_EQ(statusText(std::string(xmca::kFileWriteError)), xmca::kFileWriteError);
+}
+
+TEST_F(Japanese, MainWindowCaptionsMenusAndTooltips) {
+    auto form = window();
+    Ui::TForm1* ui = form->form();
+    EXPECT_EQ(ui->McaStart->text(), "開始");
+    EXPECT_EQ(ui->McaOpen->text(), "MCA接続");
+    EXPECT_EQ(ui->LowerLimitLabel->text(), "測定下限値");
+    EXPECT_EQ(ui->File1->title(), "ファイル(&F)");
+    for (int i = 0; i < ui->PageControl1->count(); ++i) {
+        const QString t = ui->PageControl1->tabText(i);
+        if (t != "MCA" && t != "ROI") {
+            EXPECT_TRUE(hasJapanese(t)) << t.toStdString();
+        }
+    }
+    for (QMenu* m : ui->MainMenu1->findChildren<QMenu*>()) {
+        EXPECT_TRUE(hasJapanese(m->title())) << m->title().toStdString();
+        for (QAction* a : m->actions())
+            if (!a->isSeparator()) {
+                EXPECT_TRUE(hasJapanese(a->text())) << a->text().toStdString();
+            }
+    }
+    // The cryptic buttons keep their captions and explain themselves in a tooltip.
+    for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{ui->Expand, ui->Compres, ui->LengCh, ui->HengCh,
+                                                                      ui->AutoVfs, ui->SnapPeak, ui->ROILowCh,
+                                                                      ui->ROIHighCh})
+        EXPECT_TRUE(hasJapanese(b->toolTip())) << b->objectName().toStdString();
+    EXPECT_EQ(ui->Expand->text(), "<< >>");
+    // Numbers and units stay as they are.
+    EXPECT_EQ(ui->Label9->text(), "keV");
+    EXPECT_EQ(ui->ScreenLevel->text(), "50");
+
+    // The status box shows the core's English message in Japanese.
+    form->showStatus(QString::fromStdString(xmca::emptyMemoryText(2)));
+    EXPECT_EQ(ui->Edit1->text(), "エラー！ Mem2 は空です");
+    form->showStatus("$CX;");  // an analyser command is shown as sent
+    EXPECT_EQ(ui->Edit1->text(), "$CX;");
+}
+
+TEST_F(Japanese, DialogCaptions) {
+    xmca::AcquisitionSettings acq;
+    TXMCA1SetUp mca(acq);
+    EXPECT_EQ(mca.windowTitle(), "MCA 設定");
+    EXPECT_EQ(mca.form()->PresetRTLabel->text(), "プリセット時間");
+    EXPECT_EQ(mca.form()->CancelButton->text(), "キャンセル");
+    EXPECT_EQ(mca.form()->m2048ch->text(), "2048 ch");
+
+    xmca::ScanSettings scan;
+    TZELMSetUp zelm(scan);
+    EXPECT_EQ(zelm.windowTitle(), "ZELM 設定");
+    EXPECT_EQ(zelm.form()->DispRefTimerLabel->text(), "表示更新間隔");
+
+    TMcaAbout about;
+    EXPECT_EQ(about.windowTitle(), "バージョン情報");
+    EXPECT_TRUE(about.findChild<QLabel*>("Version")->text().startsWith("バージョン "));
+    EXPECT_TRUE(hasJapanese(about.findChild<QLabel*>("Standards")->text()));
+}
+
+// The core's messages and result lines, as the core writes them, all come out in
+// Japanese; a core text changed without its translation fails here.
+TEST_F(Japanese, CoreTextsTranslatedAtTheEdge) {
+    const std::string fixed[] = {xmca::kFileWriteError,     xmca::kMemoryTooSmall,        xmca::kOutputIsInput,
+                                 xmca::kNoSampleSpectrum,   xmca::kNoBackgroundSpectrum,  xmca::kChannelMismatch,
+                                 xmca::kSampleRealTimeZero, xmca::kBackgroundRealTimeZero, xmca::kCalibLowChError,
+                                 xmca::kCalibHighChError,   xmca::kCalibLowEngError,      xmca::kCalibHighEngError,
+                                 xmca::kCalibSameChError,   xmca::kCalibGainError,        xmca::emptyMemoryText(3),
+                                 xmca::lowChEditMessage("x"),               xmca::highChEditMessage("x"),
+                                 "Error ! SetChannelCount 8192 ch: no analyser command"};
+    for (const std::string& m : fixed) EXPECT_TRUE(hasJapanese(statusText(m))) << m;
+    xmca::MeasurementState state;
+    xmca::RoiEditors bad;
+    bad.low = "x";
+    EXPECT_TRUE(hasJapanese(statusText(xmca::storeRoi(state, 99, true, bad))));
+    EXPECT_TRUE(hasJapanese(statusText(xmca::storeRoi(state, 1, true, bad))));
+    for (auto v : {xmca::limits::Verdict::LowerLimitNotMet, xmca::limits::Verdict::BelowLevel,
+                   xmca::limits::Verdict::AboveLevel})
+        EXPECT_TRUE(hasJapanese(xmca::ui::verdictText(xmca::limits::verdictText(v)))) << xmca::limits::verdictText(v);
+
+    // The screening lines of the printed page's results block: figures stay, words change.
+    xmca::ActivityResult r;
+    r.valid = true;
+    r.haveBackground = true;
+    r.sampleRealTime = 600;
+    r.backgroundRealTime = 36000;
+    r.countingTime = 60.0f;
+    r.windows[xmca::kWinCsAll] = {2, "Cs-All", 272, 354, 100, 2, 3000.0};
+    r.windows[xmca::kWinCs134] = {3, "Cs-134", 372, 420, 400, 10, 380.0};
+    r.windows[xmca::kWinK40] = {1, "K-40", 686, 756, 300, 20, 280.0};
+    r.k40Background = 790.0;  // off the middle of its window: the gain warning
+    r.activity = *xmca::activity::activities(2, 100, 10, 400, 20, 300, r.countingTime);
+    const std::int32_t net[1] = {0};
+    xmca::computeScreening(r, xmca::ScreeningSettings{}, net, 0);
+    const auto lines = xmca::screeningLines(r);
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(statusText(lines[0]), QString::fromStdString(lines[0]));  // the figures row
+    for (std::size_t i = 2; i < lines.size(); ++i) EXPECT_TRUE(hasJapanese(statusText(lines[i]))) << lines[i];
+    EXPECT_TRUE(statusText(lines[4]).endsWith("790")) << lines[4];
+
+    // A name caught from a message is put back whole, even one holding "%1".
+    EXPECT_EQ(statusText(std::string("Error ! cannot open /tmp/a%1b.dat")), "エラー！ /tmp/a%1b.dat を開けません");
+    EXPECT_EQ(statusText(std::string("   12.34")), "   12.34");
+}
+
+// The activity page with figures: the verdict in Japanese, and the page's texts fit.
+TEST_F(Japanese, ActivityPageVerdictAndFigures) {
+    xmca::test::TempDir dir;
+    auto form = window();
+    Ui::TForm1* ui = form->form();
+    QString next;
+    form->chooseFile = [&next](TForm1::FileDialog) { return next; };
+    for (const bool background : {false, true}) {
+        xmca::SimulatedAnalyserConfig c;
+        c.backgroundOnly = background;
+        c.seed = background ? 3 : 4;
+        const std::string path = dir.file(background ? "b.dat" : "s.dat");
+        ASSERT_TRUE(xmca::test::acquireAndSave(c, 36000, path));
+        next = QString::fromStdString(path);
+        (background ? ui->BGfile : ui->ReadSpec)->click();
+    }
+    ui->BqCalic->click();
+    ASSERT_TRUE(form->state().activity.valid);
+    EXPECT_EQ(ui->ScreenVerdict->text(), "スクリーニングレベル超過 - 要確定検査");
+    EXPECT_TRUE(ui->ScreenResult->text().startsWith("Cs-All"));
+    EXPECT_TRUE(hasJapanese(ui->ScreenResult->text().section('\n', -1)));  // the gain line
+    ui->PageControl1->setCurrentWidget(ui->BqPage);
+    expectCaptionsFit(*form, "ja_main_BqPage_results");
+
+    // The printed page: the results block in Japanese, the report's own texts as they are.
+    form->hasPrinter = [] { return false; };
+    const std::string pdf = dir.file("report.pdf");
+    form->chooseReportPdf = [&pdf] { return QString::fromStdString(pdf); };
+    ui->ReportPdf1->trigger();
+    std::string text;
+    if (FILE* f = popen(("pdftotext -raw '" + pdf + "' - 2>/dev/null").c_str(), "r")) {
+        char buf[4096];
+        for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) text.append(buf, n);
+        pclose(f);
+    }
+    for (const char* t : {"測定結果", "測定下限値", "Reporting", "Sample"})
+        EXPECT_NE(text.find(t), std::string::npos) << t << "\n" << text;
+}
+
+TEST_F(Japanese, CaptionsFitOnEveryPageAndDialog) { expectAllFit("ja"); }
+
+TEST(WindowLanguage, EnglishCaptionsFitOnEveryPageAndDialog) { expectAllFit("en"); }
+
+}  // namespace

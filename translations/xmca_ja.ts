@@ -1,0 +1,942 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="ja" sourcelanguage="en">
+<context>
+    <name>Status</name>
+    <message>
+        <source>File Write Error !</source>
+        <translation>ファイル書込みエラー！</translation>
+    </message>
+    <message>
+        <source>Error ! Memory 4096ch Max</source>
+        <translation>エラー！ メモリは最大 4096ch</translation>
+    </message>
+    <message>
+        <source>Error ! File Write: the file is an input</source>
+        <translation>エラー！ 書込み先が入力ファイルです</translation>
+    </message>
+    <message>
+        <source>Error ! ROI # Unknown</source>
+        <translation>エラー！ ROI 番号が不明</translation>
+    </message>
+    <message>
+        <source>Error ! ROI LowCh</source>
+        <translation>エラー！ ROI 下限ch</translation>
+    </message>
+    <message>
+        <source>Error ! ROI HighCh</source>
+        <translation>エラー！ ROI 上限ch</translation>
+    </message>
+    <message>
+        <source>Error ! Sample Spectrum</source>
+        <translation>エラー！ 試料スペクトルがありません</translation>
+    </message>
+    <message>
+        <source>Error ! BG Spectrum</source>
+        <translation>エラー！ バックグラウンドスペクトルがありません</translation>
+    </message>
+    <message>
+        <source>Error ! BG Channels</source>
+        <translation>エラー！ バックグラウンドのチャンネル数が違います</translation>
+    </message>
+    <message>
+        <source>Error ! Sample Real Time</source>
+        <translation>エラー！ 試料のリアルタイムが 0</translation>
+    </message>
+    <message>
+        <source>Error ! BG Real Time</source>
+        <translation>エラー！ バックグラウンドのリアルタイムが 0</translation>
+    </message>
+    <message>
+        <source>Error ! EngCalib LowCh</source>
+        <translation>エラー！ エネルギー校正 下側ch</translation>
+    </message>
+    <message>
+        <source>Error ! EngCalib HiCh</source>
+        <translation>エラー！ エネルギー校正 上側ch</translation>
+    </message>
+    <message>
+        <source>Error ! Energy Calib LowCh</source>
+        <translation>エラー！ エネルギー校正 下側ch</translation>
+    </message>
+    <message>
+        <source>Error ! Energy Calib HighCh</source>
+        <translation>エラー！ エネルギー校正 上側ch</translation>
+    </message>
+    <message>
+        <source>Error ! Energy Calib LowEng</source>
+        <translation>エラー！ エネルギー校正 下側エネルギー</translation>
+    </message>
+    <message>
+        <source>Error ! Energy Calib HighEng</source>
+        <translation>エラー！ エネルギー校正 上側エネルギー</translation>
+    </message>
+    <message>
+        <source>Error ! Energy Calib LowCh = HighCh</source>
+        <translation>エラー！ エネルギー校正 下側ch と上側ch が同じ</translation>
+    </message>
+    <message>
+        <source>Error ! Energy Calib Gain</source>
+        <translation>エラー！ エネルギー校正 ゲイン</translation>
+    </message>
+    <message>
+        <source>Error ! No Peak at Cursor</source>
+        <translation>エラー！ カーソル位置にピークがありません</translation>
+    </message>
+    <message>
+        <source>Error ! Peak Fit Width</source>
+        <translation>エラー！ ピークフィットの幅</translation>
+    </message>
+    <message>
+        <source>Error ! Screening Level</source>
+        <translation>エラー！ スクリーニングレベル</translation>
+    </message>
+    <message>
+        <source>Error ! Lower Limit</source>
+        <translation>エラー！ 測定下限値</translation>
+    </message>
+    <message>
+        <source>Error ! SPC_LLD</source>
+        <translation>エラー！ SPC_LLD</translation>
+    </message>
+    <message>
+        <source>Error ! Preset Time</source>
+        <translation>エラー！ プリセット時間</translation>
+    </message>
+    <message>
+        <source>Error ! Dead Time per Event</source>
+        <translation>エラー！ 1イベント当たりの不感時間</translation>
+    </message>
+    <message>
+        <source>Error ! PreSet Time</source>
+        <translation>エラー！ プリセット時間</translation>
+    </message>
+    <message>
+        <source>Error ! ReFlesh Timer</source>
+        <translation>エラー！ 表示更新間隔</translation>
+    </message>
+    <message>
+        <source>Error ! SetPresetTime</source>
+        <translation>エラー！ プリセット時間を設定できません</translation>
+    </message>
+    <message>
+        <source>Error ! SetChannelCount</source>
+        <translation>エラー！ チャンネル数を設定できません</translation>
+    </message>
+    <message>
+        <source>Error ! Print</source>
+        <translation>エラー！ 印刷できません</translation>
+    </message>
+    <message>
+        <source>Error ! N42 export: no spectrum</source>
+        <translation>エラー！ N42 書出し: スペクトルがありません</translation>
+    </message>
+    <message>
+        <source>Error ! the N42 document is too large</source>
+        <translation>エラー！ N42 文書が大きすぎます</translation>
+    </message>
+    <message>
+        <source>Error ! the N42 document is truncated</source>
+        <translation>エラー！ N42 文書が途中で切れています</translation>
+    </message>
+    <message>
+        <source>Error ! the N42 document holds no channel data</source>
+        <translation>エラー！ N42 文書にチャンネルデータがありません</translation>
+    </message>
+    <message>
+        <source>Error ! not an XML document (no root element)</source>
+        <translation>エラー！ XML 文書ではありません (ルート要素なし)</translation>
+    </message>
+    <message>
+        <source>Error ! not an XML document (the file is empty)</source>
+        <translation>エラー！ XML 文書ではありません (ファイルが空)</translation>
+    </message>
+    <message>
+        <source>Error ! N42 documents with a DTD or entity declarations are not accepted</source>
+        <translation>エラー！ DTD や実体宣言を含む N42 文書は読み込めません</translation>
+    </message>
+    <message>
+        <source>Error ! N42 energy calibration needs an offset and a gain</source>
+        <translation>エラー！ N42 のエネルギー校正にはオフセットとゲインが必要です</translation>
+    </message>
+    <message>
+        <source>Error ! N42 energy calibration has a non-zero quadratic term</source>
+        <translation>エラー！ N42 のエネルギー校正に 0 でない2次項があります</translation>
+    </message>
+    <message>
+        <source>Error ! N42 energy calibration has non-zero terms beyond the linear one</source>
+        <translation>エラー！ N42 のエネルギー校正に 0 でない高次項があります</translation>
+    </message>
+    <message>
+        <source>Error ! N42 energy calibration is out of range</source>
+        <translation>エラー！ N42 のエネルギー校正が範囲外です</translation>
+    </message>
+    <message>
+        <source>Error ! N42 spectrum refers to a missing energy calibration</source>
+        <translation>エラー！ N42 スペクトルの参照するエネルギー校正がありません</translation>
+    </message>
+    <message>
+        <source>Error ! the N42 measurement has neither a real nor a live time</source>
+        <translation>エラー！ N42 の測定にリアルタイムもライブタイムもありません</translation>
+    </message>
+    <message>
+        <source>Gain check OK</source>
+        <translation>ゲイン確認 OK</translation>
+    </message>
+    <message>
+        <source>Gain OK</source>
+        <translation>ゲイン OK</translation>
+    </message>
+    <message>
+        <source>Error ! Mem%1 Empty</source>
+        <translation>エラー！ Mem%1 は空です</translation>
+    </message>
+    <message>
+        <source>Check gain: K-40 peak at channel %1</source>
+        <translation>ゲインを確認: K-40 のピークがチャンネル %1</translation>
+    </message>
+    <message>
+        <source>Check gain: Cs-137 peak at channel %1</source>
+        <translation>ゲインを確認: Cs-137 のピークがチャンネル %1</translation>
+    </message>
+    <message>
+        <source>Error ! SetChannelCount %1 ch: no analyser command</source>
+        <translation>エラー！ チャンネル数 %1 ch: 分析器に該当するコマンドがありません</translation>
+    </message>
+    <message>
+        <source>Error ! cannot open %1</source>
+        <translation>エラー！ %1 を開けません</translation>
+    </message>
+    <message>
+        <source>Error ! cannot read %1</source>
+        <translation>エラー！ %1 を読めません</translation>
+    </message>
+    <message>
+        <source>Error ! %1 cannot be opened</source>
+        <translation>エラー！ %1 を開けません</translation>
+    </message>
+    <message>
+        <source>Error ! %1 is a directory</source>
+        <translation>エラー！ %1 はディレクトリです</translation>
+    </message>
+    <message>
+        <source>Error ! %1 is not a regular file</source>
+        <translation>エラー！ %1 は通常のファイルではありません</translation>
+    </message>
+    <message>
+        <source>Lower limit of measurement %1 Bq/kg (required %2)</source>
+        <translation>測定下限値 %1 Bq/kg (要求 %2)</translation>
+    </message>
+    <message>
+        <source>Lower limit not met - count longer (%1 needed)</source>
+        <translation>測定下限値未達 - 計数時間を延長 (%1 必要)</translation>
+    </message>
+    <message>
+        <source>Lower limit not met - count longer (count the background longer)</source>
+        <translation>測定下限値未達 - バックグラウンドを長く測定</translation>
+    </message>
+    <message>
+        <source>Below screening level (%1 Bq/kg)</source>
+        <translation>スクリーニングレベル未満 (%1 Bq/kg)</translation>
+    </message>
+    <message>
+        <source>Above screening level - confirm (%1 Bq/kg)</source>
+        <translation>スクリーニングレベル超過 - 要確定検査 (%1 Bq/kg)</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>エラー</translation>
+    </message>
+</context>
+<context>
+    <name>TForm1</name>
+    <message>
+        <source>xmca</source>
+        <translation>xmca</translation>
+    </message>
+    <message>
+        <source>Cursor</source>
+        <translation>カーソル</translation>
+    </message>
+    <message>
+        <source>Count</source>
+        <translation>カウント</translation>
+    </message>
+    <message>
+        <source>Energy</source>
+        <translation>エネルギー</translation>
+    </message>
+    <message>
+        <source>Logarithmic or linear count scale</source>
+        <translation>カウント軸の対数/線形表示を切り替え</translation>
+    </message>
+    <message>
+        <source>LOG</source>
+        <translation>対数</translation>
+    </message>
+    <message>
+        <source>Automatic vertical full scale (VFS): fit the scale to the highest count</source>
+        <translation>縦軸フルスケール (VFS) の自動設定: 最大カウントに合わせる</translation>
+    </message>
+    <message>
+        <source>Auto</source>
+        <translation>自動</translation>
+    </message>
+    <message>
+        <source>Expand the channel axis (zoom in)</source>
+        <translation>チャンネル軸を拡大 (ズームイン)</translation>
+    </message>
+    <message>
+        <source>&lt;&lt; &gt;&gt;</source>
+        <translation>&lt;&lt; &gt;&gt;</translation>
+    </message>
+    <message>
+        <source>Compress the channel axis (zoom out)</source>
+        <translation>チャンネル軸を縮小 (ズームアウト)</translation>
+    </message>
+    <message>
+        <source>&gt;&gt; &lt;&lt;</source>
+        <translation>&gt;&gt; &lt;&lt;</translation>
+    </message>
+    <message>
+        <source>Snap Peak: move the cursor to the centre of the peak near it</source>
+        <translation>ピーク吸着: カーソルを近くのピークの中心へ移動</translation>
+    </message>
+    <message>
+        <source>Snap Peak</source>
+        <translation>ピーク吸着</translation>
+    </message>
+    <message>
+        <source>Mem</source>
+        <translation>メモリ</translation>
+    </message>
+    <message>
+        <source>MCA</source>
+        <translation>MCA</translation>
+    </message>
+    <message>
+        <source>Mem1</source>
+        <translation>Mem1</translation>
+    </message>
+    <message>
+        <source>Mem2</source>
+        <translation>Mem2</translation>
+    </message>
+    <message>
+        <source>Mem3</source>
+        <translation>Mem3</translation>
+    </message>
+    <message>
+        <source>SnapShot</source>
+        <translation>重ね表示</translation>
+    </message>
+    <message>
+        <source>OpenMCA</source>
+        <translation>MCA接続</translation>
+    </message>
+    <message>
+        <source>Dev#</source>
+        <translation>装置#</translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation>開始</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>停止</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>クリア</translation>
+    </message>
+    <message>
+        <source>SetUp</source>
+        <translation>設定</translation>
+    </message>
+    <message>
+        <source>ZELM Mode</source>
+        <translation>ZELMモード</translation>
+    </message>
+    <message>
+        <source>Abort</source>
+        <translation>中断</translation>
+    </message>
+    <message>
+        <source>TestRun</source>
+        <translation>テスト実行</translation>
+    </message>
+    <message>
+        <source>ROI</source>
+        <translation>ROI</translation>
+    </message>
+    <message>
+        <source>ROI # 0</source>
+        <translation>ROI # 0</translation>
+    </message>
+    <message>
+        <source>ROI # 1</source>
+        <translation>ROI # 1</translation>
+    </message>
+    <message>
+        <source>ROI # 2</source>
+        <translation>ROI # 2</translation>
+    </message>
+    <message>
+        <source>ROI # 3</source>
+        <translation>ROI # 3</translation>
+    </message>
+    <message>
+        <source>ROI # 4</source>
+        <translation>ROI # 4</translation>
+    </message>
+    <message>
+        <source>ROI # 5</source>
+        <translation>ROI # 5</translation>
+    </message>
+    <message>
+        <source>ROI # 6</source>
+        <translation>ROI # 6</translation>
+    </message>
+    <message>
+        <source>ROI # 7</source>
+        <translation>ROI # 7</translation>
+    </message>
+    <message>
+        <source>ROI # 8</source>
+        <translation>ROI # 8</translation>
+    </message>
+    <message>
+        <source>ROI # 9</source>
+        <translation>ROI # 9</translation>
+    </message>
+    <message>
+        <source>ROI #10</source>
+        <translation>ROI #10</translation>
+    </message>
+    <message>
+        <source>ROI #11</source>
+        <translation>ROI #11</translation>
+    </message>
+    <message>
+        <source>ROI #12</source>
+        <translation>ROI #12</translation>
+    </message>
+    <message>
+        <source>ROI #13</source>
+        <translation>ROI #13</translation>
+    </message>
+    <message>
+        <source>ROI #14</source>
+        <translation>ROI #14</translation>
+    </message>
+    <message>
+        <source>ROI #15</source>
+        <translation>ROI #15</translation>
+    </message>
+    <message>
+        <source>ON</source>
+        <translation>有効</translation>
+    </message>
+    <message>
+        <source>L_Ch: take the cursor channel as the ROI low channel</source>
+        <translation>L_Ch: カーソル位置のチャンネルを ROI の下限にする</translation>
+    </message>
+    <message>
+        <source>L_Ch</source>
+        <translation>下限</translation>
+    </message>
+    <message>
+        <source>H_Ch: take the cursor channel as the ROI high channel</source>
+        <translation>H_Ch: カーソル位置のチャンネルを ROI の上限にする</translation>
+    </message>
+    <message>
+        <source>H_Ch </source>
+        <translation>上限</translation>
+    </message>
+    <message>
+        <source>Element</source>
+        <translation>核種名</translation>
+    </message>
+    <message>
+        <source>Bq.Calc</source>
+        <translation>放射能</translation>
+    </message>
+    <message>
+        <source>ReadSpec</source>
+        <translation>スペクトル読込</translation>
+    </message>
+    <message>
+        <source>BG File</source>
+        <translation>BGファイル</translation>
+    </message>
+    <message>
+        <source>SaveSpec</source>
+        <translation>スペクトル保存</translation>
+    </message>
+    <message>
+        <source>  Bq. Calic</source>
+        <translation>Bq計算</translation>
+    </message>
+    <message>
+        <source>Re Calic</source>
+        <translation>再計算</translation>
+    </message>
+    <message>
+        <source>Level Bq/Kg</source>
+        <translation>スクリーニングレベル Bq/kg</translation>
+    </message>
+    <message>
+        <source>Lower limit</source>
+        <translation>測定下限値</translation>
+    </message>
+    <message>
+        <source>Eng.Calib</source>
+        <translation>エネルギー校正</translation>
+    </message>
+    <message>
+        <source>LowCh</source>
+        <translation>下側ch</translation>
+    </message>
+    <message>
+        <source>L_Ch.: take the cursor (or snapped peak) channel as the low calibration point</source>
+        <translation>L_Ch.: カーソル (またはピーク吸着位置) のチャンネルを校正の下側の点にする</translation>
+    </message>
+    <message>
+        <source>L_Ch.</source>
+        <translation>下側</translation>
+    </message>
+    <message>
+        <source>HiCh</source>
+        <translation>上側ch</translation>
+    </message>
+    <message>
+        <source>H_Ch.: take the cursor (or snapped peak) channel as the high calibration point</source>
+        <translation>H_Ch.: カーソル (またはピーク吸着位置) のチャンネルを校正の上側の点にする</translation>
+    </message>
+    <message>
+        <source>H_Ch.</source>
+        <translation>上側</translation>
+    </message>
+    <message>
+        <source>LoEng</source>
+        <translation>下側エネルギー</translation>
+    </message>
+    <message>
+        <source>HiEng</source>
+        <translation>上側エネルギー</translation>
+    </message>
+    <message>
+        <source>Unit</source>
+        <translation>単位</translation>
+    </message>
+    <message>
+        <source>Exec Calib</source>
+        <translation>校正実行</translation>
+    </message>
+    <message>
+        <source>FWHM Calic.</source>
+        <translation>半値幅計算</translation>
+    </message>
+    <message>
+        <source>MnKa Fit</source>
+        <translation>MnKα フィット</translation>
+    </message>
+    <message>
+        <source>Print</source>
+        <translation>印刷</translation>
+    </message>
+    <message>
+        <source>Plot</source>
+        <translation>レポート印刷</translation>
+    </message>
+    <message>
+        <source>H.Copy</source>
+        <translation>画面印刷</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>ステータス</translation>
+    </message>
+    <message>
+        <source>&amp;File</source>
+        <translation>ファイル(&amp;F)</translation>
+    </message>
+    <message>
+        <source>Calic</source>
+        <translation>計算</translation>
+    </message>
+    <message>
+        <source>Utility</source>
+        <translation>ユーティリティ</translation>
+    </message>
+    <message>
+        <source>DefaultParam.</source>
+        <translation>初期設定</translation>
+    </message>
+    <message>
+        <source>Option</source>
+        <translation>オプション</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation>ヘルプ(&amp;H)</translation>
+    </message>
+    <message>
+        <source>&amp;Read</source>
+        <translation>開く(&amp;R)</translation>
+    </message>
+    <message>
+        <source>&amp;Write</source>
+        <translation>保存(&amp;W)</translation>
+    </message>
+    <message>
+        <source>Import N42...</source>
+        <translation>N42 読込...</translation>
+    </message>
+    <message>
+        <source>Export N42...</source>
+        <translation>N42 書出し...</translation>
+    </message>
+    <message>
+        <source>&amp;AsciiWrite</source>
+        <translation>テキスト書出し(&amp;A)</translation>
+    </message>
+    <message>
+        <source>Report as PDF...</source>
+        <translation>レポートを PDF に保存...</translation>
+    </message>
+    <message>
+        <source>&amp;Exit</source>
+        <translation>終了(&amp;E)</translation>
+    </message>
+    <message>
+        <source>&amp;ClockSYNC</source>
+        <translation>時刻同期(&amp;C)</translation>
+    </message>
+    <message>
+        <source>Data Smooth</source>
+        <translation>スムージング</translation>
+    </message>
+    <message>
+        <source>Peak Find</source>
+        <translation>ピーク検索</translation>
+    </message>
+    <message>
+        <source>Bq Calic</source>
+        <translation>Bq計算</translation>
+    </message>
+    <message>
+        <source>BGSubtruct</source>
+        <translation>バックグラウンド差引き</translation>
+    </message>
+    <message>
+        <source>DataComp</source>
+        <translation>データ圧縮</translation>
+    </message>
+    <message>
+        <source>&amp;About</source>
+        <translation>バージョン情報(&amp;A)</translation>
+    </message>
+    <message>
+        <source>xmca - SIMULATED ANALYSER (not a measurement)</source>
+        <translation>xmca - シミュレーション分析器 (実測ではありません)</translation>
+    </message>
+    <message>
+        <source>count the background longer</source>
+        <translation>バックグラウンドを長く測定</translation>
+    </message>
+    <message>
+        <source>Peak %1 Ch.</source>
+        <translation>ピーク %1 ch</translation>
+    </message>
+    <message>
+        <source>No fit: %1</source>
+        <translation>フィット不可: %1</translation>
+    </message>
+    <message>
+        <source>Fit FWHM %1 eV  chi2/dof %2</source>
+        <translation>フィット半値幅 %1 eV  χ²/自由度 %2</translation>
+    </message>
+    <message>
+        <source>Spectrumn(*.txt)</source>
+        <translation>テキスト(*.txt)</translation>
+    </message>
+    <message>
+        <source>spectrum(*.dat)</source>
+        <translation>スペクトル(*.dat)</translation>
+    </message>
+    <message>
+        <source>N42 spectrum(*.n42 *.xml)</source>
+        <translation>N42 スペクトル(*.n42 *.xml)</translation>
+    </message>
+    <message>
+        <source>Results (Bq/kg)</source>
+        <translation>測定結果 (Bq/kg)</translation>
+    </message>
+    <message>
+        <source>Report as PDF</source>
+        <translation>レポートを PDF に保存</translation>
+    </message>
+    <message>
+        <source>DT: decision threshold, DL: detection limit, LM: lower limit of measurement (Bq/kg)</source>
+        <translation>DT: 決定しきい値、DL: 検出限界、LM: 測定下限値 (Bq/kg)</translation>
+    </message>
+</context>
+<context>
+    <name>TMcaAbout</name>
+    <message>
+        <source>About</source>
+        <translation>バージョン情報</translation>
+    </message>
+    <message>
+        <source>Version</source>
+        <translation>バージョン</translation>
+    </message>
+    <message>
+        <source>Control program of the USB multichannel analyser
+for scintillation gamma-ray spectrometry.</source>
+        <translation>USB マルチチャンネルアナライザの制御プログラム
+(シンチレーション検出器によるガンマ線スペクトロメトリ)</translation>
+    </message>
+    <message>
+        <source>Activities in Bq/kg: net counts per second in fixed windows times fixed factors (Cs-All 106.73, Cs-134 160.12); the +/- is the Poisson error of the gross count only.
+Decision threshold, detection limit and lower limit of measurement after ISO 11929 (gross window, separately counted background, k = 1.645), counting statistics only: the uncertainties of efficiency, mass, geometry and the factors are not included.
+Spectrum exchange: ANSI N42.42-2011.</source>
+        <translation>放射能 (Bq/kg): 固定ウィンドウの正味計数率 (cps) に固定係数を掛けた値 (Cs-All 106.73, Cs-134 160.12)。± はグロス計数のポアソン誤差のみです。
+決定しきい値・検出限界・測定下限値は ISO 11929 による (グロスウィンドウ、別測定のバックグラウンド、k = 1.645)。計数統計のみで、効率・質量・ジオメトリ・係数の不確かさは含みません。
+スペクトル交換形式: ANSI N42.42-2011。</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Version %1</source>
+        <translation>バージョン %1</translation>
+    </message>
+</context>
+<context>
+    <name>TXMCA1SetUp</name>
+    <message>
+        <source>XMCA1 SetUp</source>
+        <translation>MCA 設定</translation>
+    </message>
+    <message>
+        <source>McaMemory</source>
+        <translation>MCA メモリ</translation>
+    </message>
+    <message>
+        <source>256  ch</source>
+        <translation>256  ch</translation>
+    </message>
+    <message>
+        <source>512  ch</source>
+        <translation>512  ch</translation>
+    </message>
+    <message>
+        <source>1024 ch</source>
+        <translation>1024 ch</translation>
+    </message>
+    <message>
+        <source>2048 ch</source>
+        <translation>2048 ch</translation>
+    </message>
+    <message>
+        <source>4096 ch</source>
+        <translation>4096 ch</translation>
+    </message>
+    <message>
+        <source>Preset Time</source>
+        <translation>プリセット時間</translation>
+    </message>
+    <message>
+        <source>sec</source>
+        <translation>秒</translation>
+    </message>
+    <message>
+        <source>Dead Time per Event</source>
+        <translation>1イベント当たり不感時間</translation>
+    </message>
+    <message>
+        <source>usec</source>
+        <translation>µs</translation>
+    </message>
+    <message>
+        <source>McaData </source>
+        <translation>データ</translation>
+    </message>
+    <message>
+        <source>Comment</source>
+        <translation>コメント</translation>
+    </message>
+    <message>
+        <source>Sample</source>
+        <translation>試料</translation>
+    </message>
+    <message>
+        <source>ID. Code</source>
+        <translation>ID コード</translation>
+    </message>
+    <message>
+        <source>SPC_LLD</source>
+        <translation>SPC_LLD</translation>
+    </message>
+    <message>
+        <source>Ok</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>キャンセル</translation>
+    </message>
+</context>
+<context>
+    <name>TZELMSetUp</name>
+    <message>
+        <source>ZELM SetUp</source>
+        <translation>ZELM 設定</translation>
+    </message>
+    <message>
+        <source>MCA Memory Size</source>
+        <translation>MCA メモリサイズ</translation>
+    </message>
+    <message>
+        <source> 512ch x 2 Bank</source>
+        <translation> 512ch × 2 バンク</translation>
+    </message>
+    <message>
+        <source>1024ch x 2 Bank</source>
+        <translation>1024ch × 2 バンク</translation>
+    </message>
+    <message>
+        <source>2048ch x 2 Bank</source>
+        <translation>2048ch × 2 バンク</translation>
+    </message>
+    <message>
+        <source>PreSet Time</source>
+        <translation>プリセット時間</translation>
+    </message>
+    <message>
+        <source>[ x 100msec]</source>
+        <translation>[× 100 ms]</translation>
+    </message>
+    <message>
+        <source>ReFlesh Timer</source>
+        <translation>表示更新間隔</translation>
+    </message>
+    <message>
+        <source>[ Unit : msec]</source>
+        <translation>[単位: ms]</translation>
+    </message>
+    <message>
+        <source>Skip Blank[ Ref.ROI # 0 ]</source>
+        <translation>空白をスキップ [参照 ROI # 0]</translation>
+    </message>
+    <message>
+        <source>Elements Mapping</source>
+        <translation>元素マッピング</translation>
+    </message>
+    <message>
+        <source>Save Spectrum Data</source>
+        <translation>スペクトルデータを保存</translation>
+    </message>
+    <message>
+        <source>File Name</source>
+        <translation>ファイル名</translation>
+    </message>
+    <message>
+        <source>X-ray Mapping ON</source>
+        <translation>X線マッピング ON</translation>
+    </message>
+    <message>
+        <source>X</source>
+        <translation>X</translation>
+    </message>
+    <message>
+        <source>Y</source>
+        <translation>Y</translation>
+    </message>
+    <message>
+        <source>Pixs</source>
+        <translation>ピクセル</translation>
+    </message>
+    <message>
+        <source>ROI #1</source>
+        <translation>ROI #1</translation>
+    </message>
+    <message>
+        <source>ROI #2</source>
+        <translation>ROI #2</translation>
+    </message>
+    <message>
+        <source>ROI #3</source>
+        <translation>ROI #3</translation>
+    </message>
+    <message>
+        <source>ROI #4</source>
+        <translation>ROI #4</translation>
+    </message>
+    <message>
+        <source>ROI #5</source>
+        <translation>ROI #5</translation>
+    </message>
+    <message>
+        <source>ROI #6</source>
+        <translation>ROI #6</translation>
+    </message>
+    <message>
+        <source>ROI #7</source>
+        <translation>ROI #7</translation>
+    </message>
+    <message>
+        <source>ROI #8</source>
+        <translation>ROI #8</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>キャンセル</translation>
+    </message>
+</context>
+<context>
+    <name>UpDown</name>
+    <message>
+        <source>Smaller full scale</source>
+        <translation>フルスケールを小さく</translation>
+    </message>
+    <message>
+        <source>Larger full scale</source>
+        <translation>フルスケールを大きく</translation>
+    </message>
+</context>
+<context>
+    <name>Verdict</name>
+    <message>
+        <source>Lower limit not met - count longer</source>
+        <translation>測定下限値未達 - 計数時間を延長</translation>
+    </message>
+    <message>
+        <source>Below screening level</source>
+        <translation>スクリーニングレベル未満</translation>
+    </message>
+    <message>
+        <source>Above screening level - confirm</source>
+        <translation>スクリーニングレベル超過 - 要確定検査</translation>
+    </message>
+</context>
+<context>
+    <name>main</name>
+    <message>
+        <source>Simulated analyser: background only</source>
+        <translation>シミュレーション分析器: バックグラウンドのみ</translation>
+    </message>
+    <message>
+        <source>Simulated analyser: Cs-134 %1, Cs-137 %2, K-40 %3 Bq/Kg</source>
+        <translation>シミュレーション分析器: Cs-134 %1, Cs-137 %2, K-40 %3 Bq/Kg</translation>
+    </message>
+</context>
+</TS>
