@@ -16,6 +16,10 @@ packages+=(libssl-dev)
 packages+=(qt6-tools-dev qt6-l10n-tools qt6-tools-dev-tools qt6-translations-l10n)
 # N42 schema validation of exported documents in the tests.
 packages+=(libxml2-dev libxml2-utils)
+# The sample register (SQLite).
+packages+=(libsqlite3-dev)
+# The register on a laboratory's PostgreSQL server (libpq), and a throw-away server for its tests.
+packages+=(libpq-dev postgresql postgresql-common)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -6,9 +6,10 @@ const char* usageText() {
     static const std::string text =
         std::string("usage: xmca [--simulate [--sim-speed F] [--cs134 A] [--cs137 A] [--k40 A] [--background]\n"
                     "                        [--sim-devices N] [--sim-link L]] | [--serial PATH] | [--driver NAME]\n"
-                    "            [--lang en|ja]\n") +
+                    "            [--lang en|ja] [--register PATH]\n") +
         driverOptionsUsage() +
-        "  --lang en|ja     the window's language (default: the locale's, Japanese for ja_*)\n";
+        "  --lang en|ja     the window's language (default: the locale's, Japanese for ja_*)\n"
+        "  --register PATH  the sample register file (default: the data folder's register.sqlite)\n";
     return text.c_str();
 }
 
@@ -25,6 +26,14 @@ std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& args
                 return std::nullopt;
             }
             cl.lang = args[++i];
+            continue;
+        }
+        if (args[i] == "--register") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                error = "--register needs a path";
+                return std::nullopt;
+            }
+            cl.registerLocation = args[++i];
             continue;
         }
         const int taken = parseDriverOption(args, i, cl.road, error);

@@ -13,6 +13,7 @@ struct CommandLine {
     DriverOptions road;  // --simulate (with the simulated sample), --serial or --driver
     bool help = false;
     std::string lang;  // --lang en|ja; empty: the locale's language
+    std::string registerLocation;  // --register PATH (empty: the settings' or the default)
 };
 
 // Parses argv (without argv[0]). On a bad option returns nullopt and sets error.

@@ -152,6 +152,13 @@ SimulatedAnalyser::SimulatedAnalyser(SimulatedAnalyserConfig config, std::shared
 
 SimulatedAnalyser::~SimulatedAnalyser() = default;
 
+void SimulatedAnalyser::setSample(double cs134, double cs137, double k40) {
+    config_.cs134 = cs134;
+    config_.cs137 = cs137;
+    config_.k40 = k40;
+    tables_.clear();  // rates are formed again for the next counts
+}
+
 std::string SimulatedAnalyser::serialNumber(int dev) const { return config_.serialPrefix + std::to_string(dev + 1); }
 
 double SimulatedAnalyser::energyOfChannel(double channel, int channels) {

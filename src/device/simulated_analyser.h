@@ -188,6 +188,10 @@ public:
     };
     const Efficiencies& efficiencies() const { return eff_; }
     const SimulatedAnalyserConfig& config() const { return config_; }
+    // Places a sample of these activities (Bq/kg) on the detector, or takes it away
+    // (all zero), for the counts that follow: a background and a sample counted in
+    // turn on one simulated analyser.
+    void setSample(double cs134, double cs137, double k40);
 
     std::string serialNumber(int dev) const;
 

@@ -2,6 +2,7 @@
 
 #include "files/sjis_text.h"
 
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPen>
@@ -12,6 +13,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "model/bq_calic.h"
+#include "model/screening.h"
 #include "plot_math.h"
 #include "scan_frame.h"
 
@@ -328,7 +331,7 @@ const QImage& FrameRenderer::compose(const MeasurementState& s, const FrameWrite
         p.setFont(font_);
     };
 
-    const bool showResults = s.resultsFlag != 0 && s.activity.valid;
+    const bool showResults = resultsShown(s);
 
     // ROIs: sums, result rows, shading and tags.
     std::array<RoiSums, kRoiShown> sums{};
@@ -420,10 +423,15 @@ const QImage& FrameRenderer::compose(const MeasurementState& s, const FrameWrite
             text(p, 250, y, QString::fromLatin1(kActivityRowLabels[r]), kActivityColours[r]);
             textRight(p, 350, y, fmt("%12.1f", f.bqPerKg), col.readout);
             text(p, 355, y, QStringLiteral("Bq/Kg"), col.text);
-            text(p, 400, y, QStringLiteral("+/-"), col.text);
+            // The counting standard deviation, not the uncertainty u of the page.
+            text(p, 408, y, QCoreApplication::translate("FrameRenderer", "sd"), col.text);
             textRight(p, 450, y, fmt("%12.1f", f.sigma), col.readout);
             text(p, 455, y, QStringLiteral("Bq/Kg"), col.text);
         }
+        // The method, and the verdict as the page and the report give it.
+        text(p, 250, 112 + 12 * 4, QString::fromStdString(methodText(res)), col.text);
+        text(p, 250, 112 + 12 * 5, QString::fromStdString(verdictText(res)),
+             res.screening.valid ? verdictColour(res.screening) : TColor{0x00808080});
     }
 
     // Cursor mark.

@@ -57,12 +57,16 @@ struct ScreeningResult {
     limits::Verdict verdict = limits::Verdict::BelowLevel;
     std::optional<double> countTimeNeeded;  // seconds, for "Lower limit not met"
     GainCheck gain;
+    // Why no verdict is given ("windows need 2048 channels", "check gain", ...);
+    // empty when the verdict stands. The figures above are shown either way.
+    std::string withheld;
 };
 
 struct ActivityResult {
     bool valid = false;                  // figures below belong to a finished computation
     bool baseline = false;               // "Re Calic" subtracted the trapezoid baseline
     bool haveBackground = false;         // background sums and time are known (a "Bq Calic" ran)
+    std::int32_t sampleChannels = 0;     // channel count of the sample as read
     std::int32_t sampleRealTime = 0;     // 0.1 s, memory 1's header copy
     std::int32_t backgroundRealTime = 0; // 0.1 s, memory 2's header copy as read
     float countingTime = 0.0f;           // T in seconds (sample real time x 0.1)
@@ -70,6 +74,13 @@ struct ActivityResult {
     std::array<activity::Figure, 4> activity{};
     std::optional<double> k40Background;  // K-40 centroid in the smoothed background (channel)
     ScreeningResult screening;
+    // The spectra the figures were computed from: file names as read and the
+    // SHA-256 (hex) of each file's contents (empty when not from a file).
+    std::string sampleName, sampleSha256;
+    std::string backgroundName, backgroundSha256;
+    // Fingerprint of the working spectrum the figures were computed on (see
+    // workingSpectrumKey): they are shown beside that spectrum only.
+    std::uint64_t spectrumKey = 0;
 };
 
 }  // namespace xmca

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "analysis/activity_calc.h"
+#include "files/sha256.h"
 #include "files/spectrum_file.h"
 #include "analysis/char_limits.h"
 #include "model/memory_spectra.h"
@@ -25,8 +26,10 @@ void copyToSelectedMemory(MeasurementState& s) {
     const int k = s.selectedSource;
     if (k < 1 || k > 3) return;
     const int n = std::min(workingN(s), kMemChannels);
-    auto& m = s.mem[static_cast<std::size_t>(k - 1)].counts;
+    auto& mem = s.mem[static_cast<std::size_t>(k - 1)];
+    auto& m = mem.counts;
     for (int i = activity::kSmoothFirst; i < n; ++i) m[static_cast<std::size_t>(i)] = s.spectrum[static_cast<std::size_t>(i)];
+    mem.processed = true;
 }
 
 void setLabel(RoiRecord& r, const char* text) {
@@ -42,6 +45,20 @@ int memoryChannels(const MemorySpectrum& m) { return m.header.channelCount(); }
 bool holdsSpectrum(const MemorySpectrum& m) {
     const int n = memoryChannels(m);
     return n >= 2 && n <= kMemChannels;
+}
+
+// Channels from the memory's channel count up read as zero: what lies there is
+// left over from a longer spectrum (or the start-up ramp), not part of this one.
+void clearAboveChannelCount(MemorySpectrum& m) {
+    const int n = std::clamp(memoryChannels(m), 0, kMemChannels);
+    std::fill(m.counts.begin() + n, m.counts.end(), 0);
+}
+
+// The first channel below n holding a negative count, or -1.
+int negativeChannel(const MemorySpectrum& m) {
+    const int n = std::clamp(memoryChannels(m), 0, kMemChannels);
+    const auto it = std::find_if(m.counts.begin(), m.counts.begin() + n, [](std::int32_t c) { return c < 0; });
+    return it == m.counts.begin() + n ? -1 : static_cast<int>(it - m.counts.begin());
 }
 
 // Step 3: the background file again into memory 2. Returns false when the file
@@ -71,6 +88,9 @@ bool rereadBackground(MeasurementState& s, CalicOutcome& out) {
     auto& m = s.mem[1];
     std::copy_n(s.spectrum.begin(), n, m.counts.begin());
     m.header = s.header;
+    m.name = bareName(s.bgPath);
+    m.sha256 = sha256OfFile(s.bgPath).value_or(std::string());
+    m.processed = false;
     return true;
 }
 
@@ -126,6 +146,7 @@ CalicOutcome sumWindowsAndActivities(MeasurementState& s) {
     res.activity = *figures;
     res.valid = true;
     computeScreening(res, s.screeningSettings, s.spectrum, n);
+    res.spectrumKey = workingSpectrumKey(s);
     out.computed = true;
     return out;
 }
@@ -140,12 +161,14 @@ void failComputation(MeasurementState& s, CalicOutcome& out, const char* msg) {
 
 void dataCompress(MeasurementState& s) {
     activity::compress(s.spectrum, workingN(s));
+    s.workingProcessed = true;
     copyToSelectedMemory(s);
 }
 
 void dataSmooth(MeasurementState& s) {
     std::vector<std::int32_t> work(kWorkChannels, 0);
     activity::smooth(s.spectrum, work, workingN(s));
+    s.workingProcessed = true;
     copyToSelectedMemory(s);
 }
 
@@ -157,6 +180,8 @@ std::string subtractBackgroundMemories(MeasurementState& s) {
     const float f = *activity::backgroundScale(t1, t2);
     const int n = std::min(workingN(s), kMemChannels);
     activity::subtractBackground(s.mem[0].counts, s.mem[1].counts, s.mem[2].counts, n, f);
+    s.mem[1].processed = true;
+    s.mem[2].processed = true;
     s.mem[2].header = s.header;
     s.selectedSource = 3;
     return {};
@@ -164,6 +189,7 @@ std::string subtractBackgroundMemories(MeasurementState& s) {
 
 void peakFindCopy(MeasurementState& s) {
     std::copy_n(s.spectrum.begin(), 1024, s.mem[1].counts.begin() + 26);
+    s.mem[1].processed = true;
 }
 
 CalicOutcome bqCalic(MeasurementState& s, const AskFile& askBackground) {
@@ -217,6 +243,16 @@ CalicOutcome bqCalic(MeasurementState& s, const AskFile& askBackground) {
         failComputation(s, out, t1 <= 0 ? kSampleRealTimeZero : kBackgroundRealTimeZero);
         return out;
     }
+    for (int k = 0; k < 2; ++k) {
+        if (const int c = negativeChannel(s.mem[static_cast<std::size_t>(k)]); c >= 0) {
+            failComputation(s, out, k == 0 ? kSampleBadCounts : kBackgroundBadCounts);
+            out.edit1 += " (channel " + std::to_string(c) + ")";
+            return out;
+        }
+    }
+    const std::int32_t sampleChannels = memoryChannels(s.mem[0]);
+    clearAboveChannelCount(s.mem[0]);
+    clearAboveChannelCount(s.mem[1]);
 
     // Step 4: background compressed and smoothed (memory 2).
     loadMemory(s, 2, sampleName);
@@ -240,6 +276,11 @@ CalicOutcome bqCalic(MeasurementState& s, const AskFile& askBackground) {
     res.k40Background = limits::peakCentroid(s.mem[1].counts, kNetChannels, kWindowK40.start, kWindowK40.end);
     res.backgroundRealTime = t2;
     res.haveBackground = true;
+    res.sampleChannels = sampleChannels;
+    res.sampleName = s.keptSample.name;
+    res.sampleSha256 = s.keptSample.sha256;
+    res.backgroundName = s.mem[1].name;
+    res.backgroundSha256 = s.mem[1].sha256;
 
     // Step 6: the net spectrum into memory 3.
     s.channelCount = kNetChannels;
@@ -279,13 +320,45 @@ CalicOutcome bqCalic(MeasurementState& s, const AskFile& askBackground) {
     return out;
 }
 
+std::uint64_t workingSpectrumKey(const MeasurementState& s) {
+    constexpr std::uint64_t kPrime = 0x100000001b3ULL;
+    std::uint64_t h = 0xcbf29ce484222325ULL;
+    auto mix = [&h](std::uint32_t v) {
+        for (int b = 0; b < 4; ++b) {
+            h ^= (v >> (8 * b)) & 0xFFu;
+            h *= kPrime;
+        }
+    };
+    const int n = workingN(s);
+    mix(static_cast<std::uint32_t>(n));
+    for (int i = 0; i < n; ++i) mix(static_cast<std::uint32_t>(s.spectrum[static_cast<std::size_t>(i)]));
+    return h;
+}
+
+bool resultsShown(const MeasurementState& s) {
+    return s.resultsFlag != 0 && s.activity.valid && s.activity.spectrumKey == workingSpectrumKey(s);
+}
+
 CalicOutcome reCalic(MeasurementState& s) {
+    ActivityResult& res = s.activity;
+    if (!res.valid || res.spectrumKey != workingSpectrumKey(s)) {
+        // Not the spectra of the last "Bq Calic": name the memories it now reads and
+        // form no limits (their background sums are unknown).
+        res.haveBackground = false;
+        res.sampleName = s.mem[0].name;
+        res.sampleSha256 = s.mem[0].sha256;
+        res.backgroundName = s.mem[1].name;
+        res.backgroundSha256 = s.mem[1].sha256;
+        res.sampleChannels = memoryChannels(s.mem[0]);
+    }
     s.baselineFlag = 0;
     const float x = static_cast<float>(s.rois[2].gross);
     const float y = static_cast<float>(s.rois[2].net);
     // No gross count: no fraction to test, so no baseline.
     if (x > 0.0f && (x - y) / x > 0.35f) s.baselineFlag = 1;
-    return sumWindowsAndActivities(s);
+    CalicOutcome out = sumWindowsAndActivities(s);
+    if (out.computed) s.resultsFlag = 1;
+    return out;
 }
 
 }  // namespace xmca

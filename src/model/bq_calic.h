@@ -23,6 +23,9 @@ inline constexpr FixedWindow kWindowK40{1, 686, 756, 0x008000};
 inline constexpr FixedWindow kWindowCsAll{2, 272, 354, 0x808000};
 inline constexpr FixedWindow kWindowCs134{3, 372, 420, 0xFF00FF};
 inline constexpr int kNetChannels = 1024;  // channel count of the net spectrum
+// The channel count of the spectra the windows were set for (compressed 2:1 into
+// the net spectrum); other counts give figures but no verdict.
+inline constexpr int kWindowsChannels = 2048;
 
 // Status-box texts of a computation that cannot run.
 inline constexpr const char* kNoSampleSpectrum = "Error ! Sample Spectrum";
@@ -30,6 +33,9 @@ inline constexpr const char* kNoBackgroundSpectrum = "Error ! BG Spectrum";
 inline constexpr const char* kChannelMismatch = "Error ! BG Channels";
 inline constexpr const char* kSampleRealTimeZero = "Error ! Sample Real Time";
 inline constexpr const char* kBackgroundRealTimeZero = "Error ! BG Real Time";
+// A count below zero (or 0xFFFFFFFF, read as -1) is no count the analyser gives.
+inline constexpr const char* kSampleBadCounts = "Error ! Sample Counts";
+inline constexpr const char* kBackgroundBadCounts = "Error ! BG Counts";
 
 struct CalicOutcome {
     bool computed = false;  // the figures were formed (result record valid)
@@ -57,9 +63,19 @@ using AskFile = std::function<std::optional<std::string>()>;
 // into memory 1, so that running it again gives the same figures.
 CalicOutcome bqCalic(MeasurementState& s, const AskFile& askBackground = {});
 
+// Fingerprint (FNV-1a) of the working spectrum: its channel count and counts.
+std::uint64_t workingSpectrumKey(const MeasurementState& s);
+
+// True when the results of the record are to be shown (plot box, activity page,
+// report): the results flag is set, the computation finished, and the spectrum on
+// screen is the one it was computed on. One test for every place that shows them.
+bool resultsShown(const MeasurementState& s);
+
 // ExpertModeClick core: window sums and activities on the spectra as they stand,
 // with the trapezoid baseline when the background under Cs-All exceeds 35 % of its
-// gross count.
+// gross count. On spectra other than those of the record's computation the figures
+// carry no characteristic limits (no background sums are known for them). Sets
+// the results flag, so that its figures are drawn even after a fit cleared it.
 CalicOutcome reCalic(MeasurementState& s);
 
 }  // namespace xmca

@@ -77,7 +77,9 @@ struct ViewState {
 struct MemorySpectrum {
     std::array<std::int32_t, kMemChannels> counts{};
     SpectrumHeader header;
-    std::string name;  // bare file name it was loaded from
+    std::string name;    // bare file name it was loaded from
+    std::string sha256;  // SHA-256 (hex) of that file's contents; empty when not from a file
+    bool processed = false;  // holds a computation's output (compressed, smoothed, scaled, net)
 };
 
 struct Overlay {
@@ -105,6 +107,7 @@ struct MeasurementState {
     SpectrumHeader headerTemplate;  // copied into the live header at each start
     std::array<MemorySpectrum, 3> mem;
     int selectedSource = 0;         // 0 = analyser, 1..3 = memory k (the "Mem" group)
+    bool workingProcessed = false;  // the working spectrum is a computation's output, no measurement
 
     std::int32_t channelCount = 2048;  // N
 

@@ -19,6 +19,7 @@ bool selectMemory(MeasurementState& s, int k) {
     const int n = std::min<int>(m.header.channelCount(), kMemChannels);
     s.channelCount = n;
     std::copy_n(m.counts.begin(), n, s.spectrum.begin());
+    s.workingProcessed = m.processed;
     applyHeaderValues(s, s.header);
     return true;
 }
@@ -28,6 +29,7 @@ std::string emptyMemoryText(int k) { return "Error ! Mem" + std::to_string(k) + 
 void selectAnalyser(MeasurementState& s) {
     s.header = s.liveHeader;
     s.fileName.clear();
+    s.workingProcessed = false;
     const int n = std::min<int>(s.header.channelCount(), kDeviceChannels);
     if (n > 0) s.channelCount = n;
     applyHeaderValues(s, s.header);

@@ -17,12 +17,51 @@ std::string fmt(const char* f, double v) {
 
 std::string windowLine(const char* label, const limits::WindowLimits& l) {
     char buf[200];
-    std::snprintf(buf, sizeof buf, "%-6s %10.1f +/- %8.1f Bq/kg  DT %8.1f  DL %8.1f%s", label, l.activity,
+    std::snprintf(buf, sizeof buf, "%-6s %10.1f u(k=1) %8.1f Bq/kg  DT %8.1f  DL %8.1f%s", label, l.activity,
                   l.uncertainty, l.decisionThreshold, l.detectionLimit, l.belowDecisionThreshold ? "  < DL" : "");
     return buf;
 }
 
+// True when the gross count of the K-40 window, or of all windows together, lies
+// far below what the background alone gives in the sample's counting time: no
+// sample on a working detector counts less than its own background. "Far":
+// under half of it and more than four standard deviations below it, so that a
+// sample shielding some background, or a scant background, does not trip it.
+bool farBelowBackground(double gross, double expected) {
+    return gross < 0.5 * expected && expected - gross > 4.0 * std::sqrt(expected);
+}
+
+bool sampleBelowBackground(const ActivityResult& res) {
+    if (res.backgroundRealTime <= 0) return false;
+    const double scale = static_cast<double>(res.sampleRealTime) / res.backgroundRealTime;
+    double gross = 0.0, expected = 0.0;
+    for (const ActivityWindow& w : res.windows) {
+        gross += w.gross;
+        expected += w.background * scale;
+    }
+    const ActivityWindow& k40 = res.windows[kWinK40];
+    return farBelowBackground(k40.gross, k40.background * scale) || farBelowBackground(gross, expected);
+}
+
+// The grounds a verdict needs, in the order their reasons are given: spectra of
+// the channel count the windows were set for, a sample above its background, the
+// figures of "Bq Calic" as computed (no baseline taken off) and the gain check.
+void withholdWithoutGrounds(ActivityResult& res) {
+    if (res.sampleChannels != kWindowsChannels)
+        withholdVerdict(res, "windows need " + std::to_string(kWindowsChannels) + " channels");
+    if (sampleBelowBackground(res)) withholdVerdict(res, "sample below background");
+    if (res.baseline) withholdVerdict(res, kBaselineReason);
+    if (!res.screening.gain.ok) withholdVerdict(res, "check gain");
+}
+
 }  // namespace
+
+std::string figureText(const char* label, const activity::Figure& f) {
+    char buf[120];
+    std::snprintf(buf, sizeof buf, "%-6s %10.1f sd %8.1f Bq/kg", label, static_cast<double>(f.bqPerKg),
+                  static_cast<double>(f.sigma));
+    return buf;
+}
 
 void computeScreening(ActivityResult& res, const ScreeningSettings& settings, std::span<const std::int32_t> net,
                       int n) {
@@ -59,6 +98,7 @@ void computeScreening(ActivityResult& res, const ScreeningSettings& settings, st
         warn = "Check gain: Cs-137 peak at channel " + fmt("%.0f", *g.cs137Channel);
     g.ok = warn.empty();
     g.warning = warn;
+    withholdWithoutGrounds(res);
 }
 
 void updateVerdict(ActivityResult& res, const ScreeningSettings& settings) {
@@ -68,11 +108,28 @@ void updateVerdict(ActivityResult& res, const ScreeningSettings& settings) {
     sc.countTimeNeeded.reset();
     if (!sc.valid) return;
     sc.verdict = limits::screeningVerdict(sc.csTotal, sc.level, sc.lowerLimit);
-    if (sc.verdict == limits::Verdict::LowerLimitNotMet) {
+    if (sc.verdict == limits::Verdict::LowerLimitNotMet && sc.withheld.empty()) {
         const double t0 = res.backgroundRealTime * 0.1;
         const double r0 = res.windows[kWinCsAll].background / t0;
         sc.countTimeNeeded = limits::countTimeNeeded(sc.lowerLimit, limits::kFactorCsAll, r0, t0);
     }
+}
+
+void withholdVerdict(ActivityResult& res, const std::string& reason) {
+    ScreeningResult& sc = res.screening;
+    if (sc.withheld.empty()) sc.withheld = reason.empty() ? std::string("not given") : reason;
+    sc.countTimeNeeded.reset();
+}
+
+std::string verdictText(const ActivityResult& res) {
+    const ScreeningResult& sc = res.screening;
+    if (!sc.withheld.empty()) return std::string(kNoVerdict) + sc.withheld;
+    if (!res.valid || !sc.valid) return std::string(kNoVerdict) + "no characteristic limits";
+    return limits::verdictText(sc.verdict);
+}
+
+TColor verdictColour(const ScreeningResult& sc) {
+    return sc.withheld.empty() ? verdictColour(sc.verdict) : 0x00808080;  // grey: no verdict
 }
 
 TColor verdictColour(limits::Verdict v) {
@@ -88,22 +145,48 @@ std::string countTimeText(const std::optional<double>& seconds) {
     return seconds ? fmt("%.0f s", std::ceil(*seconds)) : std::string("-");
 }
 
+std::string methodText(const ActivityResult& res) {
+    return res.baseline ? "Re Calic, trapezoid baseline subtracted" : "Bq Calic, no baseline";
+}
+
+std::string inputsText(const ActivityResult& res) {
+    auto one = [](const std::string& name, const std::string& sha) {
+        std::string t = name.empty() ? std::string("(no file)") : name;
+        if (!sha.empty()) t += " (SHA-256 " + sha.substr(0, 12) + ")";
+        return t;
+    };
+    return "Sample " + one(res.sampleName, res.sampleSha256) + ", background " +
+           one(res.backgroundName, res.backgroundSha256);
+}
+
 std::vector<std::string> screeningLines(const ActivityResult& res) {
+    if (!res.valid) return {};
     const ScreeningResult& sc = res.screening;
-    if (!res.valid || !sc.valid) return {};
     std::vector<std::string> lines;
-    lines.push_back(windowLine("Cs-All", sc.csTotal));
-    lines.push_back(windowLine("Cs-134", sc.cs134));
-    lines.push_back("Lower limit of measurement " + fmt("%.1f", sc.csTotal.lowerLimitOfMeasurement) +
-                    " Bq/kg (required " + fmt("%.1f", sc.lowerLimit) + ")");
-    std::string verdict = limits::verdictText(sc.verdict);
-    if (sc.verdict == limits::Verdict::LowerLimitNotMet)
+    lines.push_back(inputsText(res) + "; method: " + methodText(res));
+    if (sc.valid) {
+        lines.push_back(windowLine("Cs-All", sc.csTotal));
+        lines.push_back(windowLine("Cs-134", sc.cs134));
+    } else {
+        lines.push_back(figureText(kActivityRowLabels[kRowCsAll], res.activity[kRowCsAll]));
+        lines.push_back(figureText(kActivityRowLabels[kRowCs134], res.activity[kRowCs134]));
+    }
+    lines.push_back(figureText(kActivityRowLabels[kRowCs137], res.activity[kRowCs137]) + "   " +
+                    figureText(kActivityRowLabels[kRowK40], res.activity[kRowK40]) +
+                    "   (sd: counting standard deviation)");
+    if (sc.valid)
+        lines.push_back("Lower limit of measurement " + fmt("%.1f", sc.csTotal.lowerLimitOfMeasurement) +
+                        " Bq/kg (required " + fmt("%.1f", sc.lowerLimit) + ");  " +
+                        (sc.gain.ok ? std::string("Gain check OK") : sc.gain.warning));
+    std::string verdict = verdictText(res);
+    if (!sc.valid || !sc.withheld.empty())
+        ;  // the reason says it all
+    else if (sc.verdict == limits::Verdict::LowerLimitNotMet)
         verdict += sc.countTimeNeeded ? " (" + countTimeText(sc.countTimeNeeded) + " needed)"
                                       : " (count the background longer)";
     else
         verdict += " (" + fmt("%.1f", sc.level) + " Bq/kg)";
     lines.push_back(verdict);
-    lines.push_back(sc.gain.ok ? std::string("Gain check OK") : sc.gain.warning);
     return lines;
 }
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <span>
 
+#include "files/sha256.h"
 #include "files/spectrum_file.h"
 #include "model/memory_spectra.h"
 
@@ -32,6 +33,13 @@ std::string writeErrorText(WriteStatus st) { return st == WriteStatus::Ok ? std:
 
 FileLoadResult finishLoad(MeasurementState& s, const SpectrumHeader& h, const SpectrumReadResult& r);
 
+// The content hash of the file a memory was just loaded from, so that a result
+// names the very file it came from.
+void hashStoredFile(MeasurementState& s, const FileLoadResult& r, const std::string& path) {
+    if (r.memoryStored < 1 || r.memoryStored > 3) return;
+    s.mem[static_cast<std::size_t>(r.memoryStored - 1)].sha256 = sha256OfFile(path).value_or(std::string());
+}
+
 }  // namespace
 
 std::string channelLabel(int ch) { return std::to_string(ch) + "ch"; }
@@ -40,6 +48,10 @@ std::string energyLabel(double energy) {
     char buf[64];
     std::snprintf(buf, sizeof buf, std::fabs(energy) < 1e7 ? "%8.2f" : "%8.2e", energy);
     return buf;
+}
+
+std::string checkMeasuredSpectrum(const MeasurementState& s) {
+    return s.workingProcessed ? kProcessedSpectrum : std::string();
 }
 
 std::string checkOutputTarget(const MeasurementState& s, const std::string& path, bool textDump) {
@@ -98,6 +110,7 @@ FileLoadResult loadSpectrum(MeasurementState& s, const std::string& path) {
     s.sourcePath = path;
     FileLoadResult loaded = finishLoad(s, h, r);
     loaded.input = r.input;
+    hashStoredFile(s, loaded, path);
     return loaded;
 }
 
@@ -113,7 +126,9 @@ FileLoadResult loadSpectrumImage(MeasurementState& s, const std::string& path, c
     std::copy_n(counts.begin(), r.channelsRead, s.spectrum.begin());
     r.valid = r.channelsRead > 0 && h.channelCount() == r.channelsRead;
     s.sourcePath = path;
-    return finishLoad(s, h, r);
+    FileLoadResult loaded = finishLoad(s, h, r);
+    hashStoredFile(s, loaded, path);
+    return loaded;
 }
 
 namespace {
@@ -135,6 +150,7 @@ FileLoadResult finishLoad(MeasurementState& s, const SpectrumHeader& h, const Sp
         return res;
     }
     res.valid = true;
+    s.workingProcessed = false;
     applyHeaderValues(s, h);
     const int n = r.channelsRead;
     s.channelCount = n;
@@ -154,6 +170,8 @@ FileLoadResult finishLoad(MeasurementState& s, const SpectrumHeader& h, const Sp
             std::copy_n(s.spectrum.begin(), n, m.counts.begin());
             m.header = s.header;
             m.name = s.fileName;
+            m.sha256.clear();
+            m.processed = false;
             res.memoryStored = k;
         }
     }

@@ -91,4 +91,12 @@ std::string energyLabel(double energy);
 inline constexpr const char* kOutputIsInput = "Error ! File Write: the file is an input";
 std::string checkOutputTarget(const MeasurementState& s, const std::string& path, bool textDump);
 
+// Exports (N42) carry measured spectra only: the analyser's, a file as read, a
+// memory before a computation. A compressed, smoothed or background-subtracted
+// spectrum has another channel count and no calibration of its own.
+// Returns the Edit1 text refusing the working spectrum, empty when it may go.
+inline constexpr const char* kProcessedSpectrum =
+    "Error ! Export: processed spectrum (compressed, smoothed or net), not a measurement";
+std::string checkMeasuredSpectrum(const MeasurementState& s);
+
 }  // namespace xmca

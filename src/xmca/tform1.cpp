@@ -66,6 +66,8 @@ TForm1::TForm1(std::unique_ptr<LinkWorker> worker, Options options, QWidget* par
     wireReport();
     wireN42();
     wireActivity();
+    connect(this, &TForm1::statusMessage, this, [this](const QString& t) { ui->StatusBar1->showMessage(t); });
+    addScreeningPages();
 
     updateWindowLabels();
     PaintBox1Paint();
@@ -131,6 +133,8 @@ void TForm1::McaOpenClick() {
                 [this, out] {
                     if (!out->devText.empty()) ui->Edit2->setText(xmca::ui::statusText(out->devText));
                     if (out->enableButtons) enableAnalyserButtons();
+                    if (out->kind == xmca::OpenOutcome::Opened) emit statusMessage(tr("Analyser opened"));
+                    else if (out->kind == xmca::OpenOutcome::Failed) emit statusMessage(tr("No analyser found"));
                 });
 }
 
@@ -143,6 +147,7 @@ void TForm1::McaStartClick() {
                 },
                 [this, shown] {
                     if (!shown->empty()) showStatus(QString::fromStdString(*shown));
+                    if (linkFig_.timer.enabled) emit statusMessage(tr("Run started"));
                     applyTimer();
                     updateWindowLabels();
                     PaintBox1Paint();
@@ -150,15 +155,20 @@ void TForm1::McaStartClick() {
 }
 
 void TForm1::McaStopClick() {
-    auto ok = std::make_shared<int>(0);
-    linkRequest(Key::Stop, [ok](xmca::LinkClient& c) {
-                    *ok = c.cycle().stop();
+    auto ended = std::make_shared<bool>(false);  // a run was going and this stop ended it
+    linkRequest(Key::Stop, [ended](xmca::LinkClient& c) {
+                    const bool wasRunning = c.cycle().timer.enabled;
+                    c.cycle().stop();
                     c.publish(Part::Times);
+                    *ended = wasRunning && !c.cycle().timer.enabled;
                 },
-                [this, ok] {
+                [this, ended] {
+                    if (*ended) {
+                        emit statusMessage(tr("Run stopped"));
+                        emit runFinished(false);
+                    }
                     applyTimer();
                     PaintBox1Paint();
-                    if (*ok) emit runFinished(false);
                 });
 }
 
@@ -207,12 +217,32 @@ void TForm1::sendTick() {
             --ticksOutstanding_;
             afterTick(*t);
             applyTimer();
-            if (t->presetStop) emit runFinished(true);
+            if (t->presetStop) {
+                emit statusMessage(tr("Run finished at the preset"));
+                emit runFinished(true);
+            }
             if (tickDue_ && Timer1->isActive() && !outstanding(Key::Stop) && !outstanding(Key::ScanStop))
                 sendTick();
         },
         true);
     if (!queued) --ticksOutstanding_;
+}
+
+void TForm1::waitForLink() {
+    while (worker_->outstanding() > 0) {
+        worker_->awaitReply(20);
+        worker_->drainReplies();
+    }
+}
+
+bool TForm1::setPresetTenths(std::int32_t tenths) {
+    state_.settings.presetTime = tenths;
+    state_.presetTime = tenths;
+    if (linkFig_.deviceOpen != 1) return true;
+    auto ok = std::make_shared<bool>(false);
+    linkRequest(Key::None, [ok, tenths](xmca::LinkClient& c) { *ok = c.link().SetPresetTime(0, tenths) == 1; }, {});
+    waitForLink();
+    return *ok;
 }
 
 void TForm1::afterTick(const xmca::TickOutcome& t) {

@@ -58,10 +58,24 @@ public:
 
     QTimer* Timer1 = nullptr;
 
+    // The preset the next run stops at (0.1 s), sent to an open analyser as the MCA
+    // setup does; false when the analyser refused it.
+    bool setPresetTenths(std::int32_t tenths);
+    // Waits for the results of every request sent to the link and shows them: for a
+    // page that drives a sequence of commands and needs each outcome before the next.
+    void waitForLink();
+    // True once the analyser has been opened.
+    bool analyserOpen() const;
+    // The sample register this window records into: the one set (--register), else
+    // the laboratory settings', else the default.
+    QString registerLocation() const;
+    void setRegisterLocation(const QString& location) { registerLocation_ = location; }
+
 signals:
-    // An acquisition stopped: at its preset (true) or by the operator's Stop (false).
-    // Emitted on the window's thread.
+    // An acquisition stopped: at the preset (true) or by the operator (false).
     void runFinished(bool atPreset);
+    // A plain-words message for the status bar ("Analyser opened", "Saved rice-0412.dat").
+    void statusMessage(const QString& text);
 
 public slots:
     // Analyser and acquisition.
@@ -261,6 +275,7 @@ private:
     void checkMemButton();  // the "Mem" radio button of the state's selected source
 
 private:
+    void addScreeningPages();  // the Screening and History pages beside the spectrum (tform1_pages.cpp)
     void wireRoi();
     void wireView();
     void wireFiles();
@@ -287,4 +302,5 @@ private:
     int ticksOutstanding_ = 0;  // threaded: the tick being read and at most one queued
     bool tickDue_ = false;      // the timer fired while two ticks were outstanding
     Options options_;
+    QString registerLocation_;
 };

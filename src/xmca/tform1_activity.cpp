@@ -4,6 +4,7 @@
 #include <QFile>
 #include <cstdio>
 
+#include "model/bq_calic.h"
 #include "model/screening.h"
 #include "model/settings_io.h"
 #include "tform1.h"
@@ -125,28 +126,45 @@ void TForm1::LowerLimitChange() {
 }
 
 void TForm1::showActivityResults() {
-    const xmca::ActivityResult& res = state_.activity;
-    const xmca::ScreeningResult& sc = res.screening;
-    if (!res.valid || !sc.valid) {
+    // The same test as the plot's box and the report: the record's figures only
+    // beside the spectrum they were computed on, all of them or none.
+    if (!xmca::resultsShown(state_)) {
         ui->ScreenResult->clear();
         ui->ScreenVerdict->clear();
         return;
     }
-    auto rows = [](const char* label, const xmca::limits::WindowLimits& l) {
-        return QString::asprintf("%-6s %7.1f +/-%6.1f", label, l.activity, l.uncertainty) + "\n" +
+    const xmca::ActivityResult& res = state_.activity;
+    const xmca::ScreeningResult& sc = res.screening;
+    auto rows = [this](const char* label, const xmca::limits::WindowLimits& l) {
+        return QString::asprintf("%-6s %7.1f ", label, l.activity) + tr("u(k=1)") +
+               QString::asprintf("%6.1f", l.uncertainty) + "\n" +
                QString::asprintf("  DT %5.1f DL %5.1f%s", l.decisionThreshold, l.detectionLimit,
                                  l.belowDecisionThreshold ? " < DL" : "");
     };
-    QString text = rows("Cs-All", sc.csTotal) + "\n" + rows("Cs-134", sc.cs134) + "\n" +
-                   "  LM " + fixed1(sc.csTotal.lowerLimitOfMeasurement) + " Bq/Kg";
-    text += "\n" + xmca::ui::statusText(sc.gain.ok ? std::string("Gain OK") : sc.gain.warning);
+    auto figure = [this, &res](int row) {
+        const xmca::activity::Figure& f = res.activity[static_cast<std::size_t>(row)];
+        return QString::asprintf("%-6s %7.1f ", xmca::kActivityRowLabels[row], static_cast<double>(f.bqPerKg)) +
+               tr("sd") + QString::asprintf("%6.1f", static_cast<double>(f.sigma));
+    };
+    QString text;
+    if (sc.valid)
+        text = rows("Cs-All", sc.csTotal) + "\n" + rows("Cs-134", sc.cs134) + "\n" + "  LM " +
+               fixed1(sc.csTotal.lowerLimitOfMeasurement) + " Bq/Kg\n" +
+               xmca::ui::statusText(sc.gain.ok ? std::string("Gain OK") : sc.gain.warning) + "\n";
+    else
+        text = figure(xmca::kRowCsAll) + "\n" + figure(xmca::kRowCs134) + "\n";
+    text += figure(xmca::kRowCs137) + "\n" + figure(xmca::kRowK40) + "\n";
+    text += (res.baseline ? tr("Method: Re Calic, baseline subtracted") : tr("Method: Bq Calic, no baseline")) + "\n";
+    text += tr("Sample: %1").arg(QString::fromStdString(res.sampleName)) + "\n" +
+            tr("BG: %1").arg(QString::fromStdString(res.backgroundName));
     ui->ScreenResult->setText(text);
+    ui->ScreenResult->setToolTip(QString::fromStdString(xmca::inputsText(res)));
 
-    QString verdict = xmca::ui::verdictText(QString::fromLatin1(xmca::limits::verdictText(sc.verdict)));
-    if (sc.verdict == xmca::limits::Verdict::LowerLimitNotMet)
+    QString verdict = xmca::ui::verdictText(QString::fromStdString(xmca::verdictText(res)));
+    if (sc.valid && sc.withheld.empty() && sc.verdict == xmca::limits::Verdict::LowerLimitNotMet)
         verdict += sc.countTimeNeeded ? ": " + QString::fromStdString(xmca::countTimeText(sc.countTimeNeeded))
                                       : ": " + tr("count the background longer");
-    const xmca::TColor c = xmca::verdictColour(sc.verdict);
+    const xmca::TColor c = sc.valid ? xmca::verdictColour(sc) : 0x00808080;
     ui->ScreenVerdict->setText(verdict);
     ui->ScreenVerdict->setStyleSheet(QString::asprintf("color: #%02x%02x%02x; font-weight: bold;", c & 0xFF,
                                                        (c >> 8) & 0xFF, (c >> 16) & 0xFF));

@@ -123,6 +123,7 @@ void TForm1::MnKaFitClick() {
     // repaint).
     if (state_.resultsFlag) {
         state_.resultsFlag = 0;
+        showActivityResults();  // the page lets them go with the box
         return;
     }
     const auto& v = state_.view;

@@ -1,6 +1,8 @@
 // Files section of the main window: spectrum files, text dump, memory spectra and
 // the snapshot overlays. The handlers read widgets and dialogs, call the core in
 // model/spectrum_io and model/memory_spectra, and show the results.
+#include <QFileInfo>
+
 #include "model/memory_spectra.h"
 #include "model/spectrum_io.h"
 #include "file_dialogs.h"
@@ -48,6 +50,7 @@ void TForm1::SaveSpecClick() { Write1Click(); }
 void TForm1::writeSpectrumPath(const QString& path) {
     const std::string msg = xmca::saveSpectrum(state_, localPath(path));
     if (!msg.empty()) showStatus(QString::fromStdString(msg));
+    else emit statusMessage(tr("Saved %1").arg(QFileInfo(path).fileName()));
 }
 
 void TForm1::Read1Click() {

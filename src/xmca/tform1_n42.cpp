@@ -34,6 +34,12 @@ void TForm1::exportN42Path(const QString& path) {
         showStatus(QString::fromStdString(refused));
         return;
     }
+    // Only a measured spectrum: a compressed or net one would be read by another
+    // program with the wrong channel count and calibration.
+    if (std::string refused = xmca::checkMeasuredSpectrum(state_); !refused.empty()) {
+        showStatus(QString::fromStdString(refused));
+        return;
+    }
     // The header as "&Write" would fill it, without changing the working header.
     const xmca::SpectrumHeader kept = state_.header;
     xmca::fillHeaderForWrite(state_);

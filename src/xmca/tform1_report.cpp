@@ -12,6 +12,7 @@
 #include <QPrinterInfo>
 #include <QPushButton>
 
+#include "model/bq_calic.h"
 #include "model/screening.h"
 #include "model/spectrum_io.h"
 #include "report/report_output.h"
@@ -30,7 +31,7 @@ constexpr const char* kPrintError = "Error ! Print";
 // the plot shows, none otherwise (they would not belong to the spectrum printed).
 xmca::report::ReportOptions reportOptions(const xmca::MeasurementState& s) {
     xmca::report::ReportOptions o;
-    if (!s.resultsFlag) return o;
+    if (!xmca::resultsShown(s)) return o;
     const std::vector<std::string> lines = xmca::screeningLines(s.activity);
     if (lines.empty()) return o;
     xmca::report::TextBlock block;

@@ -52,6 +52,7 @@ void TForm1::PaintBox1Paint() {
     const QImage& frame = r.compose(state_, xmca::display::FrameWriteBack::into(state_));
     ui->PaintBox1->setFrame(withFitCurve(frame));
     ui->Label7->setText(QString::number(FrameRenderer::cursorCount(state_)));
+    showActivityResults();  // the page follows the plot's box: results shown on both or neither
 }
 
 // --- scale redraws ---

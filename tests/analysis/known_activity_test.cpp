@@ -118,9 +118,11 @@ TEST(Screening, TwoMinuteCountMustCountLonger) {
     const ScreeningResult sc = screenOf(c, 1200, 41);
     EXPECT_EQ(sc.verdict, limits::Verdict::LowerLimitNotMet);
     EXPECT_GT(sc.csTotal.lowerLimitOfMeasurement, 25.0);
-    ASSERT_TRUE(sc.countTimeNeeded);
-    EXPECT_GT(*sc.countTimeNeeded, 120.0);
-    EXPECT_LT(*sc.countTimeNeeded, 3600.0);
+    // This short, noisy count also puts the highest bump of the net spectrum off the
+    // Cs-137 window, so the gain check fails: the verdict is withheld and no count
+    // time is offered (the time needed itself is checked in the screening record).
+    EXPECT_EQ(sc.withheld, "check gain") << sc.gain.warning;
+    EXPECT_FALSE(sc.countTimeNeeded);
 }
 
 TEST(Screening, GainTenPercentOffFailsTheGainCheck) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "model/bq_calic.h"
+
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QPainter>
@@ -417,8 +419,14 @@ TEST(FrameActivity, BoxDrawnOnlyWithResults) {
     const int off = countColour(render(r, *s), box, rgbOf(s->colours.readout));
     EXPECT_EQ(off, 0);
     s->resultsFlag = 1;
+    // Shown beside the spectrum the figures were computed on only.
+    EXPECT_EQ(countColour(render(r, *s), box, rgbOf(s->colours.readout)), 0);
+    s->activity.spectrumKey = workingSpectrumKey(*s);
     const int on = countColour(render(r, *s), box, rgbOf(s->colours.readout));
     EXPECT_GT(on, 20);
+    s->spectrum[5] += 1;
+    EXPECT_EQ(countColour(render(r, *s), box, rgbOf(s->colours.readout)), 0);
+    s->spectrum[5] -= 1;
     // The flag without a finished computation shows no figures.
     s->activity.valid = false;
     EXPECT_EQ(countColour(render(r, *s), box, rgbOf(s->colours.readout)), 0);

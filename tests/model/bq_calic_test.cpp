@@ -89,6 +89,27 @@ TEST(BqCalic, SmallerSampleLeavesTheUpperWindowsEmpty) {
     EXPECT_GT(s->activity.windows[kWinCsAll].gross, 0);
 }
 
+TEST(BqCalic, ShortSampleReadsZeroAboveItsData) {
+    TempDir dir;
+    // A 2048-channel run first leaves memories 1 and 2 full above channel 512.
+    auto s = loaded(writeSpectrum(dir, "s.dat", 2048, 36000, 300, 20), writeSpectrum(dir, "b.dat", 2048, 36000, 0, 20));
+    ASSERT_TRUE(bqCalic(*s).computed);
+    ASSERT_GT(s->activity.windows[kWinK40].gross, 0);
+    ASSERT_EQ(readSampleFile(*s, writeSpectrum(dir, "s512.dat", 512, 36000, 300, 20)).memoryStored, 1);
+    ASSERT_EQ(readBackgroundFile(*s, writeSpectrum(dir, "b512.dat", 512, 36000, 0, 25)).memoryStored, 2);
+    ASSERT_TRUE(bqCalic(*s).computed);
+    // 512 channels compress into 256: every window lies above them.
+    for (int w = 0; w < 3; ++w) {
+        EXPECT_EQ(s->activity.windows[w].gross, 0) << w;
+        EXPECT_EQ(s->activity.windows[w].net, 0) << w;
+        EXPECT_EQ(s->activity.windows[w].background, 0.0) << w;
+    }
+    EXPECT_EQ(s->activity.activity[kRowK40].bqPerKg, 0.0f);
+    EXPECT_EQ(s->activity.activity[kRowK40].sigma, 0.0f);
+    EXPECT_EQ(s->activity.sampleChannels, 512);
+    EXPECT_EQ(s->activity.screening.withheld, "windows need 2048 channels");
+}
+
 TEST(BqCalic, RefusesWhatItCannotComputeWithAMessage) {
     TempDir dir;
     const std::string sample = writeSpectrum(dir, "s.dat", 2048, 36000, 300, 20);

@@ -13,6 +13,7 @@ ActivityResult record(std::int32_t csNet, std::int32_t csGross, double csBackgro
     ActivityResult r;
     r.valid = true;
     r.haveBackground = true;
+    r.sampleChannels = 2048;
     r.sampleRealTime = sampleTenths;
     r.backgroundRealTime = 36000;
     r.countingTime = sampleTenths * 0.1f;
@@ -36,11 +37,21 @@ TEST(ScreeningRecord, LimitsVerdictAndLines) {
     EXPECT_TRUE(cs.belowDecisionThreshold);
     EXPECT_EQ(r.screening.verdict, limits::Verdict::BelowLevel);
     EXPECT_TRUE(r.screening.gain.ok);
+    r.sampleName = "s.dat";
+    r.backgroundName = "b.dat";
+    r.backgroundSha256 = std::string(64, 'a');
     auto lines = screeningLines(r);
-    ASSERT_EQ(lines.size(), 5u);
-    EXPECT_NE(lines[0].find("< DL"), std::string::npos) << lines[0];
-    EXPECT_EQ(lines[3], "Below screening level (50.0 Bq/kg)");
-    EXPECT_EQ(lines[4], "Gain check OK");
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[0], "Sample s.dat, background b.dat (SHA-256 aaaaaaaaaaaa); method: Bq Calic, no baseline");
+    EXPECT_NE(lines[1].find("< DL"), std::string::npos) << lines[1];
+    // u on the limits' lines, the counting sd on the figures of the box.
+    EXPECT_NE(lines[1].find(" u(k=1) "), std::string::npos) << lines[1];
+    EXPECT_EQ(lines[1].find("+/-"), std::string::npos) << lines[1];
+    EXPECT_EQ(lines[3].rfind("Cs-137", 0), 0u) << lines[3];
+    EXPECT_NE(lines[3].find("K-40"), std::string::npos) << lines[3];
+    EXPECT_NE(lines[3].find(" sd "), std::string::npos) << lines[3];
+    EXPECT_NE(lines[4].find("Gain check OK"), std::string::npos) << lines[4];
+    EXPECT_EQ(lines[5], "Below screening level (50.0 Bq/kg)");
 
     // A level below the activity turns the verdict without recomputing the limits.
     updateVerdict(r, ScreeningSettings{0.5, 25.0});
@@ -53,7 +64,7 @@ TEST(ScreeningRecord, LimitsVerdictAndLines) {
     EXPECT_EQ(shortCount.screening.verdict, limits::Verdict::LowerLimitNotMet);
     ASSERT_TRUE(shortCount.screening.countTimeNeeded);
     lines = screeningLines(shortCount);
-    EXPECT_EQ(lines[3].rfind("Lower limit not met - count longer (", 0), 0u) << lines[3];
+    EXPECT_EQ(lines.back().rfind("Lower limit not met - count longer (", 0), 0u) << lines.back();
 
     // K-40 off the middle of its window: the gain warning.
     ActivityResult off = record(20, 1020, 1000.0, 36000);
@@ -67,7 +78,40 @@ TEST(ScreeningRecord, LimitsVerdictAndLines) {
     none.haveBackground = false;
     computeScreening(none, ScreeningSettings{}, net, 0);
     EXPECT_FALSE(none.screening.valid);
+    // The figures still go on paper, with their sd and no verdict.
+    lines = screeningLines(none);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines[1].find(" sd "), std::string::npos) << lines[1];
+    EXPECT_EQ(lines.back(), "No verdict - no characteristic limits");
+    none.valid = false;
     EXPECT_TRUE(screeningLines(none).empty());
+}
+
+TEST(ScreeningRecord, WithheldVerdictKeepsFiguresAndFirstReason) {
+    ActivityResult r = record(2, 100, 3000.0, 600);
+    const std::int32_t net[1] = {0};
+    computeScreening(r, ScreeningSettings{}, net, 0);
+    ASSERT_TRUE(r.screening.countTimeNeeded);
+    EXPECT_EQ(verdictText(r), "Lower limit not met - count longer");
+    const double activity = r.screening.csTotal.activity;
+
+    withholdVerdict(r, "check gain");
+    withholdVerdict(r, "sample below background");
+    EXPECT_EQ(r.screening.withheld, "check gain");
+    EXPECT_EQ(verdictText(r), "No verdict - check gain");
+    EXPECT_FALSE(r.screening.countTimeNeeded);
+    EXPECT_EQ(r.screening.csTotal.activity, activity);
+    // A new level does not bring the time needed back while the verdict is withheld.
+    updateVerdict(r, ScreeningSettings{50.0, 1.0});
+    updateVerdict(r, ScreeningSettings{50.0, 25.0});
+    EXPECT_FALSE(r.screening.countTimeNeeded);
+    EXPECT_EQ(verdictText(r), "No verdict - check gain");
+
+    // No limits formed at all: no verdict either.
+    ActivityResult none = record(20, 1020, 1000.0, 36000);
+    none.haveBackground = false;
+    computeScreening(none, ScreeningSettings{}, net, 0);
+    EXPECT_EQ(verdictText(none).rfind("No verdict - ", 0), 0u);
 }
 
 }  // namespace

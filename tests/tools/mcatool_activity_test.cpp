@@ -109,6 +109,68 @@ TEST(McatoolActivity, PrintsTheWindowFiguresAndWritesTheNetSpectrum) {
     EXPECT_EQ(sh["lower_limit"].toDouble(), 30.0);
 }
 
+QJsonObject screeningOf(const ToolResult& r) {
+    EXPECT_EQ(r.code, 0) << r.err;
+    return QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object()["screening"].toObject();
+}
+
+// A pair of 3600 s spectra from the simulator (300 Bq/kg caesium) at n channels.
+std::pair<std::string, std::string> pairOf(const TempDir& dir, int n, double gain = 1.0) {
+    SimulatedAnalyserConfig c;
+    c.gain = gain;
+    c.seed = 21;
+    const std::string tag = std::to_string(n) + "_" + std::to_string(static_cast<int>(gain * 100));
+    const std::string sample = dir.file("s" + tag + ".dat"), bg = dir.file("b" + tag + ".dat");
+    EXPECT_TRUE(test::acquireAndSave(c, 36000, sample, n));
+    c.backgroundOnly = true;
+    c.seed = 22;
+    EXPECT_TRUE(test::acquireAndSave(c, 36000, bg, n));
+    return {sample, bg};
+}
+
+TEST(McatoolActivity, WithholdsTheVerdictWithoutGroundsForIt) {
+    TempDir dir;
+    for (int n : {512, 1024, 4096}) {
+        const auto [sample, bg] = pairOf(dir, n);
+        const QJsonObject sc = screeningOf(activityRun(dir, sample + " " + bg));
+        EXPECT_EQ(sc["verdict"].toString(), "No verdict - windows need 2048 channels") << n;
+        EXPECT_TRUE(sc["count_time_needed_s"].isNull());
+        EXPECT_TRUE(sc["cs_total"]["activity"].isDouble());  // the figures are still given
+    }
+    const auto [sample, bg] = pairOf(dir, 2048);
+    const ToolResult normal = activityRun(dir, sample + " " + bg);
+    EXPECT_EQ(screeningOf(normal)["verdict"].toString(), "Above screening level - confirm") << normal.out;
+    // A gain 15 % high moves the lines off their windows.
+    const auto [hs, hb] = pairOf(dir, 2048, 1.15);
+    EXPECT_EQ(screeningOf(activityRun(dir, hs + " " + hb))["verdict"].toString(), "No verdict - check gain");
+    // The lower limit missed with a short count: no time needed once withheld.
+    EXPECT_TRUE(screeningOf(activityRun(dir, hs + " " + hb + " --lower-limit 0.5"))["count_time_needed_s"].isNull());
+
+    // A dead sample (all zeros) against a normal background.
+    auto z = std::make_unique<MeasurementState>();
+    ASSERT_TRUE(loadSpectrum(*z, sample).valid);
+    std::fill(z->spectrum.begin(), z->spectrum.end(), 0);
+    ASSERT_EQ(saveSpectrum(*z, dir.file("zero.dat")), "");
+    const QJsonObject dead = screeningOf(activityRun(dir, dir.file("zero.dat") + " " + bg));
+    EXPECT_EQ(dead["verdict"].toString(), "No verdict - sample below background");
+    EXPECT_LT(dead["cs_total"]["activity"].toDouble(), 0.0);
+
+    // Counts no analyser gives: refused in the sample and in the background.
+    for (const std::int32_t bad : {-5, static_cast<std::int32_t>(0xFFFFFFFFu)}) {
+        auto b = std::make_unique<MeasurementState>();
+        ASSERT_TRUE(loadSpectrum(*b, sample).valid);
+        b->spectrum[700] = bad;
+        ASSERT_EQ(saveSpectrum(*b, dir.file("bad.dat")), "");
+        const ToolResult rs = activityRun(dir, dir.file("bad.dat") + " " + bg);
+        EXPECT_EQ(rs.code, 1);
+        EXPECT_EQ(rs.err.rfind(std::string(kSampleBadCounts), 0), 0u) << rs.err;
+        EXPECT_TRUE(rs.out.empty());
+        const ToolResult rb = activityRun(dir, sample + " " + dir.file("bad.dat"));
+        EXPECT_EQ(rb.code, 1);
+        EXPECT_EQ(rb.err.rfind(std::string(kBackgroundBadCounts), 0), 0u) << rb.err;
+    }
+}
+
 TEST(McatoolActivity, ExitCodesForBadUsageAndBadFiles) {
     Spectra sp;
     EXPECT_EQ(activityRun(sp.dir, sp.sample).code, 2);

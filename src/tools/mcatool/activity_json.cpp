@@ -52,8 +52,10 @@ std::string activityJson(const xmca::ActivityResult& res) {
     s += "{\"level\": " + num("%.1f", sc.level) + ", \"lower_limit\": " + num("%.1f", sc.lowerLimit) +
          ", \"k\": " + num("%.3f", sc.k) + ", \"cs_total\": " + limitsJson(sc.csTotal, true) +
          ", \"cs134\": " + limitsJson(sc.cs134, false) +
-         ", \"verdict\": " + jsonString(xmca::limits::verdictText(sc.verdict)) +
-         ", \"count_time_needed_s\": " + optNum("%.0f", sc.countTimeNeeded ? std::optional<double>(std::ceil(*sc.countTimeNeeded)) : std::nullopt) +
+         ", \"verdict\": " + jsonString(xmca::verdictText(res)) +
+         ", \"count_time_needed_s\": " +
+         optNum("%.0f", sc.countTimeNeeded && sc.withheld.empty() ? std::optional<double>(std::ceil(*sc.countTimeNeeded))
+                                                                  : std::nullopt) +
          ", \"gain_check\": {\"ok\": " + (sc.gain.ok ? "true" : "false") +
          ", \"k40_channel\": " + optNum("%.1f", sc.gain.k40Channel) +
          ", \"cs137_channel\": " + optNum("%.1f", sc.gain.cs137Channel) + "}}";

@@ -64,6 +64,13 @@ int runAcquire(const Args& args, std::ostream& out, std::ostream& err);
 // activities and screening figures as one JSON object.
 int runActivity(const Args& args, std::ostream& out, std::ostream& err);
 
+// `mcatool screen SAMPLE.dat BACKGROUND.dat --sample-id ID [...] [--register DB]`: `activity`'s
+// computation, recorded in the register; its JSON plus "record": {"id", "register"}.
+int runScreen(const Args& args, std::ostream& out, std::ostream& err);
+// `mcatool register list|export|verify [--register DB]`: the recorded screenings as a
+// JSON array, as CSV, or checked against their spectrum files (exit 1 when any differs).
+int runRegister(const Args& args, std::ostream& out, std::ostream& err);
+
 // File rules shared by every command (file_rules.cpp).
 // True (and an "Error !" line on err) when output is the same file as one of inputs.
 bool refuseOutputIsInput(const std::string& output, const std::vector<std::string>& inputs, std::ostream& err);

@@ -20,6 +20,15 @@ constexpr mcatool::Command kCommands[] = {
      "[--serial PATH] | [--driver d2xx|libftdi] --channels N --preset SECONDS [--dead-time US] [--clear] -o OUT.dat",
      mcatool::runAcquire},
     {"activity", "SAMPLE.dat BACKGROUND.dat [--net NET.dat] [--level X] [--lower-limit Y]", mcatool::runActivity},
+    {"screen",
+     "SAMPLE.dat BACKGROUND.dat --sample-id ID [--mass-kg M] [--product P] [--origin O] [--operator NAME] "
+     "[--sampling-date YYYY-MM-DD] [--register DB]",
+     mcatool::runScreen},
+    {"register",
+     "list [--register DB] [--since YYYY-MM-DD] [--sample-id ID] [--installation NAME] | "
+     "export --csv OUT [--register DB] | verify [--register DB] | "
+     "migrate [--from SQLITE_FILE] --register postgresql://...",
+     mcatool::runRegister},
 };
 
 void printUsage(std::ostream& o) {

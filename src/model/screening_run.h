@@ -1,0 +1,48 @@
+// One screening from a sample file and a background file: a scratch measurement
+// state, "ReadSpec", "BG File" and "Bq Calic" exactly as the window runs them,
+// then the laboratory's mass correction. The window's Screening page, `mcatool
+// screen` and `mcatool register verify` all compute through here.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "model/activity_result.h"
+
+namespace xmca {
+
+struct ScreeningOptions {
+    ScreeningSettings settings;
+    // The laboratory's nominal sample mass, for which the fixed factors hold.
+    // Unset: no correction. Set, with a sample mass: figures scale by nominal / actual.
+    std::optional<double> nominalMassKg;
+    std::optional<double> massKg;  // the sample's mass as weighed
+};
+
+// When a spectrum was started, from its header ("YYYY-MM-DD HH:MM", empty when unset).
+struct SpectrumTimes {
+    double realTimeS = 0;
+    double liveTimeS = 0;
+    std::string started;
+};
+
+struct ScreeningOutcome {
+    bool computed = false;
+    std::string error;      // "Error ! ..." when not computed
+    ActivityResult result;  // the result record, its inputs named
+    std::optional<double> massFactor;  // nominal / actual when the correction was applied
+    SpectrumTimes sample, background;
+    std::string sampleSha256, backgroundSha256;  // of the files as read
+};
+
+ScreeningOutcome screenFiles(const std::string& samplePath, const std::string& backgroundPath,
+                             const ScreeningOptions& options);
+
+// Scales activities, uncertainties and characteristic limits by factor and forms
+// the verdict again on the scaled figures (a withheld verdict stays withheld).
+void applyMassFactor(ActivityResult& res, double factor, const ScreeningSettings& settings);
+
+// The factor to apply: nominal / actual when both are set and positive, else none.
+std::optional<double> massFactor(const std::optional<double>& nominalMassKg, const std::optional<double>& massKg);
+
+}  // namespace xmca

@@ -1,0 +1,18 @@
+// Measurements as CSV for spreadsheet programs: UTF-8 with a byte-order mark (so
+// Japanese names are read as such), CRLF line ends, fields quoted where needed.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "register/register.h"
+
+namespace xmca::reg {
+
+// The header line's column names, in order (the register's field names).
+const std::vector<std::string>& csvColumns();
+
+// BOM, header line and one line per record.
+std::string measurementsCsv(const std::vector<MeasurementRecord>& records);
+
+}  // namespace xmca::reg

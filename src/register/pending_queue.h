@@ -1,0 +1,58 @@
+// The local queue of records that wait for the register server: a small SQLite
+// file holding, in order, each record's insert parameters and the server they
+// are meant for. Sending is idempotent on the server (by the record's uid), so a
+// row is removed only after the server has it, and a resend is harmless.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+
+namespace xmca::reg {
+
+// One value of an insert, as text; nullopt is SQL NULL.
+using SqlParams = std::vector<std::optional<std::string>>;
+
+struct PendingRecord {
+    std::int64_t seq = 0;  // the queue's order
+    std::string kind;      // "measurement" or "qc_run"
+    std::string uid;
+    SqlParams params;
+};
+
+class PendingQueue {
+public:
+    PendingQueue() = default;
+    ~PendingQueue();
+    PendingQueue(const PendingQueue&) = delete;
+    PendingQueue& operator=(const PendingQueue&) = delete;
+
+    // Opens or creates the queue file (and its folder).
+    bool open(const std::string& path, std::string& error);
+    const std::string& path() const { return path_; }
+
+    // Adds a record for the server named by target; durable when this returns true.
+    bool push(const std::string& target, const std::string& kind, const std::string& uid, const SqlParams& params,
+              std::string& error);
+    // The oldest waiting records for target, at most limit.
+    bool peek(const std::string& target, int limit, std::vector<PendingRecord>& out, std::string& error);
+    bool remove(std::int64_t seq, std::string& error);
+    // How many records wait for target; -1 when the queue cannot be read.
+    std::int64_t count(const std::string& target);
+
+    // Packing of the parameter list into one text value (length-prefixed, NULL-aware).
+    static std::string pack(const SqlParams& params);
+    static bool unpack(const std::string& packed, SqlParams& params);
+
+private:
+    bool exec(const char* sql, std::string& error);
+    bool fail(std::string& error, const char* what);
+
+    sqlite3* db_ = nullptr;
+    std::string path_;
+};
+
+}  // namespace xmca::reg

@@ -1,0 +1,159 @@
+// The sample and QC register: an append-only store of screening results and
+// check-source runs, behind a small interface so that a shared server database
+// can sit beside the local SQLite file without its callers changing.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace xmca::reg {
+
+// Schema version this program writes and reads. An older program refuses a newer
+// register instead of guessing at its columns.
+inline constexpr int kSchemaVersion = 1;
+
+// One window's figures in Bq/kg. Cs-137 and K-40 have no characteristic limits:
+// their threshold and limit stay empty.
+struct Figures {
+    std::optional<double> activity;
+    std::optional<double> u;
+    std::optional<double> decisionThreshold;
+    std::optional<double> detectionLimit;
+};
+
+struct MeasurementRecord {
+    std::int64_t id = 0;     // given by the register
+    std::string uid;         // UUID made at creation (filled by the register when empty)
+    std::string createdUtc;  // "YYYY-MM-DDTHH:MM:SSZ" (filled by the register when empty)
+    std::string installation;
+    std::string operatorName;
+    std::string sampleId;
+    std::string product;
+    std::string origin;
+    std::optional<double> massKg;
+    std::optional<double> nominalMassKg;  // set when the figures were scaled by nominal / actual mass
+    std::string samplingDate;             // "YYYY-MM-DD" or empty
+    std::string sampleFile;
+    std::string sampleSha256;
+    std::string backgroundFile;
+    std::string backgroundSha256;
+    std::optional<double> sampleRealTimeS;
+    std::optional<double> sampleLiveTimeS;
+    std::optional<double> backgroundRealTimeS;
+    std::optional<double> backgroundLiveTimeS;
+    Figures csAll, cs134, cs137, k40;
+    std::optional<double> lowerLimit;      // the lower limit of measurement required (Bq/kg)
+    std::optional<double> screeningLevel;  // Bq/kg
+    std::string method;                    // "Bq Calic" or "Re Calic (baseline)"
+    std::optional<bool> gainOk;
+    std::string verdict;  // the English verdict text, "No verdict - <reason>" when withheld
+    std::string programVersion;
+    std::optional<std::int64_t> supersedes;  // id of the record this one corrects
+};
+
+// Which measurements to list or count. Empty fields do not filter.
+struct MeasurementFilter {
+    std::string createdFrom;    // created_utc >= this (text compare: "2026-04-12" or a full time)
+    std::string createdBefore;  // created_utc < this (pass the day after to include a whole day)
+    std::string sampleId;       // exact
+    std::string verdictPrefix;  // verdict starts with this ("No verdict", "Below ...")
+    std::string installation;   // exact
+    std::optional<std::int64_t> beforeId;  // id < this (paging newest first without an offset)
+    std::int64_t limit = -1;    // -1: all
+    std::int64_t offset = 0;
+};
+
+struct QcBaseline {
+    std::int64_t id = 0;
+    std::string uid;
+    std::string createdUtc;
+    std::string installation;
+    std::int64_t nRequired = 0;
+    std::string note;
+};
+
+struct QcRun {
+    std::int64_t id = 0;
+    std::string uid;
+    std::string createdUtc;
+    std::string installation;
+    std::optional<std::int64_t> baselineId;
+    std::string operatorName;
+    std::string checkFile;
+    std::string checkSha256;
+    std::string backgroundFile;
+    std::string backgroundSha256;
+    std::optional<double> peakChannel;
+    std::optional<double> fwhmPercent;
+    std::optional<double> netRateCps;
+    std::optional<double> backgroundRateCps;
+    std::string status;
+    std::string programVersion;
+};
+
+// Which QC runs to list. Empty / unset fields do not filter. Newest first.
+struct QcRunFilter {
+    std::string installation;
+    std::optional<std::int64_t> baselineId;
+    std::int64_t limit = -1;
+    std::int64_t offset = 0;
+};
+
+// Every call returns false and fills error with a plain English sentence when it
+// fails; nothing is written then. Appends fill id (and uid / createdUtc when empty).
+// Lists are newest first. There is no call that changes or removes a record: a
+// correction is a new record whose supersedes names the old one.
+class Register {
+public:
+    virtual ~Register() = default;
+
+    // Where the register lives (the path or the server location as given).
+    virtual std::string location() const = 0;
+    // False when records can be read but not written (a read-only file).
+    virtual bool writable() const = 0;
+
+    virtual bool appendMeasurement(MeasurementRecord& rec, std::string& error) = 0;
+    virtual bool listMeasurements(const MeasurementFilter& filter, std::vector<MeasurementRecord>& out,
+                                  std::string& error) = 0;
+    virtual bool countMeasurements(const MeasurementFilter& filter, std::int64_t& count, std::string& error) = 0;
+    // found is false (and the call true) when no record has this id.
+    virtual bool getMeasurement(std::int64_t id, MeasurementRecord& out, bool& found, std::string& error) = 0;
+
+    virtual bool appendQcBaseline(QcBaseline& baseline, std::string& error) = 0;
+    virtual bool appendQcRun(QcRun& run, std::string& error) = 0;
+    virtual bool listQcRuns(const QcRunFilter& filter, std::vector<QcRun>& out, std::string& error) = 0;
+    // The newest baseline of an installation (any installation when empty); found false when none.
+    virtual bool latestQcBaseline(const std::string& installation, QcBaseline& out, bool& found,
+                                  std::string& error) = 0;
+    // Every baseline, newest first (to copy a register).
+    virtual bool listQcBaselines(std::vector<QcBaseline>& out, std::string& error) = 0;
+
+    // Records that wait in a local queue for a server that did not answer (none for a file).
+    virtual std::int64_t pendingCount() { return 0; }
+    // Sends the waiting records, oldest first; false with a message while the server still does not answer.
+    virtual bool deliverPending(std::string& error) {
+        (void)error;
+        return true;
+    }
+};
+
+// Opens (creating when absent, with its folder) the register at location: a file
+// path for SQLite, a PostgreSQL server for a location starting "postgresql://" or
+// "postgres://" (postgres_register.h). nullptr and a message when the register cannot be used:
+// damaged, not a register, from a newer program, or its folder cannot be made.
+std::unique_ptr<Register> openRegister(const std::string& location, std::string& error);
+
+// The default location: $XDG_DATA_HOME/xmca/register.sqlite, else
+// ~/.local/share/xmca/register.sqlite (relative "register.sqlite" when neither is known).
+std::string defaultRegisterLocation();
+
+// A new random (version 4) UUID in its usual text form.
+std::string newUuid();
+
+// The current UTC time as "YYYY-MM-DDTHH:MM:SSZ".
+std::string utcNow();
+
+}  // namespace xmca::reg

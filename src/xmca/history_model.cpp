@@ -1,0 +1,110 @@
+#include "xmca/history_model.h"
+
+#include <QBrush>
+#include <QColor>
+#include <cmath>
+
+#include "xmca/screening_support.h"
+
+HistoryModel::HistoryModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+bool HistoryModel::reset(std::shared_ptr<xmca::reg::Register> reg, const xmca::reg::MeasurementFilter& filter,
+                         std::string& error) {
+    beginResetModel();
+    reg_ = std::move(reg);
+    filter_ = filter;
+    filter_.limit = -1;
+    filter_.offset = 0;
+    filter_.beforeId.reset();
+    rows_.clear();
+    total_ = 0;
+    exhausted_ = true;
+    bool ok = true;
+    if (reg_) {
+        ok = reg_->countMeasurements(filter_, total_, error);
+        if (ok) {
+            xmca::reg::MeasurementFilter page = filter_;
+            page.limit = kPage;
+            ok = reg_->listMeasurements(page, rows_, error);
+            exhausted_ = !ok || static_cast<std::int64_t>(rows_.size()) >= total_ ||
+                         rows_.size() < static_cast<std::size_t>(kPage);
+        }
+    }
+    endResetModel();
+    return ok;
+}
+
+const xmca::reg::MeasurementRecord* HistoryModel::recordAt(int row) const {
+    return row >= 0 && row < static_cast<int>(rows_.size()) ? &rows_[static_cast<std::size_t>(row)] : nullptr;
+}
+
+int HistoryModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int HistoryModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount; }
+
+bool HistoryModel::canFetchMore(const QModelIndex& parent) const { return !parent.isValid() && !exhausted_; }
+
+void HistoryModel::fetchMore(const QModelIndex& parent) {
+    if (parent.isValid() || exhausted_ || !reg_ || rows_.empty()) return;
+    // Keyset paging: the next page is older than the last row shown.
+    xmca::reg::MeasurementFilter page = filter_;
+    page.beforeId = rows_.back().id;
+    page.limit = kPage;
+    std::vector<xmca::reg::MeasurementRecord> more;
+    std::string error;
+    if (!reg_->listMeasurements(page, more, error) || more.empty()) {
+        exhausted_ = true;
+        return;
+    }
+    exhausted_ = more.size() < static_cast<std::size_t>(kPage);
+    const int first = static_cast<int>(rows_.size());
+    beginInsertRows({}, first, first + static_cast<int>(more.size()) - 1);
+    for (auto& r : more) rows_.push_back(std::move(r));
+    endInsertRows();
+}
+
+QVariant HistoryModel::data(const QModelIndex& index, int role) const {
+    const auto* r = recordAt(index.row());
+    if (!r) return {};
+    if (role == Qt::ForegroundRole && index.column() == ColVerdict)
+        return QBrush(QColor(verdictColourName(r->verdict)));
+    if (role == Qt::TextAlignmentRole && (index.column() == ColId || index.column() == ColMass ||
+                                          index.column() == ColCsAll || index.column() == ColDetectionLimit))
+        return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+    if (role != Qt::DisplayRole) return {};
+    auto num = [](const std::optional<double>& v, int d) {
+        return v && std::isfinite(*v) ? QString::number(*v, 'f', d) : QString();
+    };
+    switch (index.column()) {
+        case ColId: return QString::number(r->id);
+        case ColCreated: return QString::fromStdString(r->createdUtc);
+        case ColSampleId: return QString::fromStdString(r->sampleId);
+        case ColProduct: return QString::fromStdString(r->product);
+        case ColOrigin: return QString::fromStdString(r->origin);
+        case ColMass: return num(r->massKg, 3);
+        case ColCsAll: return num(r->csAll.activity, 1);
+        case ColDetectionLimit: return num(r->csAll.detectionLimit, 1);
+        case ColVerdict: return QString::fromStdString(r->verdict);
+        case ColOperator: return QString::fromStdString(r->operatorName);
+        default: return {};
+    }
+}
+
+QVariant HistoryModel::headerData(int section, Qt::Orientation o, int role) const {
+    if (o != Qt::Horizontal || role != Qt::DisplayRole) return {};
+    switch (section) {
+        case ColId: return tr("Record");
+        case ColCreated: return tr("Measured (UTC)");
+        case ColSampleId: return tr("Sample ID");
+        case ColProduct: return tr("Product");
+        case ColOrigin: return tr("Origin");
+        case ColMass: return tr("Mass (kg)");
+        case ColCsAll: return tr("Cs-All (Bq/kg)");
+        case ColDetectionLimit: return tr("Detection limit");
+        case ColVerdict: return tr("Verdict");
+        case ColOperator: return tr("Operator");
+        default: return {};
+    }
+}

@@ -1,0 +1,219 @@
+#include "xmca/history_page.h"
+
+#include <QComboBox>
+#include <QDate>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include "files/safe_write.h"
+#include "model/lab_settings.h"
+#include "register/csv_export.h"
+#include "report/screening_report.h"
+#include "xmca/history_model.h"
+#include "xmca/screening_support.h"
+#include "xmca/tform1.h"
+
+namespace {
+
+QString q(const std::string& s) { return QString::fromStdString(s); }
+
+}  // namespace
+
+HistoryPage::HistoryPage(TForm1& form, QWidget* parent) : QWidget(parent), form_(form) {
+    setObjectName(QStringLiteral("HistoryPage"));
+    auto* lay = new QVBoxLayout(this);
+    auto* filters = new QHBoxLayout;
+    from_ = new QLineEdit(this);
+    from_->setObjectName(QStringLiteral("HistoryFrom"));
+    from_->setPlaceholderText(tr("YYYY-MM-DD"));
+    to_ = new QLineEdit(this);
+    to_->setObjectName(QStringLiteral("HistoryTo"));
+    to_->setPlaceholderText(tr("YYYY-MM-DD"));
+    sampleId_ = new QLineEdit(this);
+    sampleId_->setObjectName(QStringLiteral("HistorySampleId"));
+    installation_ = new QLineEdit(this);
+    installation_->setObjectName(QStringLiteral("HistoryInstallation"));
+    installation_->setPlaceholderText(tr("all"));
+    verdict_ = new QComboBox(this);
+    verdict_->setObjectName(QStringLiteral("HistoryVerdict"));
+    // Shown translated, filtered by the English prefix the register holds.
+    verdict_->addItem(tr("All verdicts"), QString());
+    verdict_->addItem(tr("Below screening level"), QStringLiteral("Below"));
+    verdict_->addItem(tr("Above screening level"), QStringLiteral("Above"));
+    verdict_->addItem(tr("Lower limit not met"), QStringLiteral("Lower limit"));
+    verdict_->addItem(tr("No verdict"), QStringLiteral("No verdict"));
+    auto* apply = new QPushButton(tr("Show"), this);
+    apply->setObjectName(QStringLiteral("HistoryShow"));
+    filters->addWidget(new QLabel(tr("From"), this));
+    filters->addWidget(from_);
+    filters->addWidget(new QLabel(tr("to"), this));
+    filters->addWidget(to_);
+    filters->addWidget(new QLabel(tr("Sample ID"), this));
+    filters->addWidget(sampleId_);
+    filters->addWidget(new QLabel(tr("Installation"), this));
+    filters->addWidget(installation_);
+    filters->addWidget(verdict_);
+    filters->addWidget(apply);
+    lay->addLayout(filters);
+
+    model_ = new HistoryModel(this);
+    view_ = new QTableView(this);
+    view_->setObjectName(QStringLiteral("HistoryTable"));
+    view_->setModel(model_);
+    view_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view_->setSelectionMode(QAbstractItemView::SingleSelection);
+    view_->horizontalHeader()->setStretchLastSection(true);
+    view_->verticalHeader()->setVisible(false);
+    lay->addWidget(view_, 1);
+
+    auto* actions = new QHBoxLayout;
+    auto* open = new QPushButton(tr("Open spectra"), this);
+    open->setObjectName(QStringLiteral("HistoryOpen"));
+    auto* reprint = new QPushButton(tr("Print report again"), this);
+    reprint->setObjectName(QStringLiteral("HistoryReprint"));
+    auto* fix = new QPushButton(tr("Correct..."), this);
+    fix->setObjectName(QStringLiteral("HistoryCorrect"));
+    auto* csv = new QPushButton(tr("Export CSV..."), this);
+    csv->setObjectName(QStringLiteral("HistoryExport"));
+    message_ = new QLabel(this);
+    message_->setObjectName(QStringLiteral("HistoryMessage"));
+    actions->addWidget(open);
+    actions->addWidget(reprint);
+    actions->addWidget(fix);
+    actions->addWidget(csv);
+    actions->addWidget(message_, 1);
+    lay->addLayout(actions);
+
+    connect(apply, &QPushButton::clicked, this, &HistoryPage::refresh);
+    for (QLineEdit* e : {from_, to_, sampleId_, installation_}) connect(e, &QLineEdit::returnPressed, this, &HistoryPage::refresh);
+    connect(verdict_, &QComboBox::activated, this, &HistoryPage::refresh);
+    connect(open, &QPushButton::clicked, this, &HistoryPage::openSpectra);
+    connect(reprint, &QPushButton::clicked, this, &HistoryPage::reprint);
+    connect(csv, &QPushButton::clicked, this, &HistoryPage::exportCsv);
+    connect(fix, &QPushButton::clicked, this, &HistoryPage::correct);
+}
+
+void HistoryPage::correct() {
+    const auto* r = selected();
+    if (!r) {
+        message(tr("Select a record first."), true);
+        return;
+    }
+    emit correctionRequested(*r);
+}
+
+void HistoryPage::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    if (!loaded_) refresh();
+}
+
+void HistoryPage::recordAdded() {
+    if (loaded_) refresh();
+}
+
+void HistoryPage::message(const QString& text, bool error) {
+    message_->setText(text);
+    message_->setStyleSheet(error ? QStringLiteral("color: #c00000;") : QString());
+}
+
+void HistoryPage::refresh() {
+    loaded_ = true;
+    xmca::reg::MeasurementFilter f;
+    const QDate from = QDate::fromString(from_->text().trimmed(), Qt::ISODate);
+    const QDate to = QDate::fromString(to_->text().trimmed(), Qt::ISODate);
+    if ((!from_->text().trimmed().isEmpty() && !from.isValid()) || (!to_->text().trimmed().isEmpty() && !to.isValid())) {
+        message(tr("Dates: enter YYYY-MM-DD."), true);
+        return;
+    }
+    if (from.isValid()) f.createdFrom = from.toString(Qt::ISODate).toStdString();
+    if (to.isValid()) f.createdBefore = to.addDays(1).toString(Qt::ISODate).toStdString();  // the whole day
+    f.sampleId = sampleId_->text().trimmed().toStdString();
+    f.verdictPrefix = verdict_->currentData().toString().toStdString();
+    f.installation = installation_->text().trimmed().toStdString();
+
+    std::string error;
+    const QString location = form_.registerLocation();
+    if (!reg_ || location != openedLocation_) {
+        reg_ = xmca::reg::openRegister(location.toStdString(), error);
+        openedLocation_ = location;
+    }
+    if (!reg_) {
+        model_->reset(nullptr, f, error);
+        message(tr("The register cannot be read: %1").arg(q(error)), true);
+        return;
+    }
+    if (!model_->reset(reg_, f, error)) {
+        message(tr("The register cannot be read: %1").arg(q(error)), true);
+        return;
+    }
+    view_->resizeColumnsToContents();
+    message(tr("%n record(s)", nullptr, static_cast<int>(model_->total())));
+}
+
+const xmca::reg::MeasurementRecord* HistoryPage::selected() const {
+    const QModelIndexList rows = view_->selectionModel()->selectedRows();
+    return rows.isEmpty() ? model_->recordAt(view_->currentIndex().row()) : model_->recordAt(rows.first().row());
+}
+
+void HistoryPage::openSpectra() {
+    const auto* r = selected();
+    if (!r) {
+        message(tr("Select a record first."), true);
+        return;
+    }
+    if (!QFileInfo(q(r->sampleFile)).isFile()) {
+        message(tr("The sample spectrum %1 is no longer there.").arg(q(r->sampleFile)), true);
+        return;
+    }
+    form_.readSpectrumPath(q(r->sampleFile));
+    message(tr("Opened %1").arg(QFileInfo(q(r->sampleFile)).fileName()));
+}
+
+void HistoryPage::reprint() {
+    const auto* r = selected();
+    if (!r) {
+        message(tr("Select a record first."), true);
+        return;
+    }
+    const xmca::LabSettings lab = xmca::loadLabSettings(xmca::defaultLabSettingsPath());
+    xmca::report::ScreeningReportData data;
+    data.laboratoryName = q(lab.laboratoryName);
+    data.laboratoryAddress = q(lab.laboratoryAddress);
+    data.record = *r;
+    xmca::report::loadReportSpectrum(r->sampleFile, data);
+    const QString base = QFileInfo(q(r->sampleFile)).completeBaseName() + QStringLiteral("-record%1").arg(r->id);
+    if (deliverScreeningReport(this, data, base, q(xmca::dataFolder(lab)), hasPrinter, choosePrinter, choosePdf))
+        message(tr("Report of record %1 delivered").arg(r->id));
+}
+
+void HistoryPage::exportCsv() {
+    if (!reg_) refresh();
+    if (!reg_) return;
+    const QString suggested =
+        QDir(q(xmca::dataFolder(xmca::loadLabSettings(xmca::defaultLabSettingsPath())))).filePath(
+            QStringLiteral("register.csv"));
+    const QString path =
+        chooseCsv ? chooseCsv(suggested)
+                  : QFileDialog::getSaveFileName(this, tr("Export records as CSV"), suggested, tr("CSV (*.csv)"));
+    if (path.isEmpty()) return;
+    std::vector<xmca::reg::MeasurementRecord> rows;
+    std::string error;
+    if (!reg_->listMeasurements(model_->filter(), rows, error)) {
+        message(tr("The register cannot be read: %1").arg(q(error)), true);
+        return;
+    }
+    if (xmca::writeWholeFile(path.toStdString(), xmca::reg::measurementsCsv(rows)) != xmca::WriteStatus::Ok) {
+        message(tr("%1 could not be written.").arg(path), true);
+        return;
+    }
+    message(tr("Exported %n record(s) to %1", nullptr, static_cast<int>(rows.size())).arg(QFileInfo(path).fileName()));
+    emit form_.statusMessage(tr("Saved %1").arg(QFileInfo(path).fileName()));
+}

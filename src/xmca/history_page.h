@@ -1,0 +1,62 @@
+// The History page: the register's records, newest first, filtered by date range,
+// sample ID and verdict; a record's spectra opened, its report printed again, the
+// filtered rows exported as CSV.
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+#include "register/register.h"
+
+class TForm1;
+class HistoryModel;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPrinter;
+class QTableView;
+
+class HistoryPage : public QWidget {
+    Q_OBJECT
+public:
+    explicit HistoryPage(TForm1& form, QWidget* parent = nullptr);
+
+    // Dialog steps, bypassable for tests: an empty result means "cancelled".
+    std::function<QString(const QString& suggested)> chooseCsv;
+    std::function<QString(const QString& suggested)> choosePdf;
+    std::function<bool()> hasPrinter;
+    std::function<bool(QPrinter&)> choosePrinter;
+
+    HistoryModel& model() { return *model_; }
+    QTableView& view() { return *view_; }
+
+public slots:
+    void refresh();          // the register read again under the filter
+    void openSpectra();      // the selected record's sample (and background) into the window
+    void reprint();          // the selected record's screening report
+    void exportCsv();        // the filtered rows as CSV
+    void recordAdded();      // read again when the page has been shown
+    void correct();          // the selected record taken to the Screening page for a correction
+
+signals:
+    void correctionRequested(const xmca::reg::MeasurementRecord& record);
+
+protected:
+    void showEvent(QShowEvent* e) override;  // the register is read when the page is first shown
+
+private:
+    const xmca::reg::MeasurementRecord* selected() const;
+    void message(const QString& text, bool error = false);
+
+    TForm1& form_;
+    std::shared_ptr<xmca::reg::Register> reg_;
+    QString openedLocation_;
+    HistoryModel* model_;
+    QTableView* view_;
+    QLineEdit *from_, *to_, *sampleId_;
+    QLineEdit* installation_;
+    QComboBox* verdict_;
+    QLabel* message_;
+    bool loaded_ = false;
+};

@@ -1,0 +1,544 @@
+#include "xmca/screening_page.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <cmath>
+
+#include "files/spectrum_file.h"
+#include "files/spectrum_header.h"
+#include "model/screening.h"
+#include "model/settings_io.h"
+#include "register/postgres_register.h"
+#include "report/screening_report.h"
+#include "xmca/screening_support.h"
+#include "xmca/tform1.h"
+
+namespace {
+
+QString q(const std::string& s) { return QString::fromStdString(s); }
+std::string s8(const QString& s) { return s.trimmed().toStdString(); }
+
+QLineEdit* edit(QWidget* parent, const char* name, const QString& placeholder = {}) {
+    auto* e = new QLineEdit(parent);
+    e->setObjectName(QString::fromLatin1(name));
+    e->setPlaceholderText(placeholder);
+    return e;
+}
+
+QPushButton* button(QWidget* parent, const char* name, const QString& text) {
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(QString::fromLatin1(name));
+    return b;
+}
+
+// The date a spectrum was started, from its header (invalid when unset or unreadable).
+QDate spectrumDate(const QString& path) {
+    xmca::SpectrumHeader h;
+    std::vector<std::int32_t> counts(xmca::kWorkChannels);
+    const auto r = xmca::readSpectrumFile(path.toStdString(), h, counts);
+    if (!r.headerComplete) return {};
+    using H = xmca::SpectrumHeader;
+    return QDate(h.i16(H::kYear), h.i16(H::kMonth), h.i16(H::kDay));
+}
+
+QString cell(double v) { return std::isfinite(v) ? QString::number(v, 'f', 1) : QStringLiteral("-"); }
+
+}  // namespace
+
+ScreeningPage::ScreeningPage(TForm1& form, QWidget* parent)
+    : QWidget(parent), form_(form), lab_(xmca::loadLabSettings(xmca::defaultLabSettingsPath())) {
+    setObjectName(QStringLiteral("ScreeningPage"));
+    auto* top = new QHBoxLayout(this);
+    auto* left = new QVBoxLayout;
+    auto* right = new QVBoxLayout;
+    top->addLayout(left, 2);
+    top->addLayout(right, 3);
+
+    // Background.
+    auto* bgBox = new QGroupBox(tr("1. Background"), this);
+    auto* bgGrid = new QGridLayout(bgBox);
+    bgAcquire_ = button(bgBox, "BackgroundAcquire", tr("Acquire background"));
+    bgChoose_ = button(bgBox, "BackgroundChoose", tr("Choose background file..."));
+    bgSeconds_ = edit(bgBox, "BackgroundSeconds");
+    bgSeconds_->setText(QStringLiteral("3600"));
+    bgFile_ = edit(bgBox, "BackgroundFile");
+    bgFile_->setReadOnly(true);
+    bgInfo_ = new QLabel(bgBox);
+    bgInfo_->setObjectName(QStringLiteral("BackgroundInfo"));
+    bgInfo_->setWordWrap(true);
+    bgGrid->addWidget(new QLabel(tr("Counting time (s)"), bgBox), 0, 0);
+    bgGrid->addWidget(bgSeconds_, 0, 1);
+    bgGrid->addWidget(bgAcquire_, 1, 0);
+    bgGrid->addWidget(bgChoose_, 1, 1);
+    bgGrid->addWidget(bgFile_, 2, 0, 1, 2);
+    bgGrid->addWidget(bgInfo_, 3, 0, 1, 2);
+    left->addWidget(bgBox);
+
+    // Sample.
+    auto* sBox = new QGroupBox(tr("2. Sample"), this);
+    auto* sForm = new QFormLayout(sBox);
+    sampleId_ = edit(sBox, "SampleId", tr("e.g. rice-0412"));
+    product_ = edit(sBox, "Product");
+    origin_ = edit(sBox, "Origin");
+    mass_ = edit(sBox, "MassKg", tr("kg, e.g. 0.8"));
+    samplingDate_ = edit(sBox, "SamplingDate", tr("YYYY-MM-DD"));
+    operator_ = edit(sBox, "Operator");
+    operator_->setText(q(lab_.operatorName));
+    sampleSeconds_ = edit(sBox, "SampleSeconds");
+    sampleSeconds_->setText(QStringLiteral("1800"));
+    sForm->addRow(tr("Sample ID"), sampleId_);
+    sForm->addRow(tr("Product"), product_);
+    sForm->addRow(tr("Origin"), origin_);
+    sForm->addRow(tr("Mass (kg)"), mass_);
+    sForm->addRow(tr("Sampling date"), samplingDate_);
+    sForm->addRow(tr("Operator"), operator_);
+    sForm->addRow(tr("Counting time (s)"), sampleSeconds_);
+    auto* sButtons = new QHBoxLayout;
+    sampleAcquire_ = button(sBox, "SampleAcquire", tr("Acquire sample"));
+    sampleChoose_ = button(sBox, "SampleChoose", tr("Choose sample file..."));
+    sButtons->addWidget(sampleAcquire_);
+    sButtons->addWidget(sampleChoose_);
+    sForm->addRow(sButtons);
+    sampleFile_ = edit(sBox, "SampleFile");
+    sampleFile_->setReadOnly(true);
+    sForm->addRow(tr("Sample file"), sampleFile_);
+    sampleInfo_ = new QLabel(sBox);
+    sampleInfo_->setObjectName(QStringLiteral("SampleInfo"));
+    sampleInfo_->setWordWrap(true);
+    sForm->addRow(sampleInfo_);
+    left->addWidget(sBox);
+
+    auto* runRow = new QHBoxLayout;
+    stop_ = button(this, "StopRun", tr("Stop counting"));
+    stop_->setEnabled(false);
+    auto* settings = button(this, "LabSettings", tr("Laboratory settings..."));
+    runRow->addWidget(stop_);
+    runRow->addWidget(settings);
+    left->addLayout(runRow);
+    left->addStretch(1);
+
+    // Result.
+    auto* rBox = new QGroupBox(tr("3. Result"), this);
+    auto* rLay = new QVBoxLayout(rBox);
+    auto* actions = new QHBoxLayout;
+    evaluate_ = button(rBox, "Evaluate", tr("Evaluate"));
+    record_btn_ = button(rBox, "Record", tr("Record"));
+    print_ = button(rBox, "Print", tr("Print"));
+    record_btn_->setEnabled(false);
+    print_->setEnabled(false);
+    actions->addWidget(evaluate_);
+    actions->addWidget(record_btn_);
+    actions->addWidget(print_);
+    rLay->addLayout(actions);
+    table_ = new QTableWidget(4, 5, rBox);
+    table_->setObjectName(QStringLiteral("ResultTable"));
+    table_->setHorizontalHeaderLabels(
+        {tr("Activity"), tr("u"), tr("Decision threshold"), tr("Detection limit"), tr("Unit")});
+    table_->setVerticalHeaderLabels({QStringLiteral("Cs-All"), QStringLiteral("Cs-134"), QStringLiteral("Cs-137"),
+                                     QStringLiteral("K-40")});
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    table_->horizontalHeader()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+    table_->horizontalHeader()->setSectionResizeMode(3, QHeaderView::ResizeToContents);
+    table_->setMinimumHeight(150);
+    rLay->addWidget(table_);
+    verdict_ = new QLabel(rBox);
+    verdict_->setObjectName(QStringLiteral("Verdict"));
+    QFont vf = verdict_->font();
+    vf.setPointSize(vf.pointSize() * 2);
+    vf.setBold(true);
+    verdict_->setFont(vf);
+    verdict_->setWordWrap(true);
+    rLay->addWidget(verdict_);
+    notes_ = new QLabel(rBox);
+    notes_->setObjectName(QStringLiteral("ResultNotes"));
+    notes_->setWordWrap(true);
+    rLay->addWidget(notes_);
+    recordLabel_ = new QLabel(rBox);
+    recordLabel_->setObjectName(QStringLiteral("RecordId"));
+    QFont rf = recordLabel_->font();
+    rf.setBold(true);
+    recordLabel_->setFont(rf);
+    rLay->addWidget(recordLabel_);
+    message_ = new QLabel(rBox);
+    message_->setObjectName(QStringLiteral("ScreeningMessage"));
+    message_->setWordWrap(true);
+    rLay->addWidget(message_);
+    rLay->addStretch(1);
+    right->addWidget(rBox);
+
+    connect(bgAcquire_, &QPushButton::clicked, this, &ScreeningPage::acquireBackground);
+    connect(bgChoose_, &QPushButton::clicked, this, &ScreeningPage::chooseBackground);
+    connect(sampleAcquire_, &QPushButton::clicked, this, &ScreeningPage::acquireSample);
+    connect(sampleChoose_, &QPushButton::clicked, this, &ScreeningPage::chooseSample);
+    connect(stop_, &QPushButton::clicked, this, &ScreeningPage::stopRun);
+    connect(evaluate_, &QPushButton::clicked, this, &ScreeningPage::evaluate);
+    connect(record_btn_, &QPushButton::clicked, this, &ScreeningPage::recordResult);
+    connect(print_, &QPushButton::clicked, this, &ScreeningPage::printReport);
+    connect(settings, &QPushButton::clicked, this, &ScreeningPage::editSettings);
+    connect(&form_, &TForm1::runFinished, this, &ScreeningPage::onRunFinished);
+    // Any change to the sample's data makes the shown result stale.
+    for (QLineEdit* e : {sampleId_, product_, origin_, mass_, samplingDate_, operator_})
+        connect(e, &QLineEdit::textEdited, this, [this] {
+            if (record_.id == 0) record_btn_->setEnabled(false);
+        });
+}
+
+void ScreeningPage::message(const QString& text, bool error) {
+    message_->setText(text);
+    message_->setStyleSheet(error ? QStringLiteral("color: #c00000;") : QString());
+    if (!text.isEmpty()) emit form_.statusMessage(text);
+}
+
+QString ScreeningPage::askSpectrum(const QString& title) {
+    if (chooseSpectrum) return chooseSpectrum(title);
+    return QFileDialog::getOpenFileName(this, title, q(xmca::dataFolder(lab_)), tr("Spectrum (*.dat)"));
+}
+
+void ScreeningPage::chooseBackground() {
+    const QString p = askSpectrum(tr("Open background spectrum"));
+    if (!p.isEmpty()) setBackground(p);
+}
+
+void ScreeningPage::chooseSample() {
+    const QString p = askSpectrum(tr("Open sample spectrum"));
+    if (!p.isEmpty()) setSample(p);
+}
+
+void ScreeningPage::setBackground(const QString& path) {
+    bgPath_ = path;
+    bgFile_->setText(path);
+    const QDate d = spectrumDate(path);
+    QString info = d.isValid() ? tr("Counted on %1").arg(d.toString(Qt::ISODate)) : tr("Date unknown");
+    bool old = false;
+    if (d.isValid()) {
+        const qint64 days = d.daysTo(QDate::currentDate());
+        if (days > lab_.backgroundMaxAgeDays) {
+            info += QStringLiteral(" - ") + tr("%n day(s) old: count a new background", nullptr, static_cast<int>(days));
+            old = true;
+        }
+    }
+    bgInfo_->setText(info);
+    bgInfo_->setStyleSheet(old ? QStringLiteral("color: #c06000; font-weight: bold;") : QString());
+    outcome_.reset();
+    showOutcome();
+}
+
+void ScreeningPage::setSample(const QString& path) {
+    samplePath_ = path;
+    sampleFile_->setText(path);
+    const QDate d = spectrumDate(path);
+    sampleInfo_->setText(d.isValid() ? tr("Counted on %1").arg(d.toString(Qt::ISODate)) : QString());
+    outcome_.reset();
+    showOutcome();
+}
+
+void ScreeningPage::setBusy(bool busy) {
+    for (QPushButton* b : {bgAcquire_, bgChoose_, sampleAcquire_, sampleChoose_, evaluate_}) b->setEnabled(!busy);
+    if (busy) {
+        record_btn_->setEnabled(false);
+        print_->setEnabled(false);
+    }
+    stop_->setEnabled(busy);
+}
+
+void ScreeningPage::acquireBackground() { startAcquisition(Acquiring::Background, bgSeconds_); }
+
+void ScreeningPage::acquireSample() {
+    if (sampleId_->text().trimmed().isEmpty()) {
+        message(tr("Enter the sample ID first: the spectrum is saved under it."), true);
+        sampleId_->setFocus();
+        return;
+    }
+    startAcquisition(Acquiring::Sample, sampleSeconds_);
+}
+
+void ScreeningPage::startAcquisition(Acquiring what, QLineEdit* seconds) {
+    const auto tenths = xmca::settings::presetTenthsFromSeconds(s8(seconds->text()));
+    if (!tenths || *tenths <= 0) {
+        message(tr("Counting time: enter seconds, e.g. 1800."), true);
+        seconds->setFocus();
+        return;
+    }
+    if (!form_.analyserOpen()) form_.McaOpenClick();
+    form_.waitForLink();  // the link answers on its own thread
+    if (!form_.analyserOpen()) {
+        message(tr("The analyser could not be opened."), true);
+        return;
+    }
+    if (!form_.setPresetTenths(*tenths)) {
+        message(tr("The analyser refused the counting time."), true);
+        return;
+    }
+    acquiring_ = what;
+    setBusy(true);
+    form_.McaMemClick();
+    form_.McaClearClick();
+    form_.McaStartClick();
+    form_.waitForLink();
+    if (!form_.Timer1->isActive()) {
+        acquiring_ = Acquiring::None;
+        setBusy(false);
+        message(tr("The analyser did not start counting."), true);
+        return;
+    }
+    message(what == Acquiring::Background ? tr("Counting the background for %1 s...").arg(*tenths / 10.0)
+                                          : tr("Counting the sample for %1 s...").arg(*tenths / 10.0));
+}
+
+void ScreeningPage::stopRun() {
+    if (acquiring_ != Acquiring::None) form_.McaStopClick();
+}
+
+void ScreeningPage::onRunFinished(bool atPreset) {
+    if (acquiring_ == Acquiring::None) return;  // a run of the MCA page
+    const Acquiring what = acquiring_;
+    acquiring_ = Acquiring::None;
+    setBusy(false);
+    // Saved whatever happens next, under a name made of the date and the sample ID.
+    const QString folder = q(xmca::dataFolder(lab_));
+    QDir().mkpath(folder);
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString name = what == Acquiring::Background
+                             ? stamp + QStringLiteral("-background.dat")
+                             : stamp + QLatin1Char('-') + screeningFileStem(sampleId_->text()) + QStringLiteral(".dat");
+    const QString path = QDir(folder).filePath(name);
+    form_.writeSpectrumPath(path);
+    if (!QFileInfo(path).isFile()) {
+        message(tr("The spectrum could not be saved in %1.").arg(folder), true);
+        return;
+    }
+    if (what == Acquiring::Background) setBackground(path);
+    else setSample(path);
+    message(atPreset ? tr("Saved %1").arg(name) : tr("Stopped before the preset; saved %1").arg(name), !atPreset);
+}
+
+bool ScreeningPage::readSampleData(xmca::SampleData& out, QString& problem) const {
+    out.sampleId = s8(sampleId_->text());
+    out.product = s8(product_->text());
+    out.origin = s8(origin_->text());
+    out.operatorName = s8(operator_->text());
+    out.samplingDate = s8(samplingDate_->text());
+    if (out.sampleId.empty()) {
+        problem = tr("Enter the sample ID.");
+        return false;
+    }
+    const QString m = mass_->text().trimmed();
+    if (!m.isEmpty()) {
+        const auto v = xmca::settings::parseReal(m.toStdString());
+        if (!v || !(*v > 0) || !std::isfinite(*v)) {
+            problem = tr("Mass: enter kilograms, e.g. 0.8.");
+            return false;
+        }
+        out.massKg = *v;
+    }
+    if (!out.samplingDate.empty() && !QDate::fromString(q(out.samplingDate), Qt::ISODate).isValid()) {
+        problem = tr("Sampling date: enter YYYY-MM-DD.");
+        return false;
+    }
+    return true;
+}
+
+void ScreeningPage::evaluate() {
+    if (bgPath_.isEmpty()) {
+        message(tr("Acquire or choose a background first."), true);
+        return;
+    }
+    if (samplePath_.isEmpty()) {
+        message(tr("Acquire or choose a sample first."), true);
+        return;
+    }
+    xmca::SampleData sample;
+    QString problem;
+    if (!readSampleData(sample, problem)) {
+        message(problem, true);
+        return;
+    }
+    options_ = {};
+    options_.settings = form_.state().screeningSettings;
+    options_.nominalMassKg = lab_.nominalMassKg;
+    options_.massKg = sample.massKg;
+    xmca::ScreeningOutcome out = xmca::screenFiles(s8(samplePath_), s8(bgPath_), options_);
+    if (!out.computed) {
+        outcome_.reset();
+        showOutcome();
+        message(q(out.error), true);
+        return;
+    }
+    outcome_ = std::move(out);
+    record_ = xmca::measurementRecord(*outcome_, s8(samplePath_), s8(bgPath_), sample, options_,
+                                      xmca::installationName(lab_), xmca::programVersion());
+    record_.supersedes = supersedes_;
+    showOutcome();
+    record_btn_->setEnabled(true);
+    print_->setEnabled(true);
+    message(tr("Evaluated: %1").arg(q(record_.verdict)));
+}
+
+void ScreeningPage::showOutcome() {
+    table_->clearContents();
+    if (!outcome_) {
+        verdict_->clear();
+        notes_->clear();
+        recordLabel_->clear();
+        record_ = {};
+        record_btn_->setEnabled(false);
+        print_->setEnabled(false);
+        return;
+    }
+    const xmca::reg::Figures* rows[] = {&record_.csAll, &record_.cs134, &record_.cs137, &record_.k40};
+    for (int r = 0; r < 4; ++r) {
+        const auto& f = *rows[r];
+        const std::optional<double> cols[] = {f.activity, f.u, f.decisionThreshold, f.detectionLimit};
+        for (int c = 0; c < 4; ++c) {
+            auto* it = new QTableWidgetItem(cols[c] ? cell(*cols[c]) : QStringLiteral("-"));
+            it->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            table_->setItem(r, c, it);
+        }
+        table_->setItem(r, 4, new QTableWidgetItem(QStringLiteral("Bq/kg")));
+    }
+    verdict_->setText(q(record_.verdict));
+    verdict_->setStyleSheet(QStringLiteral("color: %1;").arg(verdictColourName(record_.verdict)));
+    QStringList notes;
+    notes << tr("Screening level %1 Bq/kg, lower limit %2 Bq/kg, method %3")
+                 .arg(cell(record_.screeningLevel.value_or(NAN)), cell(record_.lowerLimit.value_or(NAN)),
+                      q(record_.method));
+    if (outcome_->massFactor)
+        notes << tr("Mass corrected: figures scaled by nominal %1 kg / actual %2 kg (x %3)")
+                     .arg(QString::number(*options_.nominalMassKg), QString::number(*options_.massKg),
+                          QString::number(*outcome_->massFactor, 'f', 3));
+    else if (lab_.nominalMassKg && !options_.massKg)
+        notes << tr("No mass entered: figures hold for the nominal %1 kg").arg(QString::number(*lab_.nominalMassKg));
+    if (const auto& t = outcome_->result.screening.countTimeNeeded)
+        notes << tr("Count the sample for %1 to meet the lower limit").arg(q(xmca::countTimeText(t)));
+    if (record_.gainOk && !*record_.gainOk) notes << q(outcome_->result.screening.gain.warning);
+    notes_->setText(notes.join(QLatin1Char('\n')));
+    if (record_.id > 0) recordLabel_->setText(tr("Record ID %1").arg(record_.id));
+    else if (record_.supersedes) recordLabel_->setText(tr("Not recorded yet (corrects record %1)").arg(*record_.supersedes));
+    else recordLabel_->setText(tr("Not recorded yet"));
+}
+
+void ScreeningPage::correctRecord(const xmca::reg::MeasurementRecord& old) {
+    if (acquiring_ != Acquiring::None) return;
+    sampleId_->setText(q(old.sampleId));
+    product_->setText(q(old.product));
+    origin_->setText(q(old.origin));
+    mass_->setText(old.massKg ? QString::number(*old.massKg) : QString());
+    samplingDate_->setText(q(old.samplingDate));
+    operator_->setText(q(old.operatorName));
+    setBackground(q(old.backgroundFile));
+    setSample(q(old.sampleFile));
+    supersedes_ = old.id;
+    recordLabel_->setText(tr("Correcting record %1: change what was wrong, then Evaluate and Record").arg(old.id));
+}
+
+void ScreeningPage::recordResult() {
+    if (!outcome_ || record_.id > 0 || !record_.uid.empty()) return;  // recorded (or waiting) already
+    std::string error;
+    const QString location = form_.registerLocation();
+    auto reg = xmca::reg::openRegister(s8(location), error);
+    xmca::reg::MeasurementRecord rec = record_;
+    if (!reg || !reg->appendMeasurement(rec, error)) {
+        message(tr("Not recorded: %1. The spectra stay saved in their files.").arg(q(error)), true);
+        return;
+    }
+    record_ = rec;
+    supersedes_.reset();
+    record_btn_->setEnabled(false);
+    if (rec.id == 0) {  // the register server does not answer: kept in the local queue, sent later
+        recordLabel_->setText(tr("Waiting for the register server"));
+        lab_.operatorName = rec.operatorName;
+        xmca::saveLabSettings(lab_, xmca::defaultLabSettingsPath());
+        message(tr("Recorded locally: the register server does not answer (%1 waiting); the record is sent when "
+                   "it answers.")
+                    .arg(reg->pendingCount()));
+        emit recorded(rec.id);
+        return;
+    }
+    recordLabel_->setText(tr("Record ID %1").arg(rec.id));
+    lab_.operatorName = rec.operatorName;
+    xmca::saveLabSettings(lab_, xmca::defaultLabSettingsPath());
+    message(tr("Recorded as record %1").arg(rec.id));
+    emit recorded(rec.id);
+}
+
+void ScreeningPage::printReport() {
+    if (!outcome_) return;
+    xmca::report::ScreeningReportData data;
+    data.laboratoryName = q(lab_.laboratoryName);
+    data.laboratoryAddress = q(lab_.laboratoryAddress);
+    data.record = record_;
+    data.backgroundStarted = q(outcome_->background.started);
+    xmca::report::loadReportSpectrum(s8(samplePath_), data);
+    const QString base = QFileInfo(samplePath_).completeBaseName();
+    if (deliverScreeningReport(this, data, base, q(xmca::dataFolder(lab_)), hasPrinter, choosePrinter, choosePdf))
+        message(tr("Report of %1 delivered").arg(q(record_.sampleId)));
+}
+
+void ScreeningPage::editSettings() {
+    QDialog dlg(this);
+    dlg.setWindowTitle(tr("Laboratory settings"));
+    auto* lay = new QFormLayout(&dlg);
+    auto* name = new QLineEdit(q(lab_.laboratoryName), &dlg);
+    auto* address = new QPlainTextEdit(q(lab_.laboratoryAddress), &dlg);
+    auto* inst = new QLineEdit(q(lab_.installation), &dlg);
+    inst->setPlaceholderText(q(xmca::installationName({})));
+    auto* nominal = new QLineEdit(lab_.nominalMassKg ? QString::number(*lab_.nominalMassKg) : QString(), &dlg);
+    nominal->setPlaceholderText(tr("empty: no mass correction"));
+    auto* folder = new QLineEdit(q(lab_.dataFolder), &dlg);
+    folder->setPlaceholderText(q(xmca::dataFolder({})));
+    auto* age = new QLineEdit(QString::number(lab_.backgroundMaxAgeDays), &dlg);
+    auto* registerAt = new QLineEdit(q(lab_.registerLocation), &dlg);
+    registerAt->setObjectName(QStringLiteral("SettingsRegister"));
+    registerAt->setPlaceholderText(q(xmca::reg::defaultRegisterLocation()));
+    registerAt->setToolTip(tr("A register file, or a laboratory server: postgresql://USER@HOST/DB (the password "
+                              "goes in ~/.pgpass, never here)"));
+    lay->addRow(tr("Laboratory name"), name);
+    lay->addRow(tr("Address"), address);
+    lay->addRow(tr("Installation"), inst);
+    lay->addRow(tr("Nominal sample mass (kg)"), nominal);
+    lay->addRow(tr("Data folder"), folder);
+    lay->addRow(tr("Warn when the background is older than (days)"), age);
+    lay->addRow(tr("Register"), registerAt);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dlg);
+    lay->addRow(buttons);
+    connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
+    if (dlg.exec() != QDialog::Accepted) return;
+    std::string refused;
+    if (xmca::reg::isServerLocation(s8(registerAt->text().trimmed())) &&
+        !xmca::reg::checkServerLocation(s8(registerAt->text().trimmed()), refused)) {
+        message(tr("Settings not saved: %1").arg(q(refused)), true);
+        return;
+    }
+    lab_.registerLocation = s8(registerAt->text().trimmed());
+    lab_.laboratoryName = s8(name->text());
+    lab_.laboratoryAddress = address->toPlainText().toStdString();
+    lab_.installation = s8(inst->text());
+    lab_.nominalMassKg = xmca::settings::parseReal(s8(nominal->text()));
+    if (lab_.nominalMassKg && !(*lab_.nominalMassKg > 0)) lab_.nominalMassKg.reset();
+    lab_.dataFolder = s8(folder->text());
+    if (const auto d = xmca::settings::parseInt(s8(age->text())); d && *d > 0) lab_.backgroundMaxAgeDays = *d;
+    if (!xmca::saveLabSettings(lab_, xmca::defaultLabSettingsPath()))
+        message(tr("The settings could not be saved."), true);
+}

@@ -1,0 +1,82 @@
+// The Screening page: background and sample (acquired here or chosen as files),
+// the sample's data, Evaluate (the "Bq Calic" core on the chosen pair), Record
+// (into the register) and Print (the screening report). It drives acquisitions
+// only through the main window's handlers and learns their end from runFinished.
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <optional>
+
+#include "model/lab_settings.h"
+#include "model/screening_record.h"
+
+class TForm1;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableWidget;
+class QPrinter;
+
+class ScreeningPage : public QWidget {
+    Q_OBJECT
+public:
+    explicit ScreeningPage(TForm1& form, QWidget* parent = nullptr);
+
+    // Dialog steps, bypassable for tests: an empty result means "cancelled".
+    std::function<QString(const QString& title)> chooseSpectrum;
+    std::function<QString(const QString& suggested)> choosePdf;
+    std::function<bool()> hasPrinter;
+    std::function<bool(QPrinter&)> choosePrinter;
+
+    const QString& backgroundPath() const { return bgPath_; }
+    const QString& samplePath() const { return samplePath_; }
+    // The last evaluation and the record made of it (id 0 until recorded).
+    const std::optional<xmca::ScreeningOutcome>& outcome() const { return outcome_; }
+    const xmca::reg::MeasurementRecord& record() const { return record_; }
+    xmca::LabSettings& labSettings() { return lab_; }
+
+public slots:
+    void acquireBackground();
+    void chooseBackground();
+    void acquireSample();
+    void chooseSample();
+    void stopRun();
+    void evaluate();
+    void recordResult();
+    void printReport();
+    void editSettings();
+    // A recorded result to correct: its spectra and sample data come back here, and
+    // the next record names it as the one it supersedes.
+    void correctRecord(const xmca::reg::MeasurementRecord& old);
+
+signals:
+    void recorded(qint64 id);
+
+private:
+    enum class Acquiring { None, Background, Sample };
+    void startAcquisition(Acquiring what, QLineEdit* seconds);
+    void onRunFinished(bool atPreset);
+    void setBackground(const QString& path);
+    void setSample(const QString& path);
+    void showOutcome();
+    void setBusy(bool busy);
+    void message(const QString& text, bool error = false);
+    bool readSampleData(xmca::SampleData& out, QString& problem) const;
+    QString askSpectrum(const QString& title);
+
+    TForm1& form_;
+    xmca::LabSettings lab_;
+    Acquiring acquiring_ = Acquiring::None;
+    QString bgPath_, samplePath_;
+    std::optional<xmca::ScreeningOutcome> outcome_;
+    xmca::ScreeningOptions options_;
+    xmca::reg::MeasurementRecord record_;
+    std::optional<std::int64_t> supersedes_;
+
+    QLineEdit *bgFile_, *bgSeconds_, *sampleFile_, *sampleSeconds_;
+    QLabel *bgInfo_, *sampleInfo_, *verdict_, *notes_, *recordLabel_, *message_;
+    QLineEdit *sampleId_, *product_, *origin_, *mass_, *samplingDate_, *operator_;
+    QPushButton *bgAcquire_, *bgChoose_, *sampleAcquire_, *sampleChoose_, *stop_, *evaluate_, *record_btn_, *print_;
+    QTableWidget* table_;
+};

@@ -1,0 +1,317 @@
+// The register's behaviour through its interface, on both backends: the local
+// SQLite file and a PostgreSQL server (skipped with a message when no server can
+// be used; CI runs them under pg_virtualenv and never skips).
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <iostream>
+#include <set>
+
+#include "files/temp_dir.h"
+#include "register/postgres_register.h"
+#include "register/register.h"
+#include "support/pg_server.h"
+
+namespace xmca::reg {
+namespace {
+
+using xmca::test::PgServer;
+using xmca::test::TempDir;
+
+MeasurementRecord record(const std::string& sampleId, const std::string& installation = "lab-1",
+                         const std::string& verdict = "Below screening level") {
+    MeasurementRecord r;
+    r.installation = installation;
+    r.operatorName = "山田 太郎";
+    r.sampleId = sampleId;
+    r.product = "玄米";
+    r.origin = "福島県";
+    r.massKg = 0.8;
+    r.nominalMassKg = 1.0;
+    r.samplingDate = "2026-04-12";
+    r.sampleFile = "/data/rice-0412.dat";
+    r.sampleSha256 = std::string(64, 'a');
+    r.backgroundFile = "/data/bg.dat";
+    r.backgroundSha256 = std::string(64, 'b');
+    r.sampleRealTimeS = 1800.0;
+    r.sampleLiveTimeS = 1795.5;
+    r.backgroundRealTimeS = 36000.0;
+    r.csAll = {12.5, 3.25, 8.0, 17.5};
+    r.cs134 = {4.0, 2.0, 5.0, 11.0};
+    r.cs137 = {8.5, 2.5, std::nullopt, std::nullopt};
+    r.k40 = {90.0, 12.0, std::nullopt, 0.1 + 0.2};
+    r.lowerLimit = 25.0;
+    r.screeningLevel = 50.0;
+    r.method = "Bq Calic";
+    r.gainOk = false;
+    r.verdict = verdict;
+    r.programVersion = "0.1.0";
+    return r;
+}
+
+// The local file.
+struct SqliteBackend {
+    TempDir dir;
+    bool prepare() { return true; }
+    std::string location() const { return dir.file("register.sqlite"); }
+    bool setSchemaVersion(int v) {
+        sqlite3* db = nullptr;
+        sqlite3_open(location().c_str(), &db);
+        const int rc = sqlite3_exec(db, ("PRAGMA user_version = " + std::to_string(v)).c_str(), nullptr, nullptr,
+                                    nullptr);
+        sqlite3_close(db);
+        return rc == SQLITE_OK;
+    }
+};
+
+// A fresh database on the server, set up by the laboratory script, opened as its
+// schema owner (who migrates it on first use). Waiting records go to a private queue.
+struct ServerBackend {
+    TempDir dir;
+    std::string db;
+    bool prepare() {
+        std::string error;
+        db = PgServer::instance().freshDatabase(error);
+        setenv("XMCA_REGISTER_QUEUE", dir.file("queue.sqlite").c_str(), 1);
+        return !db.empty();
+    }
+    std::string location() const { return PgServer::instance().uri(PgServer::instance().ownerRole(), db); }
+    bool setSchemaVersion(int v) {
+        std::string error;
+        return PgServer::instance().exec(db, "UPDATE xmca.schema_version SET version = " + std::to_string(v), error);
+    }
+};
+
+template <typename Backend>
+class RegisterBackends : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if constexpr (std::is_same_v<Backend, ServerBackend>) XMCA_NEED_PG_SERVER();
+        ASSERT_TRUE(backend.prepare());
+    }
+    std::unique_ptr<Register> open() {
+        std::string error;
+        auto reg = openRegister(backend.location(), error);
+        EXPECT_TRUE(reg) << error;
+        return reg;
+    }
+    std::int64_t count(Register& reg, const MeasurementFilter& f = {}) {
+        std::int64_t n = -1;
+        std::string error;
+        EXPECT_TRUE(reg.countMeasurements(f, n, error)) << error;
+        return n;
+    }
+    Backend backend;
+};
+
+class BackendNames {
+public:
+    template <typename T>
+    static std::string GetName(int) {
+        return std::is_same_v<T, SqliteBackend> ? "Sqlite" : "Server";
+    }
+};
+
+using Backends = ::testing::Types<SqliteBackend, ServerBackend>;
+TYPED_TEST_SUITE(RegisterBackends, Backends, BackendNames);
+
+TYPED_TEST(RegisterBackends, EveryFieldRoundTripsThroughAFreshConnection) {
+    auto reg = this->open();
+    ASSERT_TRUE(reg);
+    EXPECT_EQ(reg->location(), this->backend.location());
+    MeasurementRecord r = record("米-0412");
+    std::string error;
+    ASSERT_TRUE(reg->appendMeasurement(r, error)) << error;
+    ASSERT_GT(r.id, 0);
+    EXPECT_EQ(r.uid.size(), 36u);
+    MeasurementRecord empty;  // every optional left unset
+    empty.sampleId = "empty";
+    ASSERT_TRUE(reg->appendMeasurement(empty, error)) << error;
+
+    reg = this->open();
+    ASSERT_TRUE(reg);
+    MeasurementRecord back;
+    bool found = false;
+    ASSERT_TRUE(reg->getMeasurement(r.id, back, found, error)) << error;
+    ASSERT_TRUE(found);
+    EXPECT_EQ(back.uid, r.uid);
+    EXPECT_EQ(back.createdUtc, r.createdUtc);
+    EXPECT_EQ(back.operatorName, "山田 太郎");
+    EXPECT_EQ(back.sampleId, "米-0412");
+    EXPECT_EQ(back.product, "玄米");
+    EXPECT_EQ(back.origin, "福島県");
+    EXPECT_EQ(back.massKg, 0.8);
+    EXPECT_EQ(back.nominalMassKg, 1.0);
+    EXPECT_EQ(back.samplingDate, "2026-04-12");
+    EXPECT_EQ(back.sampleSha256, r.sampleSha256);
+    EXPECT_EQ(back.backgroundFile, "/data/bg.dat");
+    EXPECT_EQ(back.sampleLiveTimeS, 1795.5);
+    EXPECT_FALSE(back.backgroundLiveTimeS);
+    EXPECT_EQ(back.csAll.u, 3.25);
+    EXPECT_EQ(back.cs134.detectionLimit, 11.0);
+    EXPECT_FALSE(back.cs137.decisionThreshold);
+    EXPECT_EQ(back.k40.detectionLimit, 0.1 + 0.2);  // exact: no figure is rounded on the way
+    EXPECT_EQ(back.gainOk, false);
+    EXPECT_EQ(back.verdict, r.verdict);
+    EXPECT_FALSE(back.supersedes);
+
+    ASSERT_TRUE(reg->getMeasurement(empty.id, back, found, error)) << error;
+    ASSERT_TRUE(found);
+    EXPECT_FALSE(back.massKg);
+    EXPECT_FALSE(back.gainOk);
+    EXPECT_FALSE(back.csAll.activity);
+    ASSERT_TRUE(reg->getMeasurement(r.id + 1000, back, found, error)) << error;
+    EXPECT_FALSE(found);
+}
+
+TYPED_TEST(RegisterBackends, FiltersByDateSampleVerdictAndInstallationNewestFirst) {
+    auto reg = this->open();
+    ASSERT_TRUE(reg);
+    std::string error;
+    const char* days[] = {"2026-04-10T09:00:00Z", "2026-04-11T23:59:59Z", "2026-04-12T00:00:00Z",
+                          "2026-04-12T10:00:00Z"};
+    for (int i = 0; i < 8; ++i) {
+        MeasurementRecord r = record("S" + std::to_string(i % 2), i < 5 ? "det-A" : "det-B",
+                                     i == 3 ? "No verdict - check gain" : "Below screening level");
+        r.createdUtc = days[i % 4];
+        ASSERT_TRUE(reg->appendMeasurement(r, error)) << error;
+    }
+    EXPECT_EQ(this->count(*reg), 8);
+    MeasurementFilter f;
+    f.installation = "det-B";
+    std::vector<MeasurementRecord> rows;
+    ASSERT_TRUE(reg->listMeasurements(f, rows, error)) << error;
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_GT(rows[0].id, rows[1].id);  // newest first
+    for (const auto& r : rows) EXPECT_EQ(r.installation, "det-B");
+
+    f = {};
+    f.createdFrom = "2026-04-12";  // a day as text includes that whole day
+    f.createdBefore = "2026-04-13";
+    EXPECT_EQ(this->count(*reg, f), 4);
+    f.sampleId = "S1";
+    EXPECT_EQ(this->count(*reg, f), 2);
+    f = {};
+    f.verdictPrefix = "No verdict";
+    EXPECT_EQ(this->count(*reg, f), 1);
+    f = {};
+    f.installation = "det-A";
+    f.limit = 2;
+    f.offset = 1;
+    rows.clear();
+    ASSERT_TRUE(reg->listMeasurements(f, rows, error)) << error;
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].id, rows[1].id + 1);
+}
+
+TYPED_TEST(RegisterBackends, CorrectionsAndQcRecordsKeepTheirLinks) {
+    auto reg = this->open();
+    ASSERT_TRUE(reg);
+    std::string error;
+    MeasurementRecord first = record("R-1");
+    ASSERT_TRUE(reg->appendMeasurement(first, error)) << error;
+    MeasurementRecord fix = record("R-1");
+    fix.supersedes = first.id;
+    ASSERT_TRUE(reg->appendMeasurement(fix, error)) << error;
+    MeasurementRecord dangling = record("R-2");
+    dangling.supersedes = fix.id + 100;  // names no record
+    EXPECT_FALSE(reg->appendMeasurement(dangling, error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(this->count(*reg), 2);
+
+    QcBaseline a, b;
+    a.installation = "det-A";
+    a.nRequired = 10;
+    b.installation = "det-B";
+    b.note = "新しい線源";
+    ASSERT_TRUE(reg->appendQcBaseline(a, error)) << error;
+    ASSERT_TRUE(reg->appendQcBaseline(b, error)) << error;
+    QcRun run;
+    run.installation = "det-A";
+    run.baselineId = a.id;
+    run.peakChannel = 661.7;
+    run.status = "pass";
+    ASSERT_TRUE(reg->appendQcRun(run, error)) << error;
+    EXPECT_GT(run.id, 0);
+
+    QcBaseline latest;
+    bool found = false;
+    ASSERT_TRUE(reg->latestQcBaseline("det-A", latest, found, error)) << error;
+    ASSERT_TRUE(found);
+    EXPECT_EQ(latest.id, a.id);
+    EXPECT_EQ(latest.nRequired, 10);
+    ASSERT_TRUE(reg->latestQcBaseline("", latest, found, error)) << error;
+    EXPECT_EQ(latest.note, "新しい線源");
+    ASSERT_TRUE(reg->latestQcBaseline("det-C", latest, found, error)) << error;
+    EXPECT_FALSE(found);
+
+    std::vector<QcRun> runs;
+    QcRunFilter f;
+    f.baselineId = a.id;
+    ASSERT_TRUE(reg->listQcRuns(f, runs, error)) << error;
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].peakChannel, 661.7);
+    runs.clear();
+    f = {};
+    f.installation = "det-B";
+    ASSERT_TRUE(reg->listQcRuns(f, runs, error)) << error;
+    EXPECT_TRUE(runs.empty());
+}
+
+TYPED_TEST(RegisterBackends, NewerSchemaIsRefusedWithAClearMessage) {
+    ASSERT_TRUE(this->open());  // made at this program's version
+    ASSERT_TRUE(this->backend.setSchemaVersion(kSchemaVersion + 1));
+    std::string error;
+    EXPECT_FALSE(openRegister(this->backend.location(), error));
+    EXPECT_NE(error.find("newer program"), std::string::npos) << error;
+}
+
+// Two programs recording at once, each through its own connection: none is lost.
+TYPED_TEST(RegisterBackends, TwoWriterProcessesOfAThousandRecordsEachLeaveTwoThousand) {
+    constexpr int kEach = 1000;
+    const auto start = std::chrono::steady_clock::now();
+    pid_t children[2];
+    for (int w = 0; w < 2; ++w) {
+        children[w] = fork();
+        ASSERT_GE(children[w], 0);
+        if (children[w] == 0) {
+            // Both open a register that may not exist yet: the schema is made once.
+            std::string error;
+            auto reg = openRegister(this->backend.location(), error);
+            int failed = reg ? 0 : kEach;
+            for (int i = 0; reg && i < kEach; ++i) {
+                MeasurementRecord r = record("W" + std::to_string(i), w ? "writer-B" : "writer-A");
+                if (!reg->appendMeasurement(r, error) || r.id <= 0) ++failed;
+            }
+            if (failed) std::cerr << "writer " << w << ": " << failed << " failed: " << error << "\n";
+            _exit(failed ? 1 : 0);
+        }
+    }
+    for (pid_t c : children) {
+        int status = 0;
+        waitpid(c, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    auto reg = this->open();
+    ASSERT_TRUE(reg);
+    EXPECT_EQ(this->count(*reg), 2 * kEach);
+    MeasurementFilter f;
+    f.installation = "writer-B";
+    EXPECT_EQ(this->count(*reg, f), kEach);
+    std::vector<MeasurementRecord> all;
+    std::string error;
+    ASSERT_TRUE(reg->listMeasurements({}, all, error)) << error;
+    std::set<std::string> uids;
+    for (const auto& r : all) uids.insert(r.uid);
+    EXPECT_EQ(uids.size(), std::size_t(2 * kEach));
+    std::cout << "[ figures  ] 2 writers x " << kEach << " records: " << all.size() << " stored in " << seconds
+              << " s\n";
+}
+
+}  // namespace
+}  // namespace xmca::reg
