@@ -34,4 +34,7 @@ fi
 
 build="${XMCA_BUILD_DIR:-build}"
 cmake -S . -B "$build" -G Ninja "$@"
-cmake --build "$build" -j"$(nproc)"
+# XMCA_BUILD_TARGETS: only these targets (space-separated), e.g. for one sanitizer stage.
+targets=()
+for t in ${XMCA_BUILD_TARGETS:-}; do targets+=(--target "$t"); done
+cmake --build "$build" -j"$(nproc)" "${targets[@]}"

@@ -207,7 +207,7 @@ TickOutcome AcquisitionCycle::scanTick() {
             const bool wasEnabled = timer.enabled;
             timer.enabled = false;
             ++s_.scanCounter;
-            readSpectrum();
+            out.spectrumRead = readSpectrum() == 1;
             // Counts per pass-second; a pass preset of 0 leaves the plain total.
             if (s_.scan.presetTime > 0) s_.totalCounts = link_.TotalCounts / s_.scan.presetTime * 0.01f;
             timer.enabled = wasEnabled;

@@ -5,7 +5,9 @@
 #include <ctime>
 #include <memory>
 
+#include "acquisition/link_client.h"
 #include "command_line.h"
+#include "xmca/link_worker.h"
 #include "xmca/tdm_qrvl.h"
 #include "xmca/tform1.h"
 #include "xmca/window_language.h"
@@ -49,10 +51,13 @@ int main(int argc, char** argv) {
     } else {
         options.driverMessage = QString::fromStdString(chosen.message);
     }
-    std::unique_ptr<xmca::FtdiDriver> driver = std::move(chosen.driver);
+    // The link client owns the driver from here on and talks to it only on its own
+    // thread: the window never waits for the analyser.
+    auto worker = std::make_unique<LinkWorker>(std::make_unique<xmca::LinkClient>(std::move(chosen.driver)),
+                                               LinkWorker::Mode::Thread);
 
     TDmQRVL dataModule;
-    TForm1 form(std::move(driver), options);
+    TForm1 form(std::move(worker), options);
     form.setRegisterLocation(QString::fromStdString(cl->registerLocation));
     // The road to the analyser in the title (the simulator's own title says so already).
     if (!chosen.simulator && !chosen.road.empty())

@@ -83,6 +83,7 @@ int AnalyserLink::OpenDevice(int dev) {
 
 bool AnalyserLink::writeCommand(FT_HANDLE h, std::string_view command) {
     if (h == nullptr) return false;
+    if (closing && closing->load()) return false;
     // Bytes waiting before a command is sent belong to no exchange of ours: the
     // line is out of step. So is it after any failed exchange. A reply that came
     // in late must not be taken for the answer to this command.
@@ -91,6 +92,7 @@ bool AnalyserLink::writeCommand(FT_HANDLE h, std::string_view command) {
         if (driver_.FT_GetQueueStatus(h, &q) == FT_OK && q > 0) resyncPending_ = true;
     }
     if (resyncPending_) resync(h);
+    if (closing && closing->load()) return false;  // closed while the line settled
     DWORD written = 0;
     const auto len = static_cast<DWORD>(command.size());
     if (driver_.FT_Write(h, command.data(), len, &written) != FT_OK || written != len) {

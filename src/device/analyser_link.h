@@ -3,6 +3,7 @@
 // return 1 on success and 0 on failure. Talks only to an FtdiDriver.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -74,6 +75,9 @@ public:
     bool resyncPending() const { return resyncPending_; }
     // Marks the line as out of step: the next command resynchronises first.
     void lostStep() { resyncPending_ = true; }
+    // When set and true, no further command is written (the program is closing): an
+    // exchange under way is finished, none is started.
+    const std::atomic<bool>* closing = nullptr;
 
     FT_HANDLE handle(int dev) const;  // nullptr when not open or dev out of range
     const std::string& serialNumber(int dev) const;

@@ -282,6 +282,7 @@ void ScreeningPage::startAcquisition(Acquiring what, QLineEdit* seconds) {
         return;
     }
     if (!form_.analyserOpen()) form_.McaOpenClick();
+    form_.waitForLink();  // the link answers on its own thread
     if (!form_.analyserOpen()) {
         message(tr("The analyser could not be opened."), true);
         return;
@@ -295,6 +296,7 @@ void ScreeningPage::startAcquisition(Acquiring what, QLineEdit* seconds) {
     form_.McaMemClick();
     form_.McaClearClick();
     form_.McaStartClick();
+    form_.waitForLink();
     if (!form_.Timer1->isActive()) {
         acquiring_ = Acquiring::None;
         setBusy(false);

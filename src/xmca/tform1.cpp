@@ -1,5 +1,6 @@
 #include "tform1.h"
 
+#include <QCloseEvent>
 #include <QDateTime>
 #include <QTabBar>
 #include <algorithm>
@@ -12,6 +13,8 @@
 
 namespace {
 
+using Part = xmca::LinkSnapshot::Part;
+
 std::tm localNow() {
     const std::time_t t = std::time(nullptr);
     std::tm tm{};
@@ -22,13 +25,16 @@ std::tm localNow() {
 }  // namespace
 
 TForm1::TForm1(std::unique_ptr<xmca::FtdiDriver> driver, Options options, QWidget* parent)
-    : QMainWindow(parent), ui(new Ui::TForm1), driver_(std::move(driver)), options_(std::move(options)) {
+    : TForm1(std::make_unique<LinkWorker>(std::make_unique<xmca::LinkClient>(std::move(driver)),
+                                          LinkWorker::Mode::Inline),
+             std::move(options), parent) {}
+
+TForm1::TForm1(std::unique_ptr<LinkWorker> worker, Options options, QWidget* parent)
+    : QMainWindow(parent), ui(new Ui::TForm1), worker_(std::move(worker)), options_(std::move(options)) {
     ui->setupUi(this);
     // Every page's tab title in sight, in either language (the Japanese ones are
     // wider), as far as the plot leaves room; beyond that the tab bar scrolls.
     ui->PageControl1->setMinimumWidth(std::min(ui->PageControl1->tabBar()->sizeHint().width() + 8, 560));
-    link_ = std::make_unique<xmca::AnalyserLink>(*driver_);
-    cycle_ = std::make_unique<xmca::AcquisitionCycle>(state_, *link_);
 
     if (options_.simulated) {
         // An operator must never mistake simulated counts for a measurement.
@@ -68,7 +74,35 @@ TForm1::TForm1(std::unique_ptr<xmca::FtdiDriver> driver, Options options, QWidge
     PaintBox1Paint();
 }
 
-TForm1::~TForm1() { delete ui; }
+TForm1::~TForm1() {
+    // No result may arrive at a window that is going.
+    worker_->shutdown();
+    delete ui;
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    // The exchange under way finishes (the link's time-outs bound it); no other starts.
+    if (worker_->threaded()) {
+        Timer1->stop();
+        worker_->shutdown();
+    }
+    QMainWindow::closeEvent(event);
+}
+
+bool TForm1::linkRequest(Key key, xmca::LinkClient::Op op, std::function<void()> then, bool poll) {
+    if (key != Key::None && outstanding(key)) return false;
+    if (key != Key::None) pending_.insert(key);
+    const bool queued = worker_->request(xmca::CycleInputs::of(state_), std::move(op),
+                                         [this, key, then = std::move(then)](const xmca::LinkSnapshot& snap) {
+                                             if (key != Key::None) pending_.erase(key);
+                                             snap.applyTo(state_);
+                                             linkFig_ = snap.link;
+                                             if (then) then();
+                                         },
+                                         poll);
+    if (!queued && key != Key::None) pending_.erase(key);
+    return queued;
+}
 
 void TForm1::showStatus(const QString& msg) { ui->Edit1->setText(xmca::ui::statusText(msg)); }
 
@@ -82,7 +116,7 @@ void TForm1::updateWindowLabels() {
 }
 
 void TForm1::applyTimer() {
-    const auto& t = cycle_->timer;
+    const auto& t = linkFig_.timer;
     if (Timer1->interval() != t.intervalMs) Timer1->setInterval(t.intervalMs);
     if (t.enabled && !Timer1->isActive()) Timer1->start();
     if (!t.enabled && Timer1->isActive()) Timer1->stop();
@@ -95,67 +129,133 @@ void TForm1::enableAnalyserButtons() {
 }
 
 void TForm1::McaOpenClick() {
-    const xmca::OpenOutcome out = cycle_->open();
-    if (!out.devText.empty()) ui->Edit2->setText(xmca::ui::statusText(out.devText));
-    if (out.enableButtons) enableAnalyserButtons();
-    if (out.kind == xmca::OpenOutcome::Opened) emit statusMessage(tr("Analyser opened"));
-    else if (out.kind == xmca::OpenOutcome::Failed) emit statusMessage(tr("No analyser found"));
+    auto out = std::make_shared<xmca::OpenOutcome>();
+    linkRequest(Key::Open, [out](xmca::LinkClient& c) { *out = c.cycle().open(); },
+                [this, out] {
+                    if (!out->devText.empty()) ui->Edit2->setText(xmca::ui::statusText(out->devText));
+                    if (out->enableButtons) enableAnalyserButtons();
+                    if (out->kind == xmca::OpenOutcome::Opened) emit statusMessage(tr("Analyser opened"));
+                    else if (out->kind == xmca::OpenOutcome::Failed) emit statusMessage(tr("No analyser found"));
+                });
 }
 
 void TForm1::McaStartClick() {
-    const std::string shown = cycle_->start(localNow());
-    if (!shown.empty()) showStatus(QString::fromStdString(shown));
-    if (cycle_->timer.enabled) emit statusMessage(tr("Run started"));
-    applyTimer();
-    updateWindowLabels();
-    PaintBox1Paint();
+    const std::tm now = localNow();
+    auto shown = std::make_shared<std::string>();
+    linkRequest(Key::Start, [now, shown](xmca::LinkClient& c) {
+                    *shown = c.cycle().start(now);
+                    c.publish(Part::Stamp | Part::Times);
+                },
+                [this, shown] {
+                    if (!shown->empty()) showStatus(QString::fromStdString(*shown));
+                    if (linkFig_.timer.enabled) emit statusMessage(tr("Run started"));
+                    applyTimer();
+                    updateWindowLabels();
+                    PaintBox1Paint();
+                });
 }
 
 void TForm1::McaStopClick() {
-    const bool wasRunning = cycle_->timer.enabled;
-    cycle_->stop();
-    if (wasRunning && !cycle_->timer.enabled) {
-        emit statusMessage(tr("Run stopped"));
-        emit runFinished(false);
-    }
-    applyTimer();
-    PaintBox1Paint();
+    auto ended = std::make_shared<bool>(false);  // a run was going and this stop ended it
+    linkRequest(Key::Stop, [ended](xmca::LinkClient& c) {
+                    const bool wasRunning = c.cycle().timer.enabled;
+                    c.cycle().stop();
+                    c.publish(Part::Times);
+                    *ended = wasRunning && !c.cycle().timer.enabled;
+                },
+                [this, ended] {
+                    if (*ended) {
+                        emit statusMessage(tr("Run stopped"));
+                        emit runFinished(false);
+                    }
+                    applyTimer();
+                    PaintBox1Paint();
+                });
 }
 
 void TForm1::McaClearClick() {
-    cycle_->clear();
-    PaintBox1Paint();
+    linkRequest(
+        Key::Clear, [](xmca::LinkClient& c) { if (c.cycle().clear()) c.publish(Part::Spectrum); },
+        [this] { PaintBox1Paint(); });
 }
 
 void TForm1::Timer1Timer() {
-    // The timer stays off while the tick talks to the analyser, so a slow exchange
-    // can never start a second tick.
-    Timer1->stop();
-    const xmca::TickOutcome t = cycle_->tick();
-    afterTick(t);
-    applyTimer();
-    if (t.presetStop) {
-        emit statusMessage(tr("Run finished at the preset"));
-        emit runFinished(true);
+    if (!worker_->threaded()) {
+        // The timer stays off while the tick talks to the analyser, so a slow exchange
+        // can never start a second tick.
+        Timer1->stop();
+    } else if (outstanding(Key::Stop) || outstanding(Key::ScanStop)) {
+        return;  // no read after a stop the operator asked for
+    } else if (ticksOutstanding_ >= 2) {
+        tickDue_ = true;  // the link is slower than the timer; sent when one is back
+        return;
+    }
+    sendTick();
+}
+
+void TForm1::sendTick() {
+    // Threaded, one tick may wait behind the one being read, so a link slower than
+    // the timer reads back to back; a tick that finds the run ended (a preset stop
+    // just before it) reads nothing.
+    tickDue_ = false;
+    const bool onlyWhileRunning = worker_->threaded();
+    ++ticksOutstanding_;
+    auto t = std::make_shared<xmca::TickOutcome>();
+    const bool queued = linkRequest(
+        Key::None,
+        [t, onlyWhileRunning](xmca::LinkClient& c) {
+            if (onlyWhileRunning && !c.cycle().timer.enabled) return;
+            const bool mca = c.link().AcquisitionMode == 1;
+            *t = c.cycle().tick();
+            // Whatever the tick read whole is the analyser's, changed or not.
+            if (mca) c.publish(Part::Times);
+            if (t->statusRead) c.publish(Part::View);
+            if (mca || t->scanPassDone) c.publish(Part::Spectrum);
+            if (t->scanPassDone) c.publish(Part::Scan);
+            if ((mca || t->scanPassDone) && !t->spectrumRead) c.dropSpectrum();
+        },
+        [this, t] {
+            --ticksOutstanding_;
+            afterTick(*t);
+            applyTimer();
+            if (t->presetStop) {
+                emit statusMessage(tr("Run finished at the preset"));
+                emit runFinished(true);
+            }
+            if (tickDue_ && Timer1->isActive() && !outstanding(Key::Stop) && !outstanding(Key::ScanStop))
+                sendTick();
+        },
+        true);
+    if (!queued) --ticksOutstanding_;
+}
+
+void TForm1::waitForLink() {
+    while (worker_->outstanding() > 0) {
+        worker_->awaitReply(20);
+        worker_->drainReplies();
     }
 }
 
 bool TForm1::setPresetTenths(std::int32_t tenths) {
     state_.settings.presetTime = tenths;
     state_.presetTime = tenths;
-    return link_->DeviceOpen != 1 || link_->SetPresetTime(0, tenths);
+    if (linkFig_.deviceOpen != 1) return true;
+    auto ok = std::make_shared<bool>(false);
+    linkRequest(Key::None, [ok, tenths](xmca::LinkClient& c) { *ok = c.link().SetPresetTime(0, tenths) == 1; }, {});
+    waitForLink();
+    return *ok;
 }
 
 void TForm1::afterTick(const xmca::TickOutcome& t) {
     if (t.statusRead) updateWindowLabels();
-    if (link_->AcquisitionMode == 0) drawScanFrame();  // scan-map mode: the analyser's own trace
+    if (linkFig_.acquisitionMode == 0) drawScanFrame();  // scan-map mode: the analyser's own trace
     else PaintBox1Paint();
 }
 
 void TForm1::ClockSYNC1Click() {
     const std::tm now = localNow();
     showStatus(QString::fromStdString(xmca::AnalyserLink::clockCommand(now)));
-    cycle_->syncClock(now);
+    linkRequest(Key::Clock, [now](xmca::LinkClient& c) { c.cycle().syncClock(now); }, {});
 }
 
 void TForm1::Exit1Click() {

@@ -1,6 +1,7 @@
-// TForm1: the main window. It owns the measurement state for the whole run, the
-// driver and analyser link and the acquisition cycle; its handlers read their
-// widgets, call the core and show the result.
+// TForm1: the main window. It owns the measurement state for the whole run and the
+// link worker (which owns the driver, the analyser link and the acquisition cycle);
+// its handlers read their widgets, send requests to the link or call the core, and
+// show the result when it comes.
 #pragma once
 
 #include <QImage>
@@ -8,11 +9,13 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <set>
 
 #include "acquisition/acquisition_cycle.h"
 #include "analysis/peak_fit.h"
 #include "device/analyser_link.h"
 #include "device/ftdi_driver.h"
+#include "link_worker.h"
 #include "model/bq_calic.h"
 #include "model/measurement_state.h"
 
@@ -37,13 +40,20 @@ public:
         QString driverMessage;      // shown in the status box at start (e.g. library missing)
     };
 
+    // The link runs inline, on this thread (tests).
     TForm1(std::unique_ptr<xmca::FtdiDriver> driver, Options options, QWidget* parent = nullptr);
+    // The link runs as the worker says (the program: on its own thread).
+    TForm1(std::unique_ptr<LinkWorker> worker, Options options, QWidget* parent = nullptr);
     ~TForm1() override;
 
     xmca::MeasurementState& state() { return state_; }
-    xmca::AnalyserLink& link() { return *link_; }
-    xmca::AcquisitionCycle& cycle() { return *cycle_; }
-    xmca::FtdiDriver& driver() { return *driver_; }
+    // The client's own objects: only while the link runs inline or is idle.
+    xmca::AnalyserLink& link() { return worker_->client().link(); }
+    xmca::AcquisitionCycle& cycle() { return worker_->client().cycle(); }
+    xmca::FtdiDriver& driver() { return worker_->client().driver(); }
+    LinkWorker& linkWorker() { return *worker_; }
+    // The link's figures as of the last result shown.
+    const xmca::LinkFigures& linkFigures() const { return linkFig_; }
     Ui::TForm1* form() { return ui; }
 
     QTimer* Timer1 = nullptr;
@@ -51,6 +61,9 @@ public:
     // The preset the next run stops at (0.1 s), sent to an open analyser as the MCA
     // setup does; false when the analyser refused it.
     bool setPresetTenths(std::int32_t tenths);
+    // Waits for the results of every request sent to the link and shows them: for a
+    // page that drives a sequence of commands and needs each outcome before the next.
+    void waitForLink();
     // True once the analyser has been opened.
     bool analyserOpen() const;
     // The sample register this window records into: the one set (--register), else
@@ -107,8 +120,12 @@ public:
 
 private:
     bool viewForwarded() const;                 // link open and an acquisition running
-    bool forwardView(const std::string& command);  // sent and answered "!"
-    void takeWindowFromAnalyser();
+    // Sends command; acknowledged runs when the analyser answered "!". With
+    // readWindow, a status read follows in the same request (its window is taken).
+    void forwardView(const std::string& command, std::function<void()> acknowledged, bool readWindow = false);
+    void takeWindowFromAnalyser();  // from the status record read with the command
+    bool windowRead_ = false;
+    void sendCursor(int channel);   // "$@C" to the analyser
     void afterLocalZoom();
     void showCursorEnergy();
     void showPreview();
@@ -268,11 +285,24 @@ private:
     void enableAnalyserButtons();
     void afterTick(const xmca::TickOutcome& t);
 
+    // Requests to the link. A button's request is not queued again while it is
+    // outstanding (Key::None: always queued, e.g. view commands, each a step).
+    enum class Key { None, Open, Start, Stop, Clear, Clock, Setup, ScanSetup, ScanStart, ScanStop, ScanClear, Mem };
+    bool linkRequest(Key key, xmca::LinkClient::Op op, std::function<void()> then, bool poll = false);
+    bool outstanding(Key key) const { return pending_.count(key) != 0; }
+    void sendTick();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
     Ui::TForm1* ui;
     xmca::MeasurementState state_;
-    std::unique_ptr<xmca::FtdiDriver> driver_;
-    std::unique_ptr<xmca::AnalyserLink> link_;
-    std::unique_ptr<xmca::AcquisitionCycle> cycle_;
+    std::unique_ptr<LinkWorker> worker_;
+    xmca::LinkFigures linkFig_;
+    std::set<Key> pending_;
+    int ticksOutstanding_ = 0;  // threaded: the tick being read and at most one queued
+    bool tickDue_ = false;      // the timer fired while two ticks were outstanding
     Options options_;
     QString registerLocation_;
 };

@@ -108,8 +108,20 @@ void TForm1::writeTextPath(const QString& path) {
 void TForm1::McaMemClick() {
     ui->McaMem->setChecked(true);
     xmca::selectAnalyser(state_);
-    if (link_->DeviceOpen && cycle_->readAnalyserView()) updateWindowLabels();
-    PaintBox1Paint();
+    if (!linkFig_.deviceOpen) {
+        PaintBox1Paint();
+        return;
+    }
+    auto read = std::make_shared<bool>(false);
+    linkRequest(Key::Mem, [read](xmca::LinkClient& c) {
+                    *read = c.cycle().readAnalyserView();
+                    if (*read)
+                        c.publish(xmca::LinkSnapshot::Spectrum | xmca::LinkSnapshot::View | xmca::LinkSnapshot::Times);
+                },
+                [this, read] {
+                    if (*read) updateWindowLabels();
+                    PaintBox1Paint();
+                });
 }
 
 void TForm1::Mem1SpecClick() {

@@ -36,7 +36,7 @@ void TForm1::addScreeningPages() {
     connect(screening, &ScreeningPage::recorded, waiting, [this, waiting] { waiting->check(registerLocation()); });
 }
 
-bool TForm1::analyserOpen() const { return link_->DeviceOpen == 1; }
+bool TForm1::analyserOpen() const { return linkFig_.deviceOpen == 1; }
 
 QString TForm1::registerLocation() const {
     if (!registerLocation_.isEmpty()) return registerLocation_;

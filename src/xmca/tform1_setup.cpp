@@ -1,5 +1,8 @@
 // Setup section of the main window: the MCA setup dialog and the scan-map page.
 #include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "display/frame_renderer.h"
 #include "dlgzelm/tzelm_setup.h"
@@ -29,6 +32,7 @@ void TForm1::wireSetup() {
 }
 
 void TForm1::Button10Click() {
+    if (outstanding(Key::Setup)) return;  // the last setup's commands are still going out
     auto& s = state_;
     auto& rec = s.settings;
     // The window's label lines are those of the header template.
@@ -50,22 +54,9 @@ void TForm1::Button10Click() {
         return;
     }
 
-    QString shown;
-    if (link_->DeviceOpen == 1) {
-        // A preset that did not convert kept its old value; that value is sent all
-        // the same, so the analyser stops the run at the preset the window shows
-        // (it may still hold another one, e.g. the scan-map pass preset).
-        shown = QString::fromStdString(xmca::AnalyserLink::presetCommand(rec.presetTime));
-        if (!link_->SetPresetTime(0, rec.presetTime)) messages << QStringLiteral("Error ! SetPresetTime");
-        if (link_->SetChannelCount(0, rec.channelCount)) {
-            link_->ChannelCount = rec.channelCount;
-        } else if (xmca::AnalyserLink::channelCountCommand(rec.channelCount).empty()) {
-            // Nothing was sent: the analyser has no command for this count.
-            messages << QStringLiteral("Error ! SetChannelCount %1 ch: no analyser command").arg(rec.channelCount);
-        } else {
-            messages << QStringLiteral("Error ! SetChannelCount");
-        }
-    }
+    // Sent only to an open analyser; the values go with the request.
+    const bool sending = linkFig_.deviceOpen == 1;
+    const std::int32_t preset = rec.presetTime, channels = rec.channelCount;
     // The preset shown is the one the run stops at, with or without a device.
     s.presetTime = rec.presetTime;
     s.lld = rec.lld;
@@ -79,12 +70,43 @@ void TForm1::Button10Click() {
     rec.label1 = s.headerTemplate.comment();
     rec.label2 = s.headerTemplate.sampleId();
 
-    if (!messages.isEmpty()) showStatus(joinStatus(messages));
-    else if (!shown.isEmpty()) showStatus(shown);
-    PaintBox1Paint();
+    if (!sending) {
+        if (!messages.isEmpty()) showStatus(joinStatus(messages));
+        PaintBox1Paint();
+        return;
+    }
+    // A preset that did not convert kept its old value; that value is sent all the
+    // same, so the analyser stops the run at the preset the window shows (it may
+    // still hold another one, e.g. the scan-map pass preset). The messages come
+    // with the analyser's answers.
+    const QString shown = QString::fromStdString(xmca::AnalyserLink::presetCommand(preset));
+    auto linkErrors = std::make_shared<std::vector<std::string>>();
+    linkRequest(
+        Key::Setup,
+        [preset, channels, linkErrors](xmca::LinkClient& c) {
+            xmca::AnalyserLink& link = c.link();
+            if (!link.SetPresetTime(0, preset)) linkErrors->push_back("Error ! SetPresetTime");
+            if (link.SetChannelCount(0, channels)) {
+                link.ChannelCount = channels;
+            } else if (xmca::AnalyserLink::channelCountCommand(channels).empty()) {
+                // Nothing was sent: the analyser has no command for this count.
+                linkErrors->push_back("Error ! SetChannelCount " + std::to_string(channels) +
+                                      " ch: no analyser command");
+            } else {
+                linkErrors->push_back("Error ! SetChannelCount");
+            }
+        },
+        [this, messages, shown, linkErrors] {
+            QStringList all = messages;
+            for (const std::string& e : *linkErrors) all << QString::fromStdString(e);
+            if (!all.isEmpty()) showStatus(joinStatus(all));
+            else showStatus(shown);
+            PaintBox1Paint();
+        });
 }
 
 void TForm1::Button7Click() {
+    if (outstanding(Key::ScanSetup)) return;
     auto& s = state_;
     // The scan memory holds at most 2048 channels per bank.
     if (s.channelCount > 2048) {
@@ -103,40 +125,61 @@ void TForm1::Button7Click() {
 
     // Sent whether or not a device is open; without one it simply fails.
     const QString shown = QString::fromStdString(xmca::AnalyserLink::presetCommand(s.scan.presetTime));
-    link_->SetPresetTime(0, s.scan.presetTime);
-    if (link_->SetChannelCount(0, s.scan.channelCount)) {
-        s.channelCount = s.scan.channelCount;
-        link_->ChannelCount = s.scan.channelCount;
-    }
-    cycle_->timer.intervalMs = std::max(1, s.scan.refreshInterval);
-    applyTimer();
-
-    showStatus(messages.isEmpty() ? shown : joinStatus(messages));
-    PaintBox1Paint();
+    const xmca::ScanSettings scan = s.scan;
+    auto counted = std::make_shared<bool>(false);
+    linkRequest(Key::ScanSetup,
+                [scan, counted](xmca::LinkClient& c) {
+                    xmca::AnalyserLink& link = c.link();
+                    link.SetPresetTime(0, scan.presetTime);
+                    if (link.SetChannelCount(0, scan.channelCount)) {
+                        link.ChannelCount = scan.channelCount;
+                        *counted = true;
+                    }
+                    c.cycle().timer.intervalMs = std::max(1, scan.refreshInterval);
+                },
+                [this, counted, scan, shown, messages] {
+                    if (*counted) state_.channelCount = scan.channelCount;
+                    applyTimer();
+                    showStatus(messages.isEmpty() ? shown : joinStatus(messages));
+                    PaintBox1Paint();
+                });
 }
 
 void TForm1::ZelmStartClick() {
-    const std::string shown = cycle_->startScan();
-    if (!shown.empty()) showStatus(QString::fromStdString(shown));
-    applyTimer();
-    ui->Edit4->setText(QString::number(state_.scanCounter));
-    updateWindowLabels();
-    PaintBox1Paint();
+    auto shown = std::make_shared<std::string>();
+    linkRequest(Key::ScanStart, [shown](xmca::LinkClient& c) {
+                    *shown = c.cycle().startScan();
+                    c.publish(xmca::LinkSnapshot::Scan | xmca::LinkSnapshot::Times);
+                },
+                [this, shown] {
+                    if (!shown->empty()) showStatus(QString::fromStdString(*shown));
+                    applyTimer();
+                    ui->Edit4->setText(QString::number(state_.scanCounter));
+                    updateWindowLabels();
+                    PaintBox1Paint();
+                });
 }
 
 void TForm1::ZelmStopClick() {
-    cycle_->abortScan();
-    applyTimer();
+    linkRequest(Key::ScanStop, [](xmca::LinkClient& c) {
+        c.cycle().abortScan();
+        c.publish(xmca::LinkSnapshot::Times);
+    }, [this] { applyTimer(); });
 }
 
 void TForm1::ZelmClearClick() {
-    cycle_->clearScan();
-    ui->Edit4->setText(QString::number(state_.scanCounter));
-    PaintBox1Paint();
+    linkRequest(Key::ScanClear, [](xmca::LinkClient& c) {
+                    c.publish(xmca::LinkSnapshot::Scan);
+                    if (c.cycle().clearScan()) c.publish(xmca::LinkSnapshot::Spectrum);
+                },
+                [this] {
+                    ui->Edit4->setText(QString::number(state_.scanCounter));
+                    PaintBox1Paint();
+                });
 }
 
 void TForm1::drawScanFrame() {
     ui->Edit4->setText(QString::number(state_.scanCounter));
     // Over the background bitmap and between the scale strips, as an MCA frame.
-    ui->PaintBox1->setFrame(viewRenderer_->composeScan(state_, link_->Status));
+    ui->PaintBox1->setFrame(viewRenderer_->composeScan(state_, linkFig_.status));
 }

@@ -85,13 +85,28 @@ void TForm1::redrawChannelScale(bool fromAnalyser) {
 
 // --- forwarding ---
 
-bool TForm1::viewForwarded() const { return link_->DeviceOpen && link_->AcquisitionRunning; }
+bool TForm1::viewForwarded() const { return linkFig_.deviceOpen && linkFig_.acquisitionRunning; }
 
-bool TForm1::forwardView(const std::string& command) { return link_->SendCommand(0, command) == 1; }
+void TForm1::forwardView(const std::string& command, std::function<void()> acknowledged, bool readWindow) {
+    // 0: not acknowledged; 1: acknowledged; 2: and the status record read after it.
+    auto result = std::make_shared<int>(0);
+    linkRequest(
+        Key::None,
+        [command, readWindow, result](xmca::LinkClient& c) {
+            if (c.link().SendCommand(0, command) != 1) return;
+            *result = readWindow && c.link().ReadStatus(0) ? 2 : 1;
+        },
+        [this, result, acknowledged = std::move(acknowledged)] {
+            if (*result == 0) return;
+            windowRead_ = *result == 2;
+            if (acknowledged) acknowledged();
+            windowRead_ = false;
+        });
+}
 
 void TForm1::takeWindowFromAnalyser() {
-    if (!link_->ReadStatus(0)) return;
-    const xmca::DeviceStatus& st = link_->Status;
+    if (!windowRead_) return;
+    const xmca::DeviceStatus& st = linkFig_.status;
     // The record comes from outside: a window past the spectrum room is bounded.
     const int last = std::max(0, channelsOf(state_) - 1);
     const int lo = std::clamp<int>(st.displayLowCh, 0, last);
@@ -105,9 +120,12 @@ void TForm1::takeWindowFromAnalyser() {
 // --- handlers ---
 
 void TForm1::LogDispClick() {
-    if (viewForwarded() && !forwardView("$O;")) return;
-    redrawLogScale(true);
-    PaintBox1Paint();
+    const auto draw = [this] {
+        redrawLogScale(true);
+        PaintBox1Paint();
+    };
+    if (viewForwarded()) return forwardView("$O;", draw);
+    draw();
 }
 
 void TForm1::AutoVfsClick() {
@@ -116,12 +134,16 @@ void TForm1::AutoVfsClick() {
         const int idx = xmca::view::autoScaleIndex(state_.maxCount);
         const std::string cmd = std::string("$V") + static_cast<char>('0' + idx) + ";";
         showStatus(QString::fromStdString(cmd));
-        if (!forwardView(cmd)) return;
-        v.vfsIndex = idx;
-    } else {
-        const int max = xmca::view::windowMaximum(state_.spectrum, channelsOf(state_), v.lo, v.hi);
-        v.vfsIndex = xmca::view::autoScaleIndex(max);
+        forwardView(cmd, [this, idx] {
+            state_.view.vfsIndex = idx;
+            state_.view.autoScale = 1;
+            redrawLinearScale(true);
+            PaintBox1Paint();
+        });
+        return;
     }
+    const int max = xmca::view::windowMaximum(state_.spectrum, channelsOf(state_), v.lo, v.hi);
+    v.vfsIndex = xmca::view::autoScaleIndex(max);
     v.autoScale = 1;
     redrawLinearScale(true);
     PaintBox1Paint();
@@ -129,10 +151,13 @@ void TForm1::AutoVfsClick() {
 
 void TForm1::UpDown1Click(int button) {
     if (button != UpDown::btNext && button != UpDown::btPrev) return;
-    if (viewForwarded() && !forwardView(button == UpDown::btNext ? "$V;" : "$v;")) return;
-    xmca::view::stepScale(state_.view, button == UpDown::btNext ? xmca::view::btNext : xmca::view::btPrev);
-    redrawLinearScale(false);
-    PaintBox1Paint();
+    const auto step = [this, button] {
+        xmca::view::stepScale(state_.view, button == UpDown::btNext ? xmca::view::btNext : xmca::view::btPrev);
+        redrawLinearScale(false);
+        PaintBox1Paint();
+    };
+    if (viewForwarded()) return forwardView(button == UpDown::btNext ? "$V;" : "$v;", step);
+    step();
 }
 
 void TForm1::afterLocalZoom() {
@@ -148,10 +173,14 @@ void TForm1::afterLocalZoom() {
 
 void TForm1::ExpandClick() {
     if (viewForwarded()) {
-        if (!forwardView("$E;")) return;
-        redrawChannelScale(true);
-        updateWindowLabels();
-        PaintBox1Paint();
+        forwardView(
+            "$E;",
+            [this] {
+                redrawChannelScale(true);
+                updateWindowLabels();
+                PaintBox1Paint();
+            },
+            true);
         return;
     }
     xmca::view::expand(state_.view, channelsOf(state_));
@@ -160,10 +189,14 @@ void TForm1::ExpandClick() {
 
 void TForm1::CompresClick() {
     if (viewForwarded()) {
-        if (!forwardView("$e;")) return;
-        redrawChannelScale(true);
-        updateWindowLabels();
-        PaintBox1Paint();
+        forwardView(
+            "$e;",
+            [this] {
+                redrawChannelScale(true);
+                updateWindowLabels();
+                PaintBox1Paint();
+            },
+            true);
         return;
     }
     xmca::view::compress(state_.view, channelsOf(state_));
@@ -178,8 +211,8 @@ void TForm1::ScrollBar1Scroll(int action) {
     QScrollBar* bar = ui->ScrollBar1;
     if (viewForwarded()) {
         const char* cmd = code == ScrollCode::LineLeft ? "$l;" : code == ScrollCode::LineRight ? "$r;" : "$ ;";
-        if (!forwardView(cmd)) return;
-        state_.view.scrollPos = bar->sliderPosition();
+        const int pos = bar->sliderPosition();
+        forwardView(cmd, [this, pos] { state_.view.scrollPos = pos; });
         return;
     }
     if (code == ScrollCode::Other) {
@@ -195,6 +228,10 @@ void TForm1::ScrollBar1Scroll(int action) {
     PaintBox1Paint();
 }
 
+void TForm1::sendCursor(int channel) {
+    linkRequest(Key::None, [channel](xmca::LinkClient& c) { c.link().SetCursorChannel(0, channel); }, {});
+}
+
 void TForm1::showCursorEnergy() {
     if (!state_.cal.calibrated) return;
     const double e = static_cast<double>(state_.view.cursor) * state_.cal.gain + state_.cal.offset;
@@ -206,7 +243,7 @@ void TForm1::PaintBox1MouseDown(Qt::MouseButton button, int x, int /*y*/) {
     if (button != Qt::LeftButton) return;
     auto& v = state_.view;
     // While the analyser is connected its own window (the 16-bit copies) is in force.
-    const bool open = link_->DeviceOpen != 0;
+    const bool open = linkFig_.deviceOpen != 0;
     const int lo = open ? v.lo16 : v.lo;
     const int hi = open ? v.hi16 : v.hi;
     // A click left of the plot gives a channel below lo; it is kept inside the spectrum.
@@ -224,7 +261,7 @@ void TForm1::PaintBox1MouseDown(Qt::MouseButton button, int x, int /*y*/) {
         }
     }
     v.cursor = ch;
-    if (open) link_->SetCursorChannel(0, ch);
+    if (open) sendCursor(ch);
     ui->Label3->setText(QString::number(ch));
     showCursorEnergy();
     PaintBox1Paint();
@@ -238,6 +275,6 @@ void TForm1::SnapPeakClick() {
     state_.view.cursor = r.cursor;
     ui->Label3->setText(QString::number(r.cursor));
     showCursorEnergy();  // the energy label follows the moved cursor
-    if (link_->DeviceOpen) link_->SetCursorChannel(0, r.cursor);
+    if (linkFig_.deviceOpen) sendCursor(r.cursor);
     PaintBox1Paint();
 }

@@ -2,6 +2,7 @@
 // queued, must never be taken for the answer to a later command.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <vector>
 
 #include "link_rig.h"
@@ -155,6 +156,25 @@ TEST(AnalyserLinkChannels, FollowTheCountTheAnalyserAcknowledged) {
     ASSERT_EQ(r.link.ReadSpectrum(0, buf), 1);
     EXPECT_EQ(r.sim.commands().size(), 8u);
     EXPECT_EQ(r.sim.commands().back(), "$R8;");
+}
+
+TEST_F(Resync, ClosingSendsNoFurtherCommand) {
+    std::atomic<bool> closing{false};
+    r.link.closing = &closing;
+    late(3.5);
+    EXPECT_EQ(r.link.SetCursorChannel(0, 300), 0);
+    ASSERT_TRUE(r.link.resyncPending());
+    r.sim.clearLog();
+    closing = true;
+    // Neither the read nor the stop reaches the analyser; the spectrum buffer is untouched.
+    std::vector<std::int32_t> buf(2048, -1);
+    EXPECT_EQ(r.link.ReadSpectrum(0, buf), 0);
+    EXPECT_EQ(r.link.StopAcquisition(0), 0);
+    EXPECT_TRUE(r.sim.commands().empty());
+    EXPECT_EQ(buf[0], -1);
+    closing = false;
+    ASSERT_EQ(r.link.ReadStatus(0), 1);  // and the line is in step for whoever comes next
+    EXPECT_EQ(r.link.Status.cursorCh, 300);
 }
 
 }  // namespace
