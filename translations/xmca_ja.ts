@@ -2,6 +2,725 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="ja" sourcelanguage="en">
 <context>
+    <name>FrameRenderer</name>
+    <message>
+        <source>sd</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>HistoryModel</name>
+    <message>
+        <source>Record</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Measured (UTC)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sample ID</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Product</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Origin</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mass (kg)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cs-All (Bq/kg)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Detection limit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Verdict</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Operator</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>HistoryPage</name>
+    <message>
+        <source>YYYY-MM-DD</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>all</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>All verdicts</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Below screening level</source>
+        <translation type="unfinished">スクリーニングレベル未満</translation>
+    </message>
+    <message>
+        <source>Above screening level</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Lower limit not met</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No verdict</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>From</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>to</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sample ID</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Installation</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open spectra</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Print report again</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Correct...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Export CSV...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Select a record first.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Dates: enter YYYY-MM-DD.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The register cannot be read: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n record(s)</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>The sample spectrum %1 is no longer there.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Opened %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Report of record %1 delivered</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Export records as CSV</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>CSV (*.csv)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 could not be written.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>Exported %n record(s) to %1</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Saved %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>QcChart</name>
+    <message>
+        <source>Peak channel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>FWHM (%)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Net rate (cps)</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>QcPage</name>
+    <message>
+        <source>peak channel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>FWHM</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>net rate</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 %2 sd from the mean</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>peak shift %1 %</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>net rate change %1 %</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>a figure is not a number</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Check source</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Counting time (s)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Acquire check source</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation type="unfinished">停止</translation>
+    </message>
+    <message>
+        <source>Read check spectrum...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>none: the net rate is the gross rate</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Background...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Background</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Last QC run</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>QC settings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Runs in a new baseline</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Withhold verdicts until a QC run passed today</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Start a new baseline</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>After a recalibration: the next runs form new control limits; the old ones stay in the register.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No QC run yet</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The QC settings could not be saved.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The register %1 cannot be used: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Screening verdicts withheld: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Latest run %1 (%2): %3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open background spectrum</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Spectrum (*.dat)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open check-source spectrum</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Counting time: enter seconds, e.g. 300.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The analyser could not be opened.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The analyser refused the counting time.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The analyser did not start counting.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Counting the check source for %1 s...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Stopped before the preset: the run is not recorded.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The spectrum could not be saved in %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The run could not be recorded: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Recorded QC run %1 (%2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The new baseline could not be recorded: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>New baseline started: the next %n run(s) form its control limits.</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Baseline run %1 of %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation type="unfinished">OK</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Action: recalibrate, then start a new baseline</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Peak channel: %1   FWHM: %2 %
+Net rate: %3 cps</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Background: %1 cps</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Background: none</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Baseline (%1 run(s)): peak %2 +/- %3, FWHM %4 +/- %5 %, net rate %6 +/- %7 cps</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>RegisterQueueStatus</name>
+    <message numerus="yes">
+        <source>%n record(s) wait for the register server</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>ScreeningPage</name>
+    <message>
+        <source>1. Background</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Acquire background</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Choose background file...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Counting time (s)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>2. Sample</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>e.g. rice-0412</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>kg, e.g. 0.8</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>YYYY-MM-DD</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sample ID</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Product</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Origin</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mass (kg)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sampling date</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Operator</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Acquire sample</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Choose sample file...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sample file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Stop counting</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Laboratory settings...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>3. Result</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Evaluate</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Record</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Print</source>
+        <translation type="unfinished">印刷</translation>
+    </message>
+    <message>
+        <source>Activity</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>u</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Decision threshold</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Detection limit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Unit</source>
+        <translation type="unfinished">単位</translation>
+    </message>
+    <message>
+        <source>Spectrum (*.dat)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open background spectrum</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open sample spectrum</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Counted on %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Date unknown</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n day(s) old: count a new background</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Enter the sample ID first: the spectrum is saved under it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Counting time: enter seconds, e.g. 1800.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The analyser could not be opened.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The analyser refused the counting time.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The analyser did not start counting.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Counting the background for %1 s...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Counting the sample for %1 s...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The spectrum could not be saved in %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Saved %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Stopped before the preset; saved %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Enter the sample ID.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mass: enter kilograms, e.g. 0.8.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sampling date: enter YYYY-MM-DD.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Acquire or choose a background first.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Acquire or choose a sample first.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Evaluated: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Screening level %1 Bq/kg, lower limit %2 Bq/kg, method %3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mass corrected: figures scaled by nominal %1 kg / actual %2 kg (x %3)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No mass entered: figures hold for the nominal %1 kg</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Count the sample for %1 to meet the lower limit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Record ID %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not recorded yet (corrects record %1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not recorded yet</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Correcting record %1: change what was wrong, then Evaluate and Record</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not recorded: %1. The spectra stay saved in their files.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Waiting for the register server</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Recorded locally: the register server does not answer (%1 waiting); the record is sent when it answers.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Recorded as record %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Report of %1 delivered</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Laboratory settings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>empty: no mass correction</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A register file, or a laboratory server: postgresql://USER@HOST/DB (the password goes in ~/.pgpass, never here)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Laboratory name</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Address</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Installation</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Nominal sample mass (kg)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Data folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Warn when the background is older than (days)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Register</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Settings not saved: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The settings could not be saved.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ScreeningReport</name>
+    <message>
+        <source>Print</source>
+        <translation type="unfinished">印刷</translation>
+    </message>
+    <message>
+        <source>The report could not be printed.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Save screening report as PDF</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PDF (*.pdf)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The report could not be written to %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>Status</name>
     <message>
         <source>File Write Error !</source>
@@ -682,6 +1401,70 @@
         <source>DT: decision threshold, DL: detection limit, LM: lower limit of measurement (Bq/kg)</source>
         <translation>DT: 決定しきい値、DL: 検出限界、LM: 測定下限値 (Bq/kg)</translation>
     </message>
+    <message>
+        <source>Analyser opened</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No analyser found</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Run started</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Run stopped</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Run finished at the preset</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>u(k=1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>sd</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Method: Re Calic, baseline subtracted</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Method: Bq Calic, no baseline</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sample: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>BG: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Saved %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Spectrum</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Screening</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>History</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>QC</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>TMcaAbout</name>
@@ -937,6 +1720,200 @@ Spectrum exchange: ANSI N42.42-2011.</source>
     <message>
         <source>Simulated analyser: Cs-134 %1, Cs-137 %2, K-40 %3 Bq/Kg</source>
         <translation>シミュレーション分析器: Cs-134 %1, Cs-137 %2, K-40 %3 Bq/Kg</translation>
+    </message>
+</context>
+<context>
+    <name>xmca::display</name>
+    <message>
+        <source>Check-source control chart</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>action</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>warning</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ok</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>baseline</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>3 sd</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>2 sd</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>mean</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No QC runs recorded</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>xmca::report</name>
+    <message>
+        <source>Energy (keV)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Channel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Counts (log)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Screening laboratory</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Radiocaesium screening report</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Record ID %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not recorded</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sample ID</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Product</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Origin</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mass</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sampling date</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Operator</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Measured (UTC)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sample file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Counting time</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 s real, %2 s live</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Background file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Background date</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Background time</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 s real</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Nuclide</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Activity</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>u</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Decision threshold</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Detection limit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Unit</source>
+        <translation type="unfinished">単位</translation>
+    </message>
+    <message>
+        <source>Method</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Screening level</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Lower limit</source>
+        <translation type="unfinished">測定下限値</translation>
+    </message>
+    <message>
+        <source>Gain check</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation type="unfinished">OK</translation>
+    </message>
+    <message>
+        <source>check gain</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mass correction</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>figures scaled by nominal %1 kg / actual %2 kg</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Installation %1  -  xmca %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Record %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sample SHA-256 %1</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 </TS>
