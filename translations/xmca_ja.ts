@@ -967,6 +967,46 @@ Net rate: %3 cps</source>
         <source>Error</source>
         <translation>エラー</translation>
     </message>
+    <message>
+        <source>Error ! Export: processed spectrum (compressed, smoothed or net), not a measurement</source>
+        <translation>エラー！ 書出し: 加工済みスペクトル (圧縮・平滑化・正味) は測定値ではありません</translation>
+    </message>
+    <message>
+        <source>(no file)</source>
+        <translation>(ファイルなし)</translation>
+    </message>
+    <message>
+        <source>Error ! Sample Counts (channel %1)</source>
+        <translation>エラー！ 試料の計数値が不正 (チャンネル %1)</translation>
+    </message>
+    <message>
+        <source>Error ! BG Counts (channel %1)</source>
+        <translation>エラー！ バックグラウンドの計数値が不正 (チャンネル %1)</translation>
+    </message>
+    <message>
+        <source>No verdict - %1</source>
+        <translation>判定保留 - %1</translation>
+    </message>
+    <message>
+        <source>windows need %1 channels</source>
+        <translation>%1 チャンネルのスペクトルが必要</translation>
+    </message>
+    <message>
+        <source>Sample %1, background %2; method: %3</source>
+        <translation>試料 %1、バックグラウンド %2、方法: %3</translation>
+    </message>
+    <message>
+        <source>Sample %1, background %2</source>
+        <translation>試料 %1、バックグラウンド %2</translation>
+    </message>
+    <message>
+        <source>%1   (sd: counting standard deviation)</source>
+        <translation>%1   (sd: 計数の標準偏差)</translation>
+    </message>
+    <message>
+        <source>Lower limit of measurement %1 Bq/kg (required %2);  %3</source>
+        <translation>測定下限値 %1 Bq/kg (要求 %2);  %3</translation>
+    </message>
 </context>
 <context>
     <name>TForm1</name>
@@ -1710,6 +1750,46 @@ Spectrum exchange: ANSI N42.42-2011.</source>
     <message>
         <source>Above screening level - confirm</source>
         <translation>スクリーニングレベル超過 - 要確定検査</translation>
+    </message>
+    <message>
+        <source>check gain</source>
+        <translation>ゲインを確認</translation>
+    </message>
+    <message>
+        <source>sample below background</source>
+        <translation>試料がバックグラウンド未満</translation>
+    </message>
+    <message>
+        <source>Re Calic baseline subtracted</source>
+        <translation>再計算でベースライン差引き済み</translation>
+    </message>
+    <message>
+        <source>QC action required</source>
+        <translation>QC 要処置</translation>
+    </message>
+    <message>
+        <source>no QC passed today</source>
+        <translation>本日の QC 合格なし</translation>
+    </message>
+    <message>
+        <source>QC state could not be read</source>
+        <translation>QC 状態を読めません</translation>
+    </message>
+    <message>
+        <source>no characteristic limits</source>
+        <translation>特性限界なし</translation>
+    </message>
+    <message>
+        <source>not given</source>
+        <translation>理由不明</translation>
+    </message>
+    <message>
+        <source>Bq Calic, no baseline</source>
+        <translation>Bq計算 (ベースラインなし)</translation>
+    </message>
+    <message>
+        <source>Re Calic, trapezoid baseline subtracted</source>
+        <translation>再計算 (台形ベースライン差引き)</translation>
     </message>
 </context>
 <context>

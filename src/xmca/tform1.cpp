@@ -24,6 +24,7 @@ std::tm localNow() {
 TForm1::TForm1(std::unique_ptr<xmca::FtdiDriver> driver, Options options, QWidget* parent)
     : QMainWindow(parent), ui(new Ui::TForm1), driver_(std::move(driver)), options_(std::move(options)) {
     ui->setupUi(this);
+    xmca::display::setBoxTextFilter(&xmca::ui::verdictText);  // the plot's method and verdict lines
     // Every page's tab title in sight, in either language (the Japanese ones are
     // wider), as far as the plot leaves room; beyond that the tab bar scrolls.
     ui->PageControl1->setMinimumWidth(std::min(ui->PageControl1->tabBar()->sizeHint().width() + 8, 560));
