@@ -237,7 +237,7 @@
     </message>
     <message>
         <source>none: the net rate is the gross rate</source>
-        <translation>なし: 正味計数率 = 全計数率</translation>
+        <translation>なし (全計数率を使用)</translation>
     </message>
     <message>
         <source>Background...</source>

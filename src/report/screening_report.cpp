@@ -19,7 +19,8 @@ namespace xmca::report {
 
 namespace {
 
-QString tr(const char* text) { return QCoreApplication::translate("ScreeningReport", text); }
+// The context lupdate gives a bare tr() in this namespace.
+QString tr(const char* text) { return QCoreApplication::translate("xmca::report", text); }
 
 QString u8(const std::string& s) { return QString::fromStdString(s); }
 

@@ -27,6 +27,7 @@
 #include "model/memory_spectra.h"
 #include "model/roi_table.h"
 #include "model/qc_log.h"
+#include "report/screening_report.h"
 #include "model/screening.h"
 #include "model/spectrum_io.h"
 #include "files/temp_dir.h"
@@ -309,3 +310,32 @@ TEST_F(Japanese, CaptionsFitOnEveryPageAndDialog) { expectAllFit("ja"); }
 TEST(WindowLanguage, EnglishCaptionsFitOnEveryPageAndDialog) { expectAllFit("en"); }
 
 }  // namespace
+
+// The screening report (Screening and History pages): its labels and the verdict as
+// the page passes it are Japanese; the record itself keeps the English verdict.
+TEST_F(Japanese, ScreeningReportInJapanese) {
+    xmca::report::ScreeningReportData data;
+    data.record.id = 7;
+    data.record.sampleId = "rice-0412";
+    data.record.verdict = std::string(xmca::kNoVerdict) + xmca::kQcActionRequired;
+    data.record.method = "Bq Calic, no baseline";
+    data.verdictShown = xmca::ui::verdictText(QString::fromStdString(data.record.verdict));
+    data.methodShown = xmca::ui::statusText(data.record.method);
+    const xmca::report::PdfResult pdf = xmca::report::screeningReportPdf(data, 150);
+    ASSERT_TRUE(pdf.ok);
+    xmca::test::TempDir dir;
+    const std::string path = dir.file("screening.pdf");
+    if (FILE* f = std::fopen(path.c_str(), "wb")) {
+        std::fwrite(pdf.pdf.constData(), 1, static_cast<std::size_t>(pdf.pdf.size()), f);
+        std::fclose(f);
+    }
+    std::string text;
+    if (FILE* f = popen(("pdftotext -raw '" + path + "' - 2>/dev/null").c_str(), "r")) {
+        char buf[4096];
+        for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) text.append(buf, n);
+        pclose(f);
+    }
+    for (const char* t : {"放射性セシウム", "試料ID", "判定保留", "要処置", "ベースラインなし", "rice-0412"})
+        EXPECT_NE(text.find(t), std::string::npos) << t << "\n" << text;
+    EXPECT_EQ(text.find("QC action required"), std::string::npos) << text;
+}
