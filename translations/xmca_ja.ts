@@ -2,6 +2,726 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="ja" sourcelanguage="en">
 <context>
+    <name>FrameRenderer</name>
+    <message>
+        <source>sd</source>
+        <translation>sd</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryModel</name>
+    <message>
+        <source>Record</source>
+        <translation>記録</translation>
+    </message>
+    <message>
+        <source>Measured (UTC)</source>
+        <translation>測定日時 (UTC)</translation>
+    </message>
+    <message>
+        <source>Sample ID</source>
+        <translation>試料ID</translation>
+    </message>
+    <message>
+        <source>Product</source>
+        <translation>品目</translation>
+    </message>
+    <message>
+        <source>Origin</source>
+        <translation>産地</translation>
+    </message>
+    <message>
+        <source>Mass (kg)</source>
+        <translation>質量 (kg)</translation>
+    </message>
+    <message>
+        <source>Cs-All (Bq/kg)</source>
+        <translation>Cs-All (Bq/kg)</translation>
+    </message>
+    <message>
+        <source>Detection limit</source>
+        <translation>検出限界</translation>
+    </message>
+    <message>
+        <source>Verdict</source>
+        <translation>判定</translation>
+    </message>
+    <message>
+        <source>Operator</source>
+        <translation>測定者</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryPage</name>
+    <message>
+        <source>YYYY-MM-DD</source>
+        <translation>YYYY-MM-DD</translation>
+    </message>
+    <message>
+        <source>all</source>
+        <translation>すべて</translation>
+    </message>
+    <message>
+        <source>All verdicts</source>
+        <translation>すべての判定</translation>
+    </message>
+    <message>
+        <source>Below screening level</source>
+        <translation>スクリーニングレベル未満</translation>
+    </message>
+    <message>
+        <source>Above screening level</source>
+        <translation>スクリーニングレベル超過</translation>
+    </message>
+    <message>
+        <source>Lower limit not met</source>
+        <translation>測定下限値未達</translation>
+    </message>
+    <message>
+        <source>No verdict</source>
+        <translation>判定保留</translation>
+    </message>
+    <message>
+        <source>Show</source>
+        <translation>表示</translation>
+    </message>
+    <message>
+        <source>From</source>
+        <translation>期間</translation>
+    </message>
+    <message>
+        <source>to</source>
+        <translation>～</translation>
+    </message>
+    <message>
+        <source>Sample ID</source>
+        <translation>試料ID</translation>
+    </message>
+    <message>
+        <source>Installation</source>
+        <translation>装置</translation>
+    </message>
+    <message>
+        <source>Open spectra</source>
+        <translation>スペクトルを開く</translation>
+    </message>
+    <message>
+        <source>Print report again</source>
+        <translation>報告書を再印刷</translation>
+    </message>
+    <message>
+        <source>Correct...</source>
+        <translation>訂正...</translation>
+    </message>
+    <message>
+        <source>Export CSV...</source>
+        <translation>CSV 書出し...</translation>
+    </message>
+    <message>
+        <source>Select a record first.</source>
+        <translation>先に記録を選択してください。</translation>
+    </message>
+    <message>
+        <source>Dates: enter YYYY-MM-DD.</source>
+        <translation>日付: YYYY-MM-DD で入力してください。</translation>
+    </message>
+    <message>
+        <source>The register cannot be read: %1</source>
+        <translation>記録簿を読めません: %1</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n record(s)</source>
+        <translation>
+            <numerusform>%n 件</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>The sample spectrum %1 is no longer there.</source>
+        <translation>試料スペクトル %1 が見つかりません。</translation>
+    </message>
+    <message>
+        <source>Opened %1</source>
+        <translation>%1 を開きました</translation>
+    </message>
+    <message>
+        <source>Report of record %1 delivered</source>
+        <translation>記録 %1 の報告書を出力しました</translation>
+    </message>
+    <message>
+        <source>Export records as CSV</source>
+        <translation>記録を CSV に書出し</translation>
+    </message>
+    <message>
+        <source>CSV (*.csv)</source>
+        <translation>CSV (*.csv)</translation>
+    </message>
+    <message>
+        <source>%1 could not be written.</source>
+        <translation>%1 に書き込めませんでした。</translation>
+    </message>
+    <message numerus="yes">
+        <source>Exported %n record(s) to %1</source>
+        <translation>
+            <numerusform>%n 件を %1 に書き出しました</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Saved %1</source>
+        <translation>%1 を保存しました</translation>
+    </message>
+</context>
+<context>
+    <name>QcChart</name>
+    <message>
+        <source>Peak channel</source>
+        <translation>ピークチャンネル</translation>
+    </message>
+    <message>
+        <source>FWHM (%)</source>
+        <translation>半値幅 (%)</translation>
+    </message>
+    <message>
+        <source>Net rate (cps)</source>
+        <translation>正味計数率 (cps)</translation>
+    </message>
+</context>
+<context>
+    <name>QcPage</name>
+    <message>
+        <source>peak channel</source>
+        <translation>ピークチャンネル</translation>
+    </message>
+    <message>
+        <source>FWHM</source>
+        <translation>半値幅</translation>
+    </message>
+    <message>
+        <source>net rate</source>
+        <translation>正味計数率</translation>
+    </message>
+    <message>
+        <source>%1 %2 sd from the mean</source>
+        <translation>%1 が平均から %2 sd</translation>
+    </message>
+    <message>
+        <source>peak shift %1 %</source>
+        <translation>ピーク位置のずれ %1 %</translation>
+    </message>
+    <message>
+        <source>net rate change %1 %</source>
+        <translation>正味計数率の変化 %1 %</translation>
+    </message>
+    <message>
+        <source>a figure is not a number</source>
+        <translation>数値でない値があります</translation>
+    </message>
+    <message>
+        <source>Check source</source>
+        <translation>点検線源</translation>
+    </message>
+    <message>
+        <source>Counting time (s)</source>
+        <translation>計数時間 (秒)</translation>
+    </message>
+    <message>
+        <source>Acquire check source</source>
+        <translation>点検線源を測定</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>停止</translation>
+    </message>
+    <message>
+        <source>Read check spectrum...</source>
+        <translation>点検スペクトル読込...</translation>
+    </message>
+    <message>
+        <source>none: the net rate is the gross rate</source>
+        <translation>なし (全計数率を使用)</translation>
+    </message>
+    <message>
+        <source>Background...</source>
+        <translation>バックグラウンド...</translation>
+    </message>
+    <message>
+        <source>Background</source>
+        <translation>バックグラウンド</translation>
+    </message>
+    <message>
+        <source>Last QC run</source>
+        <translation>最新の QC 結果</translation>
+    </message>
+    <message>
+        <source>QC settings</source>
+        <translation>QC 設定</translation>
+    </message>
+    <message>
+        <source>Runs in a new baseline</source>
+        <translation>基準を作る測定回数</translation>
+    </message>
+    <message>
+        <source>Withhold verdicts until a QC run passed today</source>
+        <translation>本日の QC 合格まで判定を保留</translation>
+    </message>
+    <message>
+        <source>Start a new baseline</source>
+        <translation>新しい基準を開始</translation>
+    </message>
+    <message>
+        <source>After a recalibration: the next runs form new control limits; the old ones stay in the register.</source>
+        <translation>再校正の後に: 以降の測定で新しい管理限界を作ります。以前の基準は記録簿に残ります。</translation>
+    </message>
+    <message>
+        <source>No QC run yet</source>
+        <translation>QC 測定なし</translation>
+    </message>
+    <message>
+        <source>The QC settings could not be saved.</source>
+        <translation>QC 設定を保存できませんでした。</translation>
+    </message>
+    <message>
+        <source>The register %1 cannot be used: %2</source>
+        <translation>記録簿 %1 を使用できません: %2</translation>
+    </message>
+    <message>
+        <source>Screening verdicts withheld: %1</source>
+        <translation>スクリーニング判定を保留中: %1</translation>
+    </message>
+    <message>
+        <source>Latest run %1 (%2): %3</source>
+        <translation>最新の測定 %1 (%2): %3</translation>
+    </message>
+    <message>
+        <source>Open background spectrum</source>
+        <translation>バックグラウンドスペクトルを開く</translation>
+    </message>
+    <message>
+        <source>Spectrum (*.dat)</source>
+        <translation>スペクトル (*.dat)</translation>
+    </message>
+    <message>
+        <source>Open check-source spectrum</source>
+        <translation>点検線源スペクトルを開く</translation>
+    </message>
+    <message>
+        <source>Counting time: enter seconds, e.g. 300.</source>
+        <translation>計数時間: 秒で入力してください (例 300)。</translation>
+    </message>
+    <message>
+        <source>The analyser could not be opened.</source>
+        <translation>分析器を開けませんでした。</translation>
+    </message>
+    <message>
+        <source>The analyser refused the counting time.</source>
+        <translation>分析器が計数時間を受け付けませんでした。</translation>
+    </message>
+    <message>
+        <source>The analyser did not start counting.</source>
+        <translation>分析器が計数を開始しませんでした。</translation>
+    </message>
+    <message>
+        <source>Counting the check source for %1 s...</source>
+        <translation>点検線源を %1 秒測定中...</translation>
+    </message>
+    <message>
+        <source>Stopped before the preset: the run is not recorded.</source>
+        <translation>プリセット前に停止: この測定は記録されません。</translation>
+    </message>
+    <message>
+        <source>The spectrum could not be saved in %1.</source>
+        <translation>スペクトルを %1 に保存できませんでした。</translation>
+    </message>
+    <message>
+        <source>The run could not be recorded: %1</source>
+        <translation>測定を記録できませんでした: %1</translation>
+    </message>
+    <message>
+        <source>Recorded QC run %1 (%2)</source>
+        <translation>QC 測定 %1 を記録しました (%2)</translation>
+    </message>
+    <message>
+        <source>The new baseline could not be recorded: %1</source>
+        <translation>新しい基準を記録できませんでした: %1</translation>
+    </message>
+    <message numerus="yes">
+        <source>New baseline started: the next %n run(s) form its control limits.</source>
+        <translation>
+            <numerusform>新しい基準を開始: 以降 %n 回の測定で管理限界を作ります。</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Baseline run %1 of %2</source>
+        <translation>基準測定 %1 / %2</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>Action: recalibrate, then start a new baseline</source>
+        <translation>要処置: 再校正し、新しい基準を開始</translation>
+    </message>
+    <message>
+        <source>Peak channel: %1   FWHM: %2 %
+Net rate: %3 cps</source>
+        <translation>ピークチャンネル: %1   半値幅: %2 %
+正味計数率: %3 cps</translation>
+    </message>
+    <message>
+        <source>Background: %1 cps</source>
+        <translation>バックグラウンド: %1 cps</translation>
+    </message>
+    <message>
+        <source>Background: none</source>
+        <translation>バックグラウンド: なし</translation>
+    </message>
+    <message>
+        <source>Baseline (%1 run(s)): peak %2 +/- %3, FWHM %4 +/- %5 %, net rate %6 +/- %7 cps</source>
+        <translation>基準 (%1 回): ピーク %2 ± %3、半値幅 %4 ± %5 %、正味計数率 %6 ± %7 cps</translation>
+    </message>
+</context>
+<context>
+    <name>RegisterQueueStatus</name>
+    <message numerus="yes">
+        <source>%n record(s) wait for the register server</source>
+        <translation>
+            <numerusform>記録サーバー待ち %n 件</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>ScreeningPage</name>
+    <message>
+        <source>1. Background</source>
+        <translation>1. バックグラウンド</translation>
+    </message>
+    <message>
+        <source>Acquire background</source>
+        <translation>バックグラウンドを測定</translation>
+    </message>
+    <message>
+        <source>Choose background file...</source>
+        <translation>バックグラウンドファイルを選択...</translation>
+    </message>
+    <message>
+        <source>Counting time (s)</source>
+        <translation>計数時間 (秒)</translation>
+    </message>
+    <message>
+        <source>2. Sample</source>
+        <translation>2. 試料</translation>
+    </message>
+    <message>
+        <source>e.g. rice-0412</source>
+        <translation>例 rice-0412</translation>
+    </message>
+    <message>
+        <source>kg, e.g. 0.8</source>
+        <translation>kg、例 0.8</translation>
+    </message>
+    <message>
+        <source>YYYY-MM-DD</source>
+        <translation>YYYY-MM-DD</translation>
+    </message>
+    <message>
+        <source>Sample ID</source>
+        <translation>試料ID</translation>
+    </message>
+    <message>
+        <source>Product</source>
+        <translation>品目</translation>
+    </message>
+    <message>
+        <source>Origin</source>
+        <translation>産地</translation>
+    </message>
+    <message>
+        <source>Mass (kg)</source>
+        <translation>質量 (kg)</translation>
+    </message>
+    <message>
+        <source>Sampling date</source>
+        <translation>採取日</translation>
+    </message>
+    <message>
+        <source>Operator</source>
+        <translation>測定者</translation>
+    </message>
+    <message>
+        <source>Acquire sample</source>
+        <translation>試料を測定</translation>
+    </message>
+    <message>
+        <source>Choose sample file...</source>
+        <translation>試料ファイルを選択...</translation>
+    </message>
+    <message>
+        <source>Sample file</source>
+        <translation>試料ファイル</translation>
+    </message>
+    <message>
+        <source>Stop counting</source>
+        <translation>計数停止</translation>
+    </message>
+    <message>
+        <source>Laboratory settings...</source>
+        <translation>検査機関の設定...</translation>
+    </message>
+    <message>
+        <source>3. Result</source>
+        <translation>3. 結果</translation>
+    </message>
+    <message>
+        <source>Evaluate</source>
+        <translation>評価</translation>
+    </message>
+    <message>
+        <source>Record</source>
+        <translation>記録</translation>
+    </message>
+    <message>
+        <source>Print</source>
+        <translation>印刷</translation>
+    </message>
+    <message>
+        <source>Activity</source>
+        <translation>放射能濃度</translation>
+    </message>
+    <message>
+        <source>u</source>
+        <translation>u</translation>
+    </message>
+    <message>
+        <source>Decision threshold</source>
+        <translation>決定しきい値</translation>
+    </message>
+    <message>
+        <source>Detection limit</source>
+        <translation>検出限界</translation>
+    </message>
+    <message>
+        <source>Unit</source>
+        <translation>単位</translation>
+    </message>
+    <message>
+        <source>Spectrum (*.dat)</source>
+        <translation>スペクトル (*.dat)</translation>
+    </message>
+    <message>
+        <source>Open background spectrum</source>
+        <translation>バックグラウンドスペクトルを開く</translation>
+    </message>
+    <message>
+        <source>Open sample spectrum</source>
+        <translation>試料スペクトルを開く</translation>
+    </message>
+    <message>
+        <source>Counted on %1</source>
+        <translation>%1 に測定</translation>
+    </message>
+    <message>
+        <source>Date unknown</source>
+        <translation>測定日不明</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n day(s) old: count a new background</source>
+        <translation>
+            <numerusform>%n 日経過: バックグラウンドを測定し直してください</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Enter the sample ID first: the spectrum is saved under it.</source>
+        <translation>先に試料IDを入力してください (スペクトルはその名前で保存されます)。</translation>
+    </message>
+    <message>
+        <source>Counting time: enter seconds, e.g. 1800.</source>
+        <translation>計数時間: 秒で入力してください (例 1800)。</translation>
+    </message>
+    <message>
+        <source>The analyser could not be opened.</source>
+        <translation>分析器を開けませんでした。</translation>
+    </message>
+    <message>
+        <source>The analyser refused the counting time.</source>
+        <translation>分析器が計数時間を受け付けませんでした。</translation>
+    </message>
+    <message>
+        <source>The analyser did not start counting.</source>
+        <translation>分析器が計数を開始しませんでした。</translation>
+    </message>
+    <message>
+        <source>Counting the background for %1 s...</source>
+        <translation>バックグラウンドを %1 秒測定中...</translation>
+    </message>
+    <message>
+        <source>Counting the sample for %1 s...</source>
+        <translation>試料を %1 秒測定中...</translation>
+    </message>
+    <message>
+        <source>The spectrum could not be saved in %1.</source>
+        <translation>スペクトルを %1 に保存できませんでした。</translation>
+    </message>
+    <message>
+        <source>Saved %1</source>
+        <translation>%1 を保存しました</translation>
+    </message>
+    <message>
+        <source>Stopped before the preset; saved %1</source>
+        <translation>プリセット前に停止: %1 を保存しました</translation>
+    </message>
+    <message>
+        <source>Enter the sample ID.</source>
+        <translation>試料IDを入力してください。</translation>
+    </message>
+    <message>
+        <source>Mass: enter kilograms, e.g. 0.8.</source>
+        <translation>質量: kg で入力してください (例 0.8)。</translation>
+    </message>
+    <message>
+        <source>Sampling date: enter YYYY-MM-DD.</source>
+        <translation>採取日: YYYY-MM-DD で入力してください。</translation>
+    </message>
+    <message>
+        <source>Acquire or choose a background first.</source>
+        <translation>先にバックグラウンドを測定または選択してください。</translation>
+    </message>
+    <message>
+        <source>Acquire or choose a sample first.</source>
+        <translation>先に試料を測定または選択してください。</translation>
+    </message>
+    <message>
+        <source>Evaluated: %1</source>
+        <translation>評価: %1</translation>
+    </message>
+    <message>
+        <source>Screening level %1 Bq/kg, lower limit %2 Bq/kg, method %3</source>
+        <translation>スクリーニングレベル %1 Bq/kg、測定下限値 %2 Bq/kg、方法 %3</translation>
+    </message>
+    <message>
+        <source>Mass corrected: figures scaled by nominal %1 kg / actual %2 kg (x %3)</source>
+        <translation>質量補正: 数値に 公称 %1 kg / 実質量 %2 kg (×%3) を適用</translation>
+    </message>
+    <message>
+        <source>No mass entered: figures hold for the nominal %1 kg</source>
+        <translation>質量未入力: 数値は公称 %1 kg に対するものです</translation>
+    </message>
+    <message>
+        <source>Count the sample for %1 to meet the lower limit</source>
+        <translation>測定下限値を満たすには試料を %1 測定してください</translation>
+    </message>
+    <message>
+        <source>Record ID %1</source>
+        <translation>記録ID %1</translation>
+    </message>
+    <message>
+        <source>Not recorded yet (corrects record %1)</source>
+        <translation>未記録 (記録 %1 を訂正)</translation>
+    </message>
+    <message>
+        <source>Not recorded yet</source>
+        <translation>未記録</translation>
+    </message>
+    <message>
+        <source>Correcting record %1: change what was wrong, then Evaluate and Record</source>
+        <translation>記録 %1 を訂正中: 誤りを直して「評価」「記録」を押してください</translation>
+    </message>
+    <message>
+        <source>Not recorded: %1. The spectra stay saved in their files.</source>
+        <translation>記録されませんでした: %1。スペクトルはファイルに保存されています。</translation>
+    </message>
+    <message>
+        <source>Waiting for the register server</source>
+        <translation>記録サーバーの応答待ち</translation>
+    </message>
+    <message>
+        <source>Recorded locally: the register server does not answer (%1 waiting); the record is sent when it answers.</source>
+        <translation>ローカルに記録: 記録サーバーが応答しません (%1 件待ち)。応答があり次第送信します。</translation>
+    </message>
+    <message>
+        <source>Recorded as record %1</source>
+        <translation>記録 %1 として記録しました</translation>
+    </message>
+    <message>
+        <source>Report of %1 delivered</source>
+        <translation>%1 の報告書を出力しました</translation>
+    </message>
+    <message>
+        <source>Laboratory settings</source>
+        <translation>検査機関の設定</translation>
+    </message>
+    <message>
+        <source>empty: no mass correction</source>
+        <translation>空欄: 質量補正なし</translation>
+    </message>
+    <message>
+        <source>A register file, or a laboratory server: postgresql://USER@HOST/DB (the password goes in ~/.pgpass, never here)</source>
+        <translation>記録簿ファイル、または検査機関のサーバー: postgresql://USER@HOST/DB (パスワードはここではなく ~/.pgpass に)</translation>
+    </message>
+    <message>
+        <source>Laboratory name</source>
+        <translation>検査機関名</translation>
+    </message>
+    <message>
+        <source>Address</source>
+        <translation>所在地</translation>
+    </message>
+    <message>
+        <source>Installation</source>
+        <translation>装置</translation>
+    </message>
+    <message>
+        <source>Nominal sample mass (kg)</source>
+        <translation>公称試料質量 (kg)</translation>
+    </message>
+    <message>
+        <source>Data folder</source>
+        <translation>データフォルダ</translation>
+    </message>
+    <message>
+        <source>Warn when the background is older than (days)</source>
+        <translation>バックグラウンドの有効日数 (超過で警告)</translation>
+    </message>
+    <message>
+        <source>Register</source>
+        <translation>記録簿</translation>
+    </message>
+    <message>
+        <source>Settings not saved: %1</source>
+        <translation>設定を保存できませんでした: %1</translation>
+    </message>
+    <message>
+        <source>The settings could not be saved.</source>
+        <translation>設定を保存できませんでした。</translation>
+    </message>
+</context>
+<context>
+    <name>ScreeningReport</name>
+    <message>
+        <source>Print</source>
+        <translation>印刷</translation>
+    </message>
+    <message>
+        <source>The report could not be printed.</source>
+        <translation>報告書を印刷できませんでした。</translation>
+    </message>
+    <message>
+        <source>Save screening report as PDF</source>
+        <translation>スクリーニング報告書を PDF に保存</translation>
+    </message>
+    <message>
+        <source>PDF (*.pdf)</source>
+        <translation>PDF (*.pdf)</translation>
+    </message>
+    <message>
+        <source>The report could not be written to %1.</source>
+        <translation>報告書を %1 に書き込めませんでした。</translation>
+    </message>
+</context>
+<context>
     <name>Status</name>
     <message>
         <source>File Write Error !</source>
@@ -246,6 +966,46 @@
     <message>
         <source>Error</source>
         <translation>エラー</translation>
+    </message>
+    <message>
+        <source>Error ! Export: processed spectrum (compressed, smoothed or net), not a measurement</source>
+        <translation>エラー！ 書出し: 加工済みスペクトル (圧縮・平滑化・正味) は測定値ではありません</translation>
+    </message>
+    <message>
+        <source>(no file)</source>
+        <translation>(ファイルなし)</translation>
+    </message>
+    <message>
+        <source>Error ! Sample Counts (channel %1)</source>
+        <translation>エラー！ 試料の計数値が不正 (チャンネル %1)</translation>
+    </message>
+    <message>
+        <source>Error ! BG Counts (channel %1)</source>
+        <translation>エラー！ バックグラウンドの計数値が不正 (チャンネル %1)</translation>
+    </message>
+    <message>
+        <source>No verdict - %1</source>
+        <translation>判定保留 - %1</translation>
+    </message>
+    <message>
+        <source>windows need %1 channels</source>
+        <translation>%1 チャンネルのスペクトルが必要</translation>
+    </message>
+    <message>
+        <source>Sample %1, background %2; method: %3</source>
+        <translation>試料 %1、バックグラウンド %2、方法: %3</translation>
+    </message>
+    <message>
+        <source>Sample %1, background %2</source>
+        <translation>試料 %1、バックグラウンド %2</translation>
+    </message>
+    <message>
+        <source>%1   (sd: counting standard deviation)</source>
+        <translation>%1   (sd: 計数の標準偏差)</translation>
+    </message>
+    <message>
+        <source>Lower limit of measurement %1 Bq/kg (required %2);  %3</source>
+        <translation>測定下限値 %1 Bq/kg (要求 %2);  %3</translation>
     </message>
 </context>
 <context>
@@ -682,6 +1442,70 @@
         <source>DT: decision threshold, DL: detection limit, LM: lower limit of measurement (Bq/kg)</source>
         <translation>DT: 決定しきい値、DL: 検出限界、LM: 測定下限値 (Bq/kg)</translation>
     </message>
+    <message>
+        <source>Analyser opened</source>
+        <translation>分析器に接続しました</translation>
+    </message>
+    <message>
+        <source>No analyser found</source>
+        <translation>分析器が見つかりません</translation>
+    </message>
+    <message>
+        <source>Run started</source>
+        <translation>測定開始</translation>
+    </message>
+    <message>
+        <source>Run stopped</source>
+        <translation>測定停止</translation>
+    </message>
+    <message>
+        <source>Run finished at the preset</source>
+        <translation>プリセット時間で測定終了</translation>
+    </message>
+    <message>
+        <source>u(k=1)</source>
+        <translation>u(k=1)</translation>
+    </message>
+    <message>
+        <source>sd</source>
+        <translation>sd</translation>
+    </message>
+    <message>
+        <source>Method: Re Calic, baseline subtracted</source>
+        <translation>方法: 再計算 (ベースライン差引き)</translation>
+    </message>
+    <message>
+        <source>Method: Bq Calic, no baseline</source>
+        <translation>方法: Bq計算 (ベースラインなし)</translation>
+    </message>
+    <message>
+        <source>Sample: %1</source>
+        <translation>試料: %1</translation>
+    </message>
+    <message>
+        <source>BG: %1</source>
+        <translation>BG: %1</translation>
+    </message>
+    <message>
+        <source>Saved %1</source>
+        <translation>%1 を保存しました</translation>
+    </message>
+    <message>
+        <source>Spectrum</source>
+        <translation>スペクトル</translation>
+    </message>
+    <message>
+        <source>Screening</source>
+        <translation>スクリーニング</translation>
+    </message>
+    <message>
+        <source>History</source>
+        <translation>履歴</translation>
+    </message>
+    <message>
+        <source>QC</source>
+        <translation>QC</translation>
+    </message>
 </context>
 <context>
     <name>TMcaAbout</name>
@@ -927,6 +1751,46 @@ Spectrum exchange: ANSI N42.42-2011.</source>
         <source>Above screening level - confirm</source>
         <translation>スクリーニングレベル超過 - 要確定検査</translation>
     </message>
+    <message>
+        <source>check gain</source>
+        <translation>ゲインを確認</translation>
+    </message>
+    <message>
+        <source>sample below background</source>
+        <translation>試料がバックグラウンド未満</translation>
+    </message>
+    <message>
+        <source>Re Calic baseline subtracted</source>
+        <translation>再計算でベースライン差引き済み</translation>
+    </message>
+    <message>
+        <source>QC action required</source>
+        <translation>QC 要処置</translation>
+    </message>
+    <message>
+        <source>no QC passed today</source>
+        <translation>本日の QC 合格なし</translation>
+    </message>
+    <message>
+        <source>QC state could not be read</source>
+        <translation>QC 状態を読めません</translation>
+    </message>
+    <message>
+        <source>no characteristic limits</source>
+        <translation>特性限界なし</translation>
+    </message>
+    <message>
+        <source>not given</source>
+        <translation>理由不明</translation>
+    </message>
+    <message>
+        <source>Bq Calic, no baseline</source>
+        <translation>Bq計算 (ベースラインなし)</translation>
+    </message>
+    <message>
+        <source>Re Calic, trapezoid baseline subtracted</source>
+        <translation>再計算 (台形ベースライン差引き)</translation>
+    </message>
 </context>
 <context>
     <name>main</name>
@@ -937,6 +1801,200 @@ Spectrum exchange: ANSI N42.42-2011.</source>
     <message>
         <source>Simulated analyser: Cs-134 %1, Cs-137 %2, K-40 %3 Bq/Kg</source>
         <translation>シミュレーション分析器: Cs-134 %1, Cs-137 %2, K-40 %3 Bq/Kg</translation>
+    </message>
+</context>
+<context>
+    <name>xmca::display</name>
+    <message>
+        <source>Check-source control chart</source>
+        <translation>点検線源の管理図</translation>
+    </message>
+    <message>
+        <source>action</source>
+        <translation>要処置</translation>
+    </message>
+    <message>
+        <source>warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>ok</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>baseline</source>
+        <translation>基準</translation>
+    </message>
+    <message>
+        <source>3 sd</source>
+        <translation>3 sd</translation>
+    </message>
+    <message>
+        <source>2 sd</source>
+        <translation>2 sd</translation>
+    </message>
+    <message>
+        <source>mean</source>
+        <translation>平均</translation>
+    </message>
+    <message>
+        <source>No QC runs recorded</source>
+        <translation>QC 測定の記録なし</translation>
+    </message>
+</context>
+<context>
+    <name>xmca::report</name>
+    <message>
+        <source>Energy (keV)</source>
+        <translation>エネルギー (keV)</translation>
+    </message>
+    <message>
+        <source>Channel</source>
+        <translation>チャンネル</translation>
+    </message>
+    <message>
+        <source>Counts (log)</source>
+        <translation>カウント (対数)</translation>
+    </message>
+    <message>
+        <source>Screening laboratory</source>
+        <translation>検査機関</translation>
+    </message>
+    <message>
+        <source>Radiocaesium screening report</source>
+        <translation>放射性セシウム スクリーニング検査 報告書</translation>
+    </message>
+    <message>
+        <source>Record ID %1</source>
+        <translation>記録ID %1</translation>
+    </message>
+    <message>
+        <source>Not recorded</source>
+        <translation>未記録</translation>
+    </message>
+    <message>
+        <source>Sample ID</source>
+        <translation>試料ID</translation>
+    </message>
+    <message>
+        <source>Product</source>
+        <translation>品目</translation>
+    </message>
+    <message>
+        <source>Origin</source>
+        <translation>産地</translation>
+    </message>
+    <message>
+        <source>Mass</source>
+        <translation>質量</translation>
+    </message>
+    <message>
+        <source>Sampling date</source>
+        <translation>採取日</translation>
+    </message>
+    <message>
+        <source>Operator</source>
+        <translation>測定者</translation>
+    </message>
+    <message>
+        <source>Measured (UTC)</source>
+        <translation>測定日時 (UTC)</translation>
+    </message>
+    <message>
+        <source>Sample file</source>
+        <translation>試料ファイル</translation>
+    </message>
+    <message>
+        <source>Counting time</source>
+        <translation>計数時間</translation>
+    </message>
+    <message>
+        <source>%1 s real, %2 s live</source>
+        <translation>リアルタイム %1 秒、ライブタイム %2 秒</translation>
+    </message>
+    <message>
+        <source>Background file</source>
+        <translation>バックグラウンドファイル</translation>
+    </message>
+    <message>
+        <source>Background date</source>
+        <translation>バックグラウンド測定日</translation>
+    </message>
+    <message>
+        <source>Background time</source>
+        <translation>バックグラウンド計数時間</translation>
+    </message>
+    <message>
+        <source>%1 s real</source>
+        <translation>リアルタイム %1 秒</translation>
+    </message>
+    <message>
+        <source>Nuclide</source>
+        <translation>核種</translation>
+    </message>
+    <message>
+        <source>Activity</source>
+        <translation>放射能濃度</translation>
+    </message>
+    <message>
+        <source>u</source>
+        <translation>u</translation>
+    </message>
+    <message>
+        <source>Decision threshold</source>
+        <translation>決定しきい値</translation>
+    </message>
+    <message>
+        <source>Detection limit</source>
+        <translation>検出限界</translation>
+    </message>
+    <message>
+        <source>Unit</source>
+        <translation>単位</translation>
+    </message>
+    <message>
+        <source>Method</source>
+        <translation>方法</translation>
+    </message>
+    <message>
+        <source>Screening level</source>
+        <translation>スクリーニングレベル</translation>
+    </message>
+    <message>
+        <source>Lower limit</source>
+        <translation>測定下限値</translation>
+    </message>
+    <message>
+        <source>Gain check</source>
+        <translation>ゲイン確認</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>check gain</source>
+        <translation>ゲインを確認</translation>
+    </message>
+    <message>
+        <source>Mass correction</source>
+        <translation>質量補正</translation>
+    </message>
+    <message>
+        <source>figures scaled by nominal %1 kg / actual %2 kg</source>
+        <translation>数値に 公称 %1 kg / 実質量 %2 kg を適用</translation>
+    </message>
+    <message>
+        <source>Installation %1  -  xmca %2</source>
+        <translation>装置 %1  -  xmca %2</translation>
+    </message>
+    <message>
+        <source>Record %1</source>
+        <translation>記録 %1</translation>
+    </message>
+    <message>
+        <source>Sample SHA-256 %1</source>
+        <translation>試料 SHA-256 %1</translation>
     </message>
 </context>
 </TS>

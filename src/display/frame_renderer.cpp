@@ -80,6 +80,16 @@ QColor toQColor(TColor c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) &
 
 QString decodeShiftJis(const std::string& raw) { return QString::fromStdString(sjisToUtf8(raw)); }
 
+namespace {
+BoxTextFilter boxTextFilter = nullptr;
+QString boxText(const std::string& english) {
+    const QString s = QString::fromStdString(english);
+    return boxTextFilter ? boxTextFilter(s) : s;
+}
+}  // namespace
+
+void setBoxTextFilter(BoxTextFilter filter) { boxTextFilter = filter; }
+
 FrameRenderer::FrameRenderer()
     : plot_(kW, kH, QImage::Format_RGB32),
       background_(kW, kH, QImage::Format_RGB32),
@@ -429,8 +439,8 @@ const QImage& FrameRenderer::compose(const MeasurementState& s, const FrameWrite
             text(p, 455, y, QStringLiteral("Bq/Kg"), col.text);
         }
         // The method, and the verdict as the page and the report give it.
-        text(p, 250, 112 + 12 * 4, QString::fromStdString(methodText(res)), col.text);
-        text(p, 250, 112 + 12 * 5, QString::fromStdString(verdictText(res)),
+        text(p, 250, 112 + 12 * 4, boxText(methodText(res)), col.text);
+        text(p, 250, 112 + 12 * 5, boxText(verdictText(res)),
              res.screening.valid ? verdictColour(res.screening) : TColor{0x00808080});
     }
 

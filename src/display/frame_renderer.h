@@ -41,6 +41,11 @@ void drawLines(QImage& img, TColor c, std::span<const QLine> lines);
 // Raw Shift-JIS bytes (up to the first NUL) as text for drawing.
 QString decodeShiftJis(const std::string& raw);
 
+// Turns the activity box's method and verdict lines (the core's English) into the
+// window's language. The window sets it; unset (the batch tool) they stay English.
+using BoxTextFilter = QString (*)(const QString&);
+void setBoxTextFilter(BoxTextFilter filter);
+
 class FrameRenderer {
 public:
     static constexpr int kBoxWidth = 528;

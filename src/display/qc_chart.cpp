@@ -15,7 +15,8 @@
 namespace xmca::display {
 namespace {
 
-QString tr(const char* text) { return QCoreApplication::translate("QcChart", text); }
+// The context lupdate gives a bare tr() in this namespace.
+QString tr(const char* text) { return QCoreApplication::translate("xmca::display", text); }
 
 struct Panel {
     const char* title;
@@ -182,7 +183,7 @@ void drawQcChart(QPainter& p, const QRectF& rect, const QcChartData& data) {
         }
         p.setPen(QPen(Qt::black, 1));
         p.drawRect(area);
-        p.drawText(QPointF(area.left() + 6, area.top() + fm.ascent() + 2), tr(panel.title));
+        p.drawText(QPointF(area.left() + 6, area.top() + fm.ascent() + 2), QCoreApplication::translate("QcChart", panel.title));
 
         p.save();
         p.setClipRect(area);

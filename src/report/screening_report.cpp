@@ -19,7 +19,8 @@ namespace xmca::report {
 
 namespace {
 
-QString tr(const char* text) { return QCoreApplication::translate("ScreeningReport", text); }
+// The context lupdate gives a bare tr() in this namespace.
+QString tr(const char* text) { return QCoreApplication::translate("xmca::report", text); }
 
 QString u8(const std::string& s) { return QString::fromStdString(s); }
 
@@ -210,12 +211,13 @@ void drawScreeningReport(QPainter& p, const ScreeningReportData& d) {
     verdictFont.setPixelSize(static_cast<int>(7 * pxPerMm));
     p.setFont(verdictFont);
     p.setPen(verdictColour(r.verdict));
-    p.drawText(QRect(x, y, area.width(), 11 * mm), Qt::AlignLeft | Qt::AlignVCenter, u8(r.verdict));
+    p.drawText(QRect(x, y, area.width(), 11 * mm), Qt::AlignLeft | Qt::AlignVCenter,
+               d.verdictShown.isEmpty() ? u8(r.verdict) : d.verdictShown);
     y += 12 * mm;
     p.setPen(Qt::black);
     p.setFont(base);
     std::vector<std::pair<QString, QString>> more = {
-        {tr("Method"), u8(r.method)},
+        {tr("Method"), d.methodShown.isEmpty() ? u8(r.method) : d.methodShown},
         {tr("Screening level"), fig(r.screeningLevel) + QStringLiteral(" Bq/kg (Cs-134 + Cs-137)")},
         {tr("Lower limit"), fig(r.lowerLimit) + QStringLiteral(" Bq/kg")},
         {tr("Gain check"), r.gainOk ? (*r.gainOk ? tr("OK") : tr("check gain")) : QStringLiteral("-")}};

@@ -27,6 +27,9 @@ struct ScreeningReportData {
     QString backgroundStarted;      // when the background was counted ("" unknown)
     std::vector<std::int32_t> counts;  // the sample spectrum (empty: no plot)
     std::optional<double> gain, offset;  // energy = gain * channel + offset, when calibrated
+    // The verdict and method as the page prints them (the window's language); empty:
+    // the record's own English texts.
+    QString verdictShown, methodShown;
 };
 
 // The sample spectrum and its calibration from a .dat file; false when unreadable.

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "xmca/screening_support.h"
+#include "xmca/window_language.h"
 
 HistoryModel::HistoryModel(QObject* parent) : QAbstractTableModel(parent) {}
 
@@ -86,7 +87,7 @@ QVariant HistoryModel::data(const QModelIndex& index, int role) const {
         case ColMass: return num(r->massKg, 3);
         case ColCsAll: return num(r->csAll.activity, 1);
         case ColDetectionLimit: return num(r->csAll.detectionLimit, 1);
-        case ColVerdict: return QString::fromStdString(r->verdict);
+        case ColVerdict: return xmca::ui::verdictText(QString::fromStdString(r->verdict));
         case ColOperator: return QString::fromStdString(r->operatorName);
         default: return {};
     }

@@ -20,6 +20,7 @@
 #include "xmca/history_model.h"
 #include "xmca/screening_support.h"
 #include "xmca/tform1.h"
+#include "xmca/window_language.h"
 
 namespace {
 
@@ -188,6 +189,8 @@ void HistoryPage::reprint() {
     data.laboratoryName = q(lab.laboratoryName);
     data.laboratoryAddress = q(lab.laboratoryAddress);
     data.record = *r;
+    data.verdictShown = xmca::ui::verdictText(q(r->verdict));
+    data.methodShown = xmca::ui::statusText(r->method);
     xmca::report::loadReportSpectrum(r->sampleFile, data);
     const QString base = QFileInfo(q(r->sampleFile)).completeBaseName() + QStringLiteral("-record%1").arg(r->id);
     if (deliverScreeningReport(this, data, base, q(xmca::dataFolder(lab)), hasPrinter, choosePrinter, choosePdf))

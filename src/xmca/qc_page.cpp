@@ -1,6 +1,7 @@
 #include "xmca/qc_page.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
@@ -19,6 +20,7 @@
 #include "display/qc_chart.h"
 #include "model/settings_io.h"
 #include "xmca/tform1.h"
+#include "xmca/window_language.h"
 
 namespace {
 
@@ -207,7 +209,7 @@ void QcPage::refresh() {
     auto r = openRegister(problem);
     if (!r) {
         message(problem, true);
-        lockout_->setText(tr("Screening verdicts withheld: %1").arg(q(xmca::kQcUnknown)));
+        lockout_->setText(tr("Screening verdicts withheld: %1").arg(xmca::ui::statusText(std::string(xmca::kQcUnknown))));
         lockout_->show();
         return;
     }
@@ -221,13 +223,13 @@ void QcPage::refresh() {
         status_->setText(tr("Latest run %1 (%2): %3")
                              .arg(latest.id)
                              .arg(q(latest.createdUtc))
-                             .arg(q(xmca::qc::statusName(latest.status))));
+                             .arg(QCoreApplication::translate("xmca::display", xmca::qc::statusName(latest.status))));
         status_->setStyleSheet(QStringLiteral("color: %1;").arg(colourOf(latest.status)));
     }
     xmca::LabSettings lab = lab_;
     lab.qcRequireDaily = daily_->isChecked();
     const std::string reason = xmca::qcLockoutReason(r.get(), lab);
-    lockout_->setText(tr("Screening verdicts withheld: %1").arg(q(reason)));
+    lockout_->setText(tr("Screening verdicts withheld: %1").arg(xmca::ui::statusText(reason)));
     lockout_->setVisible(!reason.empty());
 }
 

@@ -33,6 +33,7 @@
 #include "report/screening_report.h"
 #include "xmca/screening_support.h"
 #include "xmca/tform1.h"
+#include "xmca/window_language.h"
 
 namespace {
 
@@ -400,7 +401,7 @@ void ScreeningPage::evaluate() {
     showOutcome();
     record_btn_->setEnabled(true);
     print_->setEnabled(true);
-    message(tr("Evaluated: %1").arg(q(record_.verdict)));
+    message(tr("Evaluated: %1").arg(xmca::ui::verdictText(q(record_.verdict))));
 }
 
 void ScreeningPage::showOutcome() {
@@ -425,12 +426,12 @@ void ScreeningPage::showOutcome() {
         }
         table_->setItem(r, 4, new QTableWidgetItem(QStringLiteral("Bq/kg")));
     }
-    verdict_->setText(q(record_.verdict));
+    verdict_->setText(xmca::ui::verdictText(q(record_.verdict)));
     verdict_->setStyleSheet(QStringLiteral("color: %1;").arg(verdictColourName(record_.verdict)));
     QStringList notes;
     notes << tr("Screening level %1 Bq/kg, lower limit %2 Bq/kg, method %3")
                  .arg(cell(record_.screeningLevel.value_or(NAN)), cell(record_.lowerLimit.value_or(NAN)),
-                      q(record_.method));
+                      xmca::ui::statusText(record_.method));
     if (outcome_->massFactor)
         notes << tr("Mass corrected: figures scaled by nominal %1 kg / actual %2 kg (x %3)")
                      .arg(QString::number(*options_.nominalMassKg), QString::number(*options_.massKg),
@@ -496,6 +497,8 @@ void ScreeningPage::printReport() {
     data.laboratoryName = q(lab_.laboratoryName);
     data.laboratoryAddress = q(lab_.laboratoryAddress);
     data.record = record_;
+    data.verdictShown = xmca::ui::verdictText(q(record_.verdict));
+    data.methodShown = xmca::ui::statusText(record_.method);
     data.backgroundStarted = q(outcome_->background.started);
     xmca::report::loadReportSpectrum(s8(samplePath_), data);
     const QString base = QFileInfo(samplePath_).completeBaseName();

@@ -32,6 +32,7 @@ TForm1::TForm1(std::unique_ptr<xmca::FtdiDriver> driver, Options options, QWidge
 TForm1::TForm1(std::unique_ptr<LinkWorker> worker, Options options, QWidget* parent)
     : QMainWindow(parent), ui(new Ui::TForm1), worker_(std::move(worker)), options_(std::move(options)) {
     ui->setupUi(this);
+    xmca::display::setBoxTextFilter(&xmca::ui::verdictText);  // the plot's method and verdict lines
     // Every page's tab title in sight, in either language (the Japanese ones are
     // wider), as far as the plot leaves room; beyond that the tab bar scrolls.
     ui->PageControl1->setMinimumWidth(std::min(ui->PageControl1->tabBar()->sizeHint().width() + 8, 560));

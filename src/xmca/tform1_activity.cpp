@@ -159,7 +159,7 @@ void TForm1::showActivityResults() {
     text += tr("Sample: %1").arg(QString::fromStdString(res.sampleName)) + "\n" +
             tr("BG: %1").arg(QString::fromStdString(res.backgroundName));
     ui->ScreenResult->setText(text);
-    ui->ScreenResult->setToolTip(QString::fromStdString(xmca::inputsText(res)));
+    ui->ScreenResult->setToolTip(xmca::ui::statusText(xmca::inputsText(res)));
 
     QString verdict = xmca::ui::verdictText(QString::fromStdString(xmca::verdictText(res)));
     if (sc.valid && sc.withheld.empty() && sc.verdict == xmca::limits::Verdict::LowerLimitNotMet)

@@ -62,6 +62,8 @@ const char* const kStatusMessages[] = {
     QT_TRANSLATE_NOOP("Status", "Error ! the N42 measurement has neither a real nor a live time"),
     QT_TRANSLATE_NOOP("Status", "Gain check OK"),
     QT_TRANSLATE_NOOP("Status", "Gain OK"),
+    QT_TRANSLATE_NOOP("Status", "Error ! Export: processed spectrum (compressed, smoothed or net), not a measurement"),
+    QT_TRANSLATE_NOOP("Status", "(no file)"),  // the inputs line without a file
 };
 
 // Messages with figures or names in them: the English pattern and, as the source
@@ -91,6 +93,19 @@ const Pattern kStatusPatterns[] = {
     {R"(^Below screening level \((\S+) Bq/kg\)$)", QT_TRANSLATE_NOOP("Status", "Below screening level (%1 Bq/kg)")},
     {R"(^Above screening level - confirm \((\S+) Bq/kg\)$)",
      QT_TRANSLATE_NOOP("Status", "Above screening level - confirm (%1 Bq/kg)")},
+    {R"(^Error ! Sample Counts \(channel (\d+)\)$)", QT_TRANSLATE_NOOP("Status", "Error ! Sample Counts (channel %1)")},
+    {R"(^Error ! BG Counts \(channel (\d+)\)$)", QT_TRANSLATE_NOOP("Status", "Error ! BG Counts (channel %1)")},
+    // A withheld verdict: the reason is translated on its own (kVerdicts).
+    {R"(^No verdict - (.+)$)", QT_TRANSLATE_NOOP("Status", "No verdict - %1")},
+    {R"(^windows need (\d+) channels$)", QT_TRANSLATE_NOOP("Status", "windows need %1 channels")},
+    // The printed results block: its inputs line, the sd note, the limits with the gain check.
+    {R"(^Sample (.+), background (.+); method: (.+)$)",
+     QT_TRANSLATE_NOOP("Status", "Sample %1, background %2; method: %3")},
+    {R"(^Sample (.+), background (.+)$)", QT_TRANSLATE_NOOP("Status", "Sample %1, background %2")},
+    {R"(^(.*)   \(sd: counting standard deviation\)$)",
+     QT_TRANSLATE_NOOP("Status", "%1   (sd: counting standard deviation)")},
+    {R"(^Lower limit of measurement (\S+) Bq/kg \(required (\S+)\);  (.+)$)",
+     QT_TRANSLATE_NOOP("Status", "Lower limit of measurement %1 Bq/kg (required %2);  %3")},
 };
 
 // The verdicts as the core names them.
@@ -98,6 +113,18 @@ const char* const kVerdicts[] = {
     QT_TRANSLATE_NOOP("Verdict", "Lower limit not met - count longer"),
     QT_TRANSLATE_NOOP("Verdict", "Below screening level"),
     QT_TRANSLATE_NOOP("Verdict", "Above screening level - confirm"),
+    // The reasons a verdict is withheld for ("No verdict - <reason>").
+    QT_TRANSLATE_NOOP("Verdict", "check gain"),
+    QT_TRANSLATE_NOOP("Verdict", "sample below background"),
+    QT_TRANSLATE_NOOP("Verdict", "Re Calic baseline subtracted"),
+    QT_TRANSLATE_NOOP("Verdict", "QC action required"),
+    QT_TRANSLATE_NOOP("Verdict", "no QC passed today"),
+    QT_TRANSLATE_NOOP("Verdict", "QC state could not be read"),
+    QT_TRANSLATE_NOOP("Verdict", "no characteristic limits"),
+    QT_TRANSLATE_NOOP("Verdict", "not given"),
+    // The method of the figures, as the record and the page give it.
+    QT_TRANSLATE_NOOP("Verdict", "Bq Calic, no baseline"),
+    QT_TRANSLATE_NOOP("Verdict", "Re Calic, trapezoid baseline subtracted"),
 };
 
 std::vector<std::unique_ptr<QTranslator>>& installed() {
@@ -152,22 +179,28 @@ QString statusText(const QString& english) {
     const QByteArray key = english.toUtf8();
     for (const char* m : kStatusMessages)
         if (key == m) return QCoreApplication::translate("Status", m);
+    for (const char* v : kVerdicts)
+        if (key == v) return QCoreApplication::translate("Verdict", v);
     for (const Pattern& p : kStatusPatterns) {
         const QRegularExpressionMatch match = QRegularExpression(QString::fromLatin1(p.regex)).match(english);
         if (!match.hasMatch()) continue;
-        QString out = QCoreApplication::translate("Status", p.source);
+        // A captured part that is itself a known message (a reason, a method, the gain
+        // check) is translated too; names and figures come back unchanged. Each part is
+        // shorter than the whole, so this ends.
+        QString part[3];
+        for (int i = 0; i < 3 && i < match.lastCapturedIndex(); ++i) part[i] = statusText(match.captured(i + 1));
+        const QString out = QCoreApplication::translate("Status", p.source);
         // One arg() call for all parts, so a part holding "%1" is not substituted again.
-        if (match.lastCapturedIndex() >= 2) return out.arg(match.captured(1), match.captured(2));
-        return match.lastCapturedIndex() == 1 ? out.arg(match.captured(1)) : out;
+        switch (match.lastCapturedIndex()) {
+            case 0: return out;
+            case 1: return out.arg(part[0]);
+            case 2: return out.arg(part[0], part[1]);
+            default: return out.arg(part[0], part[1], part[2]);
+        }
     }
     return english;
 }
 
-QString verdictText(const QString& english) {
-    const QByteArray key = english.toUtf8();
-    for (const char* v : kVerdicts)
-        if (key == v) return QCoreApplication::translate("Verdict", v);
-    return english;
-}
+QString verdictText(const QString& english) { return statusText(english); }
 
 }  // namespace xmca::ui

@@ -27,7 +27,8 @@ QString currentLanguage();
 QString statusText(const QString& english);
 inline QString statusText(const std::string& english) { return statusText(QString::fromStdString(english)); }
 
-// A verdict text of the screening (as the core writes it) in the window's language.
+// A verdict text of the screening (as the core writes it) in the window's language,
+// a withheld one ("No verdict - <reason>") with its reason.
 QString verdictText(const QString& english);
 
 }  // namespace xmca::ui

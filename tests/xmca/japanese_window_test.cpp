@@ -26,6 +26,8 @@
 #include "model/measurement_state.h"
 #include "model/memory_spectra.h"
 #include "model/roi_table.h"
+#include "model/qc_log.h"
+#include "report/screening_report.h"
 #include "model/screening.h"
 #include "model/spectrum_io.h"
 #include "files/temp_dir.h"
@@ -194,6 +196,14 @@ TEST_F(Japanese, CoreTextsTranslatedAtTheEdge) {
     for (auto v : {xmca::limits::Verdict::LowerLimitNotMet, xmca::limits::Verdict::BelowLevel,
                    xmca::limits::Verdict::AboveLevel})
         EXPECT_TRUE(hasJapanese(xmca::ui::verdictText(xmca::limits::verdictText(v)))) << xmca::limits::verdictText(v);
+    const std::string counts[] = {std::string(xmca::kSampleBadCounts) + " (channel 17)",
+                                  std::string(xmca::kBackgroundBadCounts) + " (channel 17)"};
+    for (const std::string& m : counts) {
+        EXPECT_TRUE(hasJapanese(statusText(m))) << m;
+        EXPECT_TRUE(statusText(m).contains("17")) << m;
+    }
+    EXPECT_TRUE(hasJapanese(statusText(std::string(xmca::kProcessedSpectrum))));
+    EXPECT_TRUE(hasJapanese(statusText(std::string("Error ! Peak Fit Width"))));
 
     // The screening lines of the printed page's results block: figures stay, words change.
     xmca::ActivityResult r;
@@ -210,10 +220,43 @@ TEST_F(Japanese, CoreTextsTranslatedAtTheEdge) {
     const std::int32_t net[1] = {0};
     xmca::computeScreening(r, xmca::ScreeningSettings{}, net, 0);
     const auto lines = xmca::screeningLines(r);
-    ASSERT_EQ(lines.size(), 5u);
-    EXPECT_EQ(statusText(lines[0]), QString::fromStdString(lines[0]));  // the figures row
-    for (std::size_t i = 2; i < lines.size(); ++i) EXPECT_TRUE(hasJapanese(statusText(lines[i]))) << lines[i];
+    // Inputs and method, Cs-All, Cs-134, Cs-137 with K-40, the limits, the verdict.
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(statusText(lines[1]), QString::fromStdString(lines[1]));  // the Cs-All figures row
+    for (std::size_t i : {0u, 3u, 4u, 5u}) EXPECT_TRUE(hasJapanese(statusText(lines[i]))) << lines[i];
+    EXPECT_FALSE(statusText(lines[0]).contains("no baseline")) << lines[0];  // the method within it too
+    EXPECT_TRUE(statusText(lines[3]).startsWith(QString::fromStdString(lines[3]).section("   (sd:", 0, 0)));
     EXPECT_TRUE(statusText(lines[4]).endsWith("790")) << lines[4];
+    EXPECT_TRUE(statusText(lines[5]).startsWith(xmca::ui::verdictText("No verdict - check gain").left(4))) << lines[5];
+
+    // Every withheld verdict, reason and all, and both methods: the words the window
+    // shows are Japanese, none of the English reason is left.
+    xmca::ActivityResult unlimited;
+    unlimited.valid = true;  // figures without characteristic limits
+    std::vector<std::string> withheld = {xmca::verdictText(unlimited), xmca::verdictText(r)};
+    for (const char* reason : {xmca::kBaselineReason, xmca::kQcActionRequired, xmca::kNoQcToday, xmca::kQcUnknown,
+                               "sample below background", "windows need 2048 channels", "check gain", ""}) {
+        xmca::ActivityResult w = r;
+        w.screening.withheld.clear();
+        xmca::withholdVerdict(w, reason);
+        withheld.push_back(xmca::verdictText(w));
+    }
+    for (const std::string& v : withheld) {
+        ASSERT_EQ(v.rfind(xmca::kNoVerdict, 0), 0u) << v;
+        const QString shown = xmca::ui::verdictText(QString::fromStdString(v));
+        EXPECT_TRUE(hasJapanese(shown)) << v;
+        const QString reason = QString::fromStdString(v.substr(std::string(xmca::kNoVerdict).size()));
+        EXPECT_FALSE(shown.contains(reason)) << v << " -> " << shown.toStdString();
+        if (reason.contains("2048")) {
+            EXPECT_TRUE(shown.contains("2048")) << v;
+        }
+    }
+    for (const bool baseline : {false, true}) {
+        xmca::ActivityResult m = r;
+        m.baseline = baseline;
+        const std::string method = xmca::methodText(m);
+        EXPECT_TRUE(hasJapanese(statusText(method))) << method;
+    }
 
     // A name caught from a message is put back whole, even one holding "%1".
     EXPECT_EQ(statusText(std::string("Error ! cannot open /tmp/a%1b.dat")), "エラー！ /tmp/a%1b.dat を開けません");
@@ -240,7 +283,10 @@ TEST_F(Japanese, ActivityPageVerdictAndFigures) {
     ASSERT_TRUE(form->state().activity.valid);
     EXPECT_EQ(ui->ScreenVerdict->text(), "スクリーニングレベル超過 - 要確定検査");
     EXPECT_TRUE(ui->ScreenResult->text().startsWith("Cs-All"));
-    EXPECT_TRUE(hasJapanese(ui->ScreenResult->text().section('\n', -1)));  // the gain line
+    // Cs-All and Cs-134 (two lines each), LM, the gain line, ..., the method, sample and background.
+    EXPECT_TRUE(ui->ScreenResult->text().section('\n', 4, 4).contains("LM"));
+    EXPECT_TRUE(hasJapanese(ui->ScreenResult->text().section('\n', 5, 5)));  // the gain line
+    EXPECT_TRUE(ui->ScreenResult->text().section('\n', -3, -3).startsWith("方法"));
     ui->PageControl1->setCurrentWidget(ui->BqPage);
     expectCaptionsFit(*form, "ja_main_BqPage_results");
 
@@ -264,3 +310,32 @@ TEST_F(Japanese, CaptionsFitOnEveryPageAndDialog) { expectAllFit("ja"); }
 TEST(WindowLanguage, EnglishCaptionsFitOnEveryPageAndDialog) { expectAllFit("en"); }
 
 }  // namespace
+
+// The screening report (Screening and History pages): its labels and the verdict as
+// the page passes it are Japanese; the record itself keeps the English verdict.
+TEST_F(Japanese, ScreeningReportInJapanese) {
+    xmca::report::ScreeningReportData data;
+    data.record.id = 7;
+    data.record.sampleId = "rice-0412";
+    data.record.verdict = std::string(xmca::kNoVerdict) + xmca::kQcActionRequired;
+    data.record.method = "Bq Calic, no baseline";
+    data.verdictShown = xmca::ui::verdictText(QString::fromStdString(data.record.verdict));
+    data.methodShown = xmca::ui::statusText(data.record.method);
+    const xmca::report::PdfResult pdf = xmca::report::screeningReportPdf(data, 150);
+    ASSERT_TRUE(pdf.ok);
+    xmca::test::TempDir dir;
+    const std::string path = dir.file("screening.pdf");
+    if (FILE* f = std::fopen(path.c_str(), "wb")) {
+        std::fwrite(pdf.pdf.constData(), 1, static_cast<std::size_t>(pdf.pdf.size()), f);
+        std::fclose(f);
+    }
+    std::string text;
+    if (FILE* f = popen(("pdftotext -raw '" + path + "' - 2>/dev/null").c_str(), "r")) {
+        char buf[4096];
+        for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) text.append(buf, n);
+        pclose(f);
+    }
+    for (const char* t : {"放射性セシウム", "試料ID", "判定保留", "要処置", "ベースラインなし", "rice-0412"})
+        EXPECT_NE(text.find(t), std::string::npos) << t << "\n" << text;
+    EXPECT_EQ(text.find("QC action required"), std::string::npos) << text;
+}
