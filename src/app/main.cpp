@@ -40,6 +40,8 @@ int main(int argc, char** argv) {
     if (chosen.simulator) {
         const xmca::SimulatedAnalyserConfig& cfg = chosen.simulator->config();
         options.simulated = true;
+        options.simulator = chosen.simulator;
+        options.simulatedSample = {cfg.cs134, cfg.cs137, cfg.k40};
         options.driverMessage = cl->road.background
                                     ? QCoreApplication::translate("main", "Simulated analyser: background only")
                                     : QCoreApplication::translate("main",

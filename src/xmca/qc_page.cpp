@@ -260,6 +260,7 @@ void QcPage::acquireCheck() {
         return;
     }
     if (!form_.analyserOpen()) form_.McaOpenClick();
+    form_.waitForLink();  // the link answers on its own thread
     if (!form_.analyserOpen()) {
         message(tr("The analyser could not be opened."), true);
         return;
@@ -272,9 +273,13 @@ void QcPage::acquireCheck() {
     acquire_->setEnabled(false);
     read_->setEnabled(false);
     stop_->setEnabled(true);
+    // The check source on the simulated analyser's detector (it may have counted a
+    // background without it).
+    form_.placeSimulatedSample(true);
     form_.McaMemClick();
     form_.McaClearClick();
     form_.McaStartClick();
+    form_.waitForLink();
     if (!form_.Timer1->isActive()) {
         acquiring_ = false;
         acquire_->setEnabled(true);

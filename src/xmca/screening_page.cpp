@@ -294,6 +294,9 @@ void ScreeningPage::startAcquisition(Acquiring what, QLineEdit* seconds) {
     }
     acquiring_ = what;
     setBusy(true);
+    // On the simulated analyser the page takes the sample off the detector for the
+    // background and puts it back for the sample, as the operator does on a real one.
+    form_.placeSimulatedSample(what == Acquiring::Sample);
     form_.McaMemClick();
     form_.McaClearClick();
     form_.McaStartClick();

@@ -237,6 +237,13 @@ void TForm1::waitForLink() {
     }
 }
 
+void TForm1::placeSimulatedSample(bool onDetector) {
+    xmca::SimulatedAnalyser* sim = options_.simulator;
+    if (!sim) return;
+    const std::array<double, 3> a = onDetector ? options_.simulatedSample : std::array<double, 3>{0.0, 0.0, 0.0};
+    linkRequest(Key::None, [sim, a](xmca::LinkClient&) { sim->setSample(a[0], a[1], a[2]); }, {});
+}
+
 bool TForm1::setPresetTenths(std::int32_t tenths) {
     state_.settings.presetTime = tenths;
     state_.presetTime = tenths;

@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QMainWindow>
 #include <QTimer>
+#include <array>
 #include <functional>
 #include <memory>
 #include <set>
@@ -15,6 +16,7 @@
 #include "analysis/peak_fit.h"
 #include "device/analyser_link.h"
 #include "device/ftdi_driver.h"
+#include "device/simulated_analyser.h"
 #include "link_worker.h"
 #include "model/bq_calic.h"
 #include "model/measurement_state.h"
@@ -38,6 +40,11 @@ public:
     struct Options {
         bool simulated = false;     // the driver is the simulated analyser
         QString driverMessage;      // shown in the status box at start (e.g. library missing)
+        // The simulated analyser itself (owned by the link's driver), so that the pages
+        // can take the simulated sample off the detector for a background count and put
+        // it back for the sample, as an operator does; null on a real analyser.
+        xmca::SimulatedAnalyser* simulator = nullptr;
+        std::array<double, 3> simulatedSample{};  // its Cs-134, Cs-137 and K-40 (Bq/kg)
     };
 
     // The link runs inline, on this thread (tests).
@@ -64,6 +71,11 @@ public:
     // Waits for the results of every request sent to the link and shows them: for a
     // page that drives a sequence of commands and needs each outcome before the next.
     void waitForLink();
+    // With the simulated analyser: the sample on the detector (its configured
+    // activities) or off it (natural background only) from the next counts on. Sent
+    // through the link, so it happens on the link's thread between exchanges. Does
+    // nothing on a real analyser.
+    void placeSimulatedSample(bool onDetector);
     // True once the analyser has been opened.
     bool analyserOpen() const;
     // The sample register this window records into: the one set (--register), else

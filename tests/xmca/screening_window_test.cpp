@@ -68,14 +68,21 @@ struct Lab {
     std::string db = dir.file("register.sqlite");
     int dialogs = 0;
 
-    explicit Lab(const std::string& location = {}) {
+    // pageMovesSample: the page takes the simulated sample off and puts it back, as
+    // in the program; otherwise the test does.
+    explicit Lab(const std::string& location = {}, bool pageMovesSample = false) {
         xmca::SimulatedAnalyserConfig cfg;
         cfg.seed = 7;
         auto driver = std::make_unique<xmca::SimulatedAnalyser>(cfg, clock);
         sim = driver.get();
-        sim->setSample(0, 0, 0);  // the detector empty: background first
         TForm1::Options o;
         o.simulated = true;
+        if (pageMovesSample) {
+            o.simulator = sim;
+            o.simulatedSample = {cfg.cs134, cfg.cs137, cfg.k40};
+        } else {
+            sim->setSample(0, 0, 0);  // the detector empty: background first
+        }
         form = std::make_unique<TForm1>(std::move(driver), o);
         form->setRegisterLocation(QString::fromStdString(location.empty() ? db : location));
         page = form->findChild<ScreeningPage*>();
@@ -103,6 +110,28 @@ struct Lab {
     }
     QString status() { return form->statusBar()->currentMessage(); }
 };
+
+TEST(ScreeningWindow, SimulatedSampleIsOffTheDetectorForTheBackgroundOnly) {
+    // The program's simulator holds a sample (Cs-134 100, Cs-137 200 Bq/kg): counted
+    // with it in place the background would cancel the sample to "Below".
+    Lab lab({}, true);
+    FinishedSpy finished(*lab.form);
+    lab.type("BackgroundSeconds", "3600");
+    lab.click("BackgroundAcquire");
+    lab.runToPreset();
+    ASSERT_EQ(finished.count(), 1);
+    EXPECT_EQ(lab.sim->config().cs137, 0.0);
+    lab.type("SampleId", "rice-1208");
+    lab.type("SampleSeconds", "1800");
+    lab.click("SampleAcquire");
+    lab.runToPreset();
+    ASSERT_EQ(finished.count(), 2);
+    EXPECT_EQ(lab.sim->config().cs137, 200.0);
+    lab.click("Evaluate");
+    ASSERT_TRUE(lab.page->outcome().has_value()) << lab.w<QLabel>("ScreeningMessage")->text().toStdString();
+    EXPECT_EQ(lab.w<QLabel>("Verdict")->text(), "Above screening level - confirm");
+    EXPECT_NEAR(lab.page->outcome()->result.activity[xmca::kRowCsAll].bqPerKg, 300.0, 30.0);
+}
 
 TEST(ScreeningWindow, EmptyRegisterToARecordedPrintedVerdict) {
     Lab lab;
