@@ -308,18 +308,6 @@
         <translation>計数時間: 秒で入力してください (例 300)。</translation>
     </message>
     <message>
-        <source>The analyser could not be opened.</source>
-        <translation>分析器を開けませんでした。</translation>
-    </message>
-    <message>
-        <source>The analyser refused the counting time.</source>
-        <translation>分析器が計数時間を受け付けませんでした。</translation>
-    </message>
-    <message>
-        <source>The analyser did not start counting.</source>
-        <translation>分析器が計数を開始しませんでした。</translation>
-    </message>
-    <message>
         <source>Counting the check source for %1 s...</source>
         <translation>点検線源を %1 秒測定中...</translation>
     </message>
@@ -540,18 +528,6 @@ Net rate: %3 cps</source>
     <message>
         <source>Counting time: enter seconds, e.g. 1800.</source>
         <translation>計数時間: 秒で入力してください (例 1800)。</translation>
-    </message>
-    <message>
-        <source>The analyser could not be opened.</source>
-        <translation>分析器を開けませんでした。</translation>
-    </message>
-    <message>
-        <source>The analyser refused the counting time.</source>
-        <translation>分析器が計数時間を受け付けませんでした。</translation>
-    </message>
-    <message>
-        <source>The analyser did not start counting.</source>
-        <translation>分析器が計数を開始しませんでした。</translation>
     </message>
     <message>
         <source>Counting the background for %1 s...</source>
@@ -1505,6 +1481,18 @@ Net rate: %3 cps</source>
     <message>
         <source>QC</source>
         <translation>QC</translation>
+    </message>
+    <message>
+        <source>The analyser could not be opened.</source>
+        <translation>分析器を開けませんでした。</translation>
+    </message>
+    <message>
+        <source>The analyser refused the counting time.</source>
+        <translation>分析器が計数時間を受け付けませんでした。</translation>
+    </message>
+    <message>
+        <source>The analyser did not start counting.</source>
+        <translation>分析器が計数を開始しませんでした。</translation>
     </message>
 </context>
 <context>

@@ -259,33 +259,20 @@ void QcPage::acquireCheck() {
         seconds_->setFocus();
         return;
     }
-    if (!form_.analyserOpen()) form_.McaOpenClick();
-    form_.waitForLink();  // the link answers on its own thread
-    if (!form_.analyserOpen()) {
-        message(tr("The analyser could not be opened."), true);
-        return;
-    }
-    if (!form_.setPresetTenths(*tenths)) {
-        message(tr("The analyser refused the counting time."), true);
-        return;
-    }
-    acquiring_ = true;
-    acquire_->setEnabled(false);
-    read_->setEnabled(false);
-    stop_->setEnabled(true);
     // The check source on the simulated analyser's detector (it may have counted a
     // background without it).
-    form_.placeSimulatedSample(true);
-    form_.McaMemClick();
-    form_.McaClearClick();
-    form_.McaStartClick();
-    form_.waitForLink();
-    if (!form_.Timer1->isActive()) {
+    const QString failed = form_.startPageRun(*tenths, true, [this] {
+        acquiring_ = true;
+        acquire_->setEnabled(false);
+        read_->setEnabled(false);
+        stop_->setEnabled(true);
+    });
+    if (!failed.isEmpty()) {
         acquiring_ = false;
         acquire_->setEnabled(true);
         read_->setEnabled(true);
         stop_->setEnabled(false);
-        message(tr("The analyser did not start counting."), true);
+        message(failed, true);
         return;
     }
     message(tr("Counting the check source for %1 s...").arg(*tenths / 10.0));

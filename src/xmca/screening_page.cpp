@@ -282,29 +282,16 @@ void ScreeningPage::startAcquisition(Acquiring what, QLineEdit* seconds) {
         seconds->setFocus();
         return;
     }
-    if (!form_.analyserOpen()) form_.McaOpenClick();
-    form_.waitForLink();  // the link answers on its own thread
-    if (!form_.analyserOpen()) {
-        message(tr("The analyser could not be opened."), true);
-        return;
-    }
-    if (!form_.setPresetTenths(*tenths)) {
-        message(tr("The analyser refused the counting time."), true);
-        return;
-    }
-    acquiring_ = what;
-    setBusy(true);
-    // On the simulated analyser the page takes the sample off the detector for the
-    // background and puts it back for the sample, as the operator does on a real one.
-    form_.placeSimulatedSample(what == Acquiring::Sample);
-    form_.McaMemClick();
-    form_.McaClearClick();
-    form_.McaStartClick();
-    form_.waitForLink();
-    if (!form_.Timer1->isActive()) {
+    // On the simulated analyser the sample comes off the detector for the background
+    // and goes back for the sample, as the operator does on a real one.
+    const QString failed = form_.startPageRun(*tenths, what == Acquiring::Sample, [&] {
+        acquiring_ = what;
+        setBusy(true);
+    });
+    if (!failed.isEmpty()) {
         acquiring_ = Acquiring::None;
         setBusy(false);
-        message(tr("The analyser did not start counting."), true);
+        message(failed, true);
         return;
     }
     message(what == Acquiring::Background ? tr("Counting the background for %1 s...").arg(*tenths / 10.0)

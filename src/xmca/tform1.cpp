@@ -244,6 +244,21 @@ void TForm1::placeSimulatedSample(bool onDetector) {
     linkRequest(Key::None, [sim, a](xmca::LinkClient&) { sim->setSample(a[0], a[1], a[2]); }, {});
 }
 
+QString TForm1::startPageRun(std::int32_t tenths, bool sampleOnDetector, const std::function<void()>& starting) {
+    if (!analyserOpen()) McaOpenClick();
+    waitForLink();  // the link answers on its own thread
+    if (!analyserOpen()) return tr("The analyser could not be opened.");
+    if (!setPresetTenths(tenths)) return tr("The analyser refused the counting time.");
+    if (starting) starting();
+    placeSimulatedSample(sampleOnDetector);
+    McaMemClick();
+    McaClearClick();
+    McaStartClick();
+    waitForLink();
+    if (!Timer1->isActive()) return tr("The analyser did not start counting.");
+    return {};
+}
+
 bool TForm1::setPresetTenths(std::int32_t tenths) {
     state_.settings.presetTime = tenths;
     state_.presetTime = tenths;

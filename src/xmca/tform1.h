@@ -76,6 +76,11 @@ public:
     // through the link, so it happens on the link's thread between exchanges. Does
     // nothing on a real analyser.
     void placeSimulatedSample(bool onDetector);
+    // A page's own run into the MCA memory: opens the analyser when needed, sends
+    // the preset, puts the simulated sample on or off the detector, clears and
+    // starts; `starting` runs just before the start (the page takes the run as its
+    // own). Returns why it could not start, or an empty text when it is counting.
+    QString startPageRun(std::int32_t tenths, bool sampleOnDetector, const std::function<void()>& starting);
     // True once the analyser has been opened.
     bool analyserOpen() const;
     // The sample register this window records into: the one set (--register), else
