@@ -2,7 +2,6 @@
 // (vendor D2XX library, libftdi1, a serial port, or the built-in simulated analyser).
 #include <QApplication>
 #include <cstdio>
-#include <ctime>
 #include <memory>
 
 #include "acquisition/link_client.h"
@@ -34,7 +33,7 @@ int main(int argc, char** argv) {
     if (!xmca::ui::installLanguage(lang))
         std::fprintf(stderr, "xmca: no %s translation found; the window stays English\n", lang.toUtf8().constData());
 
-    xmca::ChosenDriver chosen = xmca::makeDriver(cl->road, static_cast<std::uint64_t>(std::time(nullptr)));
+    xmca::ChosenDriver chosen = xmca::makeDriver(cl->road, xmca::freshSimulatorSeed());
 
     TForm1::Options options;
     if (chosen.simulator) {

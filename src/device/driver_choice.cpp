@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <random>
 
 #include "d2xx_driver.h"
 #include "libftdi_driver.h"
@@ -183,6 +184,11 @@ ChosenDriver makeDriver(const DriverOptions& o, std::uint64_t seed) {
         }
     }
     return out;
+}
+
+std::uint64_t freshSimulatorSeed() {
+    std::random_device rd;
+    return (static_cast<std::uint64_t>(rd()) << 32) ^ rd();
 }
 
 }  // namespace xmca

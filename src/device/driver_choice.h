@@ -48,4 +48,8 @@ struct ChosenDriver {
 // Builds the driver. The simulator gets a wall clock at simSpeed and `seed`.
 ChosenDriver makeDriver(const DriverOptions& opts, std::uint64_t seed);
 
+// A seed of its own for each simulated run (from the system's entropy), so that
+// two runs started in the same second do not count the same events.
+std::uint64_t freshSimulatorSeed();
+
 }  // namespace xmca

@@ -154,6 +154,21 @@ TEST(McatoolAcquire, SimulatedHourInAFewSecondsReadsBackWithTheRightTimes) {
     EXPECT_GT(peak, 3 * side);
 }
 
+TEST(McatoolAcquire, SimulatedRunsStartedTogetherCountTheirOwnEvents) {
+    // Seeded from the clock's second, two runs started together counted the very same
+    // events: a check-source baseline made of such runs has too small a scatter.
+    TempDir dir;
+    std::vector<std::int64_t> firstChannels[2];
+    for (int k = 0; k < 2; ++k) {
+        const std::string out = dir.file("r" + std::to_string(k) + ".dat");
+        const ToolRun r = acquire(dir, {"--simulate", "--channels", "2048", "--preset", "60", "--sim-speed", "6000", "-o", out});
+        ASSERT_EQ(r.code, 0) << r.err;
+        auto s = readBack(out);
+        for (int i = 0; i < 2048; ++i) firstChannels[k].push_back(s->spectrum[static_cast<std::size_t>(i)]);
+    }
+    EXPECT_NE(firstChannels[0], firstChannels[1]);
+}
+
 TEST(McatoolAcquire, OverASerialPortTheCommandOrderAndCountsAreTheAnalysers) {
     PtyAnalyser pty({}, 600.0);
     TempDir dir;

@@ -169,7 +169,7 @@ int runAcquire(const Args& args, std::ostream& out, std::ostream& err) {
     // spent on a target that cannot take it.
     if (!outputTargetOk(outPath, err)) return kExitFileError;
 
-    xmca::ChosenDriver driver = xmca::makeDriver(road, static_cast<std::uint64_t>(std::time(nullptr)));
+    xmca::ChosenDriver driver = xmca::makeDriver(road, xmca::freshSimulatorSeed());
     err << "mcatool acquire: analyser road: " << driver.road << '\n';
     if (!driver.message.empty()) err << "mcatool acquire: " << driver.message << '\n';
     if (driver.simulator) err << "mcatool acquire: SIMULATED ANALYSER, not a measurement\n";
