@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "register/measurement_columns.h"
 #include "register/pending_queue.h"
 
 namespace xmca::reg {
@@ -130,33 +131,44 @@ END $$;
 constexpr const char* kServerMigrations[] = {kServerSchemaV1};
 static_assert(sizeof kServerMigrations / sizeof kServerMigrations[0] == kSchemaVersion);
 
-constexpr const char* kMeasurementColumns[] = {
-    "uid", "created_utc", "installation", "operator", "sample_id", "product", "origin", "mass_kg",
-    "nominal_mass_kg", "sampling_date", "sample_file", "sample_sha256", "background_file", "background_sha256",
-    "sample_real_time_s", "sample_live_time_s", "background_real_time_s", "background_live_time_s",
-    "cs_all_activity", "cs_all_u", "cs_all_decision_threshold", "cs_all_detection_limit",
-    "cs134_activity", "cs134_u", "cs134_decision_threshold", "cs134_detection_limit",
-    "cs137_activity", "cs137_u", "cs137_decision_threshold", "cs137_detection_limit",
-    "k40_activity", "k40_u", "k40_decision_threshold", "k40_detection_limit",
-    "lower_limit", "screening_level", "method", "gain_ok", "verdict", "program_version", "supersedes"};
-constexpr const char* kQcBaselineColumns[] = {"uid", "created_utc", "installation", "n_required", "note"};
-constexpr const char* kQcRunColumns[] = {
+constexpr std::initializer_list<const char*> kQcBaselineColumns = {"uid", "created_utc", "installation", "n_required", "note"};
+constexpr std::initializer_list<const char*> kQcRunColumns = {
     "uid", "created_utc", "installation", "baseline_id", "operator", "check_file", "check_sha256",
     "background_file", "background_sha256", "peak_channel", "fwhm_percent", "net_rate_cps",
     "background_rate_cps", "status", "program_version"};
 
-template <std::size_t N>
-std::string joined(const char* const (&cols)[N]) {
+std::vector<std::string> names(std::initializer_list<const char*> cols) {
+    return std::vector<std::string>(cols.begin(), cols.end());
+}
+
+const std::vector<std::string>& measurementNames() {
+    static const std::vector<std::string> n = [] {
+        std::vector<std::string> v;
+        for (const auto& c : measurementColumns())
+            if (!c.assigned) v.push_back(c.name);
+        return v;
+    }();
+    return n;
+}
+const std::vector<std::string>& qcBaselineNames() {
+    static const std::vector<std::string> n = names(kQcBaselineColumns);
+    return n;
+}
+const std::vector<std::string>& qcRunNames() {
+    static const std::vector<std::string> n = names(kQcRunColumns);
+    return n;
+}
+
+std::string joined(const std::vector<std::string>& cols) {
     std::string s;
-    for (std::size_t i = 0; i < N; ++i) s += (i ? ", " : "") + std::string(cols[i]);
+    for (std::size_t i = 0; i < cols.size(); ++i) s += (i ? ", " : "") + cols[i];
     return s;
 }
 
 // Adds the record, or finds the one with its uid: returns (id, inserted).
-template <std::size_t N>
-std::string insertSql(const char* table, const char* const (&cols)[N]) {
+std::string insertSql(const char* table, const std::vector<std::string>& cols) {
     std::string values;
-    for (std::size_t i = 0; i < N; ++i) values += (i ? ", $" : "$") + std::to_string(i + 1);
+    for (std::size_t i = 0; i < cols.size(); ++i) values += (i ? ", $" : "$") + std::to_string(i + 1);
     return std::string("WITH ins AS (INSERT INTO xmca.") + table + " (" + joined(cols) + ") VALUES (" + values +
            ") ON CONFLICT (uid) DO NOTHING RETURNING id) SELECT id, true FROM ins UNION ALL SELECT id, false FROM "
            "xmca." + table + " WHERE uid = $1 AND NOT EXISTS (SELECT 1 FROM ins)";
@@ -174,33 +186,17 @@ Value integer(const std::optional<std::int64_t>& v) {
     return v ? Value(std::to_string(*v)) : std::nullopt;
 }
 
-void addFigures(SqlParams& p, const Figures& f) {
-    p.push_back(real(f.activity));
-    p.push_back(real(f.u));
-    p.push_back(real(f.decisionThreshold));
-    p.push_back(real(f.detectionLimit));
-}
-
 SqlParams measurementParams(const MeasurementRecord& r) {
-    SqlParams p{r.uid, r.createdUtc, r.installation, r.operatorName, r.sampleId, r.product, r.origin};
-    p.push_back(real(r.massKg));
-    p.push_back(real(r.nominalMassKg));
-    p.insert(p.end(), {r.samplingDate, r.sampleFile, r.sampleSha256, r.backgroundFile, r.backgroundSha256});
-    p.push_back(real(r.sampleRealTimeS));
-    p.push_back(real(r.sampleLiveTimeS));
-    p.push_back(real(r.backgroundRealTimeS));
-    p.push_back(real(r.backgroundLiveTimeS));
-    addFigures(p, r.csAll);
-    addFigures(p, r.cs134);
-    addFigures(p, r.cs137);
-    addFigures(p, r.k40);
-    p.push_back(real(r.lowerLimit));
-    p.push_back(real(r.screeningLevel));
-    p.push_back(r.method);
-    p.push_back(r.gainOk ? Value(*r.gainOk ? "true" : "false") : std::nullopt);
-    p.push_back(r.verdict);
-    p.push_back(r.programVersion);
-    p.push_back(integer(r.supersedes));
+    SqlParams p;
+    for (const auto& c : measurementColumns()) {
+        if (c.assigned) continue;
+        const ColumnValue v = c.get(r);
+        if (const auto* t = std::get_if<std::string>(&v)) p.push_back(*t);
+        else if (const auto* d = std::get_if<double>(&v)) p.push_back(real(*d));
+        else if (const auto* i = std::get_if<std::int64_t>(&v)) p.push_back(std::to_string(*i));
+        else if (const auto* b = std::get_if<bool>(&v)) p.push_back(std::string(*b ? "true" : "false"));
+        else p.push_back(std::nullopt);
+    }
     return p;
 }
 
@@ -250,14 +246,6 @@ public:
         if (PQgetisnull(r_, row_, c)) return std::nullopt;
         return PQgetvalue(r_, row_, c)[0] == 't';
     }
-    Figures figures() {
-        Figures f;
-        f.activity = real();
-        f.u = real();
-        f.decisionThreshold = real();
-        f.detectionLimit = real();
-        return f;
-    }
 
 private:
     const PGresult* r_;
@@ -265,38 +253,29 @@ private:
     int col_ = 0;
 };
 
+// A row selected with measurementColumnList().
 MeasurementRecord readMeasurement(Row r) {
     MeasurementRecord m;
-    m.id = r.integer().value_or(0);
-    m.uid = r.text();
-    m.createdUtc = r.text();
-    m.installation = r.text();
-    m.operatorName = r.text();
-    m.sampleId = r.text();
-    m.product = r.text();
-    m.origin = r.text();
-    m.massKg = r.real();
-    m.nominalMassKg = r.real();
-    m.samplingDate = r.text();
-    m.sampleFile = r.text();
-    m.sampleSha256 = r.text();
-    m.backgroundFile = r.text();
-    m.backgroundSha256 = r.text();
-    m.sampleRealTimeS = r.real();
-    m.sampleLiveTimeS = r.real();
-    m.backgroundRealTimeS = r.real();
-    m.backgroundLiveTimeS = r.real();
-    m.csAll = r.figures();
-    m.cs134 = r.figures();
-    m.cs137 = r.figures();
-    m.k40 = r.figures();
-    m.lowerLimit = r.real();
-    m.screeningLevel = r.real();
-    m.method = r.text();
-    m.gainOk = r.boolean();
-    m.verdict = r.text();
-    m.programVersion = r.text();
-    m.supersedes = r.integer();
+    for (const auto& c : measurementColumns()) {
+        switch (c.kind) {
+            case ColumnKind::Text: c.set(m, r.text()); break;
+            case ColumnKind::Real: {
+                const auto d = r.real();
+                c.set(m, d ? ColumnValue(*d) : ColumnValue());
+                break;
+            }
+            case ColumnKind::Integer: {
+                const auto i = r.integer();
+                c.set(m, i ? ColumnValue(*i) : ColumnValue());
+                break;
+            }
+            case ColumnKind::Boolean: {
+                const auto b = r.boolean();
+                c.set(m, b ? ColumnValue(*b) : ColumnValue());
+                break;
+            }
+        }
+    }
     return m;
 }
 
@@ -406,8 +385,8 @@ public:
             if (!queue_->peek(uri_, kDeliverBatch, batch, error)) return false;
             if (batch.empty()) return true;
             for (const auto& rec : batch) {
-                const std::string sql = rec.kind == kKindQcRun ? insertSql("qc_runs", kQcRunColumns)
-                                                                : insertSql("measurements", kMeasurementColumns);
+                const std::string sql = rec.kind == kKindQcRun ? insertSql("qc_runs", qcRunNames())
+                                                                : insertSql("measurements", measurementNames());
                 std::int64_t id = 0;
                 bool inserted = false;
                 if (send(sql, rec.params, id, inserted, error) != Outcome::Done) {
@@ -423,7 +402,7 @@ public:
     bool appendMeasurement(MeasurementRecord& rec, std::string& error) override {
         MeasurementRecord r = rec;
         stamp(r);
-        if (!appendOrQueue(kKindMeasurement, insertSql("measurements", kMeasurementColumns), r.uid,
+        if (!appendOrQueue(kKindMeasurement, insertSql("measurements", measurementNames()), r.uid,
                            measurementParams(r), r.id, error))
             return false;
         rec = std::move(r);
@@ -433,7 +412,7 @@ public:
     bool appendQcRun(QcRun& run, std::string& error) override {
         QcRun r = run;
         stamp(r);
-        if (!appendOrQueue(kKindQcRun, insertSql("qc_runs", kQcRunColumns), r.uid, qcRunParams(r), r.id, error))
+        if (!appendOrQueue(kKindQcRun, insertSql("qc_runs", qcRunNames()), r.uid, qcRunParams(r), r.id, error))
             return false;
         run = std::move(r);
         return true;
@@ -449,7 +428,7 @@ public:
     bool copyMeasurement(MeasurementRecord& rec, bool& inserted, std::string& error) override {
         MeasurementRecord r = rec;
         stamp(r);
-        if (direct(insertSql("measurements", kMeasurementColumns), measurementParams(r), r.id, inserted, error) !=
+        if (direct(insertSql("measurements", measurementNames()), measurementParams(r), r.id, inserted, error) !=
             Outcome::Done)
             return false;
         rec = std::move(r);
@@ -459,7 +438,7 @@ public:
     bool copyQcBaseline(QcBaseline& baseline, bool& inserted, std::string& error) override {
         QcBaseline b = baseline;
         stamp(b);
-        if (direct(insertSql("qc_baselines", kQcBaselineColumns), qcBaselineParams(b), b.id, inserted, error) !=
+        if (direct(insertSql("qc_baselines", qcBaselineNames()), qcBaselineParams(b), b.id, inserted, error) !=
             Outcome::Done)
             return false;
         baseline = std::move(b);
@@ -469,7 +448,7 @@ public:
     bool copyQcRun(QcRun& run, bool& inserted, std::string& error) override {
         QcRun r = run;
         stamp(r);
-        if (direct(insertSql("qc_runs", kQcRunColumns), qcRunParams(r), r.id, inserted, error) != Outcome::Done)
+        if (direct(insertSql("qc_runs", qcRunNames()), qcRunParams(r), r.id, inserted, error) != Outcome::Done)
             return false;
         run = std::move(r);
         return true;
@@ -478,7 +457,7 @@ public:
     bool listMeasurements(const MeasurementFilter& filter, std::vector<MeasurementRecord>& out,
                           std::string& error) override {
         SqlParams args;
-        const std::string sql = "SELECT id, " + joined(kMeasurementColumns) + " FROM xmca.measurements" +
+        const std::string sql = "SELECT " + measurementColumnList() + " FROM xmca.measurements" +
                                 measurementWhere(filter, args) + " ORDER BY id DESC" + page(filter.limit,
                                                                                             filter.offset, args);
         return query(sql, args, error, [&](const PGresult* r) {
@@ -499,7 +478,7 @@ public:
 
     bool getMeasurement(std::int64_t id, MeasurementRecord& out, bool& found, std::string& error) override {
         found = false;
-        return query("SELECT id, " + joined(kMeasurementColumns) + " FROM xmca.measurements WHERE id = $1",
+        return query("SELECT " + measurementColumnList() + " FROM xmca.measurements WHERE id = $1",
                      {std::to_string(id)}, error, [&](const PGresult* r) {
                          if (PQntuples(r) != 1) return;
                          out = readMeasurement(Row(r, 0));
@@ -518,7 +497,7 @@ public:
             args.push_back(std::to_string(*filter.baselineId));
             where += " AND baseline_id = $" + std::to_string(args.size());
         }
-        const std::string sql = "SELECT id, " + joined(kQcRunColumns) + " FROM xmca.qc_runs WHERE true" + where +
+        const std::string sql = "SELECT id, " + joined(qcRunNames()) + " FROM xmca.qc_runs WHERE true" + where +
                                 " ORDER BY id DESC" + page(filter.limit, filter.offset, args);
         return query(sql, args, error, [&](const PGresult* r) {
             for (int i = 0; i < PQntuples(r); ++i) out.push_back(readQcRun(Row(r, i)));
@@ -530,7 +509,7 @@ public:
         found = false;
         SqlParams args;
         if (!installation.empty()) args.push_back(installation);
-        const std::string sql = "SELECT id, " + joined(kQcBaselineColumns) + " FROM xmca.qc_baselines" +
+        const std::string sql = "SELECT id, " + joined(qcBaselineNames()) + " FROM xmca.qc_baselines" +
                                 (installation.empty() ? "" : " WHERE installation = $1") +
                                 " ORDER BY id DESC LIMIT 1";
         return query(sql, args, error, [&](const PGresult* r) {
@@ -541,7 +520,7 @@ public:
     }
 
     bool listQcBaselines(std::vector<QcBaseline>& out, std::string& error) override {
-        return query("SELECT id, " + joined(kQcBaselineColumns) + " FROM xmca.qc_baselines ORDER BY id DESC", {},
+        return query("SELECT id, " + joined(qcBaselineNames()) + " FROM xmca.qc_baselines ORDER BY id DESC", {},
                      error, [&](const PGresult* r) {
                          for (int i = 0; i < PQntuples(r); ++i) out.push_back(readQcBaseline(Row(r, i)));
                      });

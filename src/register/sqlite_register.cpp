@@ -1,5 +1,7 @@
 #include "register/sqlite_register.h"
 
+#include "register/measurement_columns.h"
+
 #include <sqlite3.h>
 
 #include <chrono>
@@ -99,23 +101,18 @@ CREATE TRIGGER qc_runs_keep_d BEFORE DELETE ON qc_runs
 constexpr const char* kMigrations[] = {kSchemaV1};
 static_assert(sizeof kMigrations / sizeof kMigrations[0] == kSchemaVersion);
 
-constexpr const char* kMeasurementColumns =
-    "id, uid, created_utc, installation, operator, sample_id, product, origin, mass_kg, nominal_mass_kg, "
-    "sampling_date, sample_file, sample_sha256, background_file, background_sha256, sample_real_time_s, "
-    "sample_live_time_s, background_real_time_s, background_live_time_s, "
-    "cs_all_activity, cs_all_u, cs_all_decision_threshold, cs_all_detection_limit, "
-    "cs134_activity, cs134_u, cs134_decision_threshold, cs134_detection_limit, "
-    "cs137_activity, cs137_u, cs137_decision_threshold, cs137_detection_limit, "
-    "k40_activity, k40_u, k40_decision_threshold, k40_detection_limit, "
-    "lower_limit, screening_level, method, gain_ok, verdict, program_version, supersedes";
-constexpr int kMeasurementColumnCount = 42;
-
 constexpr const char* kQcRunColumns =
     "id, uid, created_utc, installation, baseline_id, operator, check_file, check_sha256, background_file, "
     "background_sha256, peak_channel, fwhm_percent, net_rate_cps, background_rate_cps, status, program_version";
 constexpr int kQcRunColumnCount = 16;
 
 constexpr const char* kQcBaselineColumns = "id, uid, created_utc, installation, n_required, note";
+
+int writtenColumnCount() {
+    int n = 0;
+    for (const auto& c : measurementColumns()) n += c.assigned ? 0 : 1;
+    return n;
+}
 
 std::string placeholders(int n) {
     std::string s;
@@ -173,88 +170,43 @@ private:
     int c_ = 0;
 };
 
-void bindFigures(Stmt& s, const Figures& f) {
-    s.real(f.activity);
-    s.real(f.u);
-    s.real(f.decisionThreshold);
-    s.real(f.detectionLimit);
-}
-
-Figures readFigures(Stmt& s) {
-    Figures f;
-    f.activity = s.colReal();
-    f.u = s.colReal();
-    f.decisionThreshold = s.colReal();
-    f.detectionLimit = s.colReal();
-    return f;
-}
-
+// Binds the written columns of the record in the order of measurementColumnList(true).
 void bindMeasurement(Stmt& s, const MeasurementRecord& r) {
-    s.skip();  // id
-    s.text(r.uid);
-    s.text(r.createdUtc);
-    s.text(r.installation);
-    s.text(r.operatorName);
-    s.text(r.sampleId);
-    s.text(r.product);
-    s.text(r.origin);
-    s.real(r.massKg);
-    s.real(r.nominalMassKg);
-    s.text(r.samplingDate);
-    s.text(r.sampleFile);
-    s.text(r.sampleSha256);
-    s.text(r.backgroundFile);
-    s.text(r.backgroundSha256);
-    s.real(r.sampleRealTimeS);
-    s.real(r.sampleLiveTimeS);
-    s.real(r.backgroundRealTimeS);
-    s.real(r.backgroundLiveTimeS);
-    bindFigures(s, r.csAll);
-    bindFigures(s, r.cs134);
-    bindFigures(s, r.cs137);
-    bindFigures(s, r.k40);
-    s.real(r.lowerLimit);
-    s.real(r.screeningLevel);
-    s.text(r.method);
-    s.integer(r.gainOk ? std::optional<std::int64_t>(*r.gainOk ? 1 : 0) : std::nullopt);
-    s.text(r.verdict);
-    s.text(r.programVersion);
-    s.integer(r.supersedes);
+    for (const auto& c : measurementColumns()) {
+        if (c.assigned) continue;
+        const ColumnValue v = c.get(r);
+        if (const auto* t = std::get_if<std::string>(&v)) s.text(*t);
+        else if (const auto* d = std::get_if<double>(&v)) s.real(*d);
+        else if (const auto* i = std::get_if<std::int64_t>(&v)) s.integer(*i);
+        else if (const auto* b = std::get_if<bool>(&v)) s.integer(*b ? 1 : 0);
+        else s.skip();
+    }
 }
 
+// A row selected with measurementColumnList().
 MeasurementRecord readMeasurement(Stmt& s) {
     s.startRow();
     MeasurementRecord r;
-    r.id = s.colInt().value_or(0);
-    r.uid = s.colText();
-    r.createdUtc = s.colText();
-    r.installation = s.colText();
-    r.operatorName = s.colText();
-    r.sampleId = s.colText();
-    r.product = s.colText();
-    r.origin = s.colText();
-    r.massKg = s.colReal();
-    r.nominalMassKg = s.colReal();
-    r.samplingDate = s.colText();
-    r.sampleFile = s.colText();
-    r.sampleSha256 = s.colText();
-    r.backgroundFile = s.colText();
-    r.backgroundSha256 = s.colText();
-    r.sampleRealTimeS = s.colReal();
-    r.sampleLiveTimeS = s.colReal();
-    r.backgroundRealTimeS = s.colReal();
-    r.backgroundLiveTimeS = s.colReal();
-    r.csAll = readFigures(s);
-    r.cs134 = readFigures(s);
-    r.cs137 = readFigures(s);
-    r.k40 = readFigures(s);
-    r.lowerLimit = s.colReal();
-    r.screeningLevel = s.colReal();
-    r.method = s.colText();
-    if (const auto g = s.colInt()) r.gainOk = *g != 0;
-    r.verdict = s.colText();
-    r.programVersion = s.colText();
-    r.supersedes = s.colInt();
+    for (const auto& c : measurementColumns()) {
+        switch (c.kind) {
+            case ColumnKind::Text: c.set(r, s.colText()); break;
+            case ColumnKind::Real: {
+                const auto d = s.colReal();
+                c.set(r, d ? ColumnValue(*d) : ColumnValue());
+                break;
+            }
+            case ColumnKind::Integer: {
+                const auto i = s.colInt();
+                c.set(r, i ? ColumnValue(*i) : ColumnValue());
+                break;
+            }
+            case ColumnKind::Boolean: {
+                const auto i = s.colInt();
+                c.set(r, i ? ColumnValue(*i != 0) : ColumnValue());
+                break;
+            }
+        }
+    }
     return r;
 }
 
@@ -363,8 +315,8 @@ public:
         if (r.createdUtc.empty()) r.createdUtc = utcNow();
         std::int64_t id = 0;
         const bool ok = write(error, [&](std::string& err) {
-            Stmt s(db_, std::string("INSERT INTO measurements (") + kMeasurementColumns + ") VALUES (" +
-                            placeholders(kMeasurementColumnCount) + ")");
+            Stmt s(db_, "INSERT INTO measurements (" + measurementColumnList(true) + ") VALUES (" +
+                            placeholders(writtenColumnCount()) + ")");
             if (!s.ok()) return fail(err, "preparing the record");
             bindMeasurement(s, r);
             if (sqlite3_step(s.get()) != SQLITE_DONE) return fail(err, "writing the record");
@@ -381,7 +333,7 @@ public:
                           std::string& error) override {
         std::vector<std::string> args;
         const std::string where = measurementWhere(filter, args);
-        Stmt s(db_, std::string("SELECT ") + kMeasurementColumns + " FROM measurements" + where +
+        Stmt s(db_, "SELECT " + measurementColumnList() + " FROM measurements" + where +
                         " ORDER BY id DESC LIMIT ? OFFSET ?");
         if (!s.ok()) return fail(error, "reading the register");
         for (const auto& a : args) s.text(a);
@@ -403,7 +355,7 @@ public:
     }
 
     bool getMeasurement(std::int64_t id, MeasurementRecord& out, bool& found, std::string& error) override {
-        Stmt s(db_, std::string("SELECT ") + kMeasurementColumns + " FROM measurements WHERE id = ?");
+        Stmt s(db_, "SELECT " + measurementColumnList() + " FROM measurements WHERE id = ?");
         if (!s.ok()) return fail(error, "reading the register");
         s.integer(id);
         found = false;
