@@ -251,6 +251,34 @@ bool qcLockoutReason(reg::Register& r, const std::string& installation, const Qc
     return true;
 }
 
+bool qcCalledFor(reg::Register& r, const std::string& installation, const std::string& reason,
+                 const std::string& atUtc, bool& calledFor, std::string& error) {
+    calledFor = false;
+    reg::QcRunFilter filter;
+    filter.installation = installation;
+    std::vector<reg::QcRun> runs;
+    if (!r.listQcRuns(filter, runs, error)) return false;
+    std::vector<reg::QcBaseline> baselines;
+    if (!r.listQcBaselines(baselines, error)) return false;
+    // What was in the register at that moment, newest first.
+    std::sort(runs.begin(), runs.end(), [](const reg::QcRun& a, const reg::QcRun& b) { return a.id > b.id; });
+    runs.erase(std::remove_if(runs.begin(), runs.end(), [&](const reg::QcRun& x) { return x.createdUtc > atUtc; }),
+               runs.end());
+    std::int64_t latestBaseline = 0;
+    for (const auto& b : baselines)
+        if (b.installation == installation && b.createdUtc <= atUtc) latestBaseline = std::max(latestBaseline, b.id);
+    if (reason == kQcActionRequired) {
+        calledFor = !runs.empty() && runs.front().status == qc::statusName(qc::Status::Action) &&
+                    !(runs.front().baselineId && latestBaseline != *runs.front().baselineId);
+    } else if (reason == kNoQcToday) {
+        const std::string day = localDateOf(atUtc);
+        calledFor = std::none_of(runs.begin(), runs.end(), [&](const reg::QcRun& run) {
+            return localDateOf(run.createdUtc) == day && run.status != qc::statusName(qc::Status::Action);
+        });
+    }
+    return true;
+}
+
 }  // namespace xmca
 
 namespace xmca {

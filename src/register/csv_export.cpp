@@ -10,10 +10,11 @@ namespace xmca::reg {
 namespace {
 
 std::string quoted(const std::string& v) {
-    // Leading = + - @ are spreadsheet formulas: a tab-free apostrophe keeps them text.
+    // A text cell starting = + - @, a tab or a carriage return is run as a formula by
+    // spreadsheet programs: a leading apostrophe keeps it text. Figures are numbers
+    // and never pass through here, so a negative activity stays a number.
     std::string t = v;
-    if (!t.empty() && (t[0] == '=' || t[0] == '+' || t[0] == '@' || (t[0] == '-' && t.size() > 1 &&
-                                                                          !(t[1] >= '0' && t[1] <= '9'))))
+    if (!t.empty() && (t[0] == '=' || t[0] == '+' || t[0] == '-' || t[0] == '@' || t[0] == '\t' || t[0] == '\r'))
         t.insert(t.begin(), '\'');
     if (t.find_first_of(",\"\r\n") == std::string::npos) return t;
     std::string out = "\"";
@@ -50,20 +51,27 @@ const std::vector<std::string>& csvColumns() {
     return cols;
 }
 
-std::string measurementsCsv(const std::vector<MeasurementRecord>& records) {
+std::string csvHead() {
     std::string out = "\xEF\xBB\xBF";
     const auto& cols = csvColumns();
     for (std::size_t i = 0; i < cols.size(); ++i) out += (i ? "," : "") + cols[i];
-    out += "\r\n";
-    for (const auto& r : records) {
-        bool first = true;
-        for (const auto& c : measurementColumns()) {
-            if (!first) out += ',';
-            first = false;
-            out += cell(c.get(r));
-        }
-        out += "\r\n";
+    return out + "\r\n";
+}
+
+std::string csvLine(const MeasurementRecord& r) {
+    std::string out;
+    bool first = true;
+    for (const auto& c : measurementColumns()) {
+        if (!first) out += ',';
+        first = false;
+        out += cell(c.get(r));
     }
+    return out + "\r\n";
+}
+
+std::string measurementsCsv(const std::vector<MeasurementRecord>& records) {
+    std::string out = csvHead();
+    for (const auto& r : records) out += csvLine(r);
     return out;
 }
 

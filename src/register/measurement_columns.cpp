@@ -87,6 +87,10 @@ std::vector<MeasurementColumn> makeColumns() {
                      const auto* i = std::get_if<std::int64_t>(&v);
                      r.supersedes = i ? std::optional<std::int64_t>(*i) : std::nullopt;
                  }});
+    MeasurementColumn chain = text<&R::chainHash>("chain_hash");
+    chain.assigned = true;
+    chain.hashed = false;
+    c.push_back(chain);
     return c;
 }
 

@@ -1,6 +1,7 @@
 #include "register/sqlite_register.h"
 
 #include "register/measurement_columns.h"
+#include "register/record_chain.h"
 
 #include <sqlite3.h>
 
@@ -97,8 +98,15 @@ CREATE TRIGGER qc_runs_keep_d BEFORE DELETE ON qc_runs
   BEGIN SELECT RAISE(ABORT, 'register records are never deleted'); END;
 )sql";
 
-// kMigrations[v] brings a register from version v to v + 1.
-constexpr const char* kMigrations[] = {kSchemaV1};
+// Each record holds the hash chain (record_chain.h); the existing records get
+// theirs in id order when a register is brought forward.
+constexpr const char* kSchemaV2 = R"sql(
+ALTER TABLE measurements ADD COLUMN chain_hash TEXT NOT NULL DEFAULT '';
+)sql";
+
+// kMigrations[v] brings a register from version v to v + 1 (the hashes of version 2
+// are filled in by the program after its step).
+constexpr const char* kMigrations[] = {kSchemaV1, kSchemaV2};
 static_assert(sizeof kMigrations / sizeof kMigrations[0] == kSchemaVersion);
 
 constexpr const char* kQcRunColumns =
@@ -156,6 +164,10 @@ public:
         const int i = c_++;
         if (sqlite3_column_type(st_, i) == SQLITE_NULL) return std::nullopt;
         return sqlite3_column_double(st_, i);
+    }
+    std::string colTextAt(int i) {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st_, i));
+        return p ? std::string(p) : std::string();
     }
     std::optional<std::int64_t> colInt() {
         const int i = c_++;
@@ -302,8 +314,10 @@ public:
                     return false;
                 }
             }
-            for (std::int64_t step = v; step < kSchemaVersion; ++step)
+            for (std::int64_t step = v; step < kSchemaVersion; ++step) {
                 if (!exec(kMigrations[step], err)) return false;
+                if (step == 1 && !fillChain(err)) return false;
+            }
             return exec("PRAGMA application_id = " + std::to_string(kApplicationId), err) &&
                    exec("PRAGMA user_version = " + std::to_string(kSchemaVersion), err);
         });
@@ -313,12 +327,17 @@ public:
         MeasurementRecord r = rec;
         if (r.uid.empty()) r.uid = newUuid();
         if (r.createdUtc.empty()) r.createdUtc = utcNow();
+        if (!recordTextIsClean(r, error)) return false;
         std::int64_t id = 0;
         const bool ok = write(error, [&](std::string& err) {
-            Stmt s(db_, "INSERT INTO measurements (" + measurementColumnList(true) + ") VALUES (" +
-                            placeholders(writtenColumnCount()) + ")");
+            std::string prev;
+            if (!lastChainHash(prev, err)) return false;
+            r.chainHash = chainHash(prev, r);
+            Stmt s(db_, "INSERT INTO measurements (" + measurementColumnList(true) + ", chain_hash) VALUES (" +
+                            placeholders(writtenColumnCount() + 1) + ")");
             if (!s.ok()) return fail(err, "preparing the record");
             bindMeasurement(s, r);
+            s.text(r.chainHash);
             if (sqlite3_step(s.get()) != SQLITE_DONE) return fail(err, "writing the record");
             id = sqlite3_last_insert_rowid(db_);
             return true;
@@ -329,17 +348,41 @@ public:
         return true;
     }
 
-    bool listMeasurements(const MeasurementFilter& filter, std::vector<MeasurementRecord>& out,
-                          std::string& error) override {
+    bool forEachMeasurement(const MeasurementFilter& filter, const MeasurementVisitor& visit,
+                            std::string& error) override {
         std::vector<std::string> args;
         const std::string where = measurementWhere(filter, args);
-        Stmt s(db_, "SELECT " + measurementColumnList() + " FROM measurements" + where +
-                        " ORDER BY id DESC LIMIT ? OFFSET ?");
+        Stmt s(db_, "SELECT " + measurementColumnList() + " FROM measurements" + where + " ORDER BY id " +
+                        (filter.oldestFirst ? "ASC" : "DESC") + " LIMIT ? OFFSET ?");
         if (!s.ok()) return fail(error, "reading the register");
         for (const auto& a : args) s.text(a);
         s.integer(filter.limit);
         s.integer(filter.offset);
-        return readRows(s, error, [&] { out.push_back(readMeasurement(s)); });
+        bool more = true;
+        return readRows(s, error, [&] {
+            if (more) more = visit(readMeasurement(s));
+        }, &more);
+    }
+
+    bool checkIntegrity(IntegrityReport& report, std::string& error) override {
+        report = {};
+        if (!integrityCheck(report.databaseProblem, error, false)) return false;
+        report.databaseOk = report.databaseProblem.empty();
+        ChainChecker chain;
+        MeasurementFilter all;
+        all.oldestFirst = true;
+        std::string readError;
+        const bool read = forEachMeasurement(all, [&](const MeasurementRecord& r) { return chain.add(r); },
+                                             readError);
+        report.records = chain.checked();
+        report.brokenId = chain.brokenId();
+        report.chainProblem = chain.problem();
+        if (!read) {
+            // A file too damaged to read through is a finding, not a failure to check.
+            report.databaseOk = false;
+            if (report.databaseProblem.empty()) report.databaseProblem = readError;
+        }
+        return true;
     }
 
     bool countMeasurements(const MeasurementFilter& filter, std::int64_t& count, std::string& error) override {
@@ -479,6 +522,66 @@ private:
         return false;
     }
 
+    bool lastChainHash(std::string& prev, std::string& error) {
+        Stmt q(db_, "SELECT chain_hash FROM measurements ORDER BY id DESC LIMIT 1");
+        if (!q.ok()) return fail(error, "reading the register");
+        prev = kChainStart;
+        return readRows(q, error, [&] { prev = q.colText(); });
+    }
+
+    // Gives the records of a register brought forward from version 1 their hashes,
+    // oldest first (the keep-trigger is set aside for the length of the migration).
+    bool fillChain(std::string& error) {
+        if (!exec("DROP TRIGGER measurements_keep_u", error)) return false;
+        std::vector<std::pair<std::int64_t, std::string>> hashes;
+        {
+            std::string prev = kChainStart;
+            Stmt q(db_, "SELECT " + measurementColumnList() + " FROM measurements ORDER BY id");
+            if (!q.ok()) return fail(error, "reading the register");
+            if (!readRows(q, error, [&] {
+                    const MeasurementRecord r = readMeasurement(q);
+                    prev = chainHash(prev, r);
+                    hashes.emplace_back(r.id, prev);
+                }))
+                return false;
+        }
+        for (const auto& [id, hash] : hashes) {
+            Stmt u(db_, "UPDATE measurements SET chain_hash = ? WHERE id = ?");
+            if (!u.ok()) return fail(error, "migrating the register");
+            u.text(hash);
+            u.integer(id);
+            if (sqlite3_step(u.get()) != SQLITE_DONE) return fail(error, "migrating the register");
+        }
+        return exec("CREATE TRIGGER measurements_keep_u BEFORE UPDATE ON measurements "
+                    "BEGIN SELECT RAISE(ABORT, 'register records are never changed'); END",
+                    error);
+    }
+
+    // SQLite's own check of the file: problem empty when it is sound. quick skips the
+    // index-to-table cross-checks (run before the first write of a session).
+    bool integrityCheck(std::string& problem, std::string& error, bool quick) {
+        problem.clear();
+        Stmt q(db_, quick ? "PRAGMA quick_check(5)" : "PRAGMA integrity_check(5)");
+        if (!q.ok()) {
+            problem = "the register file is damaged or not a register";
+            return true;
+        }
+        for (;;) {
+            const int rc = sqlite3_step(q.get());
+            if (rc == SQLITE_DONE) return true;
+            if (rc != SQLITE_ROW) {
+                const int code = sqlite3_extended_errcode(db_) & 0xFF;
+                if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB) {
+                    problem = "the register file is damaged";
+                    return true;
+                }
+                return fail(error, "checking the register");
+            }
+            const std::string line = q.colTextAt(0);
+            if (line != "ok") problem += (problem.empty() ? "" : "; ") + line;
+        }
+    }
+
     bool exec(const std::string& sql, std::string& error) {
         char* msg = nullptr;
         const int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &msg);
@@ -497,11 +600,12 @@ private:
     }
 
     template <class OnRow>
-    bool readRows(Stmt& s, std::string& error, OnRow onRow) {
+    bool readRows(Stmt& s, std::string& error, OnRow onRow, const bool* more = nullptr) {
         for (;;) {
             const int rc = sqlite3_step(s.get());
             if (rc == SQLITE_ROW) {
                 onRow();
+                if (more && !*more) return true;
                 continue;
             }
             if (rc == SQLITE_DONE) return true;
@@ -516,6 +620,17 @@ private:
         if (!writable()) {
             error = "Register " + path_ + ": the register file is read-only; nothing was written";
             return false;
+        }
+        if (!checkedForWriting_) {
+            // A damaged file is not written to: the record would join records nobody can trust.
+            std::string problem;
+            if (!integrityCheck(problem, error, true)) return false;
+            if (!problem.empty()) {
+                error = "Register " + path_ + ": the register file is damaged (" + problem +
+                        "); nothing was written. Keep the file for inspection and record into a new register";
+                return false;
+            }
+            checkedForWriting_ = true;
         }
         for (int attempt = 0;; ++attempt) {
             std::string err;
@@ -561,14 +676,19 @@ private:
 
     sqlite3* db_;
     std::string path_;
+    bool checkedForWriting_ = false;
 };
 
 }  // namespace
 
-std::unique_ptr<Register> openSqliteRegister(const std::string& path, std::string& error) {
+std::unique_ptr<Register> openSqliteRegister(const std::string& path, std::string& error, bool create) {
     namespace fs = std::filesystem;
     std::error_code ec;
     const fs::path p(path);
+    if (!create && !fs::exists(p, ec)) {
+        error = "Register " + path + ": no such register file; nothing was created";
+        return nullptr;
+    }
     if (p.has_parent_path() && !fs::exists(p.parent_path(), ec)) {
         fs::create_directories(p.parent_path(), ec);
         if (ec) {
@@ -581,7 +701,8 @@ std::unique_ptr<Register> openSqliteRegister(const std::string& path, std::strin
         return nullptr;
     }
     sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+    const int rc = sqlite3_open_v2(path.c_str(), &db,
+                                   SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX,
                                    nullptr);
     if (rc != SQLITE_OK) {
         error = "Register " + path + ": cannot be opened (" + (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)) + ")";
