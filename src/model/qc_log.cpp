@@ -264,9 +264,11 @@ bool qcCalledFor(reg::Register& r, const std::string& installation, const std::s
     std::sort(runs.begin(), runs.end(), [](const reg::QcRun& a, const reg::QcRun& b) { return a.id > b.id; });
     runs.erase(std::remove_if(runs.begin(), runs.end(), [&](const reg::QcRun& x) { return x.createdUtc > atUtc; }),
                runs.end());
-    std::int64_t latestBaseline = 0;
+    // Times are whole seconds: a baseline of the same second is not taken to precede the
+    // moment, but a run's own baseline always precedes the run.
+    std::int64_t latestBaseline = runs.empty() ? 0 : runs.front().baselineId.value_or(0);
     for (const auto& b : baselines)
-        if (b.installation == installation && b.createdUtc <= atUtc) latestBaseline = std::max(latestBaseline, b.id);
+        if (b.installation == installation && b.createdUtc < atUtc) latestBaseline = std::max(latestBaseline, b.id);
     if (reason == kQcActionRequired) {
         calledFor = !runs.empty() && runs.front().status == qc::statusName(qc::Status::Action) &&
                     !(runs.front().baselineId && latestBaseline != *runs.front().baselineId);
