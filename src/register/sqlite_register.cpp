@@ -533,24 +533,32 @@ private:
     // oldest first (the keep-trigger is set aside for the length of the migration).
     bool fillChain(std::string& error) {
         if (!exec("DROP TRIGGER measurements_keep_u", error)) return false;
-        std::vector<std::pair<std::int64_t, std::string>> hashes;
-        {
-            std::string prev = kChainStart;
-            Stmt q(db_, "SELECT " + measurementColumnList() + " FROM measurements ORDER BY id");
-            if (!q.ok()) return fail(error, "reading the register");
-            if (!readRows(q, error, [&] {
-                    const MeasurementRecord r = readMeasurement(q);
-                    prev = chainHash(prev, r);
-                    hashes.emplace_back(r.id, prev);
-                }))
-                return false;
-        }
-        for (const auto& [id, hash] : hashes) {
-            Stmt u(db_, "UPDATE measurements SET chain_hash = ? WHERE id = ?");
+        // In batches of ids, so that a register of any size is brought forward in little memory.
+        std::string prev = kChainStart;
+        std::int64_t after = 0;
+        for (;;) {
+            std::vector<std::pair<std::int64_t, std::string>> hashes;
+            {
+                Stmt q(db_, "SELECT " + measurementColumnList() + " FROM measurements WHERE id > ? ORDER BY id LIMIT 2000");
+                if (!q.ok()) return fail(error, "reading the register");
+                q.integer(after);
+                if (!readRows(q, error, [&] {
+                        const MeasurementRecord r = readMeasurement(q);
+                        prev = chainHash(prev, r);
+                        hashes.emplace_back(r.id, prev);
+                    }))
+                    return false;
+            }
+            if (hashes.empty()) break;
+            Stmt u(db_, "UPDATE measurements SET chain_hash = ?1 WHERE id = ?2");
             if (!u.ok()) return fail(error, "migrating the register");
-            u.text(hash);
-            u.integer(id);
-            if (sqlite3_step(u.get()) != SQLITE_DONE) return fail(error, "migrating the register");
+            for (const auto& [id, hash] : hashes) {
+                sqlite3_reset(u.get());
+                sqlite3_bind_text(u.get(), 1, hash.data(), static_cast<int>(hash.size()), SQLITE_TRANSIENT);
+                sqlite3_bind_int64(u.get(), 2, id);
+                if (sqlite3_step(u.get()) != SQLITE_DONE) return fail(error, "migrating the register");
+            }
+            after = hashes.back().first;
         }
         return exec("CREATE TRIGGER measurements_keep_u BEFORE UPDATE ON measurements "
                     "BEGIN SELECT RAISE(ABORT, 'register records are never changed'); END",

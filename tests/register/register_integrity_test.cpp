@@ -101,6 +101,30 @@ TEST(RegisterChain, ContentChangedOrRecordRemovedNamesTheFirstBrokenRecord) {
     EXPECT_EQ(check(*reg).brokenId, 1);
 }
 
+TEST(RegisterChain, ARegisterOfTheFirstSchemaIsChainedWhenBroughtForward) {
+    TempDir dir;
+    const std::string path = dir.file("r.sqlite");
+    registerWith(path, 0).reset();
+    // Back to the first schema (no chain column), with more records than one batch of the migration.
+    ASSERT_EQ(rawExec(path, "ALTER TABLE measurements DROP COLUMN chain_hash; PRAGMA user_version = 1; "
+                            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2105) "
+                            "INSERT INTO measurements (uid, created_utc, sample_id, cs_all_activity) "
+                            "SELECT 'u-' || i, '2026-04-12T10:00:00Z', 'S' || i, i * 0.5 FROM n"),
+              SQLITE_OK);
+    std::string error;
+    auto reg = openRegister(path, error);
+    ASSERT_TRUE(reg) << error;
+    const IntegrityReport report = check(*reg);
+    EXPECT_TRUE(report.ok()) << report.chainProblem;
+    EXPECT_EQ(report.records, 2105);
+    MeasurementRecord next = rec("after");
+    ASSERT_TRUE(reg->appendMeasurement(next, error)) << error;
+    EXPECT_TRUE(check(*reg).ok());
+    reg.reset();
+    // The keep-trigger is back once the hashes are in.
+    EXPECT_NE(rawExec(path, "UPDATE measurements SET operator = 'x' WHERE id = 1"), SQLITE_OK);
+}
+
 TEST(RegisterChain, CanonicalContentTellsFieldsApart) {
     MeasurementRecord a = rec("x");
     MeasurementRecord b = a;
