@@ -140,10 +140,16 @@ bool recordQcRun(reg::Register& r, const QcFileMeasurement& m, const std::string
     reg::QcBaseline baseline;
     bool found = false;
     if (!newBaseline && !r.latestQcBaseline(installation, baseline, found, error)) return false;
-    if (newBaseline || !found) {
-        if (!startQcBaseline(r, installation, settings.baselineRuns, newBaseline ? "new baseline" : "first baseline",
-                             baseline, error))
-            return false;
+    if (newBaseline) {
+        if (!startQcBaseline(r, installation, settings.baselineRuns, "new baseline", baseline, error)) return false;
+    } else if (!found) {
+        // Made only if still none: two first runs at once share one baseline.
+        baseline = {};
+        baseline.installation = installation;
+        baseline.nRequired = std::max(settings.baselineRuns, 2);
+        baseline.note = "first baseline";
+        bool created = false;
+        if (!r.appendFirstQcBaseline(baseline, created, error)) return false;
     }
     std::vector<reg::QcRun> runs;
     reg::QcRunFilter filter;

@@ -513,6 +513,41 @@ public:
         return copyQcBaseline(baseline, inserted, error);
     }
 
+    // Under a lock of its own, in one transaction: a second first run waits and finds the baseline.
+    bool appendFirstQcBaseline(QcBaseline& baseline, bool& created, std::string& error) override {
+        created = false;
+        QcBaseline b = baseline;
+        stamp(b);
+        Outcome o = connect(error);
+        if (o != Outcome::Done) return false;
+        Result res;
+        auto rollback = [&]() {
+            std::string ignored;
+            Result r2;
+            if (conn_) exec("ROLLBACK", {}, r2, ignored);
+            return false;
+        };
+        if (exec("BEGIN", {}, res, error) != Outcome::Done) return rollback();
+        if (exec("SELECT pg_advisory_xact_lock(5787761462)", {}, res, error) != Outcome::Done) return rollback();
+        if (exec("SELECT id, " + joined(qcBaselineNames()) +
+                     " FROM xmca.qc_baselines WHERE installation = $1 ORDER BY id DESC LIMIT 1",
+                 {b.installation}, res, error) != Outcome::Done)
+            return rollback();
+        if (PQntuples(res.get()) == 1) {
+            baseline = readQcBaseline(Row(res.get(), 0));
+            rollback();
+            return true;
+        }
+        bool inserted = false;
+        if (send(insertSql("qc_baselines", qcBaselineNames()), qcBaselineParams(b), b.id, inserted, error) !=
+                Outcome::Done ||
+            exec("COMMIT", {}, res, error) != Outcome::Done)
+            return rollback();
+        created = true;
+        baseline = std::move(b);
+        return true;
+    }
+
     bool copyMeasurement(MeasurementRecord& rec, bool& inserted, std::string& error) override {
         MeasurementRecord r = rec;
         stamp(r);

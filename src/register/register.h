@@ -159,6 +159,10 @@ public:
     virtual bool getMeasurement(std::int64_t id, MeasurementRecord& out, bool& found, std::string& error) = 0;
 
     virtual bool appendQcBaseline(QcBaseline& baseline, std::string& error) = 0;
+    // The installation's first baseline, made only when it has none yet, in one step, so
+    // that two first QC runs at once share one baseline: created tells which happened,
+    // and baseline is the one the installation has now.
+    virtual bool appendFirstQcBaseline(QcBaseline& baseline, bool& created, std::string& error) = 0;
     virtual bool appendQcRun(QcRun& run, std::string& error) = 0;
     virtual bool listQcRuns(const QcRunFilter& filter, std::vector<QcRun>& out, std::string& error) = 0;
     // The newest baseline of an installation (any installation when empty); found false when none.

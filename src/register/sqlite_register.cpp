@@ -409,28 +409,12 @@ public:
     }
 
     bool appendQcBaseline(QcBaseline& baseline, std::string& error) override {
-        QcBaseline b = baseline;
-        if (b.uid.empty()) b.uid = newUuid();
-        if (b.createdUtc.empty()) b.createdUtc = utcNow();
-        std::int64_t id = 0;
-        const bool ok = write(error, [&](std::string& err) {
-            Stmt s(db_, std::string("INSERT INTO qc_baselines (") + kQcBaselineColumns + ") VALUES (" +
-                            placeholders(6) + ")");
-            if (!s.ok()) return fail(err, "preparing the record");
-            s.skip();
-            s.text(b.uid);
-            s.text(b.createdUtc);
-            s.text(b.installation);
-            s.integer(b.nRequired);
-            s.text(b.note);
-            if (sqlite3_step(s.get()) != SQLITE_DONE) return fail(err, "writing the record");
-            id = sqlite3_last_insert_rowid(db_);
-            return true;
-        });
-        if (!ok) return false;
-        b.id = id;
-        baseline = std::move(b);
-        return true;
+        bool created = false;
+        return addBaseline(baseline, false, created, error);
+    }
+
+    bool appendFirstQcBaseline(QcBaseline& baseline, bool& created, std::string& error) override {
+        return addBaseline(baseline, true, created, error);
     }
 
     bool appendQcRun(QcRun& run, std::string& error) override {
@@ -503,6 +487,56 @@ public:
     }
 
 private:
+    // Adds a baseline; onlyFirst: unless the installation has one (then that one is returned).
+    bool addBaseline(QcBaseline& baseline, bool onlyFirst, bool& created, std::string& error) {
+        QcBaseline b = baseline;
+        if (b.uid.empty()) b.uid = newUuid();
+        if (b.createdUtc.empty()) b.createdUtc = utcNow();
+        if (!textIsClean(b.installation) || !textIsClean(b.note)) {
+            error = "the installation or note text holds a NUL or is not valid UTF-8; nothing was written";
+            return false;
+        }
+        created = false;
+        QcBaseline existing;
+        bool found = false;
+        const bool ok = write(error, [&](std::string& err) {
+            found = false;
+            if (onlyFirst) {
+                // Inside the write lock: a second first run waits here and finds the first one's baseline.
+                Stmt q(db_, std::string("SELECT ") + kQcBaselineColumns +
+                                " FROM qc_baselines WHERE installation = ? ORDER BY id DESC LIMIT 1");
+                if (!q.ok()) return fail(err, "reading the register");
+                q.text(b.installation);
+                if (!readRows(q, err, [&] {
+                        existing = readQcBaseline(q);
+                        found = true;
+                    }))
+                    return false;
+                if (found) return true;
+            }
+            Stmt s(db_, std::string("INSERT INTO qc_baselines (") + kQcBaselineColumns + ") VALUES (" +
+                            placeholders(6) + ")");
+            if (!s.ok()) return fail(err, "preparing the record");
+            s.skip();
+            s.text(b.uid);
+            s.text(b.createdUtc);
+            s.text(b.installation);
+            s.integer(b.nRequired);
+            s.text(b.note);
+            if (sqlite3_step(s.get()) != SQLITE_DONE) return fail(err, "writing the record");
+            b.id = sqlite3_last_insert_rowid(db_);
+            return true;
+        });
+        if (!ok) return false;
+        if (found) {
+            baseline = existing;
+            return true;
+        }
+        created = true;
+        baseline = std::move(b);
+        return true;
+    }
+
     // A sentence naming what failed, the file and SQLite's reason in plain words.
     bool fail(std::string& error, const char* what) const {
         const int rc = sqlite3_extended_errcode(db_);

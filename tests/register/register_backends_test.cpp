@@ -447,6 +447,62 @@ TYPED_TEST(RegisterBackends, NewerSchemaIsRefusedWithAClearMessage) {
 }
 
 // Two programs recording at once, each through its own connection: none is lost.
+// Installations whose first QC runs start together, in four processes each: each
+// installation ends with one baseline, which every one of its runs is judged on.
+TYPED_TEST(RegisterBackends, FirstQcRunsAtOnceShareOneBaseline) {
+    {
+        auto reg = this->open();  // the schema made before the race
+        ASSERT_TRUE(reg);
+    }
+    constexpr int kInstallations = 5, kProcesses = 4;
+    int gate[2];
+    ASSERT_EQ(::pipe(gate), 0);
+    std::vector<pid_t> children;
+    for (int p = 0; p < kProcesses; ++p) {
+        const pid_t kid = fork();
+        ASSERT_GE(kid, 0);
+        if (kid == 0) {
+            ::close(gate[1]);
+            std::string error;
+            auto reg = openRegister(this->backend.location(), error);
+            char c;
+            (void)!::read(gate[0], &c, 1);  // all start together once the gate closes
+            int failed = reg ? 0 : 1;
+            for (int i = 0; reg && i < kInstallations; ++i) {
+                QcBaseline b;
+                b.installation = "det-" + std::to_string(i);
+                b.nRequired = 3;
+                bool created = false;
+                if (!reg->appendFirstQcBaseline(b, created, error) || b.id <= 0) ++failed;
+            }
+            if (failed) std::cerr << "process " << p << ": " << error << "\n";
+            _exit(failed ? 1 : 0);
+        }
+        children.push_back(kid);
+    }
+    ::close(gate[0]);
+    ::close(gate[1]);
+    for (pid_t c : children) {
+        int status = 0;
+        waitpid(c, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    auto reg = this->open();
+    ASSERT_TRUE(reg);
+    std::vector<QcBaseline> baselines;
+    std::string error;
+    ASSERT_TRUE(reg->listQcBaselines(baselines, error)) << error;
+    EXPECT_EQ(baselines.size(), std::size_t(kInstallations));
+    // Asked again, the register hands back the baseline the installation has.
+    QcBaseline again;
+    again.installation = "det-0";
+    bool created = true;
+    ASSERT_TRUE(reg->appendFirstQcBaseline(again, created, error)) << error;
+    EXPECT_FALSE(created);
+    EXPECT_EQ(again.nRequired, 3);
+    ASSERT_TRUE(reg->listQcBaselines(baselines, error));
+}
+
 TYPED_TEST(RegisterBackends, TwoWriterProcessesOfAThousandRecordsEachLeaveTwoThousand) {
     constexpr int kEach = 1000;
     const auto start = std::chrono::steady_clock::now();
