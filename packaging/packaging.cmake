@@ -5,6 +5,9 @@ set(XMCA_UDEV_RULES_DIR "lib/udev/rules.d" CACHE STRING
     "Where the udev rule for FTDI analysers goes, relative to the install prefix")
 
 install(TARGETS xmca mcatool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Relocations resolved at start and then read-only (as Debian's hardening asks).
+target_link_options(xmca PRIVATE -Wl,-z,relro,-z,now)
+target_link_options(mcatool PRIVATE -Wl,-z,relro,-z,now)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/xmca.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/xmca.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/60-xmca-ftdi.rules DESTINATION ${XMCA_UDEV_RULES_DIR})
