@@ -16,6 +16,16 @@ install(FILES ${CMAKE_CURRENT_LIST_DIR}/example.c_seed_25c79191.xmca.metainfo.xm
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/debian/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
+# The changelog's latest entry and the metainfo's newest release name this version.
+file(STRINGS ${CMAKE_CURRENT_LIST_DIR}/debian/changelog xmca_changelog_head LIMIT_COUNT 1)
+if(NOT xmca_changelog_head MATCHES "^xmca \\(${PROJECT_VERSION}\\) ")
+  message(FATAL_ERROR "packaging/debian/changelog: the latest entry is not version ${PROJECT_VERSION}")
+endif()
+file(READ ${CMAKE_CURRENT_LIST_DIR}/example.c_seed_25c79191.xmca.metainfo.xml xmca_metainfo)
+if(NOT xmca_metainfo MATCHES "<releases>[ \n]*<release version=\"${PROJECT_VERSION}\"")
+  message(FATAL_ERROR "packaging/example.c_seed_25c79191.xmca.metainfo.xml: the newest release is not ${PROJECT_VERSION}")
+endif()
+
 # A laboratory's server: the setup script and the README's section on it.
 set(xmca_pkg_dir ${CMAKE_BINARY_DIR}/packaging)
 add_custom_command(
