@@ -30,7 +30,12 @@ TForm1::TForm1(std::unique_ptr<xmca::FtdiDriver> driver, Options options, QWidge
              std::move(options), parent) {}
 
 TForm1::TForm1(std::unique_ptr<LinkWorker> worker, Options options, QWidget* parent)
-    : QMainWindow(parent), ui(new Ui::TForm1), worker_(std::move(worker)), options_(std::move(options)) {
+    : QMainWindow(parent),
+      ui(new Ui::TForm1),
+      worker_(std::move(worker)),
+      options_(std::move(options)),
+      lab_(std::make_unique<LabContext>()),
+      dialogs_(options_.dialogs ? options_.dialogs : std::make_shared<WidgetDialogs>(this)) {
     ui->setupUi(this);
     xmca::display::setBoxTextFilter(&xmca::ui::verdictText);  // the plot's method and verdict lines
     // Every page's tab title in sight, in either language (the Japanese ones are
