@@ -23,6 +23,6 @@ bool WidgetDialogs::hasPrinter() { return !QPrinterInfo::availablePrinterNames()
 
 bool WidgetDialogs::choosePrinter(QPrinter& printer) {
     QPrintDialog dlg(&printer, parent_);
-    dlg.setWindowTitle(QCoreApplication::translate("TForm1", "Print"));
+    dlg.setWindowTitle(tr("Print"));
     return dlg.exec() == QDialog::Accepted;
 }

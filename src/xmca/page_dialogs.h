@@ -3,6 +3,7 @@
 // printer. The window uses the widget dialogs; tests answer from a script.
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 
 class QPrinter;
@@ -32,6 +33,8 @@ public:
 
 // The modal Qt dialogs, over parent.
 class WidgetDialogs : public PageDialogs {
+    Q_DECLARE_TR_FUNCTIONS(WidgetDialogs)
+
 public:
     explicit WidgetDialogs(QWidget* parent) : parent_(parent) {}
     QString chooseFile(const FileQuestion& question) override;
