@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTimer>
@@ -283,21 +284,29 @@ void QcPage::acquireCheck() {
     }
     // The check source on the simulated analyser's detector (it may have counted a
     // background without it).
-    const QString failed = form_.startPageRun(*tenths, true, [this] {
-        acquiring_ = true;
-        acquire_->setEnabled(false);
-        read_->setEnabled(false);
-        stop_->setEnabled(true);
-    });
-    if (!failed.isEmpty()) {
-        acquiring_ = false;
-        acquire_->setEnabled(true);
-        read_->setEnabled(true);
-        stop_->setEnabled(false);
-        message(failed, true);
-        return;
-    }
-    message(tr("Counting the check source for %1 s...").arg(*tenths / 10.0));
+    acquire_->setEnabled(false);  // until the run has started or could not
+    read_->setEnabled(false);
+    const std::int32_t preset = *tenths;
+    QPointer<QcPage> self(this);
+    form_.startPageRun(
+        preset, true,
+        [self] {
+            if (!self) return;
+            self->acquiring_ = true;
+            self->stop_->setEnabled(true);
+        },
+        [self, preset](const QString& failed) {
+            if (!self) return;
+            if (!failed.isEmpty()) {
+                self->acquiring_ = false;
+                self->acquire_->setEnabled(true);
+                self->read_->setEnabled(true);
+                self->stop_->setEnabled(false);
+                self->message(failed, true);
+                return;
+            }
+            self->message(tr("Counting the check source for %1 s...").arg(preset / 10.0));
+        });
 }
 
 void QcPage::stopRun() {

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
@@ -289,18 +290,29 @@ void ScreeningPage::startAcquisition(Acquiring what, QLineEdit* seconds) {
     }
     // On the simulated analyser the sample comes off the detector for the background
     // and goes back for the sample, as the operator does on a real one.
-    const QString failed = form_.startPageRun(*tenths, what == Acquiring::Sample, [&] {
-        acquiring_ = what;
-        setBusy(true);
-    });
-    if (!failed.isEmpty()) {
-        acquiring_ = Acquiring::None;
-        setBusy(false);
-        message(failed, true);
-        return;
-    }
-    message(what == Acquiring::Background ? tr("Counting the background for %1 s...").arg(*tenths / 10.0)
-                                          : tr("Counting the sample for %1 s...").arg(*tenths / 10.0));
+    setBusy(true);  // until the run has started or could not
+    stop_->setEnabled(false);
+    const std::int32_t preset = *tenths;
+    QPointer<ScreeningPage> self(this);
+    form_.startPageRun(
+        preset, what == Acquiring::Sample,
+        [self, what] {
+            if (!self) return;
+            self->acquiring_ = what;
+            self->stop_->setEnabled(true);
+        },
+        [self, what, preset](const QString& failed) {
+            if (!self) return;
+            if (!failed.isEmpty()) {
+                self->acquiring_ = Acquiring::None;
+                self->setBusy(false);
+                self->message(failed, true);
+                return;
+            }
+            self->message(what == Acquiring::Background
+                              ? tr("Counting the background for %1 s...").arg(preset / 10.0)
+                              : tr("Counting the sample for %1 s...").arg(preset / 10.0));
+        });
 }
 
 void ScreeningPage::stopRun() {

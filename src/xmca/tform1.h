@@ -70,11 +70,8 @@ public:
     QTimer* Timer1 = nullptr;
 
     // The preset the next run stops at (0.1 s), sent to an open analyser as the MCA
-    // setup does; false when the analyser refused it.
-    bool setPresetTenths(std::int32_t tenths);
-    // Waits for the results of every request sent to the link and shows them: for a
-    // page that drives a sequence of commands and needs each outcome before the next.
-    void waitForLink();
+    // setup does; done hears whether the analyser took it (true when none is open).
+    void setPresetTenths(std::int32_t tenths, std::function<void(bool accepted)> done = {});
     // With the simulated analyser: the sample on the detector (its configured
     // activities) or off it (natural background only) from the next counts on. Sent
     // through the link, so it happens on the link's thread between exchanges. Does
@@ -82,9 +79,12 @@ public:
     void placeSimulatedSample(bool onDetector);
     // A page's own run into the MCA memory: opens the analyser when needed, sends
     // the preset, puts the simulated sample on or off the detector, clears and
-    // starts; `starting` runs just before the start (the page takes the run as its
-    // own). Returns why it could not start, or an empty text when it is counting.
-    QString startPageRun(std::int32_t tenths, bool sampleOnDetector, const std::function<void()>& starting);
+    // starts, each step once the link has answered the one before; `starting` runs
+    // just before the start (the page takes the run as its own); done hears why it
+    // could not start, or an empty text when it is counting. The window thread
+    // never waits for the link.
+    void startPageRun(std::int32_t tenths, bool sampleOnDetector, std::function<void()> starting,
+                      std::function<void(const QString& failure)> done);
     // True once the analyser has been opened.
     bool analyserOpen() const;
     // The laboratory settings and the register this window records into.
@@ -296,6 +296,8 @@ private:
     // outstanding (Key::None: always queued, e.g. view commands, each a step).
     enum class Key { None, Open, Start, Stop, Clear, Clock, Setup, ScanSetup, ScanStart, ScanStop, ScanClear, Mem };
     bool linkRequest(Key key, xmca::LinkClient::Op op, std::function<void()> then, bool poll = false);
+    void afterLink(std::function<void()> then);  // then, once every request made so far is answered
+    bool pageRunStarting_ = false;                // a page's start sequence under way
     bool outstanding(Key key) const { return pending_.count(key) != 0; }
     void sendTick();
 

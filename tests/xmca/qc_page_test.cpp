@@ -97,7 +97,9 @@ struct QcWindow {
     std::string status() { return page->lastRun() ? page->lastRun()->run.status : ""; }
     // A spectrum acquired with the main window's own handlers and saved to path.
     void acquireFile(const std::string& path, int seconds) {
-        ASSERT_TRUE(form->setPresetTenths(seconds * 10));
+        bool accepted = false;
+        form->setPresetTenths(seconds * 10, [&](bool ok) { accepted = ok; });  // inline: answered at once
+        ASSERT_TRUE(accepted);
         form->McaClearClick();
         form->McaStartClick();
         for (int i = 0; i < seconds * 2 + 40 && form->Timer1->isActive(); ++i) {
