@@ -7,8 +7,9 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <string>
+
+#include "private_home.h"
 
 int main(int argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -19,21 +20,8 @@ int main(int argc, char** argv) {
         chmod(dir.c_str(), 0700);
         setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
     }
-    // The windows read the laboratory settings and open the default register: in a
-    // scratch folder of this run, never the user's own (nor one another run changed).
-    char scratch[] = "/tmp/xmca-test-home-XXXXXX";
-    const bool isolated = mkdtemp(scratch) != nullptr;
-    if (isolated) {
-        setenv("XDG_DATA_HOME", (std::string(scratch) + "/data").c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (std::string(scratch) + "/config").c_str(), 1);
-    }
-    int rc = 0;
-    {
-        QApplication app(argc, argv);
-        ::testing::InitGoogleTest(&argc, argv);
-        rc = RUN_ALL_TESTS();
-    }
-    std::error_code ignored;
-    if (isolated) std::filesystem::remove_all(scratch, ignored);
-    return rc;
+    test::PrivateHome home;
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
 }
