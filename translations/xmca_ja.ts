@@ -169,6 +169,10 @@
         <source>Saved %1</source>
         <translation>%1 を保存しました</translation>
     </message>
+    <message>
+        <source>Reading the register...</source>
+        <translation>記録簿を読み込んでいます...</translation>
+    </message>
 </context>
 <context>
     <name>QcChart</name>
@@ -673,13 +677,13 @@ Net rate: %3 cps</source>
         <source>The settings could not be saved.</source>
         <translation>設定を保存できませんでした。</translation>
     </message>
+    <message>
+        <source>Reading the QC state from the register...</source>
+        <translation>記録簿から QC の状態を読み込んでいます...</translation>
+    </message>
 </context>
 <context>
     <name>ScreeningReport</name>
-    <message>
-        <source>Print</source>
-        <translation>印刷</translation>
-    </message>
     <message>
         <source>The report could not be printed.</source>
         <translation>報告書を印刷できませんでした。</translation>
@@ -1778,6 +1782,13 @@ Spectrum exchange: ANSI N42.42-2011.</source>
     <message>
         <source>Re Calic, trapezoid baseline subtracted</source>
         <translation>再計算 (台形ベースライン差引き)</translation>
+    </message>
+</context>
+<context>
+    <name>WidgetDialogs</name>
+    <message>
+        <source>Print</source>
+        <translation>印刷</translation>
     </message>
 </context>
 <context>

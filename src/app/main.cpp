@@ -87,7 +87,7 @@ int main(int argc, char** argv) {
 
     TDmQRVL dataModule;
     TForm1 form(std::move(worker), options);
-    form.setRegisterLocation(QString::fromStdString(cl->registerLocation));
+    form.lab().setRegisterLocation(QString::fromStdString(cl->registerLocation));
     // The road to the analyser in the title (the simulator's own title says so already).
     if (!chosen.simulator && !chosen.road.empty())
         form.setWindowTitle(QString("xmca - %1").arg(QString::fromStdString(chosen.road)));

@@ -9,30 +9,43 @@
 
 HistoryModel::HistoryModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-bool HistoryModel::reset(std::shared_ptr<xmca::reg::Register> reg, const xmca::reg::MeasurementFilter& filter,
-                         std::string& error) {
+HistoryModel::FirstPage HistoryModel::readFirstPage(xmca::reg::Register& reg,
+                                                   const xmca::reg::MeasurementFilter& filter) {
+    FirstPage out;
+    xmca::reg::MeasurementFilter all = filter;
+    all.limit = -1;
+    all.offset = 0;
+    all.beforeId.reset();
+    out.ok = reg.countMeasurements(all, out.total, out.error);
+    if (out.ok) {
+        all.limit = kPage;
+        out.ok = reg.listMeasurements(all, out.rows, out.error);
+    }
+    if (!out.ok) out.rows.clear();
+    return out;
+}
+
+void HistoryModel::reset(const xmca::reg::MeasurementFilter& filter, std::int64_t total,
+                         std::vector<xmca::reg::MeasurementRecord> firstPage) {
     beginResetModel();
-    reg_ = std::move(reg);
     filter_ = filter;
     filter_.limit = -1;
     filter_.offset = 0;
     filter_.beforeId.reset();
-    rows_.clear();
-    total_ = 0;
-    exhausted_ = true;
-    bool ok = true;
-    if (reg_) {
-        ok = reg_->countMeasurements(filter_, total_, error);
-        if (ok) {
-            xmca::reg::MeasurementFilter page = filter_;
-            page.limit = kPage;
-            ok = reg_->listMeasurements(page, rows_, error);
-            exhausted_ = !ok || static_cast<std::int64_t>(rows_.size()) >= total_ ||
-                         rows_.size() < static_cast<std::size_t>(kPage);
-        }
-    }
+    rows_ = std::move(firstPage);
+    total_ = total;
+    exhausted_ = rows_.empty() || static_cast<std::int64_t>(rows_.size()) >= total_ ||
+                 rows_.size() < static_cast<std::size_t>(kPage);
+    fetching_ = false;
     endResetModel();
-    return ok;
+}
+
+xmca::reg::MeasurementFilter HistoryModel::nextPage() const {
+    // Keyset paging: the next page is older than the last row shown.
+    xmca::reg::MeasurementFilter page = filter_;
+    if (!rows_.empty()) page.beforeId = rows_.back().id;
+    page.limit = kPage;
+    return page;
 }
 
 const xmca::reg::MeasurementRecord* HistoryModel::recordAt(int row) const {
@@ -45,17 +58,19 @@ int HistoryModel::rowCount(const QModelIndex& parent) const {
 
 int HistoryModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount; }
 
-bool HistoryModel::canFetchMore(const QModelIndex& parent) const { return !parent.isValid() && !exhausted_; }
+bool HistoryModel::canFetchMore(const QModelIndex& parent) const {
+    return !parent.isValid() && !exhausted_ && !fetching_;
+}
 
 void HistoryModel::fetchMore(const QModelIndex& parent) {
-    if (parent.isValid() || exhausted_ || !reg_ || rows_.empty()) return;
-    // Keyset paging: the next page is older than the last row shown.
-    xmca::reg::MeasurementFilter page = filter_;
-    page.beforeId = rows_.back().id;
-    page.limit = kPage;
-    std::vector<xmca::reg::MeasurementRecord> more;
-    std::string error;
-    if (!reg_->listMeasurements(page, more, error) || more.empty()) {
+    if (parent.isValid() || exhausted_ || fetching_ || rows_.empty()) return;
+    fetching_ = true;
+    emit moreWanted();
+}
+
+void HistoryModel::append(std::vector<xmca::reg::MeasurementRecord> more) {
+    fetching_ = false;
+    if (more.empty()) {
         exhausted_ = true;
         return;
     }

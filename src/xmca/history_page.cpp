@@ -3,7 +3,6 @@
 #include <QComboBox>
 #include <QDate>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -18,6 +17,8 @@
 #include "register/csv_export.h"
 #include "report/screening_report.h"
 #include "xmca/history_model.h"
+#include "xmca/lab_context.h"
+#include "xmca/page_dialogs.h"
 #include "xmca/screening_support.h"
 #include "xmca/tform1.h"
 #include "xmca/window_language.h"
@@ -28,7 +29,8 @@ QString q(const std::string& s) { return QString::fromStdString(s); }
 
 }  // namespace
 
-HistoryPage::HistoryPage(TForm1& form, QWidget* parent) : QWidget(parent), form_(form) {
+HistoryPage::HistoryPage(TForm1& form, LabContext& lab, PageDialogs& dialogs, QWidget* parent)
+    : QWidget(parent), form_(form), lab_(lab), dialogs_(dialogs) {
     setObjectName(QStringLiteral("HistoryPage"));
     auto* lay = new QVBoxLayout(this);
     auto* filters = new QHBoxLayout;
@@ -100,6 +102,8 @@ HistoryPage::HistoryPage(TForm1& form, QWidget* parent) : QWidget(parent), form_
     connect(reprint, &QPushButton::clicked, this, &HistoryPage::reprint);
     connect(csv, &QPushButton::clicked, this, &HistoryPage::exportCsv);
     connect(fix, &QPushButton::clicked, this, &HistoryPage::correct);
+    connect(model_, &HistoryModel::moreWanted, this, &HistoryPage::fetchMore);
+    connect(&lab_, &LabContext::registerLocationChanged, this, &HistoryPage::recordAdded);
 }
 
 void HistoryPage::correct() {
@@ -125,38 +129,61 @@ void HistoryPage::message(const QString& text, bool error) {
     message_->setStyleSheet(error ? QStringLiteral("color: #c00000;") : QString());
 }
 
-void HistoryPage::refresh() {
-    loaded_ = true;
-    xmca::reg::MeasurementFilter f;
+bool HistoryPage::readFilter(xmca::reg::MeasurementFilter& f) {
     const QDate from = QDate::fromString(from_->text().trimmed(), Qt::ISODate);
     const QDate to = QDate::fromString(to_->text().trimmed(), Qt::ISODate);
     if ((!from_->text().trimmed().isEmpty() && !from.isValid()) || (!to_->text().trimmed().isEmpty() && !to.isValid())) {
         message(tr("Dates: enter YYYY-MM-DD."), true);
-        return;
+        return false;
     }
     if (from.isValid()) f.createdFrom = from.toString(Qt::ISODate).toStdString();
     if (to.isValid()) f.createdBefore = to.addDays(1).toString(Qt::ISODate).toStdString();  // the whole day
     f.sampleId = sampleId_->text().trimmed().toStdString();
     f.verdictPrefix = verdict_->currentData().toString().toStdString();
     f.installation = installation_->text().trimmed().toStdString();
+    return true;
+}
 
-    std::string error;
-    const QString location = form_.registerLocation();
-    if (!reg_ || location != openedLocation_) {
-        reg_ = xmca::reg::openRegister(location.toStdString(), error);
-        openedLocation_ = location;
-    }
-    if (!reg_) {
-        model_->reset(nullptr, f, error);
-        message(tr("The register cannot be read: %1").arg(q(error)), true);
-        return;
-    }
-    if (!model_->reset(reg_, f, error)) {
-        message(tr("The register cannot be read: %1").arg(q(error)), true);
-        return;
-    }
-    view_->resizeColumnsToContents();
-    message(tr("%n record(s)", nullptr, static_cast<int>(model_->total())));
+void HistoryPage::refresh() {
+    loaded_ = true;
+    xmca::reg::MeasurementFilter f;
+    if (!readFilter(f)) return;
+    const int generation = ++generation_;
+    message(tr("Reading the register..."));
+    lab_.request<HistoryModel::FirstPage>(
+        this,
+        [f](RegisterAccess& a) {
+            if (auto* reg = a.reg()) return HistoryModel::readFirstPage(*reg, f);
+            HistoryModel::FirstPage failed;
+            failed.error = a.error();
+            return failed;
+        },
+        [this, f, generation](HistoryModel::FirstPage page) {
+            if (generation != generation_) return;  // a newer filter is being read
+            model_->reset(f, page.total, std::move(page.rows));
+            if (!page.ok) {
+                message(tr("The register cannot be read: %1").arg(q(page.error)), true);
+                return;
+            }
+            view_->resizeColumnsToContents();
+            message(tr("%n record(s)", nullptr, static_cast<int>(model_->total())));
+        });
+}
+
+void HistoryPage::fetchMore() {
+    const xmca::reg::MeasurementFilter page = model_->nextPage();
+    const int generation = generation_;
+    lab_.request<std::vector<xmca::reg::MeasurementRecord>>(
+        this,
+        [page](RegisterAccess& a) {
+            std::vector<xmca::reg::MeasurementRecord> more;
+            std::string error;
+            if (auto* reg = a.reg(); !reg || !reg->listMeasurements(page, more, error)) more.clear();
+            return more;
+        },
+        [this, generation](std::vector<xmca::reg::MeasurementRecord> more) {
+            if (generation == generation_) model_->append(std::move(more));
+        });
 }
 
 const xmca::reg::MeasurementRecord* HistoryPage::selected() const {
@@ -184,7 +211,7 @@ void HistoryPage::reprint() {
         message(tr("Select a record first."), true);
         return;
     }
-    const xmca::LabSettings lab = xmca::loadLabSettings(xmca::defaultLabSettingsPath());
+    const xmca::LabSettings& lab = lab_.settings();
     xmca::report::ScreeningReportData data;
     data.laboratoryName = q(lab.laboratoryName);
     data.laboratoryAddress = q(lab.laboratoryAddress);
@@ -193,30 +220,54 @@ void HistoryPage::reprint() {
     data.methodShown = xmca::ui::statusText(r->method);
     xmca::report::loadReportSpectrum(r->sampleFile, data);
     const QString base = QFileInfo(q(r->sampleFile)).completeBaseName() + QStringLiteral("-record%1").arg(r->id);
-    if (deliverScreeningReport(this, data, base, q(xmca::dataFolder(lab)), hasPrinter, choosePrinter, choosePdf))
+    QString failure;
+    if (deliverScreeningReport(dialogs_, data, base, q(xmca::dataFolder(lab)), failure))
         message(tr("Report of record %1 delivered").arg(r->id));
+    else if (!failure.isEmpty())
+        message(failure, true);
 }
 
 void HistoryPage::exportCsv() {
-    if (!reg_) refresh();
-    if (!reg_) return;
-    const QString suggested =
-        QDir(q(xmca::dataFolder(xmca::loadLabSettings(xmca::defaultLabSettingsPath())))).filePath(
-            QStringLiteral("register.csv"));
-    const QString path =
-        chooseCsv ? chooseCsv(suggested)
-                  : QFileDialog::getSaveFileName(this, tr("Export records as CSV"), suggested, tr("CSV (*.csv)"));
+    xmca::reg::MeasurementFilter filter = model_->filter();
+    if (!loaded_) {
+        refresh();
+        if (!readFilter(filter)) return;
+    }
+    PageDialogs::FileQuestion question;
+    question.kind = PageDialogs::Kind::SaveCsv;
+    question.title = tr("Export records as CSV");
+    question.filter = tr("CSV (*.csv)");
+    question.suffix = QStringLiteral("csv");
+    question.suggested = QDir(q(xmca::dataFolder(lab_.settings()))).filePath(QStringLiteral("register.csv"));
+    const QString path = dialogs_.chooseFile(question);
     if (path.isEmpty()) return;
-    std::vector<xmca::reg::MeasurementRecord> rows;
-    std::string error;
-    if (!reg_->listMeasurements(model_->filter(), rows, error)) {
-        message(tr("The register cannot be read: %1").arg(q(error)), true);
-        return;
-    }
-    if (xmca::writeWholeFile(path.toStdString(), xmca::reg::measurementsCsv(rows)) != xmca::WriteStatus::Ok) {
-        message(tr("%1 could not be written.").arg(path), true);
-        return;
-    }
-    message(tr("Exported %n record(s) to %1", nullptr, static_cast<int>(rows.size())).arg(QFileInfo(path).fileName()));
-    emit form_.statusMessage(tr("Saved %1").arg(QFileInfo(path).fileName()));
+    struct Rows {
+        bool ok = false;
+        std::string error;
+        std::vector<xmca::reg::MeasurementRecord> rows;
+    };
+    filter.limit = -1;
+    filter.beforeId.reset();
+    message(tr("Reading the register..."));
+    lab_.request<Rows>(
+        this,
+        [filter](RegisterAccess& a) {
+            Rows out;
+            if (auto* reg = a.reg()) out.ok = reg->listMeasurements(filter, out.rows, out.error);
+            else out.error = a.error();
+            return out;
+        },
+        [this, path](Rows r) {
+            if (!r.ok) {
+                message(tr("The register cannot be read: %1").arg(q(r.error)), true);
+                return;
+            }
+            if (xmca::writeWholeFile(path.toStdString(), xmca::reg::measurementsCsv(r.rows)) != xmca::WriteStatus::Ok) {
+                message(tr("%1 could not be written.").arg(path), true);
+                return;
+            }
+            message(tr("Exported %n record(s) to %1", nullptr, static_cast<int>(r.rows.size()))
+                        .arg(QFileInfo(path).fileName()));
+            emit form_.statusMessage(tr("Saved %1").arg(QFileInfo(path).fileName()));
+        });
 }

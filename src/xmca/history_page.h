@@ -4,35 +4,28 @@
 #pragma once
 
 #include <QWidget>
-#include <functional>
-#include <memory>
 
 #include "register/register.h"
 
 class TForm1;
 class HistoryModel;
+class LabContext;
+class PageDialogs;
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class QPrinter;
 class QTableView;
 
 class HistoryPage : public QWidget {
     Q_OBJECT
 public:
-    explicit HistoryPage(TForm1& form, QWidget* parent = nullptr);
-
-    // Dialog steps, bypassable for tests: an empty result means "cancelled".
-    std::function<QString(const QString& suggested)> chooseCsv;
-    std::function<QString(const QString& suggested)> choosePdf;
-    std::function<bool()> hasPrinter;
-    std::function<bool(QPrinter&)> choosePrinter;
+    HistoryPage(TForm1& form, LabContext& lab, PageDialogs& dialogs, QWidget* parent = nullptr);
 
     HistoryModel& model() { return *model_; }
     QTableView& view() { return *view_; }
 
 public slots:
-    void refresh();          // the register read again under the filter
+    void refresh();          // the register read again under the filter (answered later)
     void openSpectra();      // the selected record's sample (and background) into the window
     void reprint();          // the selected record's screening report
     void exportCsv();        // the filtered rows as CSV
@@ -48,10 +41,13 @@ protected:
 private:
     const xmca::reg::MeasurementRecord* selected() const;
     void message(const QString& text, bool error = false);
+    void fetchMore();
+    bool readFilter(xmca::reg::MeasurementFilter& f);  // false (and a message) on a bad date
 
     TForm1& form_;
-    std::shared_ptr<xmca::reg::Register> reg_;
-    QString openedLocation_;
+    LabContext& lab_;
+    PageDialogs& dialogs_;
+    int generation_ = 0;  // of the filter shown: answers for an older one are dropped
     HistoryModel* model_;
     QTableView* view_;
     QLineEdit *from_, *to_, *sampleId_;

@@ -4,7 +4,6 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -12,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTimer>
@@ -19,6 +19,9 @@
 
 #include "display/qc_chart.h"
 #include "model/settings_io.h"
+#include "register/register.h"
+#include "xmca/lab_context.h"
+#include "xmca/page_dialogs.h"
 #include "xmca/tform1.h"
 #include "xmca/window_language.h"
 
@@ -62,9 +65,9 @@ void QcChartView::paintEvent(QPaintEvent*) {
     xmca::display::drawQcChart(p, QRectF(rect()), history_);
 }
 
-QcPage::QcPage(TForm1& form, QWidget* parent) : QWidget(parent), form_(form) {
+QcPage::QcPage(TForm1& form, LabContext& lab, PageDialogs& dialogs, QWidget* parent)
+    : QWidget(parent), form_(form), lab_(lab), dialogs_(dialogs) {
     setObjectName(QStringLiteral("QcPage"));
-    lab_ = xmca::loadLabSettings(xmca::defaultLabSettingsPath());
 
     auto* top = new QHBoxLayout(this);
     auto* left = new QVBoxLayout;
@@ -128,11 +131,11 @@ QcPage::QcPage(TForm1& form, QWidget* parent) : QWidget(parent), form_(form) {
     baselineRuns_ = new QSpinBox(settings);
     baselineRuns_->setObjectName(QStringLiteral("QcBaselineRuns"));
     baselineRuns_->setRange(2, 100);
-    baselineRuns_->setValue(xmca::qcSettings(lab_).baselineRuns);
+    baselineRuns_->setValue(xmca::qcSettings(lab_.settings()).baselineRuns);
     setLay->addRow(tr("Runs in a new baseline"), baselineRuns_);
     daily_ = new QCheckBox(tr("Withhold verdicts until a QC run passed today"), settings);
     daily_->setObjectName(QStringLiteral("QcRequireDaily"));
-    daily_->setChecked(lab_.qcRequireDaily);
+    daily_->setChecked(lab_.settings().qcRequireDaily);
     setLay->addRow(daily_);
     newBaseline_ = new QPushButton(tr("Start a new baseline"), settings);
     newBaseline_->setObjectName(QStringLiteral("QcNewBaseline"));
@@ -166,6 +169,7 @@ QcPage::QcPage(TForm1& form, QWidget* parent) : QWidget(parent), form_(form) {
         refresh();
     });
     connect(&form_, &TForm1::runFinished, this, &QcPage::onRunFinished);
+    connect(&lab_, &LabContext::registerLocationChanged, this, &QcPage::refresh);
 
     status_->setText(tr("No QC run yet"));
     // The register is read once the event loop runs, so a slow server does not hold up the window.
@@ -178,65 +182,86 @@ void QcPage::message(const QString& text, bool error) {
 }
 
 void QcPage::saveSettings() {
-    lab_.qcBaselineRuns = baselineRuns_->value();
-    lab_.qcRequireDaily = daily_->isChecked();
-    // Other settings may have changed on another page: only the QC keys are ours.
-    xmca::LabSettings current = xmca::loadLabSettings(xmca::defaultLabSettingsPath());
-    current.qcBaselineRuns = lab_.qcBaselineRuns;
-    current.qcRequireDaily = lab_.qcRequireDaily;
-    if (!xmca::saveLabSettings(current, xmca::defaultLabSettingsPath()))
+    const int runs = baselineRuns_->value();
+    const bool daily = daily_->isChecked();
+    // Only the QC keys are this page's.
+    if (!lab_.updateSettings([&](xmca::LabSettings& s) {
+            s.qcBaselineRuns = runs;
+            s.qcRequireDaily = daily;
+        }))
         message(tr("The QC settings could not be saved."), true);
 }
 
-std::unique_ptr<xmca::reg::Register> QcPage::openRegister(QString& problem) {
-    const QString where = registerLocation.isEmpty() ? form_.registerLocation() : registerLocation;
-    std::string error;
-    auto r = xmca::reg::openRegister(s8(where), error);
-    if (!r) problem = tr("The register %1 cannot be used: %2").arg(where, q(error));
-    return r;
-}
-
-QString QcPage::lockoutReason() {
-    QString problem;
-    auto r = openRegister(problem);
-    xmca::LabSettings lab = lab_;
+xmca::LabSettings QcPage::currentSettings() const {
+    xmca::LabSettings lab = lab_.settings();
+    lab.qcBaselineRuns = baselineRuns_->value();
     lab.qcRequireDaily = daily_->isChecked();
-    return q(xmca::qcLockoutReason(r.get(), lab));
+    return lab;
 }
 
 void QcPage::refresh() {
-    QString problem;
-    auto r = openRegister(problem);
-    if (!r) {
-        message(problem, true);
-        lockout_->setText(tr("Screening verdicts withheld: %1").arg(xmca::ui::statusText(std::string(xmca::kQcUnknown))));
-        lockout_->show();
-        return;
-    }
-    xmca::qc::History h;
-    std::string error;
-    if (!xmca::loadQcHistory(*r, xmca::installationName(lab_), h, error)) message(q(error), true);
-    chart_->setHistory(h);
-    if (!last_ && !h.runs.empty()) {
-        // Until a run is made here: the latest recorded one.
-        const xmca::qc::HistoryRun& latest = h.runs.back();
-        status_->setText(tr("Latest run %1 (%2): %3")
-                             .arg(latest.id)
-                             .arg(q(latest.createdUtc))
-                             .arg(QCoreApplication::translate("xmca::display", xmca::qc::statusName(latest.status))));
-        status_->setStyleSheet(QStringLiteral("color: %1;").arg(colourOf(latest.status)));
-    }
-    xmca::LabSettings lab = lab_;
-    lab.qcRequireDaily = daily_->isChecked();
-    const std::string reason = xmca::qcLockoutReason(r.get(), lab);
-    lockout_->setText(tr("Screening verdicts withheld: %1").arg(xmca::ui::statusText(reason)));
-    lockout_->setVisible(!reason.empty());
+    struct Read {
+        bool opened = false;
+        std::string problem;  // the register cannot be opened
+        std::string error;    // the history cannot be read
+        xmca::qc::History history;
+        std::string reason;
+    };
+    const xmca::LabSettings lab = currentSettings();
+    const QString where = lab_.registerLocation();
+    lab_.request<Read>(
+        this,
+        [lab](RegisterAccess& a) {
+            Read out;
+            auto* reg = a.reg();
+            out.opened = reg != nullptr;
+            if (!reg) {
+                out.problem = a.error();
+                return out;
+            }
+            if (!xmca::loadQcHistory(*reg, xmca::installationName(lab), out.history, out.error) && out.error.empty())
+                out.error = "the QC history cannot be read";
+            out.reason = xmca::qcLockoutReason(reg, lab);
+            return out;
+        },
+        [this, where](Read r) {
+            if (!r.opened) {
+                lockoutReason_ = q(std::string(xmca::kQcUnknown));
+                message(tr("The register %1 cannot be used: %2").arg(where, q(r.problem)), true);
+                lockout_->setText(tr("Screening verdicts withheld: %1").arg(xmca::ui::statusText(std::string(xmca::kQcUnknown))));
+                lockout_->show();
+                return;
+            }
+            if (!r.error.empty()) message(q(r.error), true);
+            chart_->setHistory(r.history);
+            if (!last_ && !r.history.runs.empty()) {
+                // Until a run is made here: the latest recorded one.
+                const xmca::qc::HistoryRun& latest = r.history.runs.back();
+                status_->setText(tr("Latest run %1 (%2): %3")
+                                     .arg(latest.id)
+                                     .arg(q(latest.createdUtc))
+                                     .arg(QCoreApplication::translate("xmca::display",
+                                                                      xmca::qc::statusName(latest.status))));
+                status_->setStyleSheet(QStringLiteral("color: %1;").arg(colourOf(latest.status)));
+            }
+            lockoutReason_ = q(r.reason);
+            lockout_->setText(tr("Screening verdicts withheld: %1").arg(xmca::ui::statusText(r.reason)));
+            lockout_->setVisible(!r.reason.empty());
+        });
+}
+
+QString QcPage::askSpectrum(const QString& title) {
+    PageDialogs::FileQuestion question;
+    question.kind = PageDialogs::Kind::OpenSpectrum;
+    question.title = title;
+    question.filter = tr("Spectrum (*.dat)");
+    question.suffix = QStringLiteral("dat");
+    question.folder = q(xmca::dataFolder(lab_.settings()));
+    return dialogs_.chooseFile(question);
 }
 
 void QcPage::chooseBackground() {
-    const QString p = chooseSpectrum ? chooseSpectrum(tr("Open background spectrum"))
-                                     : QFileDialog::getOpenFileName(this, tr("Open background spectrum"),
-                                                                    q(xmca::dataFolder(lab_)), tr("Spectrum (*.dat)"));
+    const QString p = askSpectrum(tr("Open background spectrum"));
     if (!p.isEmpty()) setBackground(p);
 }
 
@@ -246,9 +271,7 @@ void QcPage::setBackground(const QString& path) {
 }
 
 void QcPage::readCheck() {
-    const QString p = chooseSpectrum ? chooseSpectrum(tr("Open check-source spectrum"))
-                                     : QFileDialog::getOpenFileName(this, tr("Open check-source spectrum"),
-                                                                    q(xmca::dataFolder(lab_)), tr("Spectrum (*.dat)"));
+    const QString p = askSpectrum(tr("Open check-source spectrum"));
     if (!p.isEmpty()) measureFile(p);
 }
 
@@ -261,21 +284,29 @@ void QcPage::acquireCheck() {
     }
     // The check source on the simulated analyser's detector (it may have counted a
     // background without it).
-    const QString failed = form_.startPageRun(*tenths, true, [this] {
-        acquiring_ = true;
-        acquire_->setEnabled(false);
-        read_->setEnabled(false);
-        stop_->setEnabled(true);
-    });
-    if (!failed.isEmpty()) {
-        acquiring_ = false;
-        acquire_->setEnabled(true);
-        read_->setEnabled(true);
-        stop_->setEnabled(false);
-        message(failed, true);
-        return;
-    }
-    message(tr("Counting the check source for %1 s...").arg(*tenths / 10.0));
+    acquire_->setEnabled(false);  // until the run has started or could not
+    read_->setEnabled(false);
+    const std::int32_t preset = *tenths;
+    QPointer<QcPage> self(this);
+    form_.startPageRun(
+        preset, true,
+        [self] {
+            if (!self) return;
+            self->acquiring_ = true;
+            self->stop_->setEnabled(true);
+        },
+        [self, preset](const QString& failed) {
+            if (!self) return;
+            if (!failed.isEmpty()) {
+                self->acquiring_ = false;
+                self->acquire_->setEnabled(true);
+                self->read_->setEnabled(true);
+                self->stop_->setEnabled(false);
+                self->message(failed, true);
+                return;
+            }
+            self->message(tr("Counting the check source for %1 s...").arg(preset / 10.0));
+        });
 }
 
 void QcPage::stopRun() {
@@ -293,7 +324,7 @@ void QcPage::onRunFinished(bool atPreset) {
         return;
     }
     // Saved first, so the register can name the spectrum it judged.
-    const QString folder = QDir(q(xmca::dataFolder(lab_))).filePath(QStringLiteral("qc"));
+    const QString folder = QDir(q(xmca::dataFolder(lab_.settings()))).filePath(QStringLiteral("qc"));
     QDir().mkpath(folder);
     const QString path = QDir(folder).filePath(
         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")) + QStringLiteral("-check.dat"));
@@ -311,43 +342,81 @@ bool QcPage::measureFile(const QString& path) {
         message(q(m.error), true);
         return false;
     }
-    QString problem;
-    auto r = openRegister(problem);
-    if (!r) {
-        message(problem, true);
-        return false;
-    }
-    xmca::QcRecordOutcome out;
-    std::string error;
-    xmca::QcSettings settings = xmca::qcSettings(lab_);
-    settings.baselineRuns = baselineRuns_->value();
-    if (!xmca::recordQcRun(*r, m, xmca::installationName(lab_), lab_.operatorName, settings, false, out, error)) {
-        message(tr("The run could not be recorded: %1").arg(q(error)), true);
-        return false;
-    }
-    last_ = out;
-    showRun();
-    message(tr("Recorded QC run %1 (%2)").arg(out.run.id).arg(QFileInfo(path).fileName()));
-    refresh();
+    struct Recorded {
+        bool ok = false;
+        std::string problem;  // the register cannot be opened
+        std::string error;
+        xmca::QcRecordOutcome out;
+    };
+    const xmca::LabSettings lab = currentSettings();
+    const xmca::QcSettings settings = xmca::qcSettings(lab);
+    const QString where = lab_.registerLocation();
+    const QString name = QFileInfo(path).fileName();
+    lab_.request<Recorded>(
+        this,
+        [m, lab, settings](RegisterAccess& a) {
+            Recorded r;
+            auto* reg = a.reg();
+            if (!reg) {
+                r.problem = a.error();
+                return r;
+            }
+            r.ok = xmca::recordQcRun(*reg, m, xmca::installationName(lab), lab.operatorName, settings, false, r.out,
+                                     r.error);
+            return r;
+        },
+        [this, where, name](Recorded r) {
+            if (!r.problem.empty()) {
+                message(tr("The register %1 cannot be used: %2").arg(where, q(r.problem)), true);
+                refresh();
+                return;
+            }
+            if (!r.ok) {
+                message(tr("The run could not be recorded: %1").arg(q(r.error)), true);
+                return;
+            }
+            last_ = r.out;
+            showRun();
+            message(tr("Recorded QC run %1 (%2)").arg(r.out.run.id).arg(name));
+            refresh();
+        });
     return true;
 }
 
 void QcPage::startBaseline() {
-    QString problem;
-    auto r = openRegister(problem);
-    if (!r) {
-        message(problem, true);
-        return;
-    }
-    xmca::reg::QcBaseline b;
-    std::string error;
-    if (!xmca::startQcBaseline(*r, xmca::installationName(lab_), baselineRuns_->value(), "started on the QC page", b,
-                               error)) {
-        message(tr("The new baseline could not be recorded: %1").arg(q(error)), true);
-        return;
-    }
-    message(tr("New baseline started: the next %n run(s) form its control limits.", nullptr, baselineRuns_->value()));
-    refresh();
+    const std::string installation = xmca::installationName(lab_.settings());
+    const int runs = baselineRuns_->value();
+    const QString where = lab_.registerLocation();
+    struct Started {
+        std::string problem;
+        std::string error;
+        bool ok = false;
+    };
+    lab_.request<Started>(
+        this,
+        [installation, runs](RegisterAccess& a) {
+            Started s;
+            auto* reg = a.reg();
+            if (!reg) {
+                s.problem = a.error();
+                return s;
+            }
+            xmca::reg::QcBaseline b;
+            s.ok = xmca::startQcBaseline(*reg, installation, runs, "started on the QC page", b, s.error);
+            return s;
+        },
+        [this, where, runs](Started s) {
+            if (!s.problem.empty()) {
+                message(tr("The register %1 cannot be used: %2").arg(where, q(s.problem)), true);
+                return;
+            }
+            if (!s.ok) {
+                message(tr("The new baseline could not be recorded: %1").arg(q(s.error)), true);
+                return;
+            }
+            message(tr("New baseline started: the next %n run(s) form its control limits.", nullptr, runs));
+            refresh();
+        });
 }
 
 void QcPage::showRun() {

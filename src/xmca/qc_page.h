@@ -6,13 +6,14 @@
 #pragma once
 
 #include <QWidget>
-#include <functional>
 #include <optional>
 
 #include "model/lab_settings.h"
 #include "model/qc_log.h"
 
 class TForm1;
+class LabContext;
+class PageDialogs;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -38,18 +39,12 @@ private:
 class QcPage : public QWidget {
     Q_OBJECT
 public:
-    explicit QcPage(TForm1& form, QWidget* parent = nullptr);
-
-    // The register this page records into (the main window's unless set).
-    QString registerLocation;
-    // File dialogs, bypassable for tests: an empty result means "cancelled".
-    std::function<QString(const QString& title)> chooseSpectrum;
-    xmca::LabSettings& labSettings() { return lab_; }
+    QcPage(TForm1& form, LabContext& lab, PageDialogs& dialogs, QWidget* parent = nullptr);
 
     const std::optional<xmca::QcRecordOutcome>& lastRun() const { return last_; }
     const QString& backgroundPath() const { return bgPath_; }
-    // Why verdicts are withheld now (empty when they are not).
-    QString lockoutReason();
+    // Why verdicts are withheld (empty when they are not), as last read from the register.
+    QString lockoutReason() const { return lockoutReason_; }
 
 public slots:
     void acquireCheck();
@@ -58,9 +53,10 @@ public slots:
     void chooseBackground();
     void setBackground(const QString& path);
     void startBaseline();
-    // Measures and records a check spectrum file.
+    // Measures a check spectrum file and sends the run to the register (the page
+    // shows the outcome when the register answers); false when it cannot be measured.
     bool measureFile(const QString& path);
-    // Reads the register again (chart, lock-out banner).
+    // Reads the register again (chart, lock-out banner), answered later.
     void refresh();
 
 private:
@@ -68,10 +64,13 @@ private:
     void message(const QString& text, bool error = false);
     void saveSettings();
     void showRun();
-    std::unique_ptr<xmca::reg::Register> openRegister(QString& problem);
+    xmca::LabSettings currentSettings() const;  // the laboratory's, with this page's QC keys
+    QString askSpectrum(const QString& title);
 
     TForm1& form_;
-    xmca::LabSettings lab_;
+    LabContext& lab_;
+    PageDialogs& dialogs_;
+    QString lockoutReason_;
     bool acquiring_ = false;
     QString bgPath_;
     std::optional<xmca::QcRecordOutcome> last_;

@@ -5,7 +5,6 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -15,9 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPrintDialog>
-#include <QPrinter>
-#include <QPrinterInfo>
+#include <QPointer>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
@@ -31,6 +28,8 @@
 #include "model/settings_io.h"
 #include "register/postgres_register.h"
 #include "report/screening_report.h"
+#include "xmca/lab_context.h"
+#include "xmca/page_dialogs.h"
 #include "xmca/screening_support.h"
 #include "xmca/tform1.h"
 #include "xmca/window_language.h"
@@ -67,8 +66,8 @@ QString cell(double v) { return std::isfinite(v) ? QString::number(v, 'f', 1) : 
 
 }  // namespace
 
-ScreeningPage::ScreeningPage(TForm1& form, QWidget* parent)
-    : QWidget(parent), form_(form), lab_(xmca::loadLabSettings(xmca::defaultLabSettingsPath())) {
+ScreeningPage::ScreeningPage(TForm1& form, LabContext& lab, PageDialogs& dialogs, QWidget* parent)
+    : QWidget(parent), form_(form), lab_(lab), dialogs_(dialogs) {
     setObjectName(QStringLiteral("ScreeningPage"));
     auto* top = new QHBoxLayout(this);
     auto* left = new QVBoxLayout;
@@ -105,7 +104,7 @@ ScreeningPage::ScreeningPage(TForm1& form, QWidget* parent)
     mass_ = edit(sBox, "MassKg", tr("kg, e.g. 0.8"));
     samplingDate_ = edit(sBox, "SamplingDate", tr("YYYY-MM-DD"));
     operator_ = edit(sBox, "Operator");
-    operator_->setText(q(lab_.operatorName));
+    operator_->setText(q(lab_.settings().operatorName));
     sampleSeconds_ = edit(sBox, "SampleSeconds");
     sampleSeconds_->setText(QStringLiteral("1800"));
     sForm->addRow(tr("Sample ID"), sampleId_);
@@ -213,8 +212,13 @@ void ScreeningPage::message(const QString& text, bool error) {
 }
 
 QString ScreeningPage::askSpectrum(const QString& title) {
-    if (chooseSpectrum) return chooseSpectrum(title);
-    return QFileDialog::getOpenFileName(this, title, q(xmca::dataFolder(lab_)), tr("Spectrum (*.dat)"));
+    PageDialogs::FileQuestion question;
+    question.kind = PageDialogs::Kind::OpenSpectrum;
+    question.title = title;
+    question.filter = tr("Spectrum (*.dat)");
+    question.suffix = QStringLiteral("dat");
+    question.folder = q(xmca::dataFolder(lab_.settings()));
+    return dialogs_.chooseFile(question);
 }
 
 void ScreeningPage::chooseBackground() {
@@ -228,6 +232,7 @@ void ScreeningPage::chooseSample() {
 }
 
 void ScreeningPage::setBackground(const QString& path) {
+    ++evaluation_;  // an evaluation under way was of the pair before
     bgPath_ = path;
     bgFile_->setText(path);
     const QDate d = spectrumDate(path);
@@ -235,7 +240,7 @@ void ScreeningPage::setBackground(const QString& path) {
     bool old = false;
     if (d.isValid()) {
         const qint64 days = d.daysTo(QDate::currentDate());
-        if (days > lab_.backgroundMaxAgeDays) {
+        if (days > lab_.settings().backgroundMaxAgeDays) {
             info += QStringLiteral(" - ") + tr("%n day(s) old: count a new background", nullptr, static_cast<int>(days));
             old = true;
         }
@@ -247,6 +252,7 @@ void ScreeningPage::setBackground(const QString& path) {
 }
 
 void ScreeningPage::setSample(const QString& path) {
+    ++evaluation_;
     samplePath_ = path;
     sampleFile_->setText(path);
     const QDate d = spectrumDate(path);
@@ -284,18 +290,29 @@ void ScreeningPage::startAcquisition(Acquiring what, QLineEdit* seconds) {
     }
     // On the simulated analyser the sample comes off the detector for the background
     // and goes back for the sample, as the operator does on a real one.
-    const QString failed = form_.startPageRun(*tenths, what == Acquiring::Sample, [&] {
-        acquiring_ = what;
-        setBusy(true);
-    });
-    if (!failed.isEmpty()) {
-        acquiring_ = Acquiring::None;
-        setBusy(false);
-        message(failed, true);
-        return;
-    }
-    message(what == Acquiring::Background ? tr("Counting the background for %1 s...").arg(*tenths / 10.0)
-                                          : tr("Counting the sample for %1 s...").arg(*tenths / 10.0));
+    setBusy(true);  // until the run has started or could not
+    stop_->setEnabled(false);
+    const std::int32_t preset = *tenths;
+    QPointer<ScreeningPage> self(this);
+    form_.startPageRun(
+        preset, what == Acquiring::Sample,
+        [self, what] {
+            if (!self) return;
+            self->acquiring_ = what;
+            self->stop_->setEnabled(true);
+        },
+        [self, what, preset](const QString& failed) {
+            if (!self) return;
+            if (!failed.isEmpty()) {
+                self->acquiring_ = Acquiring::None;
+                self->setBusy(false);
+                self->message(failed, true);
+                return;
+            }
+            self->message(what == Acquiring::Background
+                              ? tr("Counting the background for %1 s...").arg(preset / 10.0)
+                              : tr("Counting the sample for %1 s...").arg(preset / 10.0));
+        });
 }
 
 void ScreeningPage::stopRun() {
@@ -308,7 +325,7 @@ void ScreeningPage::onRunFinished(bool atPreset) {
     acquiring_ = Acquiring::None;
     setBusy(false);
     // Saved whatever happens next, under a name made of the date and the sample ID.
-    const QString folder = q(xmca::dataFolder(lab_));
+    const QString folder = q(xmca::dataFolder(lab_.settings()));
     QDir().mkpath(folder);
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     const QString name = what == Acquiring::Background
@@ -366,32 +383,37 @@ void ScreeningPage::evaluate() {
         message(problem, true);
         return;
     }
+    const xmca::LabSettings& lab = lab_.settings();
     options_ = {};
     options_.settings = form_.state().screeningSettings;
-    options_.nominalMassKg = lab_.nominalMassKg;
+    options_.nominalMassKg = lab.nominalMassKg;
     options_.massKg = sample.massKg;
     xmca::ScreeningOutcome out = xmca::screenFiles(s8(samplePath_), s8(bgPath_), options_);
+    const int evaluation = ++evaluation_;
+    outcome_.reset();
+    showOutcome();
     if (!out.computed) {
-        outcome_.reset();
-        showOutcome();
         message(q(out.error), true);
         return;
     }
-    // The check-source QC lock-out: the figures are shown, the verdict withheld.
-    {
-        std::string error;
-        const auto reg = xmca::reg::openRegister(s8(form_.registerLocation()), error);
-        const std::string qcReason = xmca::qcLockoutReason(reg.get(), lab_);
-        if (!qcReason.empty()) xmca::withholdVerdict(out.result, qcReason);
-    }
-    outcome_ = std::move(out);
-    record_ = xmca::measurementRecord(*outcome_, s8(samplePath_), s8(bgPath_), sample, options_,
-                                      xmca::installationName(lab_), xmca::programVersion());
-    record_.supersedes = supersedes_;
-    showOutcome();
-    record_btn_->setEnabled(true);
-    print_->setEnabled(true);
-    message(tr("Evaluated: %1").arg(xmca::ui::verdictText(q(record_.verdict))));
+    // The check-source QC lock-out, read from the register: the figures are shown,
+    // the verdict withheld. Nothing can be recorded or printed before it is known.
+    message(tr("Reading the QC state from the register..."));
+    auto computed = std::make_shared<xmca::ScreeningOutcome>(std::move(out));
+    lab_.request<std::string>(
+        this, [lab](RegisterAccess& a) { return xmca::qcLockoutReason(a.reg(), lab); },
+        [this, computed, sample, lab, evaluation](std::string qcReason) {
+            if (evaluation != evaluation_) return;  // the pair or its data changed meanwhile
+            if (!qcReason.empty()) xmca::withholdVerdict(computed->result, qcReason);
+            outcome_ = std::move(*computed);
+            record_ = xmca::measurementRecord(*outcome_, s8(samplePath_), s8(bgPath_), sample, options_,
+                                              xmca::installationName(lab), xmca::programVersion());
+            record_.supersedes = supersedes_;
+            showOutcome();
+            record_btn_->setEnabled(true);
+            print_->setEnabled(true);
+            message(tr("Evaluated: %1").arg(xmca::ui::verdictText(q(record_.verdict))));
+        });
 }
 
 void ScreeningPage::showOutcome() {
@@ -426,8 +448,8 @@ void ScreeningPage::showOutcome() {
         notes << tr("Mass corrected: figures scaled by nominal %1 kg / actual %2 kg (x %3)")
                      .arg(QString::number(*options_.nominalMassKg), QString::number(*options_.massKg),
                           QString::number(*outcome_->massFactor, 'f', 3));
-    else if (lab_.nominalMassKg && !options_.massKg)
-        notes << tr("No mass entered: figures hold for the nominal %1 kg").arg(QString::number(*lab_.nominalMassKg));
+    else if (options_.nominalMassKg && !options_.massKg)
+        notes << tr("No mass entered: figures hold for the nominal %1 kg").arg(QString::number(*options_.nominalMassKg));
     if (const auto& t = outcome_->result.screening.countTimeNeeded)
         notes << tr("Count the sample for %1 to meet the lower limit").arg(q(xmca::countTimeText(t)));
     if (record_.gainOk && !*record_.gainOk) notes << q(outcome_->result.screening.gain.warning);
@@ -452,64 +474,90 @@ void ScreeningPage::correctRecord(const xmca::reg::MeasurementRecord& old) {
 }
 
 void ScreeningPage::recordResult() {
-    if (!outcome_ || record_.id > 0 || !record_.uid.empty()) return;  // recorded (or waiting) already
-    std::string error;
-    const QString location = form_.registerLocation();
-    auto reg = xmca::reg::openRegister(s8(location), error);
-    xmca::reg::MeasurementRecord rec = record_;
-    if (!reg || !reg->appendMeasurement(rec, error)) {
-        message(tr("Not recorded: %1. The spectra stay saved in their files.").arg(q(error)), true);
-        return;
-    }
-    record_ = rec;
-    supersedes_.reset();
+    if (!outcome_ || recording_ || record_.id > 0 || !record_.uid.empty()) return;  // recorded (or waiting) already
+    struct Appended {
+        bool ok = false;
+        std::string error;
+        xmca::reg::MeasurementRecord rec;
+        std::int64_t pending = 0;
+    };
+    recording_ = true;
     record_btn_->setEnabled(false);
-    if (rec.id == 0) {  // the register server does not answer: kept in the local queue, sent later
-        recordLabel_->setText(tr("Waiting for the register server"));
-        lab_.operatorName = rec.operatorName;
-        xmca::saveLabSettings(lab_, xmca::defaultLabSettingsPath());
-        message(tr("Recorded locally: the register server does not answer (%1 waiting); the record is sent when "
-                   "it answers.")
-                    .arg(reg->pendingCount()));
-        emit recorded(rec.id);
-        return;
-    }
-    recordLabel_->setText(tr("Record ID %1").arg(rec.id));
-    lab_.operatorName = rec.operatorName;
-    xmca::saveLabSettings(lab_, xmca::defaultLabSettingsPath());
-    message(tr("Recorded as record %1").arg(rec.id));
-    emit recorded(rec.id);
+    const int evaluation = evaluation_;
+    lab_.request<Appended>(
+        this,
+        [rec = record_](RegisterAccess& a) {
+            Appended out;
+            out.rec = rec;
+            auto* reg = a.reg();
+            if (!reg) {
+                out.error = a.error();
+                return out;
+            }
+            out.ok = reg->appendMeasurement(out.rec, out.error);
+            if (out.ok) out.pending = reg->pendingCount();
+            return out;
+        },
+        [this, evaluation](Appended r) {
+            recording_ = false;
+            if (!r.ok) {
+                if (evaluation == evaluation_ && outcome_) record_btn_->setEnabled(true);
+                message(tr("Not recorded: %1. The spectra stay saved in their files.").arg(q(r.error)), true);
+                return;
+            }
+            const std::string operatorName = r.rec.operatorName;
+            if (!lab_.updateSettings([&](xmca::LabSettings& s) { s.operatorName = operatorName; }))
+                message(tr("The settings could not be saved."), true);
+            if (evaluation == evaluation_) {
+                record_ = r.rec;
+                supersedes_.reset();
+            }
+            if (r.rec.id == 0) {  // the register server does not answer: kept in the local queue, sent later
+                recordLabel_->setText(tr("Waiting for the register server"));
+                message(tr("Recorded locally: the register server does not answer (%1 waiting); the record is sent "
+                           "when it answers.")
+                            .arg(r.pending));
+            } else {
+                recordLabel_->setText(tr("Record ID %1").arg(r.rec.id));
+                message(tr("Recorded as record %1").arg(r.rec.id));
+            }
+            emit recorded(r.rec.id);
+        });
 }
 
 void ScreeningPage::printReport() {
     if (!outcome_) return;
     xmca::report::ScreeningReportData data;
-    data.laboratoryName = q(lab_.laboratoryName);
-    data.laboratoryAddress = q(lab_.laboratoryAddress);
+    data.laboratoryName = q(lab_.settings().laboratoryName);
+    data.laboratoryAddress = q(lab_.settings().laboratoryAddress);
     data.record = record_;
     data.verdictShown = xmca::ui::verdictText(q(record_.verdict));
     data.methodShown = xmca::ui::statusText(record_.method);
     data.backgroundStarted = q(outcome_->background.started);
     xmca::report::loadReportSpectrum(s8(samplePath_), data);
     const QString base = QFileInfo(samplePath_).completeBaseName();
-    if (deliverScreeningReport(this, data, base, q(xmca::dataFolder(lab_)), hasPrinter, choosePrinter, choosePdf))
+    QString failure;
+    if (deliverScreeningReport(dialogs_, data, base, q(xmca::dataFolder(lab_.settings())), failure))
         message(tr("Report of %1 delivered").arg(q(record_.sampleId)));
+    else if (!failure.isEmpty())
+        message(failure, true);
 }
 
 void ScreeningPage::editSettings() {
+    const xmca::LabSettings lab = lab_.settings();
     QDialog dlg(this);
     dlg.setWindowTitle(tr("Laboratory settings"));
     auto* lay = new QFormLayout(&dlg);
-    auto* name = new QLineEdit(q(lab_.laboratoryName), &dlg);
-    auto* address = new QPlainTextEdit(q(lab_.laboratoryAddress), &dlg);
-    auto* inst = new QLineEdit(q(lab_.installation), &dlg);
+    auto* name = new QLineEdit(q(lab.laboratoryName), &dlg);
+    auto* address = new QPlainTextEdit(q(lab.laboratoryAddress), &dlg);
+    auto* inst = new QLineEdit(q(lab.installation), &dlg);
     inst->setPlaceholderText(q(xmca::installationName({})));
-    auto* nominal = new QLineEdit(lab_.nominalMassKg ? QString::number(*lab_.nominalMassKg) : QString(), &dlg);
+    auto* nominal = new QLineEdit(lab.nominalMassKg ? QString::number(*lab.nominalMassKg) : QString(), &dlg);
     nominal->setPlaceholderText(tr("empty: no mass correction"));
-    auto* folder = new QLineEdit(q(lab_.dataFolder), &dlg);
+    auto* folder = new QLineEdit(q(lab.dataFolder), &dlg);
     folder->setPlaceholderText(q(xmca::dataFolder({})));
-    auto* age = new QLineEdit(QString::number(lab_.backgroundMaxAgeDays), &dlg);
-    auto* registerAt = new QLineEdit(q(lab_.registerLocation), &dlg);
+    auto* age = new QLineEdit(QString::number(lab.backgroundMaxAgeDays), &dlg);
+    auto* registerAt = new QLineEdit(q(lab.registerLocation), &dlg);
     registerAt->setObjectName(QStringLiteral("SettingsRegister"));
     registerAt->setPlaceholderText(q(xmca::reg::defaultRegisterLocation()));
     registerAt->setToolTip(tr("A register file, or a laboratory server: postgresql://USER@HOST/DB (the password "
@@ -532,14 +580,15 @@ void ScreeningPage::editSettings() {
         message(tr("Settings not saved: %1").arg(q(refused)), true);
         return;
     }
-    lab_.registerLocation = s8(registerAt->text().trimmed());
-    lab_.laboratoryName = s8(name->text());
-    lab_.laboratoryAddress = address->toPlainText().toStdString();
-    lab_.installation = s8(inst->text());
-    lab_.nominalMassKg = xmca::settings::parseReal(s8(nominal->text()));
-    if (lab_.nominalMassKg && !(*lab_.nominalMassKg > 0)) lab_.nominalMassKg.reset();
-    lab_.dataFolder = s8(folder->text());
-    if (const auto d = xmca::settings::parseInt(s8(age->text())); d && *d > 0) lab_.backgroundMaxAgeDays = *d;
-    if (!xmca::saveLabSettings(lab_, xmca::defaultLabSettingsPath()))
-        message(tr("The settings could not be saved."), true);
+    const bool saved = lab_.updateSettings([&](xmca::LabSettings& s) {
+        s.registerLocation = s8(registerAt->text().trimmed());
+        s.laboratoryName = s8(name->text());
+        s.laboratoryAddress = address->toPlainText().toStdString();
+        s.installation = s8(inst->text());
+        s.nominalMassKg = xmca::settings::parseReal(s8(nominal->text()));
+        if (s.nominalMassKg && !(*s.nominalMassKg > 0)) s.nominalMassKg.reset();
+        s.dataFolder = s8(folder->text());
+        if (const auto d = xmca::settings::parseInt(s8(age->text())); d && *d > 0) s.backgroundMaxAgeDays = *d;
+    });
+    if (!saved) message(tr("The settings could not be saved."), true);
 }

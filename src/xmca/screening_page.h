@@ -5,36 +5,29 @@
 #pragma once
 
 #include <QWidget>
-#include <functional>
 #include <optional>
 
 #include "model/lab_settings.h"
 #include "model/screening_record.h"
 
 class TForm1;
+class LabContext;
+class PageDialogs;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableWidget;
-class QPrinter;
 
 class ScreeningPage : public QWidget {
     Q_OBJECT
 public:
-    explicit ScreeningPage(TForm1& form, QWidget* parent = nullptr);
-
-    // Dialog steps, bypassable for tests: an empty result means "cancelled".
-    std::function<QString(const QString& title)> chooseSpectrum;
-    std::function<QString(const QString& suggested)> choosePdf;
-    std::function<bool()> hasPrinter;
-    std::function<bool(QPrinter&)> choosePrinter;
+    ScreeningPage(TForm1& form, LabContext& lab, PageDialogs& dialogs, QWidget* parent = nullptr);
 
     const QString& backgroundPath() const { return bgPath_; }
     const QString& samplePath() const { return samplePath_; }
     // The last evaluation and the record made of it (id 0 until recorded).
     const std::optional<xmca::ScreeningOutcome>& outcome() const { return outcome_; }
     const xmca::reg::MeasurementRecord& record() const { return record_; }
-    xmca::LabSettings& labSettings() { return lab_; }
 
 public slots:
     void acquireBackground();
@@ -42,8 +35,8 @@ public slots:
     void acquireSample();
     void chooseSample();
     void stopRun();
-    void evaluate();
-    void recordResult();
+    void evaluate();      // the figures now; the verdict once the register's QC state is read
+    void recordResult();  // answered when the register has taken the record
     void printReport();
     void editSettings();
     // A recorded result to correct: its spectra and sample data come back here, and
@@ -66,7 +59,10 @@ private:
     QString askSpectrum(const QString& title);
 
     TForm1& form_;
-    xmca::LabSettings lab_;
+    LabContext& lab_;
+    PageDialogs& dialogs_;
+    int evaluation_ = 0;      // of the pair evaluated last: older answers are dropped
+    bool recording_ = false;  // a record on its way to the register
     Acquiring acquiring_ = Acquiring::None;
     QString bgPath_, samplePath_;
     std::optional<xmca::ScreeningOutcome> outcome_;

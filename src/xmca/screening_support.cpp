@@ -2,11 +2,9 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFileDialog>
-#include <QMessageBox>
-#include <QPrintDialog>
 #include <QPrinter>
-#include <QPrinterInfo>
+
+#include "xmca/page_dialogs.h"
 
 QString screeningFileStem(const QString& sampleId) {
     QString out;
@@ -29,38 +27,27 @@ QString verdictColourName(const std::string& verdict) {
     return QStringLiteral("#d06000");
 }
 
-bool deliverScreeningReport(QWidget* parent, const xmca::report::ScreeningReportData& data, const QString& base,
-                            const QString& folder, const std::function<bool()>& hasPrinter,
-                            const std::function<bool(QPrinter&)>& choosePrinter,
-                            const std::function<QString(const QString&)>& choosePdf) {
-    const bool printer = hasPrinter ? hasPrinter() : !QPrinterInfo::defaultPrinter().isNull();
-    if (printer) {
+bool deliverScreeningReport(PageDialogs& dialogs, const xmca::report::ScreeningReportData& data, const QString& base,
+                            const QString& folder, QString& failure) {
+    failure.clear();
+    if (dialogs.hasPrinter()) {
         QPrinter p(QPrinter::HighResolution);
-        bool ok = false;
-        if (choosePrinter) {
-            ok = choosePrinter(p);
-        } else {
-            QPrintDialog dlg(&p, parent);
-            ok = dlg.exec() == QDialog::Accepted;
-        }
-        if (!ok) return false;
+        if (!dialogs.choosePrinter(p)) return false;
         if (xmca::report::printScreeningReport(p, data)) return true;
-        QMessageBox::warning(parent, QApplication::translate("ScreeningReport", "Print"),
-                             QApplication::translate("ScreeningReport", "The report could not be printed."));
+        failure = QApplication::translate("ScreeningReport", "The report could not be printed.");
         return false;
     }
-    const QString suggested = QDir(folder).filePath(base + QStringLiteral(".pdf"));
-    QString path = choosePdf ? choosePdf(suggested)
-                             : QFileDialog::getSaveFileName(
-                                   parent, QApplication::translate("ScreeningReport", "Save screening report as PDF"),
-                                   suggested, QApplication::translate("ScreeningReport", "PDF (*.pdf)"));
+    PageDialogs::FileQuestion question;
+    question.kind = PageDialogs::Kind::SavePdf;
+    question.title = QApplication::translate("ScreeningReport", "Save screening report as PDF");
+    question.filter = QApplication::translate("ScreeningReport", "PDF (*.pdf)");
+    question.suffix = QStringLiteral("pdf");
+    question.suggested = QDir(folder).filePath(base + QStringLiteral(".pdf"));
+    QString path = dialogs.chooseFile(question);
     if (path.isEmpty()) return false;
     if (!path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) path += QStringLiteral(".pdf");
     const auto pdf = xmca::report::screeningReportPdf(data);
     if (xmca::report::writePdf(path.toStdString(), pdf) == xmca::WriteStatus::Ok) return true;
-    if (!choosePdf)
-        QMessageBox::warning(parent, QApplication::translate("ScreeningReport", "Print"),
-                             QApplication::translate("ScreeningReport", "The report could not be written to %1.")
-                                 .arg(path));
+    failure = QApplication::translate("ScreeningReport", "The report could not be written to %1.").arg(path);
     return false;
 }

@@ -3,12 +3,10 @@
 #pragma once
 
 #include <QString>
-#include <functional>
 
 #include "report/screening_report.h"
 
-class QPrinter;
-class QWidget;
+class PageDialogs;
 
 // A sample ID as part of a file name: path separators, control characters and
 // characters file systems refuse become "_" (Japanese text is kept).
@@ -19,9 +17,7 @@ QString screeningFileStem(const QString& sampleId);
 QString verdictColourName(const std::string& verdict);
 
 // On the printer the operator picks when there is one, else into a PDF file
-// (suggested as folder/base.pdf). False when cancelled or failed (a message box
-// says why on failure). The hooks replace the dialogs in tests when set.
-bool deliverScreeningReport(QWidget* parent, const xmca::report::ScreeningReportData& data, const QString& base,
-                            const QString& folder, const std::function<bool()>& hasPrinter,
-                            const std::function<bool(QPrinter&)>& choosePrinter,
-                            const std::function<QString(const QString&)>& choosePdf);
+// (suggested as folder/base.pdf). Cancelled: empty failure and false; failed:
+// false and failure says why (for the page to show).
+bool deliverScreeningReport(PageDialogs& dialogs, const xmca::report::ScreeningReportData& data, const QString& base,
+                            const QString& folder, QString& failure);

@@ -30,7 +30,12 @@ TForm1::TForm1(std::unique_ptr<xmca::FtdiDriver> driver, Options options, QWidge
              std::move(options), parent) {}
 
 TForm1::TForm1(std::unique_ptr<LinkWorker> worker, Options options, QWidget* parent)
-    : QMainWindow(parent), ui(new Ui::TForm1), worker_(std::move(worker)), options_(std::move(options)) {
+    : QMainWindow(parent),
+      ui(new Ui::TForm1),
+      worker_(std::move(worker)),
+      options_(std::move(options)),
+      lab_(std::make_unique<LabContext>()),
+      dialogs_(options_.dialogs ? options_.dialogs : std::make_shared<WidgetDialogs>(this)) {
     ui->setupUi(this);
     xmca::display::setBoxTextFilter(&xmca::ui::verdictText);  // the plot's method and verdict lines
     // Every page's tab title in sight, in either language (the Japanese ones are
@@ -230,13 +235,6 @@ void TForm1::sendTick() {
     if (!queued) --ticksOutstanding_;
 }
 
-void TForm1::waitForLink() {
-    while (worker_->outstanding() > 0) {
-        worker_->awaitReply(20);
-        worker_->drainReplies();
-    }
-}
-
 void TForm1::placeSimulatedSample(bool onDetector) {
     xmca::SimulatedAnalyser* sim = options_.simulator;
     if (!sim) return;
@@ -244,29 +242,51 @@ void TForm1::placeSimulatedSample(bool onDetector) {
     linkRequest(Key::None, [sim, a](xmca::LinkClient&) { sim->setSample(a[0], a[1], a[2]); }, {});
 }
 
-QString TForm1::startPageRun(std::int32_t tenths, bool sampleOnDetector, const std::function<void()>& starting) {
-    if (!analyserOpen()) McaOpenClick();
-    waitForLink();  // the link answers on its own thread
-    if (!analyserOpen()) return tr("The analyser could not be opened.");
-    if (!setPresetTenths(tenths)) return tr("The analyser refused the counting time.");
-    if (starting) starting();
-    placeSimulatedSample(sampleOnDetector);
-    McaMemClick();
-    McaClearClick();
-    McaStartClick();
-    waitForLink();
-    if (!Timer1->isActive()) return tr("The analyser did not start counting.");
-    return {};
+void TForm1::afterLink(std::function<void()> then) {
+    // Requests are answered in the order made: this one's answer comes after theirs.
+    linkRequest(Key::None, [](xmca::LinkClient&) {}, std::move(then));
 }
 
-bool TForm1::setPresetTenths(std::int32_t tenths) {
+void TForm1::startPageRun(std::int32_t tenths, bool sampleOnDetector, std::function<void()> starting,
+                          std::function<void(const QString& failure)> done) {
+    if (pageRunStarting_) {
+        if (done) done(tr("The analyser did not start counting."));
+        return;
+    }
+    pageRunStarting_ = true;
+    auto finish = [this, done](const QString& failure) {
+        pageRunStarting_ = false;
+        if (done) done(failure);
+    };
+    if (!analyserOpen()) McaOpenClick();
+    afterLink([this, tenths, sampleOnDetector, starting, finish] {
+        if (!analyserOpen()) return finish(tr("The analyser could not be opened."));
+        setPresetTenths(tenths, [this, sampleOnDetector, starting, finish](bool accepted) {
+            if (!accepted) return finish(tr("The analyser refused the counting time."));
+            if (starting) starting();
+            placeSimulatedSample(sampleOnDetector);
+            McaMemClick();
+            McaClearClick();
+            McaStartClick();
+            afterLink([this, finish] {
+                finish(Timer1->isActive() ? QString() : tr("The analyser did not start counting."));
+            });
+        });
+    });
+}
+
+void TForm1::setPresetTenths(std::int32_t tenths, std::function<void(bool accepted)> done) {
     state_.settings.presetTime = tenths;
     state_.presetTime = tenths;
-    if (linkFig_.deviceOpen != 1) return true;
+    if (linkFig_.deviceOpen != 1) {
+        if (done) done(true);
+        return;
+    }
     auto ok = std::make_shared<bool>(false);
-    linkRequest(Key::None, [ok, tenths](xmca::LinkClient& c) { *ok = c.link().SetPresetTime(0, tenths) == 1; }, {});
-    waitForLink();
-    return *ok;
+    linkRequest(Key::None, [ok, tenths](xmca::LinkClient& c) { *ok = c.link().SetPresetTime(0, tenths) == 1; },
+                [ok, done] {
+                    if (done) done(*ok);
+                });
 }
 
 void TForm1::afterTick(const xmca::TickOutcome& t) {

@@ -17,7 +17,9 @@
 #include "device/analyser_link.h"
 #include "device/ftdi_driver.h"
 #include "device/simulated_analyser.h"
+#include "lab_context.h"
 #include "link_worker.h"
+#include "page_dialogs.h"
 #include "model/bq_calic.h"
 #include "model/measurement_state.h"
 
@@ -45,6 +47,8 @@ public:
         // it back for the sample, as an operator does; null on a real analyser.
         xmca::SimulatedAnalyser* simulator = nullptr;
         std::array<double, 3> simulatedSample{};  // its Cs-134, Cs-137 and K-40 (Bq/kg)
+        // Who answers the window's file and printer questions (null: the Qt dialogs).
+        std::shared_ptr<PageDialogs> dialogs = nullptr;
     };
 
     // The link runs inline, on this thread (tests).
@@ -66,11 +70,8 @@ public:
     QTimer* Timer1 = nullptr;
 
     // The preset the next run stops at (0.1 s), sent to an open analyser as the MCA
-    // setup does; false when the analyser refused it.
-    bool setPresetTenths(std::int32_t tenths);
-    // Waits for the results of every request sent to the link and shows them: for a
-    // page that drives a sequence of commands and needs each outcome before the next.
-    void waitForLink();
+    // setup does; done hears whether the analyser took it (true when none is open).
+    void setPresetTenths(std::int32_t tenths, std::function<void(bool accepted)> done = {});
     // With the simulated analyser: the sample on the detector (its configured
     // activities) or off it (natural background only) from the next counts on. Sent
     // through the link, so it happens on the link's thread between exchanges. Does
@@ -78,15 +79,18 @@ public:
     void placeSimulatedSample(bool onDetector);
     // A page's own run into the MCA memory: opens the analyser when needed, sends
     // the preset, puts the simulated sample on or off the detector, clears and
-    // starts; `starting` runs just before the start (the page takes the run as its
-    // own). Returns why it could not start, or an empty text when it is counting.
-    QString startPageRun(std::int32_t tenths, bool sampleOnDetector, const std::function<void()>& starting);
+    // starts, each step once the link has answered the one before; `starting` runs
+    // just before the start (the page takes the run as its own); done hears why it
+    // could not start, or an empty text when it is counting. The window thread
+    // never waits for the link.
+    void startPageRun(std::int32_t tenths, bool sampleOnDetector, std::function<void()> starting,
+                      std::function<void(const QString& failure)> done);
     // True once the analyser has been opened.
     bool analyserOpen() const;
-    // The sample register this window records into: the one set (--register), else
-    // the laboratory settings', else the default.
-    QString registerLocation() const;
-    void setRegisterLocation(const QString& location) { registerLocation_ = location; }
+    // The laboratory settings and the register this window records into.
+    LabContext& lab() { return *lab_; }
+    // The file and printer dialogs of the window and its pages.
+    PageDialogs& dialogs() { return *dialogs_; }
 
 signals:
     // An acquisition stopped: at the preset (true) or by the operator (false).
@@ -165,17 +169,13 @@ public slots:
     void OverLapONClick();
 
 public:
-    // The dialog steps, bypassable: with chooseFile set (tests), it is asked instead
-    // of a file dialog; an empty result means "cancelled".
-    enum class FileDialog { OpenDat, SaveDat, SaveTxt };
-    std::function<QString(FileDialog)> chooseFile;
     // The handlers' cores, for a path already chosen.
     void readSpectrumPath(const QString& path);
     void writeSpectrumPath(const QString& path);
     void writeTextPath(const QString& path);
 
 private:
-    QString askFile(FileDialog kind);
+    QString askFile(PageDialogs::Kind kind);
     void syncSelectedSource();       // the checked "Mem" button into the state
 
 public:
@@ -199,15 +199,12 @@ public slots:
     void ImportN42Click();   // "Import N42...": loads as "&Read" does
 
 public:
-    // The dialog step, bypassable like chooseFile: an empty result means "cancelled".
-    enum class N42Dialog { Open, Save };
-    std::function<QString(N42Dialog)> chooseN42File;
     // The handlers' cores, for a path already chosen.
     void exportN42Path(const QString& path);
     void importN42Path(const QString& path);
 
 private:
-    QString askN42File(N42Dialog kind);
+    QString askN42File(PageDialogs::Kind kind);
     void wireN42();
 
 public:
@@ -252,13 +249,6 @@ public slots:
     void PrintSpecClick();   // "H.Copy": the window, black on white
 
 public:
-    // The dialog steps, bypassable: with choosePrinter set (tests) it is asked instead
-    // of the print dialog (false: cancelled); with chooseReportPdf set, instead of the
-    // PDF file dialog (empty: cancelled); with hasPrinter set, instead of asking the
-    // print service whether there is a printer.
-    std::function<bool(QPrinter&)> choosePrinter;
-    std::function<QString()> chooseReportPdf;
-    std::function<bool()> hasPrinter;
     // The main window drawn black on white; the display is restored before it returns.
     QImage windowCopy();
 
@@ -268,7 +258,6 @@ private:
     void deliverPage(const std::function<bool(QPagedPaintDevice&)>& print,
                      const std::function<xmca::report::PdfResult()>& pdf);
     QString askReportPdf();
-    bool askPrinter(QPrinter& printer);
 
     // --- activity section (the "Calic" menu and the activity page) ---
 public slots:
@@ -295,6 +284,7 @@ private:
     void addScreeningPages();  // the Screening and History pages beside the spectrum (tform1_pages.cpp)
     void addQcPage();  // the check-source QC page beside the spectrum (tform1_qc.cpp)
     void withholdForQc();  // the QC lock-out on the activity page's verdict (tform1_qc.cpp)
+    int qcCheck_ = 0;      // the lock-out check under way: older answers are dropped
     void wireRoi();
     void wireView();
     void wireFiles();
@@ -306,6 +296,8 @@ private:
     // outstanding (Key::None: always queued, e.g. view commands, each a step).
     enum class Key { None, Open, Start, Stop, Clear, Clock, Setup, ScanSetup, ScanStart, ScanStop, ScanClear, Mem };
     bool linkRequest(Key key, xmca::LinkClient::Op op, std::function<void()> then, bool poll = false);
+    void afterLink(std::function<void()> then);  // then, once every request made so far is answered
+    bool pageRunStarting_ = false;                // a page's start sequence under way
     bool outstanding(Key key) const { return pending_.count(key) != 0; }
     void sendTick();
 
@@ -321,5 +313,6 @@ private:
     int ticksOutstanding_ = 0;  // threaded: the tick being read and at most one queued
     bool tickDue_ = false;      // the timer fired while two ticks were outstanding
     Options options_;
-    QString registerLocation_;
+    std::unique_ptr<LabContext> lab_;
+    std::shared_ptr<PageDialogs> dialogs_;
 };

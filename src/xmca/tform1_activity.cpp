@@ -74,7 +74,7 @@ void TForm1::BqCalic1Click() {
     syncSelectedSource();
     // Without a chosen background file the file reader asks for one.
     const xmca::AskFile ask = [this]() -> std::optional<std::string> {
-        const QString path = askFile(FileDialog::OpenDat);
+        const QString path = askFile(PageDialogs::Kind::OpenSpectrum);
         if (path.isEmpty()) return std::nullopt;
         return QFile::encodeName(path).toStdString();
     };

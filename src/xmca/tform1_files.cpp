@@ -25,10 +25,17 @@ void TForm1::wireFiles() {
     connect(ui->OverLapON, &QPushButton::clicked, this, &TForm1::OverLapONClick);
 }
 
-QString TForm1::askFile(FileDialog kind) {
-    if (chooseFile) return chooseFile(kind);
-    if (kind == FileDialog::SaveTxt) return xmca::runFileDialog(this, {}, tr("Spectrumn(*.txt)"), "txt", false);
-    return xmca::runFileDialog(this, {}, tr("spectrum(*.dat)"), "dat", kind == FileDialog::OpenDat);
+QString TForm1::askFile(PageDialogs::Kind kind) {
+    PageDialogs::FileQuestion q;
+    q.kind = kind;
+    if (kind == PageDialogs::Kind::SaveText) {
+        q.filter = tr("Spectrumn(*.txt)");
+        q.suffix = QStringLiteral("txt");
+    } else {
+        q.filter = tr("spectrum(*.dat)");
+        q.suffix = QStringLiteral("dat");
+    }
+    return dialogs_->chooseFile(q);
 }
 
 void TForm1::syncSelectedSource() {
@@ -41,7 +48,7 @@ void TForm1::syncSelectedSource() {
 // --- .dat files ---
 
 void TForm1::Write1Click() {
-    const QString path = askFile(FileDialog::SaveDat);
+    const QString path = askFile(PageDialogs::Kind::SaveSpectrum);
     if (!path.isEmpty()) writeSpectrumPath(path);
 }
 
@@ -54,7 +61,7 @@ void TForm1::writeSpectrumPath(const QString& path) {
 }
 
 void TForm1::Read1Click() {
-    const QString path = askFile(FileDialog::OpenDat);
+    const QString path = askFile(PageDialogs::Kind::OpenSpectrum);
     if (!path.isEmpty()) readSpectrumPath(path);
 }
 
@@ -69,7 +76,7 @@ void TForm1::readSpectrumPath(const QString& path) {
 
 void TForm1::ReadSpecClick() {
     ui->Mem1Spec->setChecked(true);
-    const QString path = askFile(FileDialog::OpenDat);
+    const QString path = askFile(PageDialogs::Kind::OpenSpectrum);
     const auto r = xmca::readSampleFile(state_, path.isEmpty() ? std::nullopt
                                                                : std::optional<std::string>(localPath(path)));
     if (r.opened) {
@@ -81,7 +88,7 @@ void TForm1::ReadSpecClick() {
 
 void TForm1::BGfileClick() {
     ui->Mem2Spec->setChecked(true);
-    const QString path = askFile(FileDialog::OpenDat);
+    const QString path = askFile(PageDialogs::Kind::OpenSpectrum);
     const auto r = xmca::readBackgroundFile(state_, path.isEmpty() ? std::nullopt
                                                                    : std::optional<std::string>(localPath(path)));
     if (r.opened) {
@@ -94,7 +101,7 @@ void TForm1::BGfileClick() {
 // --- text dump ---
 
 void TForm1::Write2Click() {
-    const QString path = askFile(FileDialog::SaveTxt);
+    const QString path = askFile(PageDialogs::Kind::SaveText);
     if (!path.isEmpty()) writeTextPath(path);
 }
 

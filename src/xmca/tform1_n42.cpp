@@ -18,13 +18,16 @@ void TForm1::wireN42() {
     connect(ui->ImportN42, &QAction::triggered, this, &TForm1::ImportN42Click);
 }
 
-QString TForm1::askN42File(N42Dialog kind) {
-    if (chooseN42File) return chooseN42File(kind);
-    return xmca::runFileDialog(this, {}, tr("N42 spectrum(*.n42 *.xml)"), "n42", kind == N42Dialog::Open);
+QString TForm1::askN42File(PageDialogs::Kind kind) {
+    PageDialogs::FileQuestion q;
+    q.kind = kind;
+    q.filter = tr("N42 spectrum(*.n42 *.xml)");
+    q.suffix = QStringLiteral("n42");
+    return dialogs_->chooseFile(q);
 }
 
 void TForm1::ExportN42Click() {
-    const QString path = askN42File(N42Dialog::Save);
+    const QString path = askN42File(PageDialogs::Kind::SaveN42);
     if (!path.isEmpty()) exportN42Path(path);
 }
 
@@ -62,7 +65,7 @@ void TForm1::exportN42Path(const QString& path) {
 }
 
 void TForm1::ImportN42Click() {
-    const QString path = askN42File(N42Dialog::Open);
+    const QString path = askN42File(PageDialogs::Kind::OpenN42);
     if (!path.isEmpty()) importN42Path(path);
 }
 

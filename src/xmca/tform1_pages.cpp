@@ -4,7 +4,6 @@
 #include <QTabWidget>
 #include <QTimer>
 
-#include "model/lab_settings.h"
 #include "register/register.h"
 #include "tform1.h"
 #include "ui_tform1.h"
@@ -16,8 +15,8 @@ void TForm1::addScreeningPages() {
     auto* tabs = new QTabWidget(this);
     tabs->setObjectName(QStringLiteral("MainTabs"));
     tabs->addTab(takeCentralWidget(), tr("Spectrum"));
-    auto* screening = new ScreeningPage(*this, tabs);
-    auto* history = new HistoryPage(*this, tabs);
+    auto* screening = new ScreeningPage(*this, *lab_, *dialogs_, tabs);
+    auto* history = new HistoryPage(*this, *lab_, *dialogs_, tabs);
     tabs->addTab(screening, tr("Screening"));
     tabs->addTab(history, tr("History"));
     setCentralWidget(tabs);
@@ -28,19 +27,12 @@ void TForm1::addScreeningPages() {
                 tabs->setCurrentWidget(screening);
             });
     // How many records wait for the register server (a laboratory register), sent every 30 s.
-    auto* waiting = new RegisterQueueStatus(this);
+    auto* waiting = new RegisterQueueStatus(*lab_, this);
     waiting->setObjectName(QStringLiteral("RegisterWaiting"));
     statusBar()->addPermanentWidget(waiting);
     // First look once the window is set up (the register may be given after construction).
-    QTimer::singleShot(0, waiting, [this, waiting] { waiting->check(registerLocation()); });
-    connect(screening, &ScreeningPage::recorded, waiting, [this, waiting] { waiting->check(registerLocation()); });
+    QTimer::singleShot(0, waiting, &RegisterQueueStatus::check);
+    connect(screening, &ScreeningPage::recorded, waiting, &RegisterQueueStatus::check);
 }
 
 bool TForm1::analyserOpen() const { return linkFig_.deviceOpen == 1; }
-
-QString TForm1::registerLocation() const {
-    if (!registerLocation_.isEmpty()) return registerLocation_;
-    const xmca::LabSettings lab = xmca::loadLabSettings(xmca::defaultLabSettingsPath());
-    return QString::fromStdString(lab.registerLocation.empty() ? xmca::reg::defaultRegisterLocation()
-                                                               : lab.registerLocation);
-}

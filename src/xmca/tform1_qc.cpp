@@ -2,10 +2,8 @@
 // are made here when no other page has made them yet).
 #include <QTabWidget>
 
-#include "model/lab_settings.h"
 #include "model/qc_log.h"
 #include "model/screening.h"
-#include "register/register.h"
 #include "tform1.h"
 #include "xmca/qc_page.h"
 
@@ -17,13 +15,25 @@ void TForm1::addQcPage() {
         tabs->addTab(takeCentralWidget(), tr("Spectrum"));
         setCentralWidget(tabs);
     }
-    tabs->addTab(new QcPage(*this, tabs), tr("QC"));
+    tabs->addTab(new QcPage(*this, *lab_, *dialogs_, tabs), tr("QC"));
 }
 
 void TForm1::withholdForQc() {
-    std::string error;
-    const auto reg = xmca::reg::openRegister(registerLocation().toStdString(), error);
-    const std::string reason =
-        xmca::qcLockoutReason(reg.get(), xmca::loadLabSettings(xmca::defaultLabSettingsPath()));
-    if (!reason.empty()) xmca::withholdVerdict(state_.activity, reason);
+    // Withheld until the register's QC state has been read on the register thread,
+    // so that no unchecked verdict is shown, printed or exported meanwhile.
+    const int check = ++qcCheck_;
+    const bool provisional = state_.activity.screening.withheld.empty();
+    xmca::withholdVerdict(state_.activity, xmca::kQcUnknown);
+    if (!provisional) return;  // withheld for a reason of its own already
+    lab_->request<std::string>(
+        this, [lab = lab_->settings()](RegisterAccess& a) { return xmca::qcLockoutReason(a.reg(), lab); },
+        [this, check](std::string reason) {
+            xmca::ScreeningResult& sc = state_.activity.screening;
+            if (check != qcCheck_ || sc.withheld != xmca::kQcUnknown) return;  // computed again since
+            sc.withheld.clear();
+            xmca::updateVerdict(state_.activity, state_.screeningSettings);
+            if (!reason.empty()) xmca::withholdVerdict(state_.activity, reason);
+            showActivityResults();
+            PaintBox1Paint();
+        });
 }

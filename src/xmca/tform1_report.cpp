@@ -49,27 +49,24 @@ void TForm1::wireReport() {
     connect(ui->ReportPdf1, &QAction::triggered, this, &TForm1::ReportPdf1Click);
 }
 
-bool TForm1::askPrinter(QPrinter& printer) {
-    if (choosePrinter) return choosePrinter(printer);
-    QPrintDialog dlg(&printer, this);
-    dlg.setWindowTitle(tr("Print"));
-    return dlg.exec() == QDialog::Accepted;
-}
-
 QString TForm1::askReportPdf() {
-    if (chooseReportPdf) return chooseReportPdf();
     const QString name = QFile::decodeName(QByteArray::fromStdString(state_.fileName));
-    return xmca::runFileDialog(this, tr("Report as PDF"), "PDF(*.pdf)", "pdf", false,
-                               name.isEmpty() ? QString() : QFileInfo(name).completeBaseName() + ".pdf");
+    PageDialogs::FileQuestion q;
+    q.kind = PageDialogs::Kind::SavePdf;
+    q.title = tr("Report as PDF");
+    q.filter = QStringLiteral("PDF(*.pdf)");
+    q.suffix = QStringLiteral("pdf");
+    q.suggested = name.isEmpty() ? QString() : QFileInfo(name).completeBaseName() + ".pdf";
+    return dialogs_->chooseFile(q);
 }
 
 void TForm1::deliverPage(const std::function<bool(QPagedPaintDevice&)>& print,
                          const std::function<xmca::report::PdfResult()>& pdf) {
-    const bool printer = hasPrinter ? hasPrinter() : !QPrinterInfo::availablePrinterNames().isEmpty();
+    const bool printer = dialogs_->hasPrinter();
     if (printer) {
         QPrinter device(QPrinter::HighResolution);
         device.setPageOrientation(QPageLayout::Portrait);
-        if (!askPrinter(device)) return;  // cancelled
+        if (!dialogs_->choosePrinter(device)) return;  // cancelled
         if (!print(device)) showStatus(kPrintError);
         return;
     }

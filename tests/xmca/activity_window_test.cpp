@@ -13,17 +13,20 @@
 #include "support/scripted_analyser.h"
 #include "support/simulated_spectra.h"
 #include "ui_tform1.h"
+#include "support/scripted_dialogs.h"
 #include "xmca/tform1.h"
 
 namespace {
 
 struct ActivityWindow {
     std::unique_ptr<TForm1> form;
-    QString next;
+    std::shared_ptr<xmca::test::ScriptedDialogs> dialogs = std::make_shared<xmca::test::ScriptedDialogs>();
+    QString& next = dialogs->next;
     xmca::test::TempDir dir;
     ActivityWindow() {
-        form = std::make_unique<TForm1>(std::make_unique<xmca::test::ScriptedAnalyser>(), TForm1::Options{});
-        form->chooseFile = [this](TForm1::FileDialog) { return next; };
+        TForm1::Options o;
+        o.dialogs = dialogs;
+        form = std::make_unique<TForm1>(std::make_unique<xmca::test::ScriptedAnalyser>(), o);
     }
     Ui::TForm1* ui() { return form->form(); }
     xmca::MeasurementState& s() { return form->state(); }
@@ -48,6 +51,7 @@ TEST(ActivityWindow, ReadSpecBgFileAndBqCalicShowTheFigures) {
     w.read(w.ui()->BGfile, acquired(w.dir, "b.dat", true));
     EXPECT_EQ(w.ui()->BqCalic->text(), "  Bq. Calic");
     w.ui()->BqCalic->click();
+    ASSERT_TRUE(w.form->lab().settle());  // the register's QC state read
     EXPECT_TRUE(w.s().activity.valid);
     EXPECT_EQ(w.s().resultsFlag, 1);
     EXPECT_TRUE(w.ui()->Mem3Spec->isChecked());
@@ -64,6 +68,7 @@ TEST(ActivityWindow, ReadSpecBgFileAndBqCalicShowTheFigures) {
     w.form->repaintPlot();
     EXPECT_EQ(w.s().activity.windows[0].net, windows[0].net);
     w.ui()->ExpertMode->click();
+    ASSERT_TRUE(w.form->lab().settle());  // the register's QC state read
     EXPECT_EQ(w.s().baselineFlag, 0);
     EXPECT_EQ(w.s().activity.windows[0].net, windows[0].net);
 
@@ -84,6 +89,7 @@ TEST(ActivityWindow, ZeroRealTimeShowsAMessageAndNoFigures) {
     s.mem[0].header.setI32(xmca::SpectrumHeader::kRealTime, 0);
     w.read(w.ui()->BGfile, acquired(w.dir, "b.dat", true));
     w.ui()->BqCalic1->trigger();
+    ASSERT_TRUE(w.form->lab().settle());  // the register's QC state read
     EXPECT_EQ(w.ui()->Edit1->text(), xmca::kSampleRealTimeZero);
     EXPECT_FALSE(s.activity.valid);
     EXPECT_EQ(s.resultsFlag, 0);

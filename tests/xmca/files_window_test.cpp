@@ -13,20 +13,20 @@
 #include "files/temp_dir.h"
 #include "support/scripted_analyser.h"
 #include "ui_tform1.h"
+#include "support/scripted_dialogs.h"
 #include "xmca/tform1.h"
 
 namespace {
 
 struct FilesWindow {
     std::unique_ptr<TForm1> form;
-    QString next;  // what the "dialog" answers; empty = cancel
-    std::vector<TForm1::FileDialog> asked;
+    std::shared_ptr<xmca::test::ScriptedDialogs> dialogs = std::make_shared<xmca::test::ScriptedDialogs>();
+    QString& next = dialogs->next;  // what the "dialog" answers; empty = cancel
+    std::vector<PageDialogs::FileQuestion>& asked = dialogs->asked;
     FilesWindow() {
-        form = std::make_unique<TForm1>(std::make_unique<xmca::test::ScriptedAnalyser>(), TForm1::Options{});
-        form->chooseFile = [this](TForm1::FileDialog k) {
-            asked.push_back(k);
-            return next;
-        };
+        TForm1::Options o;
+        o.dialogs = dialogs;
+        form = std::make_unique<TForm1>(std::make_unique<xmca::test::ScriptedAnalyser>(), o);
     }
     Ui::TForm1* ui() { return form->form(); }
     xmca::MeasurementState& s() { return form->state(); }
@@ -40,7 +40,7 @@ TEST(FilesWindow, SaveThenReadSpecFillsMemoryOneAndTheLabels) {
     w.next = QString::fromStdString(dir.file("a.dat"));
     w.ui()->SaveSpec->click();
     ASSERT_EQ(std::filesystem::file_size(dir.file("a.dat")), 1024u + 4096u);
-    EXPECT_EQ(w.asked.back(), TForm1::FileDialog::SaveDat);
+    EXPECT_EQ(w.asked.back().kind, PageDialogs::Kind::SaveSpectrum);
 
     w.s().spectrum[5] = -1;
     w.ui()->ReadSpec->click();
@@ -61,7 +61,7 @@ TEST(FilesWindow, CancelledDialogsChangeNothing) {
     w.ui()->Write2->trigger();
     w.ui()->Read1->trigger();
     EXPECT_EQ(w.asked.size(), 3u);
-    EXPECT_EQ(w.asked[1], TForm1::FileDialog::SaveTxt);
+    EXPECT_EQ(w.asked[1].kind, PageDialogs::Kind::SaveText);
     EXPECT_EQ(w.s().path, "");
     EXPECT_EQ(w.ui()->Edit1->text(), "Status");
 }

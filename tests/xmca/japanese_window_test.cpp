@@ -36,6 +36,7 @@
 #include "ui_tform1.h"
 #include "ui_tzelm_setup.h"
 #include "ui_txmca1_setup.h"
+#include "support/scripted_dialogs.h"
 #include "xmca/tform1.h"
 #include "xmca/window_language.h"
 #include "xmca1/txmca1_setup.h"
@@ -57,8 +58,10 @@ protected:
     void SetUp() override { ASSERT_TRUE(xmca::ui::installLanguage("ja")); }
     void TearDown() override { xmca::ui::installLanguage("en"); }
 
-    static std::unique_ptr<TForm1> window() {
-        return std::make_unique<TForm1>(std::make_unique<xmca::test::ScriptedAnalyser>(), TForm1::Options{});
+    static std::unique_ptr<TForm1> window(std::shared_ptr<PageDialogs> dialogs = {}) {
+        TForm1::Options o;
+        o.dialogs = std::move(dialogs);
+        return std::make_unique<TForm1>(std::make_unique<xmca::test::ScriptedAnalyser>(), o);
     }
 };
 
@@ -266,10 +269,10 @@ TEST_F(Japanese, CoreTextsTranslatedAtTheEdge) {
 // The activity page with figures: the verdict in Japanese, and the page's texts fit.
 TEST_F(Japanese, ActivityPageVerdictAndFigures) {
     xmca::test::TempDir dir;
-    auto form = window();
+    auto dialogs = std::make_shared<xmca::test::ScriptedDialogs>();  // no printer
+    auto form = window(dialogs);
     Ui::TForm1* ui = form->form();
-    QString next;
-    form->chooseFile = [&next](TForm1::FileDialog) { return next; };
+    QString& next = dialogs->next;
     for (const bool background : {false, true}) {
         xmca::SimulatedAnalyserConfig c;
         c.backgroundOnly = background;
@@ -280,6 +283,7 @@ TEST_F(Japanese, ActivityPageVerdictAndFigures) {
         (background ? ui->BGfile : ui->ReadSpec)->click();
     }
     ui->BqCalic->click();
+    ASSERT_TRUE(form->lab().settle());  // the register's QC state read
     ASSERT_TRUE(form->state().activity.valid);
     EXPECT_EQ(ui->ScreenVerdict->text(), "スクリーニングレベル超過 - 要確定検査");
     EXPECT_TRUE(ui->ScreenResult->text().startsWith("Cs-All"));
@@ -291,9 +295,8 @@ TEST_F(Japanese, ActivityPageVerdictAndFigures) {
     expectCaptionsFit(*form, "ja_main_BqPage_results");
 
     // The printed page: the results block in Japanese, the report's own texts as they are.
-    form->hasPrinter = [] { return false; };
     const std::string pdf = dir.file("report.pdf");
-    form->chooseReportPdf = [&pdf] { return QString::fromStdString(pdf); };
+    next = QString::fromStdString(pdf);
     ui->ReportPdf1->trigger();
     std::string text;
     if (FILE* f = popen(("pdftotext -raw '" + pdf + "' - 2>/dev/null").c_str(), "r")) {

@@ -16,6 +16,7 @@
 #include "support/n42_schema.h"
 #include "support/scripted_analyser.h"
 #include "ui_tform1.h"
+#include "support/scripted_dialogs.h"
 #include "xmca/tform1.h"
 
 namespace {
@@ -24,14 +25,13 @@ using H = xmca::SpectrumHeader;
 
 struct N42Window {
     std::unique_ptr<TForm1> form;
-    QString next;  // what the "dialog" answers; empty = cancel
-    std::vector<TForm1::N42Dialog> asked;
+    std::shared_ptr<xmca::test::ScriptedDialogs> dialogs = std::make_shared<xmca::test::ScriptedDialogs>();
+    QString& next = dialogs->next;  // what the "dialog" answers; empty = cancel
+    std::vector<PageDialogs::FileQuestion>& asked = dialogs->asked;
     N42Window() {
-        form = std::make_unique<TForm1>(std::make_unique<xmca::test::ScriptedAnalyser>(), TForm1::Options{});
-        form->chooseN42File = [this](TForm1::N42Dialog k) {
-            asked.push_back(k);
-            return next;
-        };
+        TForm1::Options o;
+        o.dialogs = dialogs;
+        form = std::make_unique<TForm1>(std::make_unique<xmca::test::ScriptedAnalyser>(), o);
     }
     Ui::TForm1* ui() { return form->form(); }
     xmca::MeasurementState& s() { return form->state(); }
@@ -66,7 +66,7 @@ TEST(N42Window, ExportWritesTheSpectrumOnScreenAndImportLoadsItLikeRead) {
 
     w.next = QString::fromStdString(dir.file("screen.n42"));
     w.ui()->ExportN42->trigger();
-    ASSERT_EQ(w.asked.back(), TForm1::N42Dialog::Save);
+    ASSERT_EQ(w.asked.back().kind, PageDialogs::Kind::SaveN42);
     EXPECT_EQ(s.header, before);  // exporting leaves the working header alone
     EXPECT_EQ(xmca::test::n42SchemaErrors(xmca::test::readAll(dir.file("screen.n42"))), "");
     const auto doc = xmca::n42::importN42File(dir.file("screen.n42"));
@@ -82,7 +82,7 @@ TEST(N42Window, ExportWritesTheSpectrumOnScreenAndImportLoadsItLikeRead) {
     w.ui()->Mem1Spec->setChecked(true);
     w.next = QString::fromStdString(dir.file("screen.n42"));
     w.ui()->ImportN42->trigger();
-    EXPECT_EQ(w.asked.back(), TForm1::N42Dialog::Open);
+    EXPECT_EQ(w.asked.back().kind, PageDialogs::Kind::OpenN42);
     EXPECT_EQ(s.channelCount, 1024);
     EXPECT_EQ(s.spectrum[1023], 5116);
     EXPECT_EQ(s.mem[0].counts[10], 51);

@@ -20,6 +20,7 @@
 #include "model/spectrum_io.h"
 #include "xmca/qc_page.h"
 #include "xmca/screening_page.h"
+#include "support/scripted_dialogs.h"
 #include "xmca/tform1.h"
 
 namespace {
@@ -48,6 +49,7 @@ struct QcWindow {
     ScopedEnv data{"XDG_DATA_HOME", dir.file("data")};
     std::shared_ptr<xmca::ManualClock> clock = std::make_shared<xmca::ManualClock>();
     xmca::SimulatedAnalyser* sim = nullptr;
+    std::shared_ptr<xmca::test::ScriptedDialogs> dialogs = std::make_shared<xmca::test::ScriptedDialogs>();
     std::unique_ptr<TForm1> form;
     QcPage* page = nullptr;
 
@@ -61,10 +63,20 @@ struct QcWindow {
         cfg.seed = seed;
         auto s = std::make_unique<xmca::SimulatedAnalyser>(cfg, clock);
         sim = s.get();
-        form = std::make_unique<TForm1>(std::move(s), TForm1::Options{true, {}});
-        form->setRegisterLocation(QString::fromStdString(dir.file("register.sqlite")));
+        TForm1::Options o{true, {}};
+        o.dialogs = dialogs;
+        form.reset();  // one window at a time
+        form = std::make_unique<TForm1>(std::move(s), o);
+        form->lab().setRegisterLocation(QString::fromStdString(dir.file("register.sqlite")));
         page = form->findChild<QcPage*>();
         ASSERT_NE(page, nullptr);
+        settle();
+    }
+    // Until the register thread has answered everything asked of it.
+    void settle() { ASSERT_TRUE(form->lab().settle()); }
+    void click(const char* name) {
+        child<QPushButton>(name)->click();
+        settle();
     }
     template <class W>
     W* child(const char* name) {
@@ -80,11 +92,14 @@ struct QcWindow {
             form->Timer1Timer();
         }
         ASSERT_FALSE(form->Timer1->isActive());
+        settle();
     }
     std::string status() { return page->lastRun() ? page->lastRun()->run.status : ""; }
     // A spectrum acquired with the main window's own handlers and saved to path.
     void acquireFile(const std::string& path, int seconds) {
-        ASSERT_TRUE(form->setPresetTenths(seconds * 10));
+        bool accepted = false;
+        form->setPresetTenths(seconds * 10, [&](bool ok) { accepted = ok; });  // inline: answered at once
+        ASSERT_TRUE(accepted);
         form->McaClearClick();
         form->McaStartClick();
         for (int i = 0; i < seconds * 2 + 40 && form->Timer1->isActive(); ++i) {
@@ -99,16 +114,12 @@ struct QcWindow {
         auto* screening = form->findChild<ScreeningPage*>();
         EXPECT_NE(screening, nullptr);
         if (!screening) return {};
-        std::vector<std::string> answers{background, sample};
-        screening->chooseSpectrum = [answers](const QString&) mutable {
-            const std::string next = answers.front();
-            answers.erase(answers.begin());
-            return QString::fromStdString(next);
-        };
+        dialogs->files = {QString::fromStdString(background), QString::fromStdString(sample)};
         screening->chooseBackground();
         screening->chooseSample();
         screening->findChild<QLineEdit*>(QStringLiteral("SampleId"))->setText("QC-LOCK");
         screening->evaluate();
+        settle();
         return screening->findChild<QLabel*>(QStringLiteral("Verdict"))->text();
     }
 };
@@ -146,7 +157,7 @@ TEST(QcPage, AcquiredRunsBuildABaselineAGainDriftLocksOutANewBaselineClears) {
     w.child<QPushButton>("QcAcquire")->click();
     w.clock->advance(5);
     w.form->Timer1Timer();
-    w.child<QPushButton>("QcStop")->click();
+    w.click("QcStop");
     EXPECT_FALSE(w.form->Timer1->isActive());
     EXPECT_EQ(w.page->lastRun()->run.id, lastId);
     EXPECT_TRUE(w.child<QLabel>("QcMessage")->text().contains("not recorded"));
@@ -177,11 +188,12 @@ TEST(QcPage, AcquiredRunsBuildABaselineAGainDriftLocksOutANewBaselineClears) {
     ASSERT_EQ(xmca::readSampleFile(w.form->state(), sample).memoryStored, 1);
     ASSERT_EQ(xmca::readBackgroundFile(w.form->state(), background).memoryStored, 2);
     w.form->BqCalic1Click();
+    ASSERT_TRUE(w.form->lab().settle());  // the register's QC state read
     EXPECT_EQ(w.form->state().activity.screening.withheld, "QC action required");
     EXPECT_EQ(xmca::verdictText(w.form->state().activity), "No verdict - QC action required");
 
     // Recalibrated: a new baseline clears the lock-out.
-    w.child<QPushButton>("QcNewBaseline")->click();
+    w.click("QcNewBaseline");
     EXPECT_TRUE(w.child<QLabel>("QcLockout")->isHidden());
     EXPECT_EQ(w.page->lockoutReason(), "");
     EXPECT_EQ(w.screeningVerdict(sample, background), "Above screening level - confirm");
@@ -190,6 +202,7 @@ TEST(QcPage, AcquiredRunsBuildABaselineAGainDriftLocksOutANewBaselineClears) {
 
     // The daily rule: today's runs passed, so nothing is withheld; it stays a setting.
     w.child<QCheckBox>("QcRequireDaily")->setChecked(true);
+    w.settle();
     EXPECT_EQ(w.page->lockoutReason(), "");
     EXPECT_TRUE(xmca::loadLabSettings(xmca::defaultLabSettingsPath()).qcRequireDaily);
 }
@@ -199,25 +212,28 @@ TEST(QcPage, ReadFromFilesAndRefusals) {
     // A missing file and a spectrum without the 662 keV line are refused and not recorded.
     EXPECT_FALSE(w.page->measureFile(QString::fromStdString(w.dir.file("none.dat"))));
     EXPECT_TRUE(w.child<QLabel>("QcMessage")->text().startsWith("Error !"));
-    w.page->chooseSpectrum = [](const QString&) { return QString(); };  // cancelled
-    w.child<QPushButton>("QcRead")->click();
+    w.dialogs->next.clear();  // cancelled
+    w.click("QcRead");
     EXPECT_FALSE(w.page->lastRun());
 
     // A check spectrum acquired on the spectrum page, saved, then read on the QC page
     // with a background.
     w.acquire(300);
     const std::string check = w.page->lastRun()->run.checkFile;
-    w.page->chooseSpectrum = [&](const QString&) { return QString::fromStdString(check); };
-    w.child<QPushButton>("QcChooseBackground")->click();  // the check file itself as a background: net 0
+    w.dialogs->next = QString::fromStdString(check);
+    w.click("QcChooseBackground");  // the check file itself as a background: net 0
     EXPECT_EQ(w.page->backgroundPath().toStdString(), check);
-    w.child<QPushButton>("QcRead")->click();
+    w.click("QcRead");
     ASSERT_TRUE(w.page->lastRun());
     EXPECT_NEAR(*w.page->lastRun()->run.netRateCps, 0.0, 1e-9);
     EXPECT_EQ(w.page->lastRun()->run.backgroundFile, check);
 
     // An unusable register: nothing recorded, the reason shown, verdicts withheld.
-    w.form->setRegisterLocation(QString::fromStdString(check));
-    EXPECT_FALSE(w.page->measureFile(QString::fromStdString(check)));
+    w.form->lab().setRegisterLocation(QString::fromStdString(check));
+    const std::int64_t lastId = w.page->lastRun()->run.id;
+    w.page->measureFile(QString::fromStdString(check));
+    w.settle();
+    EXPECT_EQ(w.page->lastRun()->run.id, lastId);  // nothing recorded
     EXPECT_TRUE(w.child<QLabel>("QcMessage")->text().contains("cannot be used"));
     EXPECT_EQ(w.page->lockoutReason(), "QC state could not be read");
 }

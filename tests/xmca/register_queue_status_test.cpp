@@ -11,6 +11,7 @@
 
 #include "files/temp_dir.h"
 #include "register/postgres_register.h"
+#include "xmca/lab_context.h"
 #include "xmca/register_queue_status.h"
 
 namespace {
@@ -44,17 +45,19 @@ TEST(RegisterQueueStatus, CountsRecordsWaitingForAServerThatDoesNotAnswer) {
             ASSERT_TRUE(reg->appendMeasurement(r, error)) << error;
         }
     }
-    RegisterQueueStatus status;
+    LabContext lab(dir.file("laboratory.conf"));
+    lab.setRegisterLocation(QString::fromStdString(dead));
+    RegisterQueueStatus status(lab);
     QElapsedTimer clock;
     clock.start();
-    status.check(QString::fromStdString(dead));
+    status.check();
     EXPECT_LT(clock.elapsed(), 500);  // the window thread does not wait for the server
     EXPECT_EQ(nextCheck(status, 15000), 3);
     EXPECT_FALSE(status.isHidden());
     EXPECT_NE(status.text().indexOf("3 record"), -1) << status.text().toStdString();
     EXPECT_FALSE(status.toolTip().isEmpty());  // why they wait
 
-    status.check(QString::fromStdString(dir.file("register.sqlite")));  // a local file: nothing waits
+    lab.setRegisterLocation(QString::fromStdString(dir.file("register.sqlite")));  // a local file: nothing waits
     EXPECT_TRUE(status.isHidden());
     EXPECT_EQ(status.waiting(), 0);
     unsetenv("XMCA_REGISTER_QUEUE");

@@ -15,31 +15,24 @@
 #include "support/simulated_spectra.h"
 #include "ui_tform1.h"
 #include "xmca/paint_box.h"
+#include "support/scripted_dialogs.h"
 #include "xmca/tform1.h"
 
 namespace {
 
 struct ReportWindow {
     std::unique_ptr<TForm1> form;
-    bool printer = false;       // what the print service reports
-    QString pdfAnswer;          // the PDF dialog's answer; empty = cancel
-    QString printerFile;        // the print dialog prints to this PDF file; empty = cancel
-    int pdfAsked = 0, printerAsked = 0;
+    std::shared_ptr<xmca::test::ScriptedDialogs> dialogs = std::make_shared<xmca::test::ScriptedDialogs>();
+    bool& printer = dialogs->printer;          // what the print service reports
+    QString& pdfAnswer = dialogs->next;        // the PDF dialog's answer; empty = cancel
+    QString& printerFile = dialogs->printerFile;  // the print dialog prints to this PDF file; empty = cancel
     ReportWindow() {
-        form = std::make_unique<TForm1>(std::make_unique<xmca::test::ScriptedAnalyser>(), TForm1::Options{});
-        form->hasPrinter = [this] { return printer; };
-        form->chooseReportPdf = [this] {
-            ++pdfAsked;
-            return pdfAnswer;
-        };
-        form->choosePrinter = [this](QPrinter& p) {
-            ++printerAsked;
-            if (printerFile.isEmpty()) return false;
-            p.setOutputFormat(QPrinter::PdfFormat);
-            p.setOutputFileName(printerFile);
-            return true;
-        };
+        TForm1::Options o;
+        o.dialogs = dialogs;
+        form = std::make_unique<TForm1>(std::make_unique<xmca::test::ScriptedAnalyser>(), o);
     }
+    int pdfAsked() const { return dialogs->count(PageDialogs::Kind::SavePdf); }
+    int printerAsked() const { return dialogs->printerAsked; }
     Ui::TForm1* ui() { return form->form(); }
 };
 
@@ -52,13 +45,13 @@ TEST(ReportWindow, PlotWithoutAPrinterOffersAPdf) {
     xmca::test::TempDir dir;
     ReportWindow w;
     w.ui()->PlotLpt->click();  // cancelled: nothing written, no message
-    EXPECT_EQ(w.pdfAsked, 1);
-    EXPECT_EQ(w.printerAsked, 0);
+    EXPECT_EQ(w.pdfAsked(), 1);
+    EXPECT_EQ(w.printerAsked(), 0);
     EXPECT_TRUE(dir.entries().empty());
 
     w.pdfAnswer = QString::fromStdString(dir.file("report.pdf"));
     w.ui()->PlotLpt->click();
-    EXPECT_EQ(w.pdfAsked, 2);
+    EXPECT_EQ(w.pdfAsked(), 2);
     EXPECT_TRUE(isPdf(dir.file("report.pdf")));
 
     // A file that cannot be written is reported, not passed over.
@@ -73,13 +66,13 @@ TEST(ReportWindow, PlotOnAPrinterUsesThePrintDialog) {
     ReportWindow w;
     w.printer = true;
     w.ui()->PlotLpt->click();  // dialog cancelled
-    EXPECT_EQ(w.printerAsked, 1);
+    EXPECT_EQ(w.printerAsked(), 1);
     EXPECT_TRUE(dir.entries().empty());
 
     w.printerFile = QString::fromStdString(dir.file("printed.pdf"));
     w.ui()->PlotLpt->click();
-    EXPECT_EQ(w.printerAsked, 2);
-    EXPECT_EQ(w.pdfAsked, 0);
+    EXPECT_EQ(w.printerAsked(), 2);
+    EXPECT_EQ(w.pdfAsked(), 0);
     EXPECT_TRUE(isPdf(dir.file("printed.pdf")));
 }
 
@@ -89,7 +82,7 @@ TEST(ReportWindow, ReportAsPdfMenuItem) {
     w.printer = true;  // the menu item writes a PDF whether or not there is a printer
     w.pdfAnswer = QString::fromStdString(dir.file("menu.pdf"));
     w.ui()->ReportPdf1->trigger();
-    EXPECT_EQ(w.printerAsked, 0);
+    EXPECT_EQ(w.printerAsked(), 0);
     EXPECT_TRUE(isPdf(dir.file("menu.pdf")));
 }
 
@@ -148,9 +141,8 @@ TEST(ReportWindow, ResultsBlockOnlyWhileTheResultsAreShown) {
     c.backgroundOnly = true;
     c.seed = 3;
     ASSERT_TRUE(xmca::test::acquireAndSave(c, 36000, dir.file("b.dat")));
-    w.form->chooseFile = [&](TForm1::FileDialog) { return QString::fromStdString(dir.file("s.dat")); };
+    w.dialogs->files = {QString::fromStdString(dir.file("s.dat")), QString::fromStdString(dir.file("b.dat"))};
     w.ui()->ReadSpec->click();
-    w.form->chooseFile = [&](TForm1::FileDialog) { return QString::fromStdString(dir.file("b.dat")); };
     w.ui()->BGfile->click();
 
     w.pdfAnswer = QString::fromStdString(dir.file("plain.pdf"));
@@ -158,6 +150,7 @@ TEST(ReportWindow, ResultsBlockOnlyWhileTheResultsAreShown) {
     EXPECT_EQ(pdfText(dir.file("plain.pdf")).find("Results"), std::string::npos);
 
     w.ui()->BqCalic->click();
+    ASSERT_TRUE(w.form->lab().settle());  // the register's QC state read
     ASSERT_EQ(w.form->state().resultsFlag, 1);
     w.pdfAnswer = QString::fromStdString(dir.file("results.pdf"));
     w.ui()->ReportPdf1->trigger();

@@ -24,6 +24,7 @@
 #include "xmca/history_model.h"
 #include "xmca/history_page.h"
 #include "xmca/screening_page.h"
+#include "support/scripted_dialogs.h"
 #include "xmca/tform1.h"
 
 namespace {
@@ -66,7 +67,9 @@ struct Lab {
     ScreeningPage* page = nullptr;
     HistoryPage* history = nullptr;
     std::string db = dir.file("register.sqlite");
-    int dialogs = 0;
+    std::shared_ptr<xmca::test::ScriptedDialogs> scripted = std::make_shared<xmca::test::ScriptedDialogs>();
+    // The spectrum dialogs asked (each cancelled unless the test answers); no printer.
+    int dialogs() const { return scripted->count(PageDialogs::Kind::OpenSpectrum); }
 
     // pageMovesSample: the page takes the simulated sample off and puts it back, as
     // in the program; otherwise the test does.
@@ -77,6 +80,7 @@ struct Lab {
         sim = driver.get();
         TForm1::Options o;
         o.simulated = true;
+        o.dialogs = scripted;
         if (pageMovesSample) {
             o.simulator = sim;
             o.simulatedSample = {cfg.cs134, cfg.cs137, cfg.k40};
@@ -84,14 +88,9 @@ struct Lab {
             sim->setSample(0, 0, 0);  // the detector empty: background first
         }
         form = std::make_unique<TForm1>(std::move(driver), o);
-        form->setRegisterLocation(QString::fromStdString(location.empty() ? db : location));
+        form->lab().setRegisterLocation(QString::fromStdString(location.empty() ? db : location));
         page = form->findChild<ScreeningPage*>();
         history = form->findChild<HistoryPage*>();
-        page->chooseSpectrum = [this](const QString&) {
-            ++dialogs;
-            return QString();
-        };
-        page->hasPrinter = [] { return false; };
     }
     template <class W>
     W* w(const char* name) {
@@ -99,7 +98,12 @@ struct Lab {
         EXPECT_TRUE(found) << name;
         return found;
     }
-    void click(const char* name) { w<QPushButton>(name)->click(); }
+    // A click, and the register thread's answers to it.
+    void click(const char* name) {
+        w<QPushButton>(name)->click();
+        settle();
+    }
+    void settle() { ASSERT_TRUE(form->lab().settle()); }
     void type(const char* name, const QString& text) { w<QLineEdit>(name)->setText(text); }
     // Steps simulated time until the run stops at its preset.
     void runToPreset() {
@@ -208,11 +212,11 @@ TEST(ScreeningWindow, EmptyRegisterToARecordedPrintedVerdict) {
     EXPECT_EQ(rows[0].samplingDate, "2026-04-12");
 
     const std::string pdf = lab.dir.file("report.pdf");
-    lab.page->choosePdf = [&](const QString& suggested) {
-        EXPECT_TRUE(suggested.endsWith(".pdf"));
-        return QString::fromStdString(pdf);
-    };
+    lab.scripted->files = {QString::fromStdString(pdf)};
     lab.click("Print");
+    ASSERT_FALSE(lab.scripted->asked.empty());
+    EXPECT_EQ(lab.scripted->asked.back().kind, PageDialogs::Kind::SavePdf);
+    EXPECT_TRUE(lab.scripted->asked.back().suggested.endsWith(".pdf"));
     ASSERT_TRUE(std::filesystem::exists(pdf));
     if (const char* keep = std::getenv("XMCA_KEEP_REPORT")) std::filesystem::copy_file(pdf, keep, std::filesystem::copy_options::overwrite_existing);
     EXPECT_EQ(xmca::test::readAll(pdf).substr(0, 5), "%PDF-");
@@ -224,11 +228,12 @@ TEST(ScreeningWindow, EmptyRegisterToARecordedPrintedVerdict) {
     EXPECT_NE(text.out.find("Above screening level - confirm"), std::string::npos);
     EXPECT_NE(text.out.find("Channel"), std::string::npos);  // uncalibrated: channel axis
 
-    EXPECT_EQ(lab.dialogs, 0);  // no file dialog for the spectra acquired here
+    EXPECT_EQ(lab.dialogs(), 0);  // no file dialog for the spectra acquired here
 
     // A correction: the record taken back from the History page, the operator fixed,
     // recorded anew naming the record it supersedes; the first stays as it was.
     lab.history->refresh();
+    lab.settle();
     lab.history->view().selectRow(0);
     lab.click("HistoryCorrect");
     EXPECT_EQ(lab.w<QLineEdit>("SampleId")->text(), QString::fromUtf8("米-0412"));
@@ -252,7 +257,7 @@ TEST(ScreeningWindow, StoppedRunIsSavedAndMassCorrectionIsShown) {
     std::filesystem::create_directories(lab.dir.file("config/xmca"));
     xmca::test::writeAll(lab.dir.file("config/xmca/laboratory.conf"), "nominal_mass_kg=1\n");
     Lab* l = &lab;
-    lab.page->labSettings().nominalMassKg = 1.0;
+    lab.form->lab().updateSettings([](xmca::LabSettings& s) { s.nominalMassKg = 1.0; });
     lab.type("BackgroundSeconds", "3600");
     lab.click("BackgroundAcquire");
     for (int i = 0; i < 30; ++i) {
@@ -301,18 +306,14 @@ TEST(ScreeningWindow, ChosenFilesOldBackgroundWarnedAndBadDatesRefused) {
     const std::string sample = lab.dir.file("s.dat");
     ASSERT_TRUE(xmca::test::acquireAndSave(c, 18000, sample));
 
-    QStringList titles;
-    std::string next;
-    lab.page->chooseSpectrum = [&](const QString& title) {
-        titles << title;
-        return QString::fromStdString(next);
-    };
     lab.click("Evaluate");
     EXPECT_EQ(lab.w<QLabel>("ScreeningMessage")->text(), "Acquire or choose a background first.");
-    next = bg;
+    lab.scripted->next = QString::fromStdString(bg);
     lab.click("BackgroundChoose");
-    next = sample;
+    lab.scripted->next = QString::fromStdString(sample);
     lab.click("SampleChoose");
+    QStringList titles;
+    for (const auto& q : lab.scripted->asked) titles << q.title;
     EXPECT_EQ(titles, QStringList({"Open background spectrum", "Open sample spectrum"}));
     const QString info = lab.w<QLabel>("BackgroundInfo")->text();
     EXPECT_TRUE(info.startsWith("Counted on 2020-12-08")) << info.toStdString();
@@ -349,13 +350,16 @@ TEST(ScreeningWindow, HistoryListsFiltersFetchesLazilyAndExports) {
         }
     }
     lab.history->refresh();
+    lab.settle();
     HistoryModel& m = lab.history->model();
     EXPECT_EQ(m.total(), 450);
     EXPECT_EQ(m.rowCount(), HistoryModel::kPage);  // only the first page read
     EXPECT_EQ(m.data(m.index(0, HistoryModel::ColId), Qt::DisplayRole).toString(), "450");  // newest first
     ASSERT_TRUE(m.canFetchMore({}));
     m.fetchMore({});
+    lab.settle();
     m.fetchMore({});
+    lab.settle();
     EXPECT_EQ(m.rowCount(), 450);
     EXPECT_FALSE(m.canFetchMore({}));
     EXPECT_EQ(m.data(m.index(449, HistoryModel::ColId), Qt::DisplayRole).toString(), "1");
@@ -376,7 +380,7 @@ TEST(ScreeningWindow, HistoryListsFiltersFetchesLazilyAndExports) {
     lab.click("HistoryShow");
 
     const std::string csv = lab.dir.file("h.csv");
-    lab.history->chooseCsv = [&](const QString&) { return QString::fromStdString(csv); };
+    lab.scripted->files = {QString::fromStdString(csv)};
     lab.click("HistoryExport");
     const std::string text = xmca::test::readAll(csv);
     ASSERT_GE(text.size(), 3u);

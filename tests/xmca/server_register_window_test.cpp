@@ -19,6 +19,7 @@
 #include "xmca/history_page.h"
 #include "xmca/register_queue_status.h"
 #include "xmca/screening_page.h"
+#include "support/scripted_dialogs.h"
 #include "xmca/tform1.h"
 
 namespace {
@@ -57,10 +58,12 @@ struct Window {
         sim = driver.get();
         TForm1::Options o;
         o.simulated = true;
+        o.dialogs = std::make_shared<xmca::test::ScriptedDialogs>();  // every dialog cancelled
         form = std::make_unique<TForm1>(std::move(driver), o);
-        form->setRegisterLocation(QString::fromStdString(location));
-        form->findChild<ScreeningPage*>()->chooseSpectrum = [](const QString&) { return QString(); };
+        form->lab().setRegisterLocation(QString::fromStdString(location));
     }
+    // Until the register thread has answered everything asked of it.
+    void settle() { ASSERT_TRUE(form->lab().settle()); }
     template <class W>
     W* w(const char* name) {
         W* found = form->findChild<W*>(QString::fromLatin1(name));
@@ -85,6 +88,7 @@ TEST(ServerRegisterWindow, RecordWaitsWhileTheServerDoesNotAnswerAndTheStatusBar
     win.w<QLineEdit>("SampleId")->setText("椎茸-7");
     win.acquire("SampleSeconds", "SampleAcquire");
     win.w<QPushButton>("Evaluate")->click();
+    win.settle();
     auto* page = win.form->findChild<ScreeningPage*>();
     ASSERT_TRUE(page->outcome().has_value()) << win.w<QLabel>("ScreeningMessage")->text().toStdString();
 
@@ -96,14 +100,18 @@ TEST(ServerRegisterWindow, RecordWaitsWhileTheServerDoesNotAnswerAndTheStatusBar
         if (n > 0) loop.quit();
     });
     win.w<QPushButton>("Record")->click();
+    win.settle();
     EXPECT_TRUE(win.w<QLabel>("ScreeningMessage")->text().startsWith("Recorded locally"))
         << win.w<QLabel>("ScreeningMessage")->text().toStdString();
     EXPECT_EQ(win.w<QLabel>("RecordId")->text(), "Waiting for the register server");
     EXPECT_EQ(page->record().id, 0);
     EXPECT_FALSE(win.w<QPushButton>("Record")->isEnabled());
     page->recordResult();  // once only: the record already waits
-    QTimer::singleShot(15000, &loop, &QEventLoop::quit);
-    loop.exec();
+    win.settle();
+    if (counted <= 0) {
+        QTimer::singleShot(15000, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
     EXPECT_EQ(counted, 1);
     EXPECT_FALSE(waiting->isHidden());
     EXPECT_TRUE(waiting->text().startsWith("1 record")) << waiting->text().toStdString();
@@ -126,12 +134,15 @@ TEST(ServerRegisterWindow, HistoryFiltersByInstallation) {
     Window win(db);
     auto* history = win.form->findChild<HistoryPage*>();
     history->refresh();
+    win.settle();
     EXPECT_EQ(history->model().total(), 3);
     win.w<QLineEdit>("HistoryInstallation")->setText("det-A");
     history->refresh();
+    win.settle();
     EXPECT_EQ(history->model().total(), 2);
     win.w<QLineEdit>("HistoryInstallation")->setText("det-C");
     history->refresh();
+    win.settle();
     EXPECT_EQ(history->model().total(), 0);
 }
 

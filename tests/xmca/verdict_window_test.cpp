@@ -19,6 +19,7 @@
 #include "support/scripted_analyser.h"
 #include "support/simulated_spectra.h"
 #include "ui_tform1.h"
+#include "support/scripted_dialogs.h"
 #include "xmca/tform1.h"
 
 namespace {
@@ -28,13 +29,12 @@ using xmca::test::TempDir;
 struct VerdictWindow {
     std::unique_ptr<TForm1> form;
     TempDir dir;
-    QString next;
+    std::shared_ptr<xmca::test::ScriptedDialogs> dialogs = std::make_shared<xmca::test::ScriptedDialogs>();
+    QString& next = dialogs->next;  // every dialog's answer; no printer
     VerdictWindow() {
-        form = std::make_unique<TForm1>(std::make_unique<xmca::test::ScriptedAnalyser>(), TForm1::Options{});
-        form->chooseFile = [this](TForm1::FileDialog) { return next; };
-        form->hasPrinter = [] { return false; };
-        form->chooseReportPdf = [this] { return next; };
-        form->chooseN42File = [this](TForm1::N42Dialog) { return next; };
+        TForm1::Options o;
+        o.dialogs = dialogs;
+        form = std::make_unique<TForm1>(std::make_unique<xmca::test::ScriptedAnalyser>(), o);
     }
     Ui::TForm1* ui() { return form->form(); }
     xmca::MeasurementState& s() { return form->state(); }
@@ -76,6 +76,7 @@ TEST(VerdictWindow, ResultsStayWithTheSpectrumTheyWereComputedOn) {
     w.read(w.ui()->ReadSpec, sample);
     w.read(w.ui()->BGfile, w.acquired("b.dat", true));
     w.ui()->BqCalic->click();
+    ASSERT_TRUE(w.form->lab().settle());  // the register's QC state read
     const xmca::ActivityResult& res = w.s().activity;
     EXPECT_EQ(res.sampleName, "s.dat");
     EXPECT_EQ(res.backgroundName, "b.dat");
@@ -114,10 +115,12 @@ TEST(VerdictWindow, ReCalicBaselineIsNamedAndWithholdsTheVerdict) {
     w.read(w.ui()->ReadSpec, w.acquired("weak.dat", false, 10.0));
     w.read(w.ui()->BGfile, w.acquired("b.dat", true));
     w.ui()->BqCalic->click();
+    ASSERT_TRUE(w.form->lab().settle());  // the register's QC state read
     ASSERT_TRUE(w.s().activity.screening.valid);
     EXPECT_TRUE(w.s().activity.screening.withheld.empty()) << w.s().activity.screening.withheld;
     const double dt = w.s().activity.screening.csTotal.decisionThreshold;
     w.ui()->ExpertMode->click();
+    ASSERT_TRUE(w.form->lab().settle());  // the register's QC state read
     ASSERT_EQ(w.s().baselineFlag, 1);
     const xmca::ActivityResult& res = w.s().activity;
     EXPECT_TRUE(res.baseline);
@@ -136,6 +139,7 @@ TEST(VerdictWindow, AFitTakesTheResultsFromPageBoxAndPaperAlike) {
     w.read(w.ui()->ReadSpec, w.acquired("s.dat", false));
     w.read(w.ui()->BGfile, w.acquired("b.dat", true));
     w.ui()->BqCalic->click();
+    ASSERT_TRUE(w.form->lab().settle());  // the register's QC state read
     ASSERT_FALSE(w.ui()->ScreenVerdict->text().isEmpty());
     w.ui()->MnKaFit->click();
     EXPECT_FALSE(xmca::resultsShown(w.s()));
@@ -145,6 +149,7 @@ TEST(VerdictWindow, AFitTakesTheResultsFromPageBoxAndPaperAlike) {
 
     // "Re Calic" after the fit draws its figures again, everywhere.
     w.ui()->ExpertMode->click();
+    ASSERT_TRUE(w.form->lab().settle());  // the register's QC state read
     EXPECT_TRUE(xmca::resultsShown(w.s()));
     EXPECT_EQ(w.ui()->ScreenVerdict->text(), "Above screening level - confirm");
     EXPECT_TRUE(has(w.report("again.pdf"), "Above screening level"));
@@ -155,6 +160,7 @@ TEST(VerdictWindow, ChannelCountAndDeadSampleWithholdOnThePage) {
     w.read(w.ui()->ReadSpec, w.acquired("s1024.dat", false, 200.0, 1024));
     w.read(w.ui()->BGfile, w.acquired("b1024.dat", true, 200.0, 1024));
     w.ui()->BqCalic->click();
+    ASSERT_TRUE(w.form->lab().settle());  // the register's QC state read
     EXPECT_EQ(w.ui()->ScreenVerdict->text(), "No verdict - windows need 2048 channels");
     EXPECT_TRUE(has(w.report("n1024.pdf"), "No verdict - windows need 2048 channels"));
 }
@@ -170,6 +176,7 @@ TEST(VerdictWindow, N42ExportRefusesAProcessedMemory) {
     EXPECT_TRUE(std::filesystem::exists(w.dir.file("raw.n42")));
 
     w.ui()->BqCalic->click();
+    ASSERT_TRUE(w.form->lab().settle());  // the register's QC state read
     for (QRadioButton* mem : {w.ui()->Mem1Spec, w.ui()->Mem2Spec, w.ui()->Mem3Spec}) {
         mem->click();
         const std::string out = w.dir.file(mem->objectName().toStdString() + ".n42");

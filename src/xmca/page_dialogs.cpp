@@ -1,0 +1,28 @@
+#include "xmca/page_dialogs.h"
+
+#include <QCoreApplication>
+#include <QDialog>
+#include <QFileDialog>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+
+QString WidgetDialogs::chooseFile(const FileQuestion& question) {
+    QFileDialog dlg(parent_, question.title, question.folder);
+    dlg.setNameFilter(question.filter);
+    dlg.setDefaultSuffix(question.suffix);
+    const bool open = question.opens();
+    dlg.setAcceptMode(open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+    dlg.setFileMode(open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    if (!question.suggested.isEmpty()) dlg.selectFile(question.suggested);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return {};
+    return dlg.selectedFiles().front();
+}
+
+bool WidgetDialogs::hasPrinter() { return !QPrinterInfo::availablePrinterNames().isEmpty(); }
+
+bool WidgetDialogs::choosePrinter(QPrinter& printer) {
+    QPrintDialog dlg(&printer, parent_);
+    dlg.setWindowTitle(tr("Print"));
+    return dlg.exec() == QDialog::Accepted;
+}

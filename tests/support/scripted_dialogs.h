@@ -1,0 +1,50 @@
+// The operator's answers to the window's dialogs, from a script: files in order
+// (then `next` for every further question), whether a printer exists, and what
+// the print dialog does. Every question asked is kept.
+#pragma once
+
+#include <QPrinter>
+#include <QString>
+
+#include <deque>
+#include <vector>
+
+#include "xmca/page_dialogs.h"
+
+namespace xmca::test {
+
+class ScriptedDialogs : public PageDialogs {
+public:
+    std::deque<QString> files;  // answered first, in order
+    QString next;               // then this one (empty: cancelled)
+    bool printer = false;       // what the print service reports
+    QString printerFile;        // the print dialog prints to this PDF file; empty: cancelled
+    std::vector<FileQuestion> asked;
+    int printerAsked = 0;
+
+    int count(Kind kind) const {
+        int n = 0;
+        for (const auto& q : asked) n += q.kind == kind;
+        return n;
+    }
+
+    QString chooseFile(const FileQuestion& question) override {
+        asked.push_back(question);
+        if (!files.empty()) {
+            QString answer = files.front();
+            files.pop_front();
+            return answer;
+        }
+        return next;
+    }
+    bool hasPrinter() override { return printer; }
+    bool choosePrinter(QPrinter& p) override {
+        ++printerAsked;
+        if (printerFile.isEmpty()) return false;
+        p.setOutputFormat(QPrinter::PdfFormat);
+        p.setOutputFileName(printerFile);
+        return true;
+    }
+};
+
+}  // namespace xmca::test
