@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "files/spectrum_header.h"
 #include "model/activity_result.h"
@@ -161,6 +162,11 @@ struct MeasurementState {
     ActivityResult activity;
     MemorySpectrum keptSample;
     MemorySpectrum calicSample;
+    // The background as "Bq Calic" read it (before compression), and the exact net
+    // spectrum it formed (sample less f x background, 1024 channels): the grounds of
+    // the verdict and "Re Calic" work on these, memory 3 is its integer picture.
+    MemorySpectrum calicBackground;
+    std::vector<double> netExact;
     bool haveKeptSample = false;
     ScreeningSettings screeningSettings;
 };

@@ -370,6 +370,7 @@ void ScreeningPage::evaluate() {
     options_.settings = form_.state().screeningSettings;
     options_.nominalMassKg = lab_.nominalMassKg;
     options_.massKg = sample.massKg;
+    options_.settings.backgroundMaxAgeDays = lab_.backgroundMaxAgeDays;
     xmca::ScreeningOutcome out = xmca::screenFiles(s8(samplePath_), s8(bgPath_), options_);
     if (!out.computed) {
         outcome_.reset();
