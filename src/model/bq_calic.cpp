@@ -77,6 +77,16 @@ double exactBaseline(const std::vector<double>& v, int lo, int hi) {
     return (left + right) * (hi - lo) * 0.5;
 }
 
+// Memory m compressed 2:1 into kNetChannels doubles, unsmoothed.
+std::vector<double> compressedCopy(const MemorySpectrum& m) {
+    std::vector<double> out(static_cast<std::size_t>(kNetChannels), 0.0);
+    const int h = std::min(std::clamp(memoryChannels(m), 0, kMemChannels) / 2, kNetChannels);
+    for (int j = 0; j < h; ++j)
+        out[static_cast<std::size_t>(j)] = static_cast<double>(m.counts[static_cast<std::size_t>(2 * j)]) +
+                                           m.counts[static_cast<std::size_t>(2 * j + 1)];
+    return out;
+}
+
 bool liveTimeOk(const MemorySpectrum& m) {
     const std::int32_t live = m.header.i32(H::kLiveTime);
     return live > 0 && live <= m.header.i32(H::kRealTime);
@@ -133,7 +143,8 @@ CalicOutcome sumWindowsAndActivities(MeasurementState& s) {
     constexpr const char* kLabels[3] = {"Cs-All", "Cs-134", "K-40"};
     // The exact net of the record's own spectra; on any other spectra only the
     // integer net spectrum on screen is there to sum.
-    bool exact = res.haveBackground && n == kNetChannels && s.netExact.size() == static_cast<std::size_t>(kNetChannels);
+    bool exact = res.haveBackground && n == kNetChannels && s.netExact.size() == static_cast<std::size_t>(kNetChannels) &&
+                 s.grossExact.size() == s.netExact.size();
     for (int w = 0; w < 3 && exact; ++w) {
         const RoiRecord& r = s.rois[static_cast<std::size_t>(kOrder[w])];
         const ActivityWindow& aw = res.windows[static_cast<std::size_t>(w)];
@@ -141,13 +152,14 @@ CalicOutcome sumWindowsAndActivities(MeasurementState& s) {
     }
     for (int w = 0; w < 3; ++w) {
         RoiRecord& r = s.rois[static_cast<std::size_t>(kOrder[w])];
-        const float gross = activity::windowSum(m1, kMemChannels, r.low, r.high);
+        const double gross = exact ? exactSum(s.grossExact, r.low, r.high)
+                                   : activity::windowSum(m1, kMemChannels, r.low, r.high);
         double net = exact ? exactSum(s.netExact, r.low, r.high)
                            : activity::windowSum(std::span<const std::int32_t>(s.spectrum), n, r.low, r.high);
         if (s.baselineFlag == 1)
             net -= exact ? exactBaseline(s.netExact, r.low, r.high)
                          : activity::trapezoidBaseline(s.spectrum, n, r.low, r.high);
-        r.gross = activity::toCount(gross);
+        r.gross = activity::toCount(static_cast<float>(gross));
         r.net = activity::roundCount(net);
         ActivityWindow& aw = res.windows[static_cast<std::size_t>(w)];
         aw.roi = kOrder[w];
@@ -302,6 +314,12 @@ CalicOutcome bqCalic(MeasurementState& s, const AskFile& askBackground) {
     clearAboveChannelCount(s.mem[0]);
     clearAboveChannelCount(s.mem[1]);
     s.calicBackground = s.mem[1];
+    // The figures are summed on both spectra compressed but not smoothed: the
+    // smoothing's rounding adds about 0.2 of a count to every channel of a short,
+    // sparse count (a blank read several Bq/kg), and it only moves counts between
+    // neighbours otherwise. The smoothed memories are for display.
+    const std::vector<double> rawSample = compressedCopy(s.mem[0]);
+    const std::vector<double> rawBackground = compressedCopy(s.mem[1]);
 
     // Step 4: background compressed and smoothed (memory 2).
     loadMemory(s, 2, sampleName);
@@ -317,7 +335,7 @@ CalicOutcome bqCalic(MeasurementState& s, const AskFile& askBackground) {
     const FixedWindow fixed[3] = {kWindowCsAll, kWindowCs134, kWindowK40};
     for (int w = 0; w < 3; ++w) {
         double sum = 0.0;
-        for (int c = fixed[w].start; c <= fixed[w].end; ++c) sum += s.mem[1].counts[static_cast<std::size_t>(c)];
+        for (int c = fixed[w].start; c <= fixed[w].end; ++c) sum += rawBackground[static_cast<std::size_t>(c)];
         res.windows[static_cast<std::size_t>(w)].background = sum;
         res.windows[static_cast<std::size_t>(w)].start = fixed[w].start;
         res.windows[static_cast<std::size_t>(w)].end = fixed[w].end;
@@ -325,9 +343,10 @@ CalicOutcome bqCalic(MeasurementState& s, const AskFile& askBackground) {
     // The exact net spectrum: the background scaled as a whole, never truncated.
     const double f = static_cast<double>(t1) / static_cast<double>(t2);
     s.netExact.assign(static_cast<std::size_t>(kNetChannels), 0.0);
+    s.grossExact = rawSample;
     for (int i = 0; i < kNetChannels; ++i)
         s.netExact[static_cast<std::size_t>(i)] =
-            s.mem[0].counts[static_cast<std::size_t>(i)] - f * s.mem[1].counts[static_cast<std::size_t>(i)];
+            rawSample[static_cast<std::size_t>(i)] - f * rawBackground[static_cast<std::size_t>(i)];
     res.backgroundRealTime = t2;
     res.haveBackground = true;
     res.sampleChannels = sampleChannels;

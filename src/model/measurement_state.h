@@ -162,10 +162,12 @@ struct MeasurementState {
     ActivityResult activity;
     MemorySpectrum keptSample;
     MemorySpectrum calicSample;
-    // The background as "Bq Calic" read it (before compression), and the exact net
-    // spectrum it formed (sample less f x background, 1024 channels): the grounds of
-    // the verdict and "Re Calic" work on these, memory 3 is its integer picture.
+    // The background as "Bq Calic" read it (before compression), the sample
+    // compressed unsmoothed, and the exact net spectrum (that sample less f x the
+    // background compressed likewise, 1024 channels): the figures, the grounds of
+    // the verdict and "Re Calic" work on these; memory 3 is their integer picture.
     MemorySpectrum calicBackground;
+    std::vector<double> grossExact;
     std::vector<double> netExact;
     bool haveKeptSample = false;
     ScreeningSettings screeningSettings;
