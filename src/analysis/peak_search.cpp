@@ -98,7 +98,8 @@ std::vector<Peak> findPeaks(std::span<const double> counts, std::span<const doub
         const double bandFactor = width * 0.5 / band;
         const double var = sum(vs, c - x.w, c + x.w) +
                            bandFactor * bandFactor * (sum(vs, c - x.g1, c - x.g0) + sum(vs, c + x.g0, c + x.g1));
-        if (!(var > 0) || !(area > 0)) continue;
+        // Fewer than one count of variance is no counting statistic to stand on.
+        if (!(var >= 1.0) || !(area > 0)) continue;
         Peak p;
         p.area = area;
         p.sigma = std::sqrt(var);

@@ -206,7 +206,9 @@ void checkGrounds(const GroundsSpectrum& sample, const GroundsSpectrum& backgrou
     std::vector<double> net(s.size()), var(s.size());
     for (std::size_t i = 0; i < s.size(); ++i) {
         net[i] = s[i] - f * b[i];
-        var[i] = s[i] + f * f * b[i];
+        // A sample channel counts at least the background it sits on: where the sample
+        // holds no count at all, its count says nothing of its spread.
+        var[i] = std::max(s[i], f * b[i]) + f * f * b[i];
     }
     const std::vector<peaks::Peak> netPeaks = peaks::findPeaks(net, var, scale, o.search);
     for (const peaks::Peak& p : netPeaks)
