@@ -1,6 +1,7 @@
 // The register: recording one measurement (one write transaction on a real file),
-// listing a 100 000-record register by sample ID, and what the History page reads
-// when it opens (the count and the first page, newest first).
+// listing a 100 000-record register by sample ID, what the History page reads
+// when it opens (the count and the first page, newest first), and the CSV of the
+// whole register a record at a time.
 #include <benchmark/benchmark.h>
 
 #include <sqlite3.h>
@@ -10,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "register/csv_export.h"
 #include "register/register.h"
 
 namespace {
@@ -144,6 +146,28 @@ void BM_HistoryOpen_100k(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_HistoryOpen_100k)->Unit(benchmark::kMillisecond);
+
+// The CSV of a 100 000-record register, a record at a time as `register export`
+// writes it (the bytes are counted, not kept).
+void BM_ExportCsv_100k(benchmark::State& state) {
+    static BigRegister big(100000);
+    if (!big.reg) {
+        state.SkipWithError("no register");
+        return;
+    }
+    std::string error;
+    for (auto _ : state) {
+        std::size_t bytes = xmca::reg::csvHead().size(), n = 0;
+        big.reg->forEachMeasurement({}, [&](const MeasurementRecord& r) {
+            bytes += xmca::reg::csvLine(r).size();
+            ++n;
+            return true;
+        }, error);
+        if (n != 100000) state.SkipWithError("wrong rows");
+        benchmark::DoNotOptimize(bytes);
+    }
+}
+BENCHMARK(BM_ExportCsv_100k)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -140,10 +140,16 @@ bool recordQcRun(reg::Register& r, const QcFileMeasurement& m, const std::string
     reg::QcBaseline baseline;
     bool found = false;
     if (!newBaseline && !r.latestQcBaseline(installation, baseline, found, error)) return false;
-    if (newBaseline || !found) {
-        if (!startQcBaseline(r, installation, settings.baselineRuns, newBaseline ? "new baseline" : "first baseline",
-                             baseline, error))
-            return false;
+    if (newBaseline) {
+        if (!startQcBaseline(r, installation, settings.baselineRuns, "new baseline", baseline, error)) return false;
+    } else if (!found) {
+        // Made only if still none: two first runs at once share one baseline.
+        baseline = {};
+        baseline.installation = installation;
+        baseline.nRequired = std::max(settings.baselineRuns, 2);
+        baseline.note = "first baseline";
+        bool created = false;
+        if (!r.appendFirstQcBaseline(baseline, created, error)) return false;
     }
     std::vector<reg::QcRun> runs;
     reg::QcRunFilter filter;
@@ -247,6 +253,36 @@ bool qcLockoutReason(reg::Register& r, const std::string& installation, const Qc
             return localDateOf(run.createdUtc) == today && run.status != qc::statusName(qc::Status::Action);
         });
         if (!passed) reason = kNoQcToday;
+    }
+    return true;
+}
+
+bool qcCalledFor(reg::Register& r, const std::string& installation, const std::string& reason,
+                 const std::string& atUtc, bool& calledFor, std::string& error) {
+    calledFor = false;
+    reg::QcRunFilter filter;
+    filter.installation = installation;
+    std::vector<reg::QcRun> runs;
+    if (!r.listQcRuns(filter, runs, error)) return false;
+    std::vector<reg::QcBaseline> baselines;
+    if (!r.listQcBaselines(baselines, error)) return false;
+    // What was in the register at that moment, newest first.
+    std::sort(runs.begin(), runs.end(), [](const reg::QcRun& a, const reg::QcRun& b) { return a.id > b.id; });
+    runs.erase(std::remove_if(runs.begin(), runs.end(), [&](const reg::QcRun& x) { return x.createdUtc > atUtc; }),
+               runs.end());
+    // Times are whole seconds: a baseline of the same second is not taken to precede the
+    // moment, but a run's own baseline always precedes the run.
+    std::int64_t latestBaseline = runs.empty() ? 0 : runs.front().baselineId.value_or(0);
+    for (const auto& b : baselines)
+        if (b.installation == installation && b.createdUtc < atUtc) latestBaseline = std::max(latestBaseline, b.id);
+    if (reason == kQcActionRequired) {
+        calledFor = !runs.empty() && runs.front().status == qc::statusName(qc::Status::Action) &&
+                    !(runs.front().baselineId && latestBaseline != *runs.front().baselineId);
+    } else if (reason == kNoQcToday) {
+        const std::string day = localDateOf(atUtc);
+        calledFor = std::none_of(runs.begin(), runs.end(), [&](const reg::QcRun& run) {
+            return localDateOf(run.createdUtc) == day && run.status != qc::statusName(qc::Status::Action);
+        });
     }
     return true;
 }

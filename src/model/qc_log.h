@@ -74,6 +74,12 @@ bool qcLockoutReason(reg::Register& r, const std::string& installation, const Qc
 inline constexpr const char* kQcUnknown = "QC state could not be read";
 std::string qcLockoutReason(reg::Register* r, const LabSettings& lab);
 
+// Whether the QC state at a past moment (a register time) called for withholding
+// a verdict for reason (kQcActionRequired or kNoQcToday): judged on the runs and
+// baselines recorded up to then, as the lock-out judged it at that moment.
+bool qcCalledFor(reg::Register& r, const std::string& installation, const std::string& reason,
+                 const std::string& atUtc, bool& calledFor, std::string& error);
+
 // A register time "YYYY-MM-DDTHH:MM:SSZ" as the local date "YYYY-MM-DD" (empty when unreadable).
 std::string localDateOf(const std::string& createdUtc);
 

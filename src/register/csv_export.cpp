@@ -1,5 +1,7 @@
 #include "register/csv_export.h"
 
+#include "register/measurement_columns.h"
+
 #include <cmath>
 #include <cstdio>
 
@@ -8,10 +10,11 @@ namespace xmca::reg {
 namespace {
 
 std::string quoted(const std::string& v) {
-    // Leading = + - @ are spreadsheet formulas: a tab-free apostrophe keeps them text.
+    // A text cell starting = + - @, a tab or a carriage return is run as a formula by
+    // spreadsheet programs: a leading apostrophe keeps it text. Figures are numbers
+    // and never pass through here, so a negative activity stays a number.
     std::string t = v;
-    if (!t.empty() && (t[0] == '=' || t[0] == '+' || t[0] == '@' || (t[0] == '-' && t.size() > 1 &&
-                                                                          !(t[1] >= '0' && t[1] <= '9'))))
+    if (!t.empty() && (t[0] == '=' || t[0] == '+' || t[0] == '-' || t[0] == '@' || t[0] == '\t' || t[0] == '\r'))
         t.insert(t.begin(), '\'');
     if (t.find_first_of(",\"\r\n") == std::string::npos) return t;
     std::string out = "\"";
@@ -29,62 +32,46 @@ std::string number(const std::optional<double>& v) {
     return buf;
 }
 
-void figures(std::vector<std::string>& row, const Figures& f) {
-    row.push_back(number(f.activity));
-    row.push_back(number(f.u));
-    row.push_back(number(f.decisionThreshold));
-    row.push_back(number(f.detectionLimit));
+std::string cell(const ColumnValue& v) {
+    if (const auto* t = std::get_if<std::string>(&v)) return quoted(*t);
+    if (const auto* d = std::get_if<double>(&v)) return number(*d);
+    if (const auto* i = std::get_if<std::int64_t>(&v)) return std::to_string(*i);
+    if (const auto* b = std::get_if<bool>(&v)) return *b ? "1" : "0";
+    return {};
 }
 
 }  // namespace
 
 const std::vector<std::string>& csvColumns() {
-    static const std::vector<std::string> cols = {
-        "id", "uid", "created_utc", "installation", "operator", "sample_id", "product", "origin", "mass_kg",
-        "nominal_mass_kg", "sampling_date", "sample_file", "sample_sha256", "background_file", "background_sha256",
-        "sample_real_time_s", "sample_live_time_s", "background_real_time_s", "background_live_time_s",
-        "cs_all_activity", "cs_all_u", "cs_all_decision_threshold", "cs_all_detection_limit",
-        "cs134_activity", "cs134_u", "cs134_decision_threshold", "cs134_detection_limit",
-        "cs137_activity", "cs137_u", "cs137_decision_threshold", "cs137_detection_limit",
-        "k40_activity", "k40_u", "k40_decision_threshold", "k40_detection_limit",
-        "lower_limit", "screening_level", "method", "gain_ok", "verdict", "program_version", "supersedes"};
+    static const std::vector<std::string> cols = [] {
+        std::vector<std::string> v;
+        for (const auto& c : measurementColumns()) v.push_back(c.name);
+        return v;
+    }();
     return cols;
 }
 
-std::string measurementsCsv(const std::vector<MeasurementRecord>& records) {
+std::string csvHead() {
     std::string out = "\xEF\xBB\xBF";
     const auto& cols = csvColumns();
     for (std::size_t i = 0; i < cols.size(); ++i) out += (i ? "," : "") + cols[i];
-    out += "\r\n";
-    for (const auto& r : records) {
-        std::vector<std::string> row;
-        row.push_back(std::to_string(r.id));
-        for (const std::string* t : {&r.uid, &r.createdUtc, &r.installation, &r.operatorName, &r.sampleId,
-                                     &r.product, &r.origin})
-            row.push_back(quoted(*t));
-        row.push_back(number(r.massKg));
-        row.push_back(number(r.nominalMassKg));
-        for (const std::string* t : {&r.samplingDate, &r.sampleFile, &r.sampleSha256, &r.backgroundFile,
-                                     &r.backgroundSha256})
-            row.push_back(quoted(*t));
-        row.push_back(number(r.sampleRealTimeS));
-        row.push_back(number(r.sampleLiveTimeS));
-        row.push_back(number(r.backgroundRealTimeS));
-        row.push_back(number(r.backgroundLiveTimeS));
-        figures(row, r.csAll);
-        figures(row, r.cs134);
-        figures(row, r.cs137);
-        figures(row, r.k40);
-        row.push_back(number(r.lowerLimit));
-        row.push_back(number(r.screeningLevel));
-        row.push_back(quoted(r.method));
-        row.push_back(r.gainOk ? (*r.gainOk ? "1" : "0") : "");
-        row.push_back(quoted(r.verdict));
-        row.push_back(quoted(r.programVersion));
-        row.push_back(r.supersedes ? std::to_string(*r.supersedes) : "");
-        for (std::size_t i = 0; i < row.size(); ++i) out += (i ? "," : "") + row[i];
-        out += "\r\n";
+    return out + "\r\n";
+}
+
+std::string csvLine(const MeasurementRecord& r) {
+    std::string out;
+    bool first = true;
+    for (const auto& c : measurementColumns()) {
+        if (!first) out += ',';
+        first = false;
+        out += cell(c.get(r));
     }
+    return out + "\r\n";
+}
+
+std::string measurementsCsv(const std::vector<MeasurementRecord>& records) {
+    std::string out = csvHead();
+    for (const auto& r : records) out += csvLine(r);
     return out;
 }
 

@@ -15,4 +15,9 @@ const std::vector<std::string>& csvColumns();
 // BOM, header line and one line per record.
 std::string measurementsCsv(const std::vector<MeasurementRecord>& records);
 
+// The same in pieces, to write a register of any size a record at a time: the BOM
+// and header line, then one line (with its CRLF) per record.
+std::string csvHead();
+std::string csvLine(const MeasurementRecord& record);
+
 }  // namespace xmca::reg

@@ -18,6 +18,8 @@ CREATE TABLE IF NOT EXISTS pending (
   uid TEXT NOT NULL,
   queued_utc TEXT NOT NULL DEFAULT (strftime('%Y-%m-%dT%H:%M:%SZ', 'now')),
   params TEXT NOT NULL,
+  set_aside_utc TEXT,
+  reason TEXT,
   UNIQUE (target, uid)
 );
 )sql";
@@ -56,7 +58,14 @@ bool PendingQueue::open(const std::string& path, std::string& error) {
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
     std::string ignored;
     exec("PRAGMA journal_mode = WAL", ignored);
-    return exec("PRAGMA synchronous = FULL", error) && exec(kSchema, error);
+    if (!exec("PRAGMA synchronous = FULL", error) || !exec(kSchema, error)) return false;
+    // Queues made before records could be set aside gain the two columns.
+    Statement q(db_, "SELECT count(*) FROM pragma_table_info('pending') WHERE name = 'set_aside_utc'");
+    if (!q.get() || sqlite3_step(q.get()) != SQLITE_ROW) return fail(error, "opening");
+    if (sqlite3_column_int(q.get(), 0) == 0)
+        return exec("ALTER TABLE pending ADD COLUMN set_aside_utc TEXT; ALTER TABLE pending ADD COLUMN reason TEXT",
+                    error);
+    return true;
 }
 
 bool PendingQueue::push(const std::string& target, const std::string& kind, const std::string& uid,
@@ -75,7 +84,22 @@ bool PendingQueue::push(const std::string& target, const std::string& kind, cons
 bool PendingQueue::peek(const std::string& target, int limit, std::vector<PendingRecord>& out, std::string& error) {
     out.clear();
     if (!db_) return fail(error, "reading");
-    Statement s(db_, "SELECT seq, kind, uid, params FROM pending WHERE target = ? ORDER BY seq LIMIT ?");
+    return select("SELECT seq, kind, uid, params, queued_utc, set_aside_utc, reason FROM pending WHERE target = ? "
+                  "AND set_aside_utc IS NULL ORDER BY seq LIMIT ?",
+                  target, limit, out, error);
+}
+
+bool PendingQueue::entries(const std::string& target, std::vector<PendingRecord>& out, std::string& error) {
+    out.clear();
+    if (!db_) return fail(error, "reading");
+    return select("SELECT seq, kind, uid, params, queued_utc, set_aside_utc, reason FROM pending WHERE target = ? "
+                  "ORDER BY seq LIMIT ?",
+                  target, -1, out, error);
+}
+
+bool PendingQueue::select(const char* sql, const std::string& target, int limit, std::vector<PendingRecord>& out,
+                          std::string& error) {
+    Statement s(db_, sql);
     if (!s.get()) return fail(error, "reading");
     s.text(1, target);
     sqlite3_bind_int(s.get(), 2, limit);
@@ -86,11 +110,62 @@ bool PendingQueue::peek(const std::string& target, int limit, std::vector<Pendin
         r.kind = s.column(1);
         r.uid = s.column(2);
         if (!unpack(s.column(3), r.params)) {
-            error = "Register queue " + path_ + ": record " + std::to_string(r.seq) + " is damaged";
-            return false;
+            // Kept for inspection, out of the way of the records after it.
+            if (sqlite3_column_type(s.get(), 5) == SQLITE_NULL) {
+                std::string ignored;
+                setAside(r.seq, "the queued record is damaged", ignored);
+            }
+            r.params.clear();
+            r.setAsideUtc = "damaged";
+            r.reason = "the queued record is damaged";
+            if (limit >= 0) continue;
         }
+        r.queuedUtc = s.column(4);
+        if (sqlite3_column_type(s.get(), 5) != SQLITE_NULL) r.setAsideUtc = s.column(5);
+        if (sqlite3_column_type(s.get(), 6) != SQLITE_NULL) r.reason = s.column(6);
         out.push_back(std::move(r));
     }
+    if (rc != SQLITE_DONE) return fail(error, "reading");
+    return true;
+}
+
+bool PendingQueue::setAside(std::int64_t seq, const std::string& reason, std::string& error) {
+    if (!db_) return fail(error, "writing");
+    Statement s(db_, "UPDATE pending SET set_aside_utc = strftime('%Y-%m-%dT%H:%M:%SZ', 'now'), reason = ? "
+                     "WHERE seq = ?");
+    if (!s.get()) return fail(error, "writing");
+    s.text(1, reason);
+    sqlite3_bind_int64(s.get(), 2, seq);
+    if (sqlite3_step(s.get()) != SQLITE_DONE) return fail(error, "writing");
+    return true;
+}
+
+std::int64_t PendingQueue::setAsideCount(const std::string& target) {
+    if (!db_) return -1;
+    Statement s(db_, "SELECT count(*) FROM pending WHERE target = ? AND set_aside_utc IS NOT NULL");
+    if (!s.get()) return -1;
+    s.text(1, target);
+    if (sqlite3_step(s.get()) != SQLITE_ROW) return -1;
+    return sqlite3_column_int64(s.get(), 0);
+}
+
+bool PendingQueue::rekey(const std::string& from, const std::string& to, std::string& error) {
+    if (!db_) return fail(error, "writing");
+    Statement s(db_, "UPDATE OR IGNORE pending SET target = ? WHERE target = ?");
+    if (!s.get()) return fail(error, "writing");
+    s.text(1, to);
+    s.text(2, from);
+    if (sqlite3_step(s.get()) != SQLITE_DONE) return fail(error, "writing");
+    return true;
+}
+
+bool PendingQueue::targets(std::vector<std::string>& out, std::string& error) {
+    out.clear();
+    if (!db_) return fail(error, "reading");
+    Statement s(db_, "SELECT DISTINCT target FROM pending");
+    if (!s.get()) return fail(error, "reading");
+    int rc;
+    while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) out.push_back(s.column(0));
     if (rc != SQLITE_DONE) return fail(error, "reading");
     return true;
 }
@@ -106,7 +181,7 @@ bool PendingQueue::remove(std::int64_t seq, std::string& error) {
 
 std::int64_t PendingQueue::count(const std::string& target) {
     if (!db_) return -1;
-    Statement s(db_, "SELECT count(*) FROM pending WHERE target = ?");
+    Statement s(db_, "SELECT count(*) FROM pending WHERE target = ? AND set_aside_utc IS NULL");
     if (!s.get()) return -1;
     s.text(1, target);
     if (sqlite3_step(s.get()) != SQLITE_ROW) return -1;

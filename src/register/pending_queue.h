@@ -21,6 +21,9 @@ struct PendingRecord {
     std::string kind;      // "measurement" or "qc_run"
     std::string uid;
     SqlParams params;
+    std::string queuedUtc;
+    std::string setAsideUtc;  // set when the server refused the record for good
+    std::string reason;       // the server's words then
 };
 
 class PendingQueue {
@@ -37,17 +40,28 @@ public:
     // Adds a record for the server named by target; durable when this returns true.
     bool push(const std::string& target, const std::string& kind, const std::string& uid, const SqlParams& params,
               std::string& error);
-    // The oldest waiting records for target, at most limit.
+    // The oldest waiting records for target, at most limit (not those set aside).
     bool peek(const std::string& target, int limit, std::vector<PendingRecord>& out, std::string& error);
     bool remove(std::int64_t seq, std::string& error);
-    // How many records wait for target; -1 when the queue cannot be read.
+    // Keeps a record the server refused for good out of the way of those after it.
+    bool setAside(std::int64_t seq, const std::string& reason, std::string& error);
+    // How many records wait for target (set aside: refused); -1 when the queue cannot be read.
     std::int64_t count(const std::string& target);
+    std::int64_t setAsideCount(const std::string& target);
+    // Every record for target, waiting and set aside, oldest first.
+    bool entries(const std::string& target, std::vector<PendingRecord>& out, std::string& error);
+    // Moves the records kept under the key from to the key to (an address spelt another way).
+    bool rekey(const std::string& from, const std::string& to, std::string& error);
+    // The keys records are kept under.
+    bool targets(std::vector<std::string>& out, std::string& error);
 
     // Packing of the parameter list into one text value (length-prefixed, NULL-aware).
     static std::string pack(const SqlParams& params);
     static bool unpack(const std::string& packed, SqlParams& params);
 
 private:
+    bool select(const char* sql, const std::string& target, int limit, std::vector<PendingRecord>& out,
+                std::string& error);
     bool exec(const char* sql, std::string& error);
     bool fail(std::string& error, const char* what);
 

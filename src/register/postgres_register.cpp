@@ -1,6 +1,7 @@
 #include "register/postgres_register.h"
 
 #include <libpq-fe.h>
+#include <poll.h>
 
 #include <algorithm>
 #include <chrono>
@@ -9,8 +10,14 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <pwd.h>
+#include <unistd.h>
+#include <cctype>
+#include <cerrno>
 
+#include "register/measurement_columns.h"
 #include "register/pending_queue.h"
+#include "register/record_chain.h"
 
 namespace xmca::reg {
 
@@ -18,6 +25,8 @@ namespace {
 
 // Taken for the length of a migration so that two installations never both migrate.
 constexpr const char* kMigrationLock = "SELECT pg_advisory_xact_lock(5787761460)";  // "XMCA" + 1
+// Taken by each measurement insert, so that records join the hash chain one at a time.
+constexpr const char* kChainLock = "SELECT pg_advisory_xact_lock(5787761461)";
 constexpr const char* kKindMeasurement = "measurement";
 constexpr const char* kKindQcRun = "qc_run";
 constexpr int kDeliverBatch = 200;
@@ -127,36 +136,56 @@ BEGIN
 END $$;
 )sql";
 
-constexpr const char* kServerMigrations[] = {kServerSchemaV1};
+// The hash chain (filled in for existing records by the program after this step),
+// and ids only the server gives.
+constexpr const char* kServerSchemaV2 = R"sql(
+ALTER TABLE xmca.measurements ADD COLUMN chain_hash text NOT NULL DEFAULT '';
+ALTER TABLE xmca.measurements ALTER COLUMN id SET GENERATED ALWAYS;
+ALTER TABLE xmca.qc_baselines ALTER COLUMN id SET GENERATED ALWAYS;
+ALTER TABLE xmca.qc_runs ALTER COLUMN id SET GENERATED ALWAYS;
+)sql";
+
+constexpr const char* kServerMigrations[] = {kServerSchemaV1, kServerSchemaV2};
 static_assert(sizeof kServerMigrations / sizeof kServerMigrations[0] == kSchemaVersion);
 
-constexpr const char* kMeasurementColumns[] = {
-    "uid", "created_utc", "installation", "operator", "sample_id", "product", "origin", "mass_kg",
-    "nominal_mass_kg", "sampling_date", "sample_file", "sample_sha256", "background_file", "background_sha256",
-    "sample_real_time_s", "sample_live_time_s", "background_real_time_s", "background_live_time_s",
-    "cs_all_activity", "cs_all_u", "cs_all_decision_threshold", "cs_all_detection_limit",
-    "cs134_activity", "cs134_u", "cs134_decision_threshold", "cs134_detection_limit",
-    "cs137_activity", "cs137_u", "cs137_decision_threshold", "cs137_detection_limit",
-    "k40_activity", "k40_u", "k40_decision_threshold", "k40_detection_limit",
-    "lower_limit", "screening_level", "method", "gain_ok", "verdict", "program_version", "supersedes"};
-constexpr const char* kQcBaselineColumns[] = {"uid", "created_utc", "installation", "n_required", "note"};
-constexpr const char* kQcRunColumns[] = {
+constexpr std::initializer_list<const char*> kQcBaselineColumns = {"uid", "created_utc", "installation", "n_required", "note"};
+constexpr std::initializer_list<const char*> kQcRunColumns = {
     "uid", "created_utc", "installation", "baseline_id", "operator", "check_file", "check_sha256",
     "background_file", "background_sha256", "peak_channel", "fwhm_percent", "net_rate_cps",
     "background_rate_cps", "status", "program_version"};
 
-template <std::size_t N>
-std::string joined(const char* const (&cols)[N]) {
+std::vector<std::string> names(std::initializer_list<const char*> cols) {
+    return std::vector<std::string>(cols.begin(), cols.end());
+}
+
+const std::vector<std::string>& measurementNames() {
+    static const std::vector<std::string> n = [] {
+        std::vector<std::string> v;
+        for (const auto& c : measurementColumns())
+            if (!c.assigned) v.push_back(c.name);
+        return v;
+    }();
+    return n;
+}
+const std::vector<std::string>& qcBaselineNames() {
+    static const std::vector<std::string> n = names(kQcBaselineColumns);
+    return n;
+}
+const std::vector<std::string>& qcRunNames() {
+    static const std::vector<std::string> n = names(kQcRunColumns);
+    return n;
+}
+
+std::string joined(const std::vector<std::string>& cols) {
     std::string s;
-    for (std::size_t i = 0; i < N; ++i) s += (i ? ", " : "") + std::string(cols[i]);
+    for (std::size_t i = 0; i < cols.size(); ++i) s += (i ? ", " : "") + cols[i];
     return s;
 }
 
 // Adds the record, or finds the one with its uid: returns (id, inserted).
-template <std::size_t N>
-std::string insertSql(const char* table, const char* const (&cols)[N]) {
+std::string insertSql(const char* table, const std::vector<std::string>& cols) {
     std::string values;
-    for (std::size_t i = 0; i < N; ++i) values += (i ? ", $" : "$") + std::to_string(i + 1);
+    for (std::size_t i = 0; i < cols.size(); ++i) values += (i ? ", $" : "$") + std::to_string(i + 1);
     return std::string("WITH ins AS (INSERT INTO xmca.") + table + " (" + joined(cols) + ") VALUES (" + values +
            ") ON CONFLICT (uid) DO NOTHING RETURNING id) SELECT id, true FROM ins UNION ALL SELECT id, false FROM "
            "xmca." + table + " WHERE uid = $1 AND NOT EXISTS (SELECT 1 FROM ins)";
@@ -174,34 +203,38 @@ Value integer(const std::optional<std::int64_t>& v) {
     return v ? Value(std::to_string(*v)) : std::nullopt;
 }
 
-void addFigures(SqlParams& p, const Figures& f) {
-    p.push_back(real(f.activity));
-    p.push_back(real(f.u));
-    p.push_back(real(f.decisionThreshold));
-    p.push_back(real(f.detectionLimit));
+SqlParams measurementParams(const MeasurementRecord& r) {
+    SqlParams p;
+    for (const auto& c : measurementColumns()) {
+        if (c.assigned) continue;
+        const ColumnValue v = c.get(r);
+        if (const auto* t = std::get_if<std::string>(&v)) p.push_back(*t);
+        else if (const auto* d = std::get_if<double>(&v)) p.push_back(real(*d));
+        else if (const auto* i = std::get_if<std::int64_t>(&v)) p.push_back(std::to_string(*i));
+        else if (const auto* b = std::get_if<bool>(&v)) p.push_back(std::string(*b ? "true" : "false"));
+        else p.push_back(std::nullopt);
+    }
+    return p;
 }
 
-SqlParams measurementParams(const MeasurementRecord& r) {
-    SqlParams p{r.uid, r.createdUtc, r.installation, r.operatorName, r.sampleId, r.product, r.origin};
-    p.push_back(real(r.massKg));
-    p.push_back(real(r.nominalMassKg));
-    p.insert(p.end(), {r.samplingDate, r.sampleFile, r.sampleSha256, r.backgroundFile, r.backgroundSha256});
-    p.push_back(real(r.sampleRealTimeS));
-    p.push_back(real(r.sampleLiveTimeS));
-    p.push_back(real(r.backgroundRealTimeS));
-    p.push_back(real(r.backgroundLiveTimeS));
-    addFigures(p, r.csAll);
-    addFigures(p, r.cs134);
-    addFigures(p, r.cs137);
-    addFigures(p, r.k40);
-    p.push_back(real(r.lowerLimit));
-    p.push_back(real(r.screeningLevel));
-    p.push_back(r.method);
-    p.push_back(r.gainOk ? Value(*r.gainOk ? "true" : "false") : std::nullopt);
-    p.push_back(r.verdict);
-    p.push_back(r.programVersion);
-    p.push_back(integer(r.supersedes));
-    return p;
+// The record a queued parameter list describes (as measurementParams wrote it; a
+// shorter list from an older program leaves the later fields unset).
+MeasurementRecord recordFromParams(const SqlParams& p) {
+    MeasurementRecord r;
+    std::size_t i = 0;
+    for (const auto& c : measurementColumns()) {
+        if (c.assigned) continue;
+        if (i >= p.size()) break;
+        const auto& v = p[i++];
+        if (!v) continue;
+        switch (c.kind) {
+            case ColumnKind::Text: c.set(r, *v); break;
+            case ColumnKind::Real: c.set(r, std::strtod(v->c_str(), nullptr)); break;
+            case ColumnKind::Integer: c.set(r, static_cast<std::int64_t>(std::strtoll(v->c_str(), nullptr, 10))); break;
+            case ColumnKind::Boolean: c.set(r, *v == "true" || *v == "t" || *v == "1"); break;
+        }
+    }
+    return r;
 }
 
 SqlParams qcBaselineParams(const QcBaseline& b) {
@@ -250,14 +283,6 @@ public:
         if (PQgetisnull(r_, row_, c)) return std::nullopt;
         return PQgetvalue(r_, row_, c)[0] == 't';
     }
-    Figures figures() {
-        Figures f;
-        f.activity = real();
-        f.u = real();
-        f.decisionThreshold = real();
-        f.detectionLimit = real();
-        return f;
-    }
 
 private:
     const PGresult* r_;
@@ -265,38 +290,29 @@ private:
     int col_ = 0;
 };
 
+// A row selected with measurementColumnList().
 MeasurementRecord readMeasurement(Row r) {
     MeasurementRecord m;
-    m.id = r.integer().value_or(0);
-    m.uid = r.text();
-    m.createdUtc = r.text();
-    m.installation = r.text();
-    m.operatorName = r.text();
-    m.sampleId = r.text();
-    m.product = r.text();
-    m.origin = r.text();
-    m.massKg = r.real();
-    m.nominalMassKg = r.real();
-    m.samplingDate = r.text();
-    m.sampleFile = r.text();
-    m.sampleSha256 = r.text();
-    m.backgroundFile = r.text();
-    m.backgroundSha256 = r.text();
-    m.sampleRealTimeS = r.real();
-    m.sampleLiveTimeS = r.real();
-    m.backgroundRealTimeS = r.real();
-    m.backgroundLiveTimeS = r.real();
-    m.csAll = r.figures();
-    m.cs134 = r.figures();
-    m.cs137 = r.figures();
-    m.k40 = r.figures();
-    m.lowerLimit = r.real();
-    m.screeningLevel = r.real();
-    m.method = r.text();
-    m.gainOk = r.boolean();
-    m.verdict = r.text();
-    m.programVersion = r.text();
-    m.supersedes = r.integer();
+    for (const auto& c : measurementColumns()) {
+        switch (c.kind) {
+            case ColumnKind::Text: c.set(m, r.text()); break;
+            case ColumnKind::Real: {
+                const auto d = r.real();
+                c.set(m, d ? ColumnValue(*d) : ColumnValue());
+                break;
+            }
+            case ColumnKind::Integer: {
+                const auto i = r.integer();
+                c.set(m, i ? ColumnValue(*i) : ColumnValue());
+                break;
+            }
+            case ColumnKind::Boolean: {
+                const auto b = r.boolean();
+                c.set(m, b ? ColumnValue(*b) : ColumnValue());
+                break;
+            }
+        }
+    }
     return m;
 }
 
@@ -353,10 +369,20 @@ bool serverRefused(const std::string& message) {
 // How a statement went: done, the server gone (try again later), or refused.
 enum class Outcome { Done, Unreachable, Failed };
 
+// How long a server may stay silent (connecting, or in a statement) before the call
+// gives up: $XMCA_REGISTER_TIMEOUT_MS when set, else 15 s.
+int defaultTimeoutMs() {
+    if (const char* t = std::getenv("XMCA_REGISTER_TIMEOUT_MS"); t && *t) {
+        const long v = std::strtol(t, nullptr, 10);
+        if (v > 0 && v < 3600000) return static_cast<int>(v);
+    }
+    return 15000;
+}
+
 class PostgresRegister final : public ServerRegister {
 public:
-    PostgresRegister(std::string uri, std::unique_ptr<PendingQueue> queue)
-        : uri_(std::move(uri)), queue_(std::move(queue)) {}
+    PostgresRegister(std::string uri, std::string target, std::unique_ptr<PendingQueue> queue, int timeoutMs)
+        : uri_(std::move(uri)), target_(std::move(target)), queue_(std::move(queue)), timeoutMs_(timeoutMs) {}
     ~PostgresRegister() override { PQfinish(conn_); }
 
     std::string location() const override { return uri_; }
@@ -368,12 +394,25 @@ public:
         if (conn_ && PQstatus(conn_) == CONNECTION_OK && ready_) return Outcome::Done;
         PQfinish(conn_);
         ready_ = false;
-        const char* keys[] = {"connect_timeout", "application_name", "dbname", nullptr};
-        const char* values[] = {"5", "xmca", uri_.c_str(), nullptr};
-        conn_ = PQconnectdbParams(keys, values, 1);
-        if (!conn_ || PQstatus(conn_) != CONNECTION_OK) {
-            const std::string why = conn_ ? trimmed(PQerrorMessage(conn_)) : "out of memory";
-            const bool needsPassword = conn_ && PQconnectionNeedsPassword(conn_);
+        const char* keys[] = {"application_name", "dbname", nullptr};
+        const char* values[] = {"xmca", uri_.c_str(), nullptr};
+        // Non-blocking, so that a server that stops answering half way is given up at
+        // the deadline instead of holding the caller for good.
+        conn_ = PQconnectStartParams(keys, values, 1);
+        PostgresPollingStatusType st = PGRES_POLLING_WRITING;
+        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs_);
+        bool timedOut = false;
+        while (conn_ && PQstatus(conn_) != CONNECTION_BAD && st != PGRES_POLLING_OK && st != PGRES_POLLING_FAILED) {
+            if (!waitSocket(st == PGRES_POLLING_WRITING ? POLLOUT : POLLIN, deadline)) {
+                timedOut = true;
+                break;
+            }
+            st = PQconnectPoll(conn_);
+        }
+        if (!conn_ || timedOut || PQstatus(conn_) != CONNECTION_OK) {
+            const std::string why = !conn_ ? "out of memory"
+                                    : timedOut ? "no answer within " + seconds() : trimmed(PQerrorMessage(conn_));
+            const bool needsPassword = conn_ && !timedOut && PQconnectionNeedsPassword(conn_);
             PQfinish(conn_);
             conn_ = nullptr;
             if (needsPassword) {
@@ -381,12 +420,14 @@ public:
                         " asks for a password: put it in ~/.pgpass (or PGPASSWORD), never in the address";
                 return Outcome::Failed;
             }
-            error = "the register server " + uri_ + (serverRefused(why) ? " refused the connection: "
-                                                                         : " does not answer: ") + why;
-            if (serverRefused(why)) return Outcome::Failed;
+            const bool refused = !timedOut && serverRefused(why);
+            error = "the register server " + uri_ + (refused ? " refused the connection: " : " does not answer: ") +
+                    why;
+            if (refused) return Outcome::Failed;
             quietUntil_ = Clock::now() + kQuietAfterFailure;
             return Outcome::Unreachable;
         }
+        PQsetnonblocking(conn_, 1);
         PQsetClientEncoding(conn_, "UTF8");
         const Outcome o = prepareSchema(error);
         if (o != Outcome::Done) {
@@ -397,23 +438,49 @@ public:
         return Outcome::Done;
     }
 
-    std::int64_t pendingCount() override { return queue_ ? std::max<std::int64_t>(queue_->count(uri_), 0) : 0; }
+    std::int64_t pendingCount() override {
+        return queue_ ? std::max<std::int64_t>(queue_->count(target_), 0) : 0;
+    }
+    std::int64_t setAsideCount() override {
+        return queue_ ? std::max<std::int64_t>(queue_->setAsideCount(target_), 0) : 0;
+    }
+    bool listQueue(std::vector<QueuedRecord>& out, std::string& error) override {
+        out.clear();
+        if (!queue_) return true;
+        std::vector<PendingRecord> rows;
+        if (!queue_->entries(target_, rows, error)) return false;
+        for (auto& r : rows)
+            out.push_back({r.seq, r.kind, r.uid, r.queuedUtc, r.setAsideUtc, r.reason});
+        return true;
+    }
 
+    // Sends what waits, oldest first. A record the server refuses for good (not one
+    // it did not answer) is set aside in the queue with the server's reason, kept and
+    // listed, so that it does not hold back the records after it.
     bool deliverPending(std::string& error) override {
         if (!queue_) return true;
         for (;;) {
             std::vector<PendingRecord> batch;
-            if (!queue_->peek(uri_, kDeliverBatch, batch, error)) return false;
+            if (!queue_->peek(target_, kDeliverBatch, batch, error)) return false;
             if (batch.empty()) return true;
             for (const auto& rec : batch) {
-                const std::string sql = rec.kind == kKindQcRun ? insertSql("qc_runs", kQcRunColumns)
-                                                                : insertSql("measurements", kMeasurementColumns);
                 std::int64_t id = 0;
                 bool inserted = false;
-                if (send(sql, rec.params, id, inserted, error) != Outcome::Done) {
+                Outcome o;
+                if (rec.kind == kKindQcRun) {
+                    o = send(insertSql("qc_runs", qcRunNames()), rec.params, id, inserted, error);
+                } else {
+                    MeasurementRecord m = recordFromParams(rec.params);
+                    o = insertMeasurement(m, inserted, error);
+                }
+                if (o == Outcome::Unreachable) {
                     error = "records wait for the register server (" + std::to_string(pendingCount()) +
                             "): " + error;
                     return false;
+                }
+                if (o == Outcome::Failed) {
+                    if (!queue_->setAside(rec.seq, error, error)) return false;
+                    continue;
                 }
                 if (!queue_->remove(rec.seq, error)) return false;
             }
@@ -423,9 +490,8 @@ public:
     bool appendMeasurement(MeasurementRecord& rec, std::string& error) override {
         MeasurementRecord r = rec;
         stamp(r);
-        if (!appendOrQueue(kKindMeasurement, insertSql("measurements", kMeasurementColumns), r.uid,
-                           measurementParams(r), r.id, error))
-            return false;
+        if (!recordTextIsClean(r, error)) return false;
+        if (!appendOrQueue(kKindMeasurement, "", r, measurementParams(r), r.id, error)) return false;
         rec = std::move(r);
         return true;
     }
@@ -433,7 +499,8 @@ public:
     bool appendQcRun(QcRun& run, std::string& error) override {
         QcRun r = run;
         stamp(r);
-        if (!appendOrQueue(kKindQcRun, insertSql("qc_runs", kQcRunColumns), r.uid, qcRunParams(r), r.id, error))
+        if (!appendOrQueue(kKindQcRun, insertSql("qc_runs", qcRunNames()), MeasurementRecord{}, qcRunParams(r),
+                           r.id, error, r.uid))
             return false;
         run = std::move(r);
         return true;
@@ -446,12 +513,46 @@ public:
         return copyQcBaseline(baseline, inserted, error);
     }
 
+    // Under a lock of its own, in one transaction: a second first run waits and finds the baseline.
+    bool appendFirstQcBaseline(QcBaseline& baseline, bool& created, std::string& error) override {
+        created = false;
+        QcBaseline b = baseline;
+        stamp(b);
+        Outcome o = connect(error);
+        if (o != Outcome::Done) return false;
+        Result res;
+        auto rollback = [&]() {
+            std::string ignored;
+            Result r2;
+            if (conn_) exec("ROLLBACK", {}, r2, ignored);
+            return false;
+        };
+        if (exec("BEGIN", {}, res, error) != Outcome::Done) return rollback();
+        if (exec("SELECT pg_advisory_xact_lock(5787761462)", {}, res, error) != Outcome::Done) return rollback();
+        if (exec("SELECT id, " + joined(qcBaselineNames()) +
+                     " FROM xmca.qc_baselines WHERE installation = $1 ORDER BY id DESC LIMIT 1",
+                 {b.installation}, res, error) != Outcome::Done)
+            return rollback();
+        if (PQntuples(res.get()) == 1) {
+            baseline = readQcBaseline(Row(res.get(), 0));
+            rollback();
+            return true;
+        }
+        bool inserted = false;
+        if (send(insertSql("qc_baselines", qcBaselineNames()), qcBaselineParams(b), b.id, inserted, error) !=
+                Outcome::Done ||
+            exec("COMMIT", {}, res, error) != Outcome::Done)
+            return rollback();
+        created = true;
+        baseline = std::move(b);
+        return true;
+    }
+
     bool copyMeasurement(MeasurementRecord& rec, bool& inserted, std::string& error) override {
         MeasurementRecord r = rec;
         stamp(r);
-        if (direct(insertSql("measurements", kMeasurementColumns), measurementParams(r), r.id, inserted, error) !=
-            Outcome::Done)
-            return false;
+        if (!recordTextIsClean(r, error)) return false;
+        if (insertMeasurement(r, inserted, error) != Outcome::Done) return false;
         rec = std::move(r);
         return true;
     }
@@ -459,7 +560,7 @@ public:
     bool copyQcBaseline(QcBaseline& baseline, bool& inserted, std::string& error) override {
         QcBaseline b = baseline;
         stamp(b);
-        if (direct(insertSql("qc_baselines", kQcBaselineColumns), qcBaselineParams(b), b.id, inserted, error) !=
+        if (direct(insertSql("qc_baselines", qcBaselineNames()), qcBaselineParams(b), b.id, inserted, error) !=
             Outcome::Done)
             return false;
         baseline = std::move(b);
@@ -469,21 +570,40 @@ public:
     bool copyQcRun(QcRun& run, bool& inserted, std::string& error) override {
         QcRun r = run;
         stamp(r);
-        if (direct(insertSql("qc_runs", kQcRunColumns), qcRunParams(r), r.id, inserted, error) != Outcome::Done)
+        if (direct(insertSql("qc_runs", qcRunNames()), qcRunParams(r), r.id, inserted, error) != Outcome::Done)
             return false;
         run = std::move(r);
         return true;
     }
 
-    bool listMeasurements(const MeasurementFilter& filter, std::vector<MeasurementRecord>& out,
-                          std::string& error) override {
+    bool forEachMeasurement(const MeasurementFilter& filter, const MeasurementVisitor& visit,
+                            std::string& error) override {
         SqlParams args;
-        const std::string sql = "SELECT id, " + joined(kMeasurementColumns) + " FROM xmca.measurements" +
-                                measurementWhere(filter, args) + " ORDER BY id DESC" + page(filter.limit,
-                                                                                            filter.offset, args);
-        return query(sql, args, error, [&](const PGresult* r) {
-            for (int i = 0; i < PQntuples(r); ++i) out.push_back(readMeasurement(Row(r, i)));
-        });
+        const std::string sql = "SELECT " + measurementColumnList() + " FROM xmca.measurements" +
+                                measurementWhere(filter, args) + " ORDER BY id " +
+                                (filter.oldestFirst ? "ASC" : "DESC") + page(filter.limit, filter.offset, args);
+        Result res;
+        bool more = true;
+        // Row by row (libpq's single-row mode): a register of any size in little memory.
+        RowSink sink = [&](const PGresult* r) {
+            for (int i = 0; more && i < PQntuples(r); ++i) more = visit(readMeasurement(Row(r, i)));
+            return more;
+        };
+        return run(sql, args, res, error, &sink) == Outcome::Done;
+    }
+
+    // The chain, followed oldest first. The server's own storage has no check the
+    // program's role may run; its pages are the server's to guard (checksums).
+    bool checkIntegrity(IntegrityReport& report, std::string& error) override {
+        report = {};
+        ChainChecker chain;
+        MeasurementFilter all;
+        all.oldestFirst = true;
+        if (!forEachMeasurement(all, [&](const MeasurementRecord& r) { return chain.add(r); }, error)) return false;
+        report.records = chain.checked();
+        report.brokenId = chain.brokenId();
+        report.chainProblem = chain.problem();
+        return true;
     }
 
     bool countMeasurements(const MeasurementFilter& filter, std::int64_t& count, std::string& error) override {
@@ -499,7 +619,7 @@ public:
 
     bool getMeasurement(std::int64_t id, MeasurementRecord& out, bool& found, std::string& error) override {
         found = false;
-        return query("SELECT id, " + joined(kMeasurementColumns) + " FROM xmca.measurements WHERE id = $1",
+        return query("SELECT " + measurementColumnList() + " FROM xmca.measurements WHERE id = $1",
                      {std::to_string(id)}, error, [&](const PGresult* r) {
                          if (PQntuples(r) != 1) return;
                          out = readMeasurement(Row(r, 0));
@@ -518,7 +638,7 @@ public:
             args.push_back(std::to_string(*filter.baselineId));
             where += " AND baseline_id = $" + std::to_string(args.size());
         }
-        const std::string sql = "SELECT id, " + joined(kQcRunColumns) + " FROM xmca.qc_runs WHERE true" + where +
+        const std::string sql = "SELECT id, " + joined(qcRunNames()) + " FROM xmca.qc_runs WHERE true" + where +
                                 " ORDER BY id DESC" + page(filter.limit, filter.offset, args);
         return query(sql, args, error, [&](const PGresult* r) {
             for (int i = 0; i < PQntuples(r); ++i) out.push_back(readQcRun(Row(r, i)));
@@ -530,7 +650,7 @@ public:
         found = false;
         SqlParams args;
         if (!installation.empty()) args.push_back(installation);
-        const std::string sql = "SELECT id, " + joined(kQcBaselineColumns) + " FROM xmca.qc_baselines" +
+        const std::string sql = "SELECT id, " + joined(qcBaselineNames()) + " FROM xmca.qc_baselines" +
                                 (installation.empty() ? "" : " WHERE installation = $1") +
                                 " ORDER BY id DESC LIMIT 1";
         return query(sql, args, error, [&](const PGresult* r) {
@@ -541,7 +661,7 @@ public:
     }
 
     bool listQcBaselines(std::vector<QcBaseline>& out, std::string& error) override {
-        return query("SELECT id, " + joined(kQcBaselineColumns) + " FROM xmca.qc_baselines ORDER BY id DESC", {},
+        return query("SELECT id, " + joined(qcBaselineNames()) + " FROM xmca.qc_baselines ORDER BY id DESC", {},
                      error, [&](const PGresult* r) {
                          for (int i = 0; i < PQntuples(r); ++i) out.push_back(readQcBaseline(Row(r, i)));
                      });
@@ -592,19 +712,85 @@ private:
         ready_ = false;
     }
 
-    // Runs one statement; a lost connection is dropped so that the next call reconnects.
-    Outcome exec(const std::string& sql, const SqlParams& params, Result& res, std::string& error) {
+    using RowSink = std::function<bool(const PGresult*)>;
+
+    std::string seconds() const {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%g s", timeoutMs_ / 1000.0);
+        return buf;
+    }
+
+    // Waits until the connection's socket is ready for events; false at the deadline.
+    bool waitSocket(short events, Clock::time_point deadline) {
+        const int sock = conn_ ? PQsocket(conn_) : -1;
+        if (sock < 0) return false;
+        for (;;) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            if (left <= 0) return false;
+            pollfd p{sock, events, 0};
+            const int rc = ::poll(&p, 1, static_cast<int>(std::min<long long>(left, 1000000)));
+            if (rc > 0) return true;
+            if (rc == 0) return false;
+            if (errno != EINTR) return false;
+        }
+    }
+
+    // Runs one statement without blocking: each wait for the server has the deadline,
+    // counted afresh whenever data arrives. A statement the server does not answer in
+    // time drops the connection (the server rolls back what it had begun). With sink,
+    // rows are handed over one at a time as they arrive.
+    Outcome exec(const std::string& sql, const SqlParams& params, Result& res, std::string& error,
+                 const RowSink* sink = nullptr) {
         std::vector<const char*> values;
         values.reserve(params.size());
         for (const auto& p : params) values.push_back(p ? p->c_str() : nullptr);
+        res.reset();
         // Without parameters the simple protocol, which also runs a migration's several statements.
-        res.reset(params.empty() ? PQexec(conn_, sql.c_str())
-                                 : PQexecParams(conn_, sql.c_str(), static_cast<int>(values.size()), nullptr,
-                                                values.data(), nullptr, nullptr, 0));
+        const int sent = params.empty() && !sink
+                             ? PQsendQuery(conn_, sql.c_str())
+                             : PQsendQueryParams(conn_, sql.c_str(), static_cast<int>(values.size()), nullptr,
+                                                 values.data(), nullptr, nullptr, 0);
+        if (!sent) return lost(error);
+        if (sink) PQsetSingleRowMode(conn_);
+        auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs_);
+        for (int f; (f = PQflush(conn_)) != 0;) {
+            if (f < 0 || !waitSocket(POLLIN | POLLOUT, deadline)) return f < 0 ? lost(error) : timedOut(error);
+            if (!PQconsumeInput(conn_)) return lost(error);
+        }
+        Result first;  // the first failure, else the last result
+        bool stopped = false;
+        for (;;) {
+            while (PQisBusy(conn_)) {
+                if (!waitSocket(POLLIN, deadline)) return timedOut(error);
+                if (!PQconsumeInput(conn_)) return lost(error);
+                deadline = Clock::now() + std::chrono::milliseconds(timeoutMs_);
+            }
+            Result r(PQgetResult(conn_));
+            if (!r) break;
+            const ExecStatusType st = PQresultStatus(r.get());
+            if (st == PGRES_SINGLE_TUPLE) {
+                if (!stopped && !(*sink)(r.get())) {
+                    stopped = true;
+                    // The rest is not wanted: ask the server to stop sending it.
+                    if (PGcancel* c = PQgetCancel(conn_)) {
+                        char buf[256];
+                        PQcancel(c, buf, sizeof buf);
+                        PQfreeCancel(c);
+                    }
+                }
+                continue;
+            }
+            if (!first || (PQresultStatus(first.get()) != PGRES_FATAL_ERROR && st == PGRES_FATAL_ERROR))
+                first = std::move(r);
+            else if (PQresultStatus(first.get()) != PGRES_FATAL_ERROR)
+                first = std::move(r);
+        }
+        res = std::move(first);
         const ExecStatusType st = res ? PQresultStatus(res.get()) : PGRES_FATAL_ERROR;
         if (st == PGRES_TUPLES_OK || st == PGRES_COMMAND_OK) return Outcome::Done;
         const char* state = res ? PQresultErrorField(res.get(), PG_DIAG_SQLSTATE) : nullptr;
         const std::string code = state ? state : "";
+        if (stopped && code == "57014") return Outcome::Done;  // the cancel asked for above
         error = "the register server " + uri_ + ": " +
                 trimmed(res ? PQresultErrorMessage(res.get()) : PQerrorMessage(conn_));
         if (PQstatus(conn_) != CONNECTION_OK || code.rfind("08", 0) == 0 || code.rfind("57P", 0) == 0) {
@@ -617,21 +803,89 @@ private:
         return Outcome::Failed;
     }
 
+    Outcome lost(std::string& error) {
+        error = "the register server " + uri_ + ": the connection was lost (" + trimmed(PQerrorMessage(conn_)) + ")";
+        dropConnection();
+        return Outcome::Unreachable;
+    }
+
+    Outcome timedOut(std::string& error) {
+        error = "the register server " + uri_ + " did not answer within " + seconds();
+        dropConnection();
+        timedOut_ = true;
+        return Outcome::Unreachable;
+    }
+
     // Connects when needed and runs the statement, once more on a fresh connection
-    // when the old one turns out to be gone (a server restarted between calls).
-    Outcome run(const std::string& sql, const SqlParams& params, Result& res, std::string& error) {
+    // when the old one turns out to be gone (a server restarted between calls), but
+    // not after a server that stopped answering: that would only double the wait.
+    Outcome run(const std::string& sql, const SqlParams& params, Result& res, std::string& error,
+                const RowSink* sink = nullptr) {
         const bool wasConnected = conn_ && ready_;
+        timedOut_ = false;
         Outcome o = connect(error);
-        if (o == Outcome::Done) o = exec(sql, params, res, error);
-        if (o == Outcome::Unreachable && wasConnected) {
+        if (o == Outcome::Done) o = exec(sql, params, res, error, sink);
+        if (o == Outcome::Unreachable && wasConnected && !timedOut_) {
             o = connect(error);
-            if (o == Outcome::Done) o = exec(sql, params, res, error);
+            if (o == Outcome::Done) o = exec(sql, params, res, error, sink);
         }
         // After a failed attempt new records go straight to the queue for a while
         // instead of each waiting for a connection time-out; deliverPending() still tries.
         if (o == Outcome::Unreachable) quietUntil_ = Clock::now() + kQuietAfterFailure;
         else if (o == Outcome::Done) quietUntil_ = {};
         return o;
+    }
+
+    // Adds a measurement at the end of the hash chain, in one transaction under the
+    // chain lock; a record whose uid the server holds already is found, not added.
+    Outcome insertMeasurement(MeasurementRecord& r, bool& inserted, std::string& error) {
+        inserted = false;
+        timedOut_ = false;
+        Outcome o = connect(error);
+        if (o == Outcome::Unreachable && !timedOut_) o = connect(error);  // a connection gone since the last call
+        if (o != Outcome::Done) {
+            if (o == Outcome::Unreachable) quietUntil_ = Clock::now() + kQuietAfterFailure;
+            return o;
+        }
+        Result res;
+        auto step = [&](const std::string& sql, const SqlParams& params) {
+            return exec(sql, params, res, error);
+        };
+        auto rollback = [&](Outcome failed) {
+            if (failed == Outcome::Unreachable) quietUntil_ = Clock::now() + kQuietAfterFailure;
+            std::string ignored;
+            Result r2;
+            if (conn_) exec("ROLLBACK", {}, r2, ignored);
+            return failed;
+        };
+        if ((o = step("BEGIN", {})) != Outcome::Done) return rollback(o);
+        if ((o = step(kChainLock, {})) != Outcome::Done) return rollback(o);
+        if ((o = step("SELECT id FROM xmca.measurements WHERE uid = $1", {r.uid})) != Outcome::Done)
+            return rollback(o);
+        if (PQntuples(res.get()) == 1) {
+            r.id = Row(res.get(), 0).integer().value_or(0);
+            return rollback(Outcome::Done);
+        }
+        if ((o = step("SELECT chain_hash FROM xmca.measurements ORDER BY id DESC LIMIT 1", {})) !=
+            Outcome::Done)
+            return rollback(o);
+        const std::string prev = PQntuples(res.get()) == 1 ? Row(res.get(), 0).text() : kChainStart;
+        r.chainHash = chainHash(prev, r);
+        SqlParams params = measurementParams(r);
+        params.push_back(r.chainHash);
+        std::vector<std::string> cols = measurementNames();
+        cols.push_back("chain_hash");
+        std::string values;
+        for (std::size_t i = 0; i < cols.size(); ++i) values += (i ? ", $" : "$") + std::to_string(i + 1);
+        if ((o = step("INSERT INTO xmca.measurements (" + joined(cols) + ") VALUES (" + values + ") RETURNING id",
+                      params)) != Outcome::Done)
+            return rollback(o);
+        const std::int64_t id = Row(res.get(), 0).integer().value_or(0);
+        if ((o = step("COMMIT", {})) != Outcome::Done) return rollback(o);
+        r.id = id;
+        inserted = true;
+        quietUntil_ = {};
+        return Outcome::Done;
     }
 
     bool query(const std::string& sql, const SqlParams& params, std::string& error,
@@ -673,20 +927,31 @@ private:
     }
 
     // Sends the record after any that wait before it; keeps it in the queue when the
-    // server does not answer (id 0 then: the server gives it one when it arrives).
-    bool appendOrQueue(const char* kind, const std::string& sql, const std::string& uid, const SqlParams& params,
-                       std::int64_t& id, std::string& error) {
-        if (!queue_) {
+    // server does not answer or does not confirm it (id 0 then: the server gives it one
+    // when it arrives; its uid makes a second delivery harmless). A measurement (sql
+    // empty) joins the hash chain; a QC run is one statement.
+    bool appendOrQueue(const char* kind, const std::string& sql, MeasurementRecord measurement,
+                       const SqlParams& params, std::int64_t& id, std::string& error, std::string uid = {}) {
+        if (sql.empty()) uid = measurement.uid;
+        auto sendIt = [&](std::string& why) {
             bool inserted = false;
-            return send(sql, params, id, inserted, error) == Outcome::Done;
+            if (!sql.empty()) return send(sql, params, id, inserted, why);
+            const Outcome o = insertMeasurement(measurement, inserted, why);
+            id = measurement.id;
+            return o;
+        };
+        if (!queue_) {
+            std::string why;
+            const Outcome o = sendIt(why);
+            if (o != Outcome::Done) error = why;
+            return o == Outcome::Done;
         }
         std::string why;
         if (Clock::now() < quietUntil_)
             return enqueue(kind, uid, params, id, "the register server " + uri_ + " did not answer a moment ago",
                            error);
         if (pendingCount() > 0 && !deliverPending(why)) return enqueue(kind, uid, params, id, why, error);
-        bool inserted = false;
-        const Outcome o = send(sql, params, id, inserted, why);
+        const Outcome o = sendIt(why);
         if (o == Outcome::Done) return true;
         if (o == Outcome::Failed) {
             error = why;
@@ -698,7 +963,7 @@ private:
     bool enqueue(const char* kind, const std::string& uid, const SqlParams& params, std::int64_t& id,
                  const std::string& why, std::string& error) {
         std::string qerr;
-        if (!queue_->push(uri_, kind, uid, params, qerr)) {
+        if (!queue_->push(target_, kind, uid, params, qerr)) {
             error = why + "; and the local queue failed too: " + qerr;
             return false;
         }
@@ -737,6 +1002,7 @@ private:
                             "--register postgresql://OWNER@HOST/DB` once as that role";
                 return rollback(o);
             }
+            if (step == 1 && (o = fillChain(error)) != Outcome::Done) return rollback(o);
         }
         if ((o = exec("DELETE FROM xmca.schema_version", {}, res, error)) != Outcome::Done) return rollback(o);
         if ((o = exec("INSERT INTO xmca.schema_version (version) VALUES ($1)", {std::to_string(kSchemaVersion)},
@@ -745,6 +1011,32 @@ private:
         if ((o = exec("COMMIT", {}, res, error)) != Outcome::Done) return rollback(o);
         serverVersion_ = kSchemaVersion;
         return Outcome::Done;
+    }
+
+    // Gives the records of a server brought forward from version 1 their hashes, oldest
+    // first, inside the migration's transaction (the keep-trigger set aside meanwhile).
+    Outcome fillChain(std::string& error) {
+        Result res;
+        Outcome o = exec("ALTER TABLE xmca.measurements DISABLE TRIGGER measurements_keep", {}, res, error);
+        if (o != Outcome::Done) return o;
+        std::vector<std::pair<std::int64_t, std::string>> hashes;
+        std::string prev = kChainStart;
+        RowSink sink = [&](const PGresult* r) {
+            for (int i = 0; i < PQntuples(r); ++i) {
+                const MeasurementRecord m = readMeasurement(Row(r, i));
+                prev = chainHash(prev, m);
+                hashes.emplace_back(m.id, prev);
+            }
+            return true;
+        };
+        if ((o = exec("SELECT " + measurementColumnList() + " FROM xmca.measurements ORDER BY id", {}, res, error,
+                      &sink)) != Outcome::Done)
+            return o;
+        for (const auto& [id, hash] : hashes)
+            if ((o = exec("UPDATE xmca.measurements SET chain_hash = $1 WHERE id = $2", {hash, std::to_string(id)},
+                          res, error)) != Outcome::Done)
+                return o;
+        return exec("ALTER TABLE xmca.measurements ENABLE TRIGGER measurements_keep", {}, res, error);
     }
 
     Outcome readVersion(int& version, std::string& error) {
@@ -771,38 +1063,183 @@ private:
     }
 
     std::string uri_;
+    std::string target_;  // the server's identity, which keys the queue
     std::unique_ptr<PendingQueue> queue_;
+    int timeoutMs_;
+    bool timedOut_ = false;
     PGconn* conn_ = nullptr;
     bool ready_ = false;
     int serverVersion_ = 0;
     Clock::time_point quietUntil_{};
 };
 
-bool carriesPassword(const std::string& uri, std::string& error) {
-    char* err = nullptr;
-    PQconninfoOption* opts = PQconninfoParse(uri.c_str(), &err);
-    if (!opts) {
-        error = "the register address is not a PostgreSQL connection URI" +
-                (err ? ": " + trimmed(err) : std::string());
-        PQfreemem(err);
-        return true;
+struct ConninfoFree {
+    void operator()(PQconninfoOption* o) const { PQconninfoFree(o); }
+};
+using Conninfo = std::unique_ptr<PQconninfoOption, ConninfoFree>;
+
+std::string lower(std::string s) {
+    for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::string optionValue(const PQconninfoOption* opts, const char* keyword) {
+    for (const PQconninfoOption* o = opts; o && o->keyword; ++o)
+        if (std::strcmp(o->keyword, keyword) == 0 && o->val) return o->val;
+    return {};
+}
+
+bool digitsInRange(const std::string& v, long lo, long hi) {
+    if (v.empty() || v.size() > 6 || v.find_first_not_of("0123456789") != std::string::npos) return false;
+    const long n = std::strtol(v.c_str(), nullptr, 10);
+    return n >= lo && n <= hi;
+}
+
+// Whether a connection service of this name is defined in a service file libpq reads.
+bool serviceDefined(const std::string& name) {
+    std::vector<std::string> files;
+    if (const char* f = std::getenv("PGSERVICEFILE")) files.emplace_back(f);
+    else if (const char* home = std::getenv("HOME")) files.push_back(std::string(home) + "/.pg_service.conf");
+    const char* sysconf = std::getenv("PGSYSCONFDIR");
+    files.push_back(std::string(sysconf ? sysconf : "/etc/postgresql-common") + "/pg_service.conf");
+    for (const auto& f : files) {
+        std::FILE* fp = std::fopen(f.c_str(), "r");
+        if (!fp) continue;
+        char line[1024];
+        bool found = false;
+        while (!found && std::fgets(line, sizeof line, fp)) {
+            std::string l = line;
+            while (!l.empty() && std::isspace(static_cast<unsigned char>(l.back()))) l.pop_back();
+            found = l == "[" + name + "]";
+        }
+        std::fclose(fp);
+        if (found) return true;
     }
-    bool has = false;
-    for (PQconninfoOption* o = opts; o->keyword; ++o)
-        if (std::strcmp(o->keyword, "password") == 0 && o->val && *o->val) has = true;
-    PQconninfoFree(opts);
-    if (has)
-        error = "the register address carries a password; it is refused so that no password is kept in clear in "
-                "settings or on a command line: remove it and put it in ~/.pgpass (or PGPASSWORD)";
-    return has;
+    return false;
+}
+
+// Removes from text any password the address spells (user:PW@ or password=PW).
+void scrubPassword(const std::string& location, std::string& text) {
+    std::vector<std::string> secrets;
+    const std::size_t scheme = location.find("://");
+    if (scheme != std::string::npos) {
+        const std::size_t end = location.find_first_of("/?", scheme + 3);
+        const std::size_t at = location.rfind('@', end == std::string::npos ? std::string::npos : end);
+        const std::size_t colon = location.find(':', scheme + 3);
+        if (at != std::string::npos && at > scheme && colon != std::string::npos && colon < at)
+            secrets.push_back(location.substr(colon + 1, at - colon - 1));
+    }
+    for (std::size_t at = location.find("password="); at != std::string::npos;
+         at = location.find("password=", at + 1)) {
+        const std::size_t from = at + 9;
+        secrets.push_back(location.substr(from, location.find_first_of(" &", from) - from));
+    }
+    for (const auto& secret : secrets) {
+        if (secret.empty()) continue;
+        for (std::size_t p; (p = text.find(secret)) != std::string::npos;) text.replace(p, secret.size(), "***");
+    }
+}
+
+// The parsed address, or nullptr with a message (never the address itself: it may hold a password).
+Conninfo parseAddress(const std::string& location, std::string& error) {
+    std::string text = location;
+    // libpq takes the URI scheme in lower case only.
+    for (const char* scheme : {"postgresql://", "postgres://"})
+        if (lower(text.substr(0, std::strlen(scheme))) == scheme) text.replace(0, std::strlen(scheme), scheme);
+    char* err = nullptr;
+    Conninfo opts(PQconninfoParse(text.c_str(), &err));
+    if (!opts) {
+        error = "the register address is not a valid PostgreSQL address" +
+                (err ? std::string(" (") + trimmed(err) + ")" : std::string());
+        scrubPassword(location, error);
+        PQfreemem(err);
+        return nullptr;
+    }
+    return opts;
 }
 
 }  // namespace
 
-bool checkServerLocation(const std::string& uri, std::string& error) { return !carriesPassword(uri, error); }
-
 bool isServerLocation(const std::string& location) {
-    return location.rfind("postgresql://", 0) == 0 || location.rfind("postgres://", 0) == 0;
+    const std::string l = lower(location.substr(0, 13));
+    if (l.rfind("postgresql://", 0) == 0 || l.rfind("postgres://", 0) == 0) return true;
+    // The keyword/value spelling: "host=... dbname=...", its first word a libpq keyword.
+    const std::size_t eq = location.find('=');
+    if (eq == std::string::npos) return false;
+    std::size_t start = location.find_first_not_of(" \t");
+    if (start == std::string::npos || start >= eq) return false;
+    std::string key = location.substr(start, eq - start);
+    while (!key.empty() && (key.back() == ' ' || key.back() == '\t')) key.pop_back();
+    Conninfo defaults(PQconndefaults());
+    for (const PQconninfoOption* o = defaults.get(); o && o->keyword; ++o)
+        if (key == o->keyword) return true;
+    return false;
+}
+
+bool checkServerLocation(const std::string& uri, std::string& error) {
+    Conninfo opts = parseAddress(uri, error);
+    if (!opts) {
+        if (error.empty()) error = "the register address is not a valid PostgreSQL address";
+        return false;
+    }
+    if (!optionValue(opts.get(), "password").empty()) {
+        error = "the register address carries a password; it is refused so that no password is kept in clear in "
+                "settings or on a command line: remove it and put it in ~/.pgpass (or PGPASSWORD)";
+        return false;
+    }
+    const std::string port = optionValue(opts.get(), "port");
+    if (!port.empty()) {
+        std::size_t from = 0;
+        for (;;) {
+            const std::size_t comma = port.find(',', from);
+            if (!digitsInRange(port.substr(from, comma - from), 1, 65535)) {
+                error = "the register address has no valid port number (1 to 65535)";
+                return false;
+            }
+            if (comma == std::string::npos) break;
+            from = comma + 1;
+        }
+    }
+    const std::string timeout = optionValue(opts.get(), "connect_timeout");
+    if (!timeout.empty() && !digitsInRange(timeout, 0, 86400)) {
+        error = "the register address has no valid connect_timeout (seconds)";
+        return false;
+    }
+    const std::string ssl = optionValue(opts.get(), "sslmode");
+    if (!ssl.empty() && ssl != "disable" && ssl != "allow" && ssl != "prefer" && ssl != "require" &&
+        ssl != "verify-ca" && ssl != "verify-full") {
+        error = "the register address has an unknown sslmode \"" + ssl +
+                "\" (disable, allow, prefer, require, verify-ca or verify-full)";
+        return false;
+    }
+    const std::string service = optionValue(opts.get(), "service");
+    if (!service.empty() && !serviceDefined(service)) {
+        error = "the register address names the connection service \"" + service +
+                "\", which no service file (~/.pg_service.conf, pg_service.conf) defines";
+        return false;
+    }
+    return true;
+}
+
+std::string serverIdentity(const std::string& uri) {
+    std::string ignored;
+    Conninfo opts = parseAddress(uri, ignored);
+    if (!opts) return "pg:" + uri;
+    auto pick = [&](const char* keyword, const char* env, const std::string& fallback) {
+        std::string v = optionValue(opts.get(), keyword);
+        if (v.empty() && env && std::getenv(env)) v = std::getenv(env);
+        return v.empty() ? fallback : v;
+    };
+    std::string user = pick("user", "PGUSER", "");
+    if (user.empty()) {
+        if (const passwd* pw = ::getpwuid(::geteuid())) user = pw->pw_name;
+    }
+    std::string host = pick("hostaddr", nullptr, "");
+    if (host.empty()) host = pick("host", "PGHOST", "/var/run/postgresql");
+    if (host.empty() || host == "localhost") host = "localhost";
+    const std::string port = pick("port", "PGPORT", "5432");
+    const std::string db = pick("dbname", "PGDATABASE", user);
+    return "pg:host=" + lower(host) + ";port=" + port + ";dbname=" + db + ";user=" + user;
 }
 
 std::string defaultQueueLocation() {
@@ -813,17 +1250,28 @@ std::string defaultQueueLocation() {
 std::unique_ptr<ServerRegister> openServerRegister(const std::string& uri, const ServerOptions& options,
                                                    std::string& error) {
     if (!isServerLocation(uri)) {
-        error = "not a server register address: " + uri;
+        error = "not a server register address";
         return nullptr;
     }
-    if (carriesPassword(uri, error)) return nullptr;
+    if (!checkServerLocation(uri, error)) return nullptr;
+    std::string text = uri;
+    for (const char* scheme : {"postgresql://", "postgres://"})
+        if (lower(text.substr(0, std::strlen(scheme))) == scheme) text.replace(0, std::strlen(scheme), scheme);
+    const std::string target = serverIdentity(text);
     std::unique_ptr<PendingQueue> queue;
     if (!options.queuePath.empty()) {
         queue = std::make_unique<PendingQueue>();
         if (!queue->open(options.queuePath, error)) return nullptr;
+        // Records queued under another spelling of this server's address are its records too.
+        std::vector<std::string> keys;
+        std::string ignored;
+        if (queue->targets(keys, ignored))
+            for (const auto& k : keys)
+                if (k != target && k.rfind("pg:", 0) != 0 && serverIdentity(k) == target) queue->rekey(k, target, ignored);
     }
     const bool queued = queue != nullptr;
-    auto reg = std::make_unique<PostgresRegister>(uri, std::move(queue));
+    auto reg = std::make_unique<PostgresRegister>(text, target, std::move(queue),
+                                                  options.timeoutMs > 0 ? options.timeoutMs : defaultTimeoutMs());
     std::string why;
     switch (reg->connect(why)) {
         case Outcome::Done: {

@@ -12,13 +12,19 @@
 
 namespace xmca::reg {
 
-// True for "postgresql://..." and "postgres://...".
+// True for every libpq spelling of a server: "postgresql://..." and "postgres://..."
+// in any case, and the keyword/value form ("host=... dbname=...").
 bool isServerLocation(const std::string& location);
 
-// False with a message when a server location cannot be used as given: it carries
-// a password (refused, so that none is kept in clear in settings or on a command
-// line) or is no connection URI.
+// False with a message (which never repeats the address) when a server location
+// cannot be used as given: it carries a password (refused, so that none is kept in
+// clear in settings or on a command line), does not parse, has a port that is no
+// number, an unknown sslmode, or names a connection service nobody defined.
 bool checkServerLocation(const std::string& uri, std::string& error);
+
+// What identifies the server whatever the spelling of its address (host, port,
+// database and user, libpq's defaults filled in): the key of its queued records.
+std::string serverIdentity(const std::string& uri);
 
 // Where records wait while the server does not answer: $XMCA_REGISTER_QUEUE when
 // set, else register-queue.sqlite beside the default register file.
@@ -27,6 +33,9 @@ std::string defaultQueueLocation();
 struct ServerOptions {
     // Empty: no queue; a write fails when the server does not answer (used to copy a register).
     std::string queuePath = defaultQueueLocation();
+    // How long the server may stay silent (connecting, or in a statement) before a
+    // call gives up; 0: $XMCA_REGISTER_TIMEOUT_MS, else 15 s.
+    int timeoutMs = 0;
 };
 
 class ServerRegister : public Register {

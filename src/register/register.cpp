@@ -1,5 +1,6 @@
 #include "register/register.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -10,20 +11,26 @@
 
 namespace xmca::reg {
 
-namespace {
-
-bool startsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
-
-}  // namespace
-
-std::unique_ptr<Register> openRegister(const std::string& location, std::string& error) {
-    if (startsWith(location, "postgresql://") || startsWith(location, "postgres://"))
-        return openServerRegister(location, ServerOptions{}, error);
+bool checkRegisterLocation(const std::string& location, std::string& error) {
     if (location.empty()) {
         error = "no register location given";
-        return nullptr;
+        return false;
     }
-    return openSqliteRegister(location, error);
+    if (isServerLocation(location)) return checkServerLocation(location, error);
+    std::string head = location.substr(0, 5);
+    for (auto& c : head) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (location == ":memory:" || head == "file:" || location.find('\0') != std::string::npos) {
+        error = "the register location names no file that keeps records (an in-memory database would lose "
+                "every record when the program ends); give a file path or a server address";
+        return false;
+    }
+    return true;
+}
+
+std::unique_ptr<Register> openRegister(const std::string& location, std::string& error, OpenMode mode) {
+    if (!checkRegisterLocation(location, error)) return nullptr;
+    if (isServerLocation(location)) return openServerRegister(location, ServerOptions{}, error);
+    return openSqliteRegister(location, error, mode == OpenMode::CreateWhenAbsent);
 }
 
 std::string defaultRegisterLocation() {

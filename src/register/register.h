@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,7 +14,7 @@ namespace xmca::reg {
 
 // Schema version this program writes and reads. An older program refuses a newer
 // register instead of guessing at its columns.
-inline constexpr int kSchemaVersion = 1;
+inline constexpr int kSchemaVersion = 2;
 
 // One window's figures in Bq/kg. Cs-137 and K-40 have no characteristic limits:
 // their threshold and limit stay empty.
@@ -52,6 +53,7 @@ struct MeasurementRecord {
     std::string verdict;  // the English verdict text, "No verdict - <reason>" when withheld
     std::string programVersion;
     std::optional<std::int64_t> supersedes;  // id of the record this one corrects
+    std::string chainHash;  // given by the register: SHA-256 of the previous record's and this one's content
 };
 
 // Which measurements to list or count. Empty fields do not filter.
@@ -64,7 +66,20 @@ struct MeasurementFilter {
     std::optional<std::int64_t> beforeId;  // id < this (paging newest first without an offset)
     std::int64_t limit = -1;    // -1: all
     std::int64_t offset = 0;
+    bool oldestFirst = false;   // the order of ids; newest first by default
 };
+
+// What checking a register found: the database's own check and the records' hash chain.
+struct IntegrityReport {
+    std::int64_t records = 0;              // measurements checked
+    bool databaseOk = true;                // the database's own integrity check
+    std::string databaseProblem;
+    std::optional<std::int64_t> brokenId;  // the first record whose hash does not follow
+    std::string chainProblem;
+    bool ok() const { return databaseOk && !brokenId; }
+};
+
+using MeasurementVisitor = std::function<bool(const MeasurementRecord&)>;
 
 struct QcBaseline {
     std::int64_t id = 0;
@@ -102,6 +117,16 @@ struct QcRunFilter {
     std::int64_t offset = 0;
 };
 
+// A record in the local queue of a server register.
+struct QueuedRecord {
+    std::int64_t seq = 0;
+    std::string kind;  // "measurement" or "qc_run"
+    std::string uid;
+    std::string queuedUtc;
+    std::string setAsideUtc;  // set when the server refused it for good: kept, never sent again by itself
+    std::string reason;
+};
+
 // Every call returns false and fills error with a plain English sentence when it
 // fails; nothing is written then. Appends fill id (and uid / createdUtc when empty).
 // Lists are newest first. There is no call that changes or removes a record: a
@@ -117,12 +142,27 @@ public:
 
     virtual bool appendMeasurement(MeasurementRecord& rec, std::string& error) = 0;
     virtual bool listMeasurements(const MeasurementFilter& filter, std::vector<MeasurementRecord>& out,
-                                  std::string& error) = 0;
+                                  std::string& error) {
+        return forEachMeasurement(filter, [&](const MeasurementRecord& r) {
+            out.push_back(r);
+            return true;
+        }, error);
+    }
+    // Hands each selected record to visit in turn, without keeping them (any size of
+    // register in little memory); visit returns false to stop early.
+    virtual bool forEachMeasurement(const MeasurementFilter& filter, const MeasurementVisitor& visit,
+                                    std::string& error) = 0;
+    // Runs the database's integrity check and follows the records' hash chain.
+    virtual bool checkIntegrity(IntegrityReport& report, std::string& error) = 0;
     virtual bool countMeasurements(const MeasurementFilter& filter, std::int64_t& count, std::string& error) = 0;
     // found is false (and the call true) when no record has this id.
     virtual bool getMeasurement(std::int64_t id, MeasurementRecord& out, bool& found, std::string& error) = 0;
 
     virtual bool appendQcBaseline(QcBaseline& baseline, std::string& error) = 0;
+    // The installation's first baseline, made only when it has none yet, in one step, so
+    // that two first QC runs at once share one baseline: created tells which happened,
+    // and baseline is the one the installation has now.
+    virtual bool appendFirstQcBaseline(QcBaseline& baseline, bool& created, std::string& error) = 0;
     virtual bool appendQcRun(QcRun& run, std::string& error) = 0;
     virtual bool listQcRuns(const QcRunFilter& filter, std::vector<QcRun>& out, std::string& error) = 0;
     // The newest baseline of an installation (any installation when empty); found false when none.
@@ -133,6 +173,13 @@ public:
 
     // Records that wait in a local queue for a server that did not answer (none for a file).
     virtual std::int64_t pendingCount() { return 0; }
+    // Queued records the server refused for good (set aside, kept, listed).
+    virtual std::int64_t setAsideCount() { return 0; }
+    virtual bool listQueue(std::vector<QueuedRecord>& out, std::string& error) {
+        (void)error;
+        out.clear();
+        return true;
+    }
     // Sends the waiting records, oldest first; false with a message while the server still does not answer.
     virtual bool deliverPending(std::string& error) {
         (void)error;
@@ -144,7 +191,19 @@ public:
 // path for SQLite, a PostgreSQL server for a location starting "postgresql://" or
 // "postgres://" (postgres_register.h). nullptr and a message when the register cannot be used:
 // damaged, not a register, from a newer program, or its folder cannot be made.
-std::unique_ptr<Register> openRegister(const std::string& location, std::string& error);
+enum class OpenMode {
+    CreateWhenAbsent,  // to record: a new register is made where none is
+    Existing,          // to read or check: a missing register is an error and nothing is made
+};
+std::unique_ptr<Register> openRegister(const std::string& location, std::string& error,
+                                       OpenMode mode = OpenMode::CreateWhenAbsent);
+
+// False with a message when location cannot hold a register at all (a mistake in
+// what was typed, not a register that fails): empty, SQLite's in-memory names
+// (":memory:", "file:...") that would keep records nowhere, or a server address that
+// is malformed or carries a password (postgres_register.h). The message never
+// repeats the location.
+bool checkRegisterLocation(const std::string& location, std::string& error);
 
 // The default location: $XDG_DATA_HOME/xmca/register.sqlite, else
 // ~/.local/share/xmca/register.sqlite (relative "register.sqlite" when neither is known).

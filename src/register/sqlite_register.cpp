@@ -1,5 +1,8 @@
 #include "register/sqlite_register.h"
 
+#include "register/measurement_columns.h"
+#include "register/record_chain.h"
+
 #include <sqlite3.h>
 
 #include <chrono>
@@ -95,20 +98,16 @@ CREATE TRIGGER qc_runs_keep_d BEFORE DELETE ON qc_runs
   BEGIN SELECT RAISE(ABORT, 'register records are never deleted'); END;
 )sql";
 
-// kMigrations[v] brings a register from version v to v + 1.
-constexpr const char* kMigrations[] = {kSchemaV1};
-static_assert(sizeof kMigrations / sizeof kMigrations[0] == kSchemaVersion);
+// Each record holds the hash chain (record_chain.h); the existing records get
+// theirs in id order when a register is brought forward.
+constexpr const char* kSchemaV2 = R"sql(
+ALTER TABLE measurements ADD COLUMN chain_hash TEXT NOT NULL DEFAULT '';
+)sql";
 
-constexpr const char* kMeasurementColumns =
-    "id, uid, created_utc, installation, operator, sample_id, product, origin, mass_kg, nominal_mass_kg, "
-    "sampling_date, sample_file, sample_sha256, background_file, background_sha256, sample_real_time_s, "
-    "sample_live_time_s, background_real_time_s, background_live_time_s, "
-    "cs_all_activity, cs_all_u, cs_all_decision_threshold, cs_all_detection_limit, "
-    "cs134_activity, cs134_u, cs134_decision_threshold, cs134_detection_limit, "
-    "cs137_activity, cs137_u, cs137_decision_threshold, cs137_detection_limit, "
-    "k40_activity, k40_u, k40_decision_threshold, k40_detection_limit, "
-    "lower_limit, screening_level, method, gain_ok, verdict, program_version, supersedes";
-constexpr int kMeasurementColumnCount = 42;
+// kMigrations[v] brings a register from version v to v + 1 (the hashes of version 2
+// are filled in by the program after its step).
+constexpr const char* kMigrations[] = {kSchemaV1, kSchemaV2};
+static_assert(sizeof kMigrations / sizeof kMigrations[0] == kSchemaVersion);
 
 constexpr const char* kQcRunColumns =
     "id, uid, created_utc, installation, baseline_id, operator, check_file, check_sha256, background_file, "
@@ -116,6 +115,12 @@ constexpr const char* kQcRunColumns =
 constexpr int kQcRunColumnCount = 16;
 
 constexpr const char* kQcBaselineColumns = "id, uid, created_utc, installation, n_required, note";
+
+int writtenColumnCount() {
+    int n = 0;
+    for (const auto& c : measurementColumns()) n += c.assigned ? 0 : 1;
+    return n;
+}
 
 std::string placeholders(int n) {
     std::string s;
@@ -160,6 +165,10 @@ public:
         if (sqlite3_column_type(st_, i) == SQLITE_NULL) return std::nullopt;
         return sqlite3_column_double(st_, i);
     }
+    std::string colTextAt(int i) {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st_, i));
+        return p ? std::string(p) : std::string();
+    }
     std::optional<std::int64_t> colInt() {
         const int i = c_++;
         if (sqlite3_column_type(st_, i) == SQLITE_NULL) return std::nullopt;
@@ -173,88 +182,43 @@ private:
     int c_ = 0;
 };
 
-void bindFigures(Stmt& s, const Figures& f) {
-    s.real(f.activity);
-    s.real(f.u);
-    s.real(f.decisionThreshold);
-    s.real(f.detectionLimit);
-}
-
-Figures readFigures(Stmt& s) {
-    Figures f;
-    f.activity = s.colReal();
-    f.u = s.colReal();
-    f.decisionThreshold = s.colReal();
-    f.detectionLimit = s.colReal();
-    return f;
-}
-
+// Binds the written columns of the record in the order of measurementColumnList(true).
 void bindMeasurement(Stmt& s, const MeasurementRecord& r) {
-    s.skip();  // id
-    s.text(r.uid);
-    s.text(r.createdUtc);
-    s.text(r.installation);
-    s.text(r.operatorName);
-    s.text(r.sampleId);
-    s.text(r.product);
-    s.text(r.origin);
-    s.real(r.massKg);
-    s.real(r.nominalMassKg);
-    s.text(r.samplingDate);
-    s.text(r.sampleFile);
-    s.text(r.sampleSha256);
-    s.text(r.backgroundFile);
-    s.text(r.backgroundSha256);
-    s.real(r.sampleRealTimeS);
-    s.real(r.sampleLiveTimeS);
-    s.real(r.backgroundRealTimeS);
-    s.real(r.backgroundLiveTimeS);
-    bindFigures(s, r.csAll);
-    bindFigures(s, r.cs134);
-    bindFigures(s, r.cs137);
-    bindFigures(s, r.k40);
-    s.real(r.lowerLimit);
-    s.real(r.screeningLevel);
-    s.text(r.method);
-    s.integer(r.gainOk ? std::optional<std::int64_t>(*r.gainOk ? 1 : 0) : std::nullopt);
-    s.text(r.verdict);
-    s.text(r.programVersion);
-    s.integer(r.supersedes);
+    for (const auto& c : measurementColumns()) {
+        if (c.assigned) continue;
+        const ColumnValue v = c.get(r);
+        if (const auto* t = std::get_if<std::string>(&v)) s.text(*t);
+        else if (const auto* d = std::get_if<double>(&v)) s.real(*d);
+        else if (const auto* i = std::get_if<std::int64_t>(&v)) s.integer(*i);
+        else if (const auto* b = std::get_if<bool>(&v)) s.integer(*b ? 1 : 0);
+        else s.skip();
+    }
 }
 
+// A row selected with measurementColumnList().
 MeasurementRecord readMeasurement(Stmt& s) {
     s.startRow();
     MeasurementRecord r;
-    r.id = s.colInt().value_or(0);
-    r.uid = s.colText();
-    r.createdUtc = s.colText();
-    r.installation = s.colText();
-    r.operatorName = s.colText();
-    r.sampleId = s.colText();
-    r.product = s.colText();
-    r.origin = s.colText();
-    r.massKg = s.colReal();
-    r.nominalMassKg = s.colReal();
-    r.samplingDate = s.colText();
-    r.sampleFile = s.colText();
-    r.sampleSha256 = s.colText();
-    r.backgroundFile = s.colText();
-    r.backgroundSha256 = s.colText();
-    r.sampleRealTimeS = s.colReal();
-    r.sampleLiveTimeS = s.colReal();
-    r.backgroundRealTimeS = s.colReal();
-    r.backgroundLiveTimeS = s.colReal();
-    r.csAll = readFigures(s);
-    r.cs134 = readFigures(s);
-    r.cs137 = readFigures(s);
-    r.k40 = readFigures(s);
-    r.lowerLimit = s.colReal();
-    r.screeningLevel = s.colReal();
-    r.method = s.colText();
-    if (const auto g = s.colInt()) r.gainOk = *g != 0;
-    r.verdict = s.colText();
-    r.programVersion = s.colText();
-    r.supersedes = s.colInt();
+    for (const auto& c : measurementColumns()) {
+        switch (c.kind) {
+            case ColumnKind::Text: c.set(r, s.colText()); break;
+            case ColumnKind::Real: {
+                const auto d = s.colReal();
+                c.set(r, d ? ColumnValue(*d) : ColumnValue());
+                break;
+            }
+            case ColumnKind::Integer: {
+                const auto i = s.colInt();
+                c.set(r, i ? ColumnValue(*i) : ColumnValue());
+                break;
+            }
+            case ColumnKind::Boolean: {
+                const auto i = s.colInt();
+                c.set(r, i ? ColumnValue(*i != 0) : ColumnValue());
+                break;
+            }
+        }
+    }
     return r;
 }
 
@@ -350,8 +314,10 @@ public:
                     return false;
                 }
             }
-            for (std::int64_t step = v; step < kSchemaVersion; ++step)
+            for (std::int64_t step = v; step < kSchemaVersion; ++step) {
                 if (!exec(kMigrations[step], err)) return false;
+                if (step == 1 && !fillChain(err)) return false;
+            }
             return exec("PRAGMA application_id = " + std::to_string(kApplicationId), err) &&
                    exec("PRAGMA user_version = " + std::to_string(kSchemaVersion), err);
         });
@@ -361,12 +327,17 @@ public:
         MeasurementRecord r = rec;
         if (r.uid.empty()) r.uid = newUuid();
         if (r.createdUtc.empty()) r.createdUtc = utcNow();
+        if (!recordTextIsClean(r, error)) return false;
         std::int64_t id = 0;
         const bool ok = write(error, [&](std::string& err) {
-            Stmt s(db_, std::string("INSERT INTO measurements (") + kMeasurementColumns + ") VALUES (" +
-                            placeholders(kMeasurementColumnCount) + ")");
+            std::string prev;
+            if (!lastChainHash(prev, err)) return false;
+            r.chainHash = chainHash(prev, r);
+            Stmt s(db_, "INSERT INTO measurements (" + measurementColumnList(true) + ", chain_hash) VALUES (" +
+                            placeholders(writtenColumnCount() + 1) + ")");
             if (!s.ok()) return fail(err, "preparing the record");
             bindMeasurement(s, r);
+            s.text(r.chainHash);
             if (sqlite3_step(s.get()) != SQLITE_DONE) return fail(err, "writing the record");
             id = sqlite3_last_insert_rowid(db_);
             return true;
@@ -377,17 +348,41 @@ public:
         return true;
     }
 
-    bool listMeasurements(const MeasurementFilter& filter, std::vector<MeasurementRecord>& out,
-                          std::string& error) override {
+    bool forEachMeasurement(const MeasurementFilter& filter, const MeasurementVisitor& visit,
+                            std::string& error) override {
         std::vector<std::string> args;
         const std::string where = measurementWhere(filter, args);
-        Stmt s(db_, std::string("SELECT ") + kMeasurementColumns + " FROM measurements" + where +
-                        " ORDER BY id DESC LIMIT ? OFFSET ?");
+        Stmt s(db_, "SELECT " + measurementColumnList() + " FROM measurements" + where + " ORDER BY id " +
+                        (filter.oldestFirst ? "ASC" : "DESC") + " LIMIT ? OFFSET ?");
         if (!s.ok()) return fail(error, "reading the register");
         for (const auto& a : args) s.text(a);
         s.integer(filter.limit);
         s.integer(filter.offset);
-        return readRows(s, error, [&] { out.push_back(readMeasurement(s)); });
+        bool more = true;
+        return readRows(s, error, [&] {
+            if (more) more = visit(readMeasurement(s));
+        }, &more);
+    }
+
+    bool checkIntegrity(IntegrityReport& report, std::string& error) override {
+        report = {};
+        if (!integrityCheck(report.databaseProblem, error, false)) return false;
+        report.databaseOk = report.databaseProblem.empty();
+        ChainChecker chain;
+        MeasurementFilter all;
+        all.oldestFirst = true;
+        std::string readError;
+        const bool read = forEachMeasurement(all, [&](const MeasurementRecord& r) { return chain.add(r); },
+                                             readError);
+        report.records = chain.checked();
+        report.brokenId = chain.brokenId();
+        report.chainProblem = chain.problem();
+        if (!read) {
+            // A file too damaged to read through is a finding, not a failure to check.
+            report.databaseOk = false;
+            if (report.databaseProblem.empty()) report.databaseProblem = readError;
+        }
+        return true;
     }
 
     bool countMeasurements(const MeasurementFilter& filter, std::int64_t& count, std::string& error) override {
@@ -403,7 +398,7 @@ public:
     }
 
     bool getMeasurement(std::int64_t id, MeasurementRecord& out, bool& found, std::string& error) override {
-        Stmt s(db_, std::string("SELECT ") + kMeasurementColumns + " FROM measurements WHERE id = ?");
+        Stmt s(db_, "SELECT " + measurementColumnList() + " FROM measurements WHERE id = ?");
         if (!s.ok()) return fail(error, "reading the register");
         s.integer(id);
         found = false;
@@ -414,28 +409,12 @@ public:
     }
 
     bool appendQcBaseline(QcBaseline& baseline, std::string& error) override {
-        QcBaseline b = baseline;
-        if (b.uid.empty()) b.uid = newUuid();
-        if (b.createdUtc.empty()) b.createdUtc = utcNow();
-        std::int64_t id = 0;
-        const bool ok = write(error, [&](std::string& err) {
-            Stmt s(db_, std::string("INSERT INTO qc_baselines (") + kQcBaselineColumns + ") VALUES (" +
-                            placeholders(6) + ")");
-            if (!s.ok()) return fail(err, "preparing the record");
-            s.skip();
-            s.text(b.uid);
-            s.text(b.createdUtc);
-            s.text(b.installation);
-            s.integer(b.nRequired);
-            s.text(b.note);
-            if (sqlite3_step(s.get()) != SQLITE_DONE) return fail(err, "writing the record");
-            id = sqlite3_last_insert_rowid(db_);
-            return true;
-        });
-        if (!ok) return false;
-        b.id = id;
-        baseline = std::move(b);
-        return true;
+        bool created = false;
+        return addBaseline(baseline, false, created, error);
+    }
+
+    bool appendFirstQcBaseline(QcBaseline& baseline, bool& created, std::string& error) override {
+        return addBaseline(baseline, true, created, error);
     }
 
     bool appendQcRun(QcRun& run, std::string& error) override {
@@ -508,6 +487,56 @@ public:
     }
 
 private:
+    // Adds a baseline; onlyFirst: unless the installation has one (then that one is returned).
+    bool addBaseline(QcBaseline& baseline, bool onlyFirst, bool& created, std::string& error) {
+        QcBaseline b = baseline;
+        if (b.uid.empty()) b.uid = newUuid();
+        if (b.createdUtc.empty()) b.createdUtc = utcNow();
+        if (!textIsClean(b.installation) || !textIsClean(b.note)) {
+            error = "the installation or note text holds a NUL or is not valid UTF-8; nothing was written";
+            return false;
+        }
+        created = false;
+        QcBaseline existing;
+        bool found = false;
+        const bool ok = write(error, [&](std::string& err) {
+            found = false;
+            if (onlyFirst) {
+                // Inside the write lock: a second first run waits here and finds the first one's baseline.
+                Stmt q(db_, std::string("SELECT ") + kQcBaselineColumns +
+                                " FROM qc_baselines WHERE installation = ? ORDER BY id DESC LIMIT 1");
+                if (!q.ok()) return fail(err, "reading the register");
+                q.text(b.installation);
+                if (!readRows(q, err, [&] {
+                        existing = readQcBaseline(q);
+                        found = true;
+                    }))
+                    return false;
+                if (found) return true;
+            }
+            Stmt s(db_, std::string("INSERT INTO qc_baselines (") + kQcBaselineColumns + ") VALUES (" +
+                            placeholders(6) + ")");
+            if (!s.ok()) return fail(err, "preparing the record");
+            s.skip();
+            s.text(b.uid);
+            s.text(b.createdUtc);
+            s.text(b.installation);
+            s.integer(b.nRequired);
+            s.text(b.note);
+            if (sqlite3_step(s.get()) != SQLITE_DONE) return fail(err, "writing the record");
+            b.id = sqlite3_last_insert_rowid(db_);
+            return true;
+        });
+        if (!ok) return false;
+        if (found) {
+            baseline = existing;
+            return true;
+        }
+        created = true;
+        baseline = std::move(b);
+        return true;
+    }
+
     // A sentence naming what failed, the file and SQLite's reason in plain words.
     bool fail(std::string& error, const char* what) const {
         const int rc = sqlite3_extended_errcode(db_);
@@ -525,6 +554,74 @@ private:
         }
         error = std::string("Register ") + path_ + ": " + what + " failed: " + why;
         return false;
+    }
+
+    bool lastChainHash(std::string& prev, std::string& error) {
+        Stmt q(db_, "SELECT chain_hash FROM measurements ORDER BY id DESC LIMIT 1");
+        if (!q.ok()) return fail(error, "reading the register");
+        prev = kChainStart;
+        return readRows(q, error, [&] { prev = q.colText(); });
+    }
+
+    // Gives the records of a register brought forward from version 1 their hashes,
+    // oldest first (the keep-trigger is set aside for the length of the migration).
+    bool fillChain(std::string& error) {
+        if (!exec("DROP TRIGGER measurements_keep_u", error)) return false;
+        // In batches of ids, so that a register of any size is brought forward in little memory.
+        std::string prev = kChainStart;
+        std::int64_t after = 0;
+        for (;;) {
+            std::vector<std::pair<std::int64_t, std::string>> hashes;
+            {
+                Stmt q(db_, "SELECT " + measurementColumnList() + " FROM measurements WHERE id > ? ORDER BY id LIMIT 2000");
+                if (!q.ok()) return fail(error, "reading the register");
+                q.integer(after);
+                if (!readRows(q, error, [&] {
+                        const MeasurementRecord r = readMeasurement(q);
+                        prev = chainHash(prev, r);
+                        hashes.emplace_back(r.id, prev);
+                    }))
+                    return false;
+            }
+            if (hashes.empty()) break;
+            Stmt u(db_, "UPDATE measurements SET chain_hash = ?1 WHERE id = ?2");
+            if (!u.ok()) return fail(error, "migrating the register");
+            for (const auto& [id, hash] : hashes) {
+                sqlite3_reset(u.get());
+                sqlite3_bind_text(u.get(), 1, hash.data(), static_cast<int>(hash.size()), SQLITE_TRANSIENT);
+                sqlite3_bind_int64(u.get(), 2, id);
+                if (sqlite3_step(u.get()) != SQLITE_DONE) return fail(error, "migrating the register");
+            }
+            after = hashes.back().first;
+        }
+        return exec("CREATE TRIGGER measurements_keep_u BEFORE UPDATE ON measurements "
+                    "BEGIN SELECT RAISE(ABORT, 'register records are never changed'); END",
+                    error);
+    }
+
+    // SQLite's own check of the file: problem empty when it is sound. quick skips the
+    // index-to-table cross-checks (run before the first write of a session).
+    bool integrityCheck(std::string& problem, std::string& error, bool quick) {
+        problem.clear();
+        Stmt q(db_, quick ? "PRAGMA quick_check(5)" : "PRAGMA integrity_check(5)");
+        if (!q.ok()) {
+            problem = "the register file is damaged or not a register";
+            return true;
+        }
+        for (;;) {
+            const int rc = sqlite3_step(q.get());
+            if (rc == SQLITE_DONE) return true;
+            if (rc != SQLITE_ROW) {
+                const int code = sqlite3_extended_errcode(db_) & 0xFF;
+                if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB) {
+                    problem = "the register file is damaged";
+                    return true;
+                }
+                return fail(error, "checking the register");
+            }
+            const std::string line = q.colTextAt(0);
+            if (line != "ok") problem += (problem.empty() ? "" : "; ") + line;
+        }
     }
 
     bool exec(const std::string& sql, std::string& error) {
@@ -545,11 +642,12 @@ private:
     }
 
     template <class OnRow>
-    bool readRows(Stmt& s, std::string& error, OnRow onRow) {
+    bool readRows(Stmt& s, std::string& error, OnRow onRow, const bool* more = nullptr) {
         for (;;) {
             const int rc = sqlite3_step(s.get());
             if (rc == SQLITE_ROW) {
                 onRow();
+                if (more && !*more) return true;
                 continue;
             }
             if (rc == SQLITE_DONE) return true;
@@ -564,6 +662,17 @@ private:
         if (!writable()) {
             error = "Register " + path_ + ": the register file is read-only; nothing was written";
             return false;
+        }
+        if (!checkedForWriting_) {
+            // A damaged file is not written to: the record would join records nobody can trust.
+            std::string problem;
+            if (!integrityCheck(problem, error, true)) return false;
+            if (!problem.empty()) {
+                error = "Register " + path_ + ": the register file is damaged (" + problem +
+                        "); nothing was written. Keep the file for inspection and record into a new register";
+                return false;
+            }
+            checkedForWriting_ = true;
         }
         for (int attempt = 0;; ++attempt) {
             std::string err;
@@ -609,14 +718,19 @@ private:
 
     sqlite3* db_;
     std::string path_;
+    bool checkedForWriting_ = false;
 };
 
 }  // namespace
 
-std::unique_ptr<Register> openSqliteRegister(const std::string& path, std::string& error) {
+std::unique_ptr<Register> openSqliteRegister(const std::string& path, std::string& error, bool create) {
     namespace fs = std::filesystem;
     std::error_code ec;
     const fs::path p(path);
+    if (!create && !fs::exists(p, ec)) {
+        error = "Register " + path + ": no such register file; nothing was created";
+        return nullptr;
+    }
     if (p.has_parent_path() && !fs::exists(p.parent_path(), ec)) {
         fs::create_directories(p.parent_path(), ec);
         if (ec) {
@@ -629,7 +743,8 @@ std::unique_ptr<Register> openSqliteRegister(const std::string& path, std::strin
         return nullptr;
     }
     sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+    const int rc = sqlite3_open_v2(path.c_str(), &db,
+                                   SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX,
                                    nullptr);
     if (rc != SQLITE_OK) {
         error = "Register " + path + ": cannot be opened (" + (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)) + ")";

@@ -11,8 +11,9 @@ struct sqlite3;
 
 namespace xmca::reg {
 
-// Opens or creates the file and brings its schema to kSchemaVersion. nullptr and
-// a message when the file is damaged, not a register, or from a newer program.
-std::unique_ptr<Register> openSqliteRegister(const std::string& path, std::string& error);
+// Opens (or, with create, creates) the file and brings its schema to kSchemaVersion.
+// nullptr and a message when the file is missing (without create), damaged, not a
+// register, or from a newer program.
+std::unique_ptr<Register> openSqliteRegister(const std::string& path, std::string& error, bool create = true);
 
 }  // namespace xmca::reg

@@ -9,9 +9,11 @@
 #include <chrono>
 #include <cstdlib>
 #include <iostream>
+#include <map>
 #include <set>
 
 #include "files/temp_dir.h"
+#include "register/measurement_columns.h"
 #include "register/postgres_register.h"
 #include "register/register.h"
 #include "support/pg_server.h"
@@ -53,6 +55,37 @@ MeasurementRecord record(const std::string& sampleId, const std::string& install
     return r;
 }
 
+// Two-column query results, as text.
+std::vector<std::pair<std::string, std::string>> sqliteRows(const std::string& path, const std::string& sql) {
+    std::vector<std::pair<std::string, std::string>> out;
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK)
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            auto col = [&](int i) {
+                const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+                return std::string(p ? p : "");
+            };
+            out.emplace_back(col(0), col(1));
+        }
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return out;
+}
+
+std::vector<std::pair<std::string, std::string>> serverRows(const std::string& db, const std::string& sql) {
+    std::vector<std::pair<std::string, std::string>> out;
+    auto& server = PgServer::instance();
+    PGconn* c = PQconnectdb(server.uri(server.ownerRole(), db).c_str());
+    PGresult* r = PQexec(c, sql.c_str());
+    if (PQresultStatus(r) == PGRES_TUPLES_OK)
+        for (int i = 0; i < PQntuples(r); ++i) out.emplace_back(PQgetvalue(r, i, 0), PQgetvalue(r, i, 1));
+    PQclear(r);
+    PQfinish(c);
+    return out;
+}
+
 // The local file.
 struct SqliteBackend {
     TempDir dir;
@@ -65,6 +98,16 @@ struct SqliteBackend {
                                     nullptr);
         sqlite3_close(db);
         return rc == SQLITE_OK;
+    }
+    // The measurements table as the file holds it: (name, declared type), in order.
+    std::vector<std::pair<std::string, std::string>> liveColumns() const {
+        return sqliteRows(location(), "SELECT name, type FROM pragma_table_info('measurements') ORDER BY cid");
+    }
+    // One column of a record, as text, straight from the file.
+    std::string cell(const std::string& column, std::int64_t id) const {
+        const auto rows = sqliteRows(location(), "SELECT quote(" + column + "), '' FROM measurements WHERE id = " +
+                                                     std::to_string(id));
+        return rows.empty() ? "<none>" : rows[0].first;
     }
 };
 
@@ -83,6 +126,15 @@ struct ServerBackend {
     bool setSchemaVersion(int v) {
         std::string error;
         return PgServer::instance().exec(db, "UPDATE xmca.schema_version SET version = " + std::to_string(v), error);
+    }
+    std::vector<std::pair<std::string, std::string>> liveColumns() const {
+        return serverRows(db, "SELECT column_name, data_type FROM information_schema.columns WHERE table_schema = "
+                              "'xmca' AND table_name = 'measurements' ORDER BY ordinal_position");
+    }
+    std::string cell(const std::string& column, std::int64_t id) const {
+        const auto rows = serverRows(db, "SELECT quote_nullable(" + column + "), '' FROM xmca.measurements "
+                                         "WHERE id = " + std::to_string(id));
+        return rows.empty() ? "<none>" : rows[0].first;
     }
 };
 
@@ -166,6 +218,130 @@ TYPED_TEST(RegisterBackends, EveryFieldRoundTripsThroughAFreshConnection) {
     EXPECT_FALSE(back.csAll.activity);
     ASSERT_TRUE(reg->getMeasurement(r.id + 1000, back, found, error)) << error;
     EXPECT_FALSE(found);
+}
+
+
+// Every field set, each to a value no other field has, so that two fields swapped
+// anywhere on the way (column list, bind, read) show.
+MeasurementRecord distinctRecord(std::int64_t supersedes) {
+    MeasurementRecord r;
+    r.uid = "0b6f2a4e-7a11-4c3e-9d2b-5f8e1c0a9d01";
+    r.createdUtc = "2026-04-12T09:30:01Z";
+    r.installation = "inst";
+    r.operatorName = "oper";
+    r.sampleId = "sid";
+    r.product = "prod";
+    r.origin = "orig";
+    r.massKg = 1.01;
+    r.nominalMassKg = 1.02;
+    r.samplingDate = "2026-04-11";
+    r.sampleFile = "/s.dat";
+    r.sampleSha256 = std::string(64, '1');
+    r.backgroundFile = "/b.dat";
+    r.backgroundSha256 = std::string(64, '2');
+    r.sampleRealTimeS = 1801.5;
+    r.sampleLiveTimeS = 1802.5;
+    r.backgroundRealTimeS = 1803.5;
+    r.backgroundLiveTimeS = 1804.5;
+    r.csAll = {11.25, 12.25, 13.25, 14.25};
+    r.cs134 = {21.25, 22.25, 23.25, 24.25};
+    r.cs137 = {31.25, 32.25, 33.25, 34.25};
+    r.k40 = {41.25, 42.25, 43.25, 44.25};
+    r.lowerLimit = 25.5;
+    r.screeningLevel = 50.5;
+    r.method = "meth";
+    r.gainOk = true;
+    r.verdict = "verd";
+    r.programVersion = "ver";
+    r.supersedes = supersedes;
+    return r;
+}
+
+// What each column of distinctRecord holds, written out by hand (not from the column table).
+std::map<std::string, std::string> distinctCells(std::int64_t supersedes) {
+    std::map<std::string, std::string> m = {
+        {"uid", "0b6f2a4e-7a11-4c3e-9d2b-5f8e1c0a9d01"}, {"created_utc", "2026-04-12T09:30:01Z"},
+        {"installation", "inst"}, {"operator", "oper"}, {"sample_id", "sid"}, {"product", "prod"},
+        {"origin", "orig"}, {"mass_kg", "1.01"}, {"nominal_mass_kg", "1.02"}, {"sampling_date", "2026-04-11"},
+        {"sample_file", "/s.dat"}, {"sample_sha256", std::string(64, '1')}, {"background_file", "/b.dat"},
+        {"background_sha256", std::string(64, '2')}, {"sample_real_time_s", "1801.5"},
+        {"sample_live_time_s", "1802.5"}, {"background_real_time_s", "1803.5"},
+        {"background_live_time_s", "1804.5"}, {"lower_limit", "25.5"}, {"screening_level", "50.5"},
+        {"method", "meth"}, {"verdict", "verd"}, {"program_version", "ver"},
+        {"supersedes", std::to_string(supersedes)}};
+    const char* groups[] = {"cs_all", "cs134", "cs137", "k40"};
+    const char* parts[] = {"_activity", "_u", "_decision_threshold", "_detection_limit"};
+    for (int g = 0; g < 4; ++g)
+        for (int p = 0; p < 4; ++p)
+            m[std::string(groups[g]) + parts[p]] = std::to_string(10 * (g + 1) + p + 1) + ".25";
+    return m;
+}
+
+// A quoted SQL literal ('text', 1.5, 1, true) back to the bare value.
+std::string unquoted(std::string v) {
+    if (v.size() >= 2 && v.front() == '\'' && v.back() == '\'') v = v.substr(1, v.size() - 2);
+    if (v.find_first_not_of("0123456789.-") == std::string::npos && v.find('.') != std::string::npos) {
+        char buf[40];
+        std::snprintf(buf, sizeof buf, "%.10g", std::strtod(v.c_str(), nullptr));
+        v = buf;
+    }
+    return v;
+}
+
+TYPED_TEST(RegisterBackends, ColumnTableIsTheLiveSchema) {
+    auto reg = this->open();
+    ASSERT_TRUE(reg);
+    const auto live = this->backend.liveColumns();
+    const auto& cols = measurementColumns();
+    ASSERT_EQ(live.size(), cols.size());
+    const bool server = std::is_same_v<TypeParam, ServerBackend>;
+    for (std::size_t i = 0; i < cols.size(); ++i) {
+        EXPECT_EQ(live[i].first, cols[i].name) << "column " << i;
+        std::string want;
+        switch (cols[i].kind) {
+            case ColumnKind::Text: want = server ? "text" : "TEXT"; break;
+            case ColumnKind::Real: want = server ? "double precision" : "REAL"; break;
+            case ColumnKind::Integer: want = server ? "bigint" : "INTEGER"; break;
+            case ColumnKind::Boolean: want = server ? "boolean" : "INTEGER"; break;
+        }
+        EXPECT_EQ(live[i].second, want) << cols[i].name;
+    }
+}
+
+TYPED_TEST(RegisterBackends, WholeRecordWithEveryFieldDistinctRoundTrips) {
+    auto reg = this->open();
+    ASSERT_TRUE(reg);
+    std::string error;
+    MeasurementRecord first = record("first");
+    ASSERT_TRUE(reg->appendMeasurement(first, error)) << error;
+    MeasurementRecord r = distinctRecord(first.id);
+    const MeasurementRecord sent = r;
+    ASSERT_TRUE(reg->appendMeasurement(r, error)) << error;
+
+    // Each column holds the field of its name.
+    const auto cells = distinctCells(first.id);
+    for (const auto& [column, want] : cells) {
+        std::string got = unquoted(this->backend.cell(column, r.id));
+        EXPECT_EQ(got, want) << column;
+    }
+    const std::string gain = unquoted(this->backend.cell("gain_ok", r.id));
+    EXPECT_TRUE(gain == "1" || gain == "true") << gain;
+
+    // And each field comes back as it went in, through a fresh connection.
+    reg = this->open();
+    ASSERT_TRUE(reg);
+    MeasurementRecord back;
+    bool found = false;
+    ASSERT_TRUE(reg->getMeasurement(r.id, back, found, error)) << error;
+    ASSERT_TRUE(found);
+    for (const auto& c : measurementColumns()) {
+        if (c.assigned) continue;
+        EXPECT_TRUE(c.get(back) == c.get(sent)) << c.name;
+    }
+    EXPECT_EQ(back.sampleRealTimeS, 1801.5);
+    EXPECT_EQ(back.backgroundRealTimeS, 1803.5);
+    EXPECT_EQ(back.cs137.decisionThreshold, 33.25);
+    EXPECT_EQ(back.supersedes, first.id);
 }
 
 TYPED_TEST(RegisterBackends, FiltersByDateSampleVerdictAndInstallationNewestFirst) {
@@ -271,6 +447,62 @@ TYPED_TEST(RegisterBackends, NewerSchemaIsRefusedWithAClearMessage) {
 }
 
 // Two programs recording at once, each through its own connection: none is lost.
+// Installations whose first QC runs start together, in four processes each: each
+// installation ends with one baseline, which every one of its runs is judged on.
+TYPED_TEST(RegisterBackends, FirstQcRunsAtOnceShareOneBaseline) {
+    {
+        auto reg = this->open();  // the schema made before the race
+        ASSERT_TRUE(reg);
+    }
+    constexpr int kInstallations = 5, kProcesses = 4;
+    int gate[2];
+    ASSERT_EQ(::pipe(gate), 0);
+    std::vector<pid_t> children;
+    for (int p = 0; p < kProcesses; ++p) {
+        const pid_t kid = fork();
+        ASSERT_GE(kid, 0);
+        if (kid == 0) {
+            ::close(gate[1]);
+            std::string error;
+            auto reg = openRegister(this->backend.location(), error);
+            char c;
+            (void)!::read(gate[0], &c, 1);  // all start together once the gate closes
+            int failed = reg ? 0 : 1;
+            for (int i = 0; reg && i < kInstallations; ++i) {
+                QcBaseline b;
+                b.installation = "det-" + std::to_string(i);
+                b.nRequired = 3;
+                bool created = false;
+                if (!reg->appendFirstQcBaseline(b, created, error) || b.id <= 0) ++failed;
+            }
+            if (failed) std::cerr << "process " << p << ": " << error << "\n";
+            _exit(failed ? 1 : 0);
+        }
+        children.push_back(kid);
+    }
+    ::close(gate[0]);
+    ::close(gate[1]);
+    for (pid_t c : children) {
+        int status = 0;
+        waitpid(c, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    auto reg = this->open();
+    ASSERT_TRUE(reg);
+    std::vector<QcBaseline> baselines;
+    std::string error;
+    ASSERT_TRUE(reg->listQcBaselines(baselines, error)) << error;
+    EXPECT_EQ(baselines.size(), std::size_t(kInstallations));
+    // Asked again, the register hands back the baseline the installation has.
+    QcBaseline again;
+    again.installation = "det-0";
+    bool created = true;
+    ASSERT_TRUE(reg->appendFirstQcBaseline(again, created, error)) << error;
+    EXPECT_FALSE(created);
+    EXPECT_EQ(again.nRequired, 3);
+    ASSERT_TRUE(reg->listQcBaselines(baselines, error));
+}
+
 TYPED_TEST(RegisterBackends, TwoWriterProcessesOfAThousandRecordsEachLeaveTwoThousand) {
     constexpr int kEach = 1000;
     const auto start = std::chrono::steady_clock::now();

@@ -5,11 +5,14 @@
 #include <libpq-fe.h>
 #include <sqlite3.h>
 
+#include <signal.h>
+
 #include <chrono>
 #include <iostream>
 #include <set>
 
 #include "files/temp_dir.h"
+#include "register/measurement_columns.h"
 #include "register/pending_queue.h"
 #include "register/postgres_register.h"
 #include "support/pg_server.h"
@@ -270,6 +273,172 @@ TEST_F(ServerRegisterTest, ServerStoppedDuringARunLosesNothing) {
               << " s while stopped (+1 just after the restart); the queue of " << kDuring + 1 << " delivered in "
               << deliverSeconds << " s; " << kAfter << " more sent; server holds " << rows.size() << " of " << n
               << "\n";
+}
+
+}  // namespace
+}  // namespace xmca::reg
+
+namespace xmca::reg {
+namespace {
+
+// The backends serving this program's connections to db, as the superuser sees them.
+std::vector<int> programBackends(const std::string& db) {
+    auto& server = PgServer::instance();
+    std::vector<int> pids;
+    PGconn* c = PQconnectdb(server.uri(server.ownerRole(), "postgres").c_str());
+    const std::string sql = "SELECT pid FROM pg_stat_activity WHERE application_name = 'xmca' AND datname = '" + db + "'";
+    std::string error;
+    PGresult* r = PQexec(c, sql.c_str());
+    if (PQresultStatus(r) == PGRES_TUPLES_OK)
+        for (int i = 0; i < PQntuples(r); ++i) pids.push_back(std::atoi(PQgetvalue(r, i, 0)));
+    PQclear(r);
+    PQfinish(c);
+    return pids;
+}
+
+TEST_F(ServerRegisterTest, StalledServerIsGivenUpAtTheDeadlineAndTheRecordQueued) {
+    const std::string queue = dir.file("q.sqlite");
+    std::string error;
+    auto reg = openServerRegister(appUri(), {queue, 1500}, error);
+    ASSERT_TRUE(reg) << error;
+    MeasurementRecord first = sample("before");
+    ASSERT_TRUE(reg->appendMeasurement(first, error)) << error;
+    ASSERT_GT(first.id, 0);
+    // The connection's backend stops answering, as a server hung or a network gone quiet.
+    const std::vector<int> pids = programBackends(db);
+    ASSERT_FALSE(pids.empty());
+    for (int pid : pids) ASSERT_EQ(::kill(pid, SIGSTOP), 0) << pid;
+    const auto t0 = std::chrono::steady_clock::now();
+    MeasurementRecord r = sample("stalled");
+    const bool kept = reg->appendMeasurement(r, error);
+    const double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    for (int pid : pids) ::kill(pid, SIGCONT);
+    ASSERT_TRUE(kept) << error;
+    EXPECT_EQ(r.id, 0);  // not confirmed: it waits in the queue
+    EXPECT_EQ(reg->pendingCount(), 1);
+    EXPECT_LT(waited, 10.0);
+    std::cout << "[ figures  ] a stalled server given up after " << waited << " s (deadline 1.5 s)\n";
+
+    // The server answers again: the record arrives once, after the one before it.
+    auto again = openServerRegister(appUri(), {queue, 5000}, error);
+    ASSERT_TRUE(again) << error;
+    EXPECT_EQ(again->pendingCount(), 0);
+    EXPECT_EQ(sampleIds(*again), (std::vector<std::string>{"before", "stalled"}));
+}
+
+TEST_F(ServerRegisterTest, ARecordRefusedForGoodIsSetAsideAndTheRestDelivered) {
+    const std::string queue = dir.file("q.sqlite");
+    std::string error;
+    {
+        // A queued record the server will refuse (it corrects a record the server never held).
+        PendingQueue q;
+        ASSERT_TRUE(q.open(queue, error)) << error;
+        auto direct = openServerRegister(appUri(), {""}, error);
+        ASSERT_TRUE(direct) << error;
+        MeasurementRecord bad = sample("refused");
+        bad.uid = newUuid();
+        bad.createdUtc = utcNow();
+        bad.supersedes = 987654;
+        MeasurementRecord good = sample("queued-after");
+        good.uid = newUuid();
+        good.createdUtc = utcNow();
+        // The insert parameters as the register queues them: the record's written columns.
+        auto params = [](const MeasurementRecord& m) {
+            SqlParams p;
+            for (const auto& c : measurementColumns()) {
+                if (c.assigned) continue;
+                const ColumnValue v = c.get(m);
+                if (const auto* t = std::get_if<std::string>(&v)) p.push_back(*t);
+                else if (const auto* d = std::get_if<double>(&v)) p.push_back(std::to_string(*d));
+                else if (const auto* i = std::get_if<std::int64_t>(&v)) p.push_back(std::to_string(*i));
+                else if (const auto* b = std::get_if<bool>(&v)) p.push_back(std::string(*b ? "true" : "false"));
+                else p.push_back(std::nullopt);
+            }
+            return p;
+        };
+        const std::string key = serverIdentity(appUri());
+        ASSERT_TRUE(q.push(key, "measurement", bad.uid, params(bad), error)) << error;
+        ASSERT_TRUE(q.push(key, "measurement", good.uid, params(good), error)) << error;
+    }
+    auto reg = openApp(appUri(), queue);
+    ASSERT_TRUE(reg);
+    MeasurementRecord now = sample("new");
+    ASSERT_TRUE(reg->appendMeasurement(now, error)) << error;
+    EXPECT_GT(now.id, 0);
+    EXPECT_EQ(reg->pendingCount(), 0);
+    EXPECT_EQ(reg->setAsideCount(), 1);
+    EXPECT_EQ(sampleIds(*reg), (std::vector<std::string>{"queued-after", "new"}));
+    std::vector<QueuedRecord> rows;
+    ASSERT_TRUE(reg->listQueue(rows, error)) << error;
+    ASSERT_EQ(rows.size(), 1u);  // kept, never dropped
+    EXPECT_FALSE(rows[0].setAsideUtc.empty());
+    EXPECT_NE(rows[0].reason.find("foreign key"), std::string::npos) << rows[0].reason;
+}
+
+TEST_F(ServerRegisterTest, RecordsQueuedUnderAnotherSpellingOfTheAddressArrive) {
+    const std::string queue = dir.file("q.sqlite");
+    const std::string uri = appUri();
+    std::string error;
+    {
+        auto direct = openServerRegister(uri, {""}, error);
+        ASSERT_TRUE(direct) << error;
+    }
+    // A queue row kept under the text of a spelling with the scheme in capitals.
+    const std::string other = "POSTGRESQL://" + uri.substr(std::string("postgresql://").size());
+    {
+        PendingQueue q;
+        ASSERT_TRUE(q.open(queue, error)) << error;
+        MeasurementRecord m = sample("spelt-otherwise");
+        SqlParams p;
+        for (const auto& c : measurementColumns()) {
+            if (c.assigned) continue;
+            const ColumnValue v = c.get(m);
+            if (const auto* t = std::get_if<std::string>(&v)) p.push_back(*t);
+            else p.push_back(std::nullopt);
+        }
+        p[0] = newUuid();
+        p[1] = utcNow();
+        ASSERT_TRUE(q.push(other, "measurement", *p[0], p, error)) << error;
+    }
+    auto reg = openApp(uri, queue);
+    ASSERT_TRUE(reg);
+    EXPECT_EQ(reg->pendingCount(), 0);
+    EXPECT_EQ(sampleIds(*reg), (std::vector<std::string>{"spelt-otherwise"}));
+}
+
+TEST_F(ServerRegisterTest, ChainShowsARecordChangedOnTheServerAndIdsAreTheServers) {
+    auto reg = openApp(appUri(), dir.file("q.sqlite"));
+    ASSERT_TRUE(reg);
+    std::string error;
+    for (int i = 0; i < 3; ++i) {
+        MeasurementRecord r = sample("c-" + std::to_string(i));
+        ASSERT_TRUE(reg->appendMeasurement(r, error)) << error;
+    }
+    IntegrityReport report;
+    ASSERT_TRUE(reg->checkIntegrity(report, error)) << error;
+    EXPECT_TRUE(report.ok()) << report.chainProblem;
+    EXPECT_EQ(report.records, 3);
+    std::vector<MeasurementRecord> rows;
+    ASSERT_TRUE(reg->listMeasurements({}, rows, error));
+    const std::int64_t second = rows[1].id;
+    // The superuser sets the triggers aside and changes the operator.
+    ASSERT_TRUE(server().exec(db, "ALTER TABLE xmca.measurements DISABLE TRIGGER measurements_keep; "
+                                  "UPDATE xmca.measurements SET operator = 'x' WHERE id = " + std::to_string(second),
+                              error))
+        << error;
+    ASSERT_TRUE(reg->checkIntegrity(report, error)) << error;
+    EXPECT_EQ(report.brokenId, second);
+
+    // The program's role cannot slip a record in with an id of its choosing.
+    EXPECT_FALSE(server().execAs(server().appRole(), db,
+                                 "INSERT INTO xmca.measurements (id, uid, created_utc) VALUES (999999, 'u-x', 'now')",
+                                 error));
+    EXPECT_NE(error.find("GENERATED ALWAYS"), std::string::npos) << error;
+    // NUL in a text field is refused before it reaches the server (libpq would cut the text there).
+    MeasurementRecord nul = sample("nul");
+    nul.installation = std::string("det\0-2", 6);
+    EXPECT_FALSE(reg->appendMeasurement(nul, error));
+    EXPECT_NE(error.find("installation"), std::string::npos) << error;
 }
 
 }  // namespace

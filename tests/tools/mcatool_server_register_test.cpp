@@ -98,8 +98,9 @@ TEST(McatoolServerRegister, MigrateCopiesALocalRegisterOnceAndListFiltersByInsta
     EXPECT_EQ(r.code, 2);
     r = test::runTool(dir, "register migrate --from " + quote(dir.file("none.sqlite")) + " --register " + quote(app));
     EXPECT_EQ(r.code, 1);
+    // An address with a password is a usage mistake, refused before anything is opened.
     r = test::runTool(dir, "register list --register 'postgresql://someone:pw@localhost/" + db + "'");
-    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find("~/.pgpass"), std::string::npos) << r.err;
 }
 

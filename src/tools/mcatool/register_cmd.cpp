@@ -1,10 +1,20 @@
-// The register command: list, export and verify the recorded screenings.
+// The register command: list, export and verify the recorded screenings, and show
+// the local queue of a server register.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 
+#include "files/file_guard.h"
 #include "files/sha256.h"
+#include "model/qc_log.h"
+#include "model/screening.h"
 #include "model/screening_record.h"
 #include "register/csv_export.h"
+#include "register/postgres_register.h"
 #include "register/register_copy.h"
 #include "tools/mcatool/commands.h"
 #include "tools/mcatool/register_json.h"
@@ -15,23 +25,18 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: mcatool register list [--register DB] [--since YYYY-MM-DD] [--sample-id ID] [--installation NAME]\n"
-    "       mcatool register export --csv OUT [--register DB]\n"
+    "       [--limit N]\n"
+    "       mcatool register export --csv OUT [--force] [--register DB]\n"
     "       mcatool register verify [--register DB]\n"
+    "       mcatool register queue [--register postgresql://...]\n"
     "       mcatool register migrate [--from SQLITE_FILE] --register postgresql://...\n";
 
+// Opens a register that must exist already (reading or checking one makes none).
 std::unique_ptr<xmca::reg::Register> open(const std::string& location, std::ostream& err) {
     std::string error;
-    auto reg = xmca::reg::openRegister(location, error);
+    auto reg = xmca::reg::openRegister(location, error, xmca::reg::OpenMode::Existing);
     if (!reg) err << "Error ! " << error << '\n';
     return reg;
-}
-
-bool allRecords(xmca::reg::Register& reg, const xmca::reg::MeasurementFilter& f,
-                std::vector<xmca::reg::MeasurementRecord>& rows, std::ostream& err) {
-    std::string error;
-    if (reg.listMeasurements(f, rows, error)) return true;
-    err << "Error ! " << error << '\n';
-    return false;
 }
 
 int list(Args args, const std::string& location, std::ostream& out, std::ostream& err) {
@@ -39,14 +44,23 @@ int list(Args args, const std::string& location, std::ostream& out, std::ostream
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--since" && i + 1 < args.size()) {
             f.createdFrom = args[++i];
-            if (f.createdFrom.size() != 10 || f.createdFrom[4] != '-' || f.createdFrom[7] != '-') {
-                err << kUsage;
+            if (!isCalendarDate(f.createdFrom)) {
+                err << "Error ! --since takes a date YYYY-MM-DD that exists\n" << kUsage;
                 return kExitUsage;
             }
         } else if (args[i] == "--sample-id" && i + 1 < args.size()) {
             f.sampleId = args[++i];
         } else if (args[i] == "--installation" && i + 1 < args.size()) {
             f.installation = args[++i];
+        } else if (args[i] == "--limit" && i + 1 < args.size()) {
+            const std::string& v = args[++i];
+            char* end = nullptr;
+            const long long n = std::strtoll(v.c_str(), &end, 10);
+            if (v.empty() || *end != '\0' || n < 0) {
+                err << kUsage;
+                return kExitUsage;
+            }
+            f.limit = n;
         } else {
             err << kUsage;
             return kExitUsage;
@@ -54,19 +68,73 @@ int list(Args args, const std::string& location, std::ostream& out, std::ostream
     }
     auto reg = open(location, err);
     if (!reg) return kExitFileError;
-    std::vector<xmca::reg::MeasurementRecord> rows;
-    if (!allRecords(*reg, f, rows, err)) return kExitFileError;
+    // Each record is printed as it is read: a register of any size in little memory.
     out << "[";
-    for (std::size_t i = 0; i < rows.size(); ++i) out << (i ? ",\n " : "") << recordJson(rows[i]);
+    std::size_t n = 0;
+    std::string error;
+    const bool ok = reg->forEachMeasurement(f, [&](const xmca::reg::MeasurementRecord& r) {
+        out << (n++ ? ",\n " : "") << recordJson(r);
+        return out.good();
+    }, error);
     out << "]\n";
+    if (!ok) {
+        err << "Error ! " << error << '\n';
+        return kExitFileError;
+    }
     return out.good() ? kExitOk : kExitFileError;
+}
+
+// Writes the CSV of every record under a temporary name beside path, a record at a
+// time, flushed to disk, and renames it over path only once complete.
+bool writeCsvStreaming(xmca::reg::Register& reg, const std::string& path, std::size_t& records, std::ostream& err) {
+    namespace fs = std::filesystem;
+    const fs::path target(path);
+    std::string tmpl = (target.has_parent_path() ? target.parent_path() / ("." + target.filename().string())
+                                                 : fs::path("." + target.filename().string()))
+                           .string() +
+                       ".XXXXXX";
+    const int fd = ::mkstemp(tmpl.data());
+    if (fd < 0) {
+        err << "Error ! cannot create " << path << '\n';
+        return false;
+    }
+    ::fchmod(fd, 0644);
+    std::FILE* f = ::fdopen(fd, "wb");
+    if (!f) {
+        ::close(fd);
+        ::unlink(tmpl.c_str());
+        err << "Error ! cannot create " << path << '\n';
+        return false;
+    }
+    std::string error;
+    records = 0;
+    const std::string head = xmca::reg::csvHead();
+    bool written = std::fwrite(head.data(), 1, head.size(), f) == head.size();
+    const bool read = written && reg.forEachMeasurement({}, [&](const xmca::reg::MeasurementRecord& r) {
+        const std::string line = xmca::reg::csvLine(r);
+        written = std::fwrite(line.data(), 1, line.size(), f) == line.size();
+        records += written ? 1 : 0;
+        return written;
+    }, error);
+    written = written && std::fflush(f) == 0 && ::fsync(::fileno(f)) == 0;
+    written = std::fclose(f) == 0 && written;
+    if (!read || !written || ::rename(tmpl.c_str(), path.c_str()) != 0) {
+        ::unlink(tmpl.c_str());
+        if (!read && !error.empty()) err << "Error ! " << error << '\n';
+        else err << "Error ! cannot write " << path << " (the previous file is kept)\n";
+        return false;
+    }
+    return true;
 }
 
 int exportCsv(Args args, const std::string& location, std::ostream& out, std::ostream& err) {
     std::string csvPath;
+    bool force = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--csv" && i + 1 < args.size() && !args[i + 1].empty()) {
             csvPath = args[++i];
+        } else if (args[i] == "--force") {
+            force = true;
         } else {
             err << kUsage;
             return kExitUsage;
@@ -79,10 +147,32 @@ int exportCsv(Args args, const std::string& location, std::ostream& out, std::os
     if (refuseOutputIsInput(csvPath, {location}, err)) return kExitFileError;
     auto reg = open(location, err);
     if (!reg) return kExitFileError;
-    std::vector<xmca::reg::MeasurementRecord> rows;
-    if (!allRecords(*reg, {}, rows, err)) return kExitFileError;
-    if (!writeOutputFile(csvPath, xmca::reg::measurementsCsv(rows), err)) return kExitFileError;
-    out << "{\"csv\": " << jsonString(csvPath) << ", \"records\": " << rows.size() << "}\n";
+    std::error_code ec;
+    if (std::filesystem::exists(std::filesystem::symlink_status(csvPath, ec))) {
+        // Never a file the register names (a spectrum a record rests on), even with --force.
+        std::string named, error;
+        const bool read = reg->forEachMeasurement({}, [&](const xmca::reg::MeasurementRecord& r) {
+            for (const std::string* f : {&r.sampleFile, &r.backgroundFile})
+                if (!f->empty() && xmca::sameFile(csvPath, *f)) named = *f;
+            return named.empty();
+        }, error);
+        if (!read) {
+            err << "Error ! " << error << '\n';
+            return kExitFileError;
+        }
+        if (!named.empty()) {
+            err << "Error ! " << csvPath << " is a spectrum the register names; it is not overwritten\n";
+            return kExitFileError;
+        }
+        if (!force) {
+            err << "Error ! " << csvPath << " exists; it is not overwritten (give --force to replace it)\n";
+            return kExitFileError;
+        }
+    }
+    if (!outputTargetOk(csvPath, err)) return kExitFileError;
+    std::size_t records = 0;
+    if (!writeCsvStreaming(*reg, csvPath, records, err)) return kExitFileError;
+    out << "{\"csv\": " << jsonString(csvPath) << ", \"records\": " << records << "}\n";
     return out.good() ? kExitOk : kExitFileError;
 }
 
@@ -110,7 +200,21 @@ std::vector<std::string> differences(const xmca::reg::MeasurementRecord& stored,
             d.push_back(std::string(name) + " figures differ");
     }
     if (stored.verdict != now.verdict) d.push_back("verdict differs: now \"" + now.verdict + "\"");
+    // What the spectrum files themselves attest of the record's identity.
+    if (stored.method != now.method) d.push_back("method differs: now \"" + now.method + "\"");
+    if (!close(stored.sampleRealTimeS, now.sampleRealTimeS) || !close(stored.sampleLiveTimeS, now.sampleLiveTimeS))
+        d.push_back("sample times differ");
+    if (!close(stored.backgroundRealTimeS, now.backgroundRealTimeS) ||
+        !close(stored.backgroundLiveTimeS, now.backgroundLiveTimeS))
+        d.push_back("background times differ");
     return d;
+}
+
+// The QC reason a stored verdict was withheld for ("No verdict - <reason>"), empty when none.
+std::string qcWithholding(const std::string& verdict) {
+    for (const char* reason : {xmca::kQcActionRequired, xmca::kNoQcToday, xmca::kQcUnknown})
+        if (verdict == std::string("No verdict - ") + reason) return reason;
+    return {};
 }
 
 int verify(const Args& args, const std::string& location, std::ostream& out, std::ostream& err) {
@@ -120,17 +224,27 @@ int verify(const Args& args, const std::string& location, std::ostream& out, std
     }
     auto reg = open(location, err);
     if (!reg) return kExitFileError;
-    std::vector<xmca::reg::MeasurementRecord> rows;
-    if (!allRecords(*reg, {}, rows, err)) return kExitFileError;
-    std::size_t checked = 0;
+    std::string error;
+    xmca::reg::IntegrityReport integrity;
+    if (!reg->checkIntegrity(integrity, error)) {
+        err << "Error ! " << error << '\n';
+        return kExitFileError;
+    }
+    if (!integrity.databaseOk) err << "Error ! the register's database check failed: " << integrity.databaseProblem << '\n';
+    if (integrity.brokenId) err << "Error ! " << integrity.chainProblem << '\n';
+
+    std::size_t checked = 0, records = 0;
     std::string missing, differing;
-    for (auto it = rows.rbegin(); it != rows.rend(); ++it) {  // oldest first
-        const auto& rec = *it;
+    xmca::reg::MeasurementFilter all;
+    all.oldestFirst = true;
+    // A record is computed again from its files, one at a time.
+    const bool read = reg->forEachMeasurement(all, [&](const xmca::reg::MeasurementRecord& rec) {
+        ++records;
         std::error_code ec;
         if (!std::filesystem::is_regular_file(rec.sampleFile, ec) ||
             !std::filesystem::is_regular_file(rec.backgroundFile, ec)) {
             missing += (missing.empty() ? "" : ", ") + std::to_string(rec.id);
-            continue;
+            return true;
         }
         ++checked;
         xmca::ScreeningOptions options;
@@ -138,19 +252,34 @@ int verify(const Args& args, const std::string& location, std::ostream& out, std
         if (rec.lowerLimit) options.settings.lowerLimit = *rec.lowerLimit;
         options.nominalMassKg = rec.nominalMassKg;
         options.massKg = rec.massKg;
-        const xmca::ScreeningOutcome now = xmca::screenFiles(rec.sampleFile, rec.backgroundFile, options);
+        xmca::ScreeningOutcome now = xmca::screenFiles(rec.sampleFile, rec.backgroundFile, options);
         std::vector<std::string> diff;
         if (!now.computed) {
             diff.push_back("cannot be computed again: " + now.error);
             if (xmca::sha256OfFile(rec.sampleFile).value_or("") != rec.sampleSha256)
                 diff.push_back("sample file hash changed");
         } else {
+            // A verdict withheld for QC is judged by the QC state the register held at the record's time.
+            const std::string reason = qcWithholding(rec.verdict);
+            if (!reason.empty()) {
+                bool calledFor = reason == xmca::kQcUnknown;
+                std::string qcError;
+                if (!calledFor && !xmca::qcCalledFor(*reg, rec.installation, reason, rec.createdUtc, calledFor,
+                                                     qcError))
+                    diff.push_back("QC state cannot be read: " + qcError);
+                else if (calledFor)
+                    xmca::withholdVerdict(now.result, reason);
+                else
+                    diff.push_back("verdict withheld for \"" + reason + "\", which QC did not call for then");
+            }
             xmca::SampleData sample;
             sample.massKg = rec.massKg;
-            diff = differences(rec, xmca::measurementRecord(now, rec.sampleFile, rec.backgroundFile, sample,
-                                                            options, rec.installation, rec.programVersion));
+            const auto again = xmca::measurementRecord(now, rec.sampleFile, rec.backgroundFile, sample, options,
+                                                       rec.installation, rec.programVersion);
+            for (const auto& d : differences(rec, again))
+                if (reason.empty() || d.rfind("verdict", 0) != 0 || diff.empty()) diff.push_back(d);
         }
-        if (diff.empty()) continue;
+        if (diff.empty()) return true;
         std::string problems;
         for (const auto& p : diff) problems += (problems.empty() ? "" : ", ") + jsonString(p);
         differing += std::string(differing.empty() ? "" : ",\n  ") + "{\"id\": " + std::to_string(rec.id) +
@@ -158,10 +287,57 @@ int verify(const Args& args, const std::string& location, std::ostream& out, std
         err << "Record " << rec.id << " (" << rec.sampleId << "): ";
         for (std::size_t i = 0; i < diff.size(); ++i) err << (i ? "; " : "") << diff[i];
         err << '\n';
+        return true;
+    }, error);
+    if (!read) {
+        err << "Error ! " << error << '\n';
+        return kExitFileError;
     }
-    out << "{\"records\": " << rows.size() << ", \"checked\": " << checked << ", \"files_missing\": [" << missing
-        << "], \"differing\": [" << differing << "]}\n";
-    if (!differing.empty()) return kExitFileError;
+    out << "{\"records\": " << records << ", \"checked\": " << checked << ", \"files_missing\": [" << missing
+        << "], \"differing\": [" << differing << "], \"integrity\": {\"database_ok\": "
+        << (integrity.databaseOk ? "true" : "false") << ", \"chain_ok\": " << (integrity.brokenId ? "false" : "true")
+        << ", \"first_broken_record\": " << (integrity.brokenId ? std::to_string(*integrity.brokenId) : "null")
+        << ", \"problem\": "
+        << jsonString(!integrity.databaseOk ? integrity.databaseProblem : integrity.chainProblem) << "}}\n";
+    if (!differing.empty() || !integrity.ok()) return kExitFileError;
+    return out.good() ? kExitOk : kExitFileError;
+}
+
+// The local queue of a server register: how many records wait, and every record the
+// server refused for good (set aside; exit 1 while there is one).
+int queue(const Args& args, const std::string& location, std::ostream& out, std::ostream& err) {
+    if (!args.empty() || !xmca::reg::isServerLocation(location)) {
+        err << kUsage;
+        return kExitUsage;
+    }
+    std::string error;
+    auto reg = xmca::reg::openRegister(location, error);
+    if (!reg) {
+        err << "Error ! " << error << '\n';
+        return kExitFileError;
+    }
+    std::vector<xmca::reg::QueuedRecord> rows;
+    if (!reg->listQueue(rows, error)) {
+        err << "Error ! " << error << '\n';
+        return kExitFileError;
+    }
+    std::size_t waiting = 0;
+    std::string aside;
+    for (const auto& r : rows) {
+        if (r.setAsideUtc.empty()) {
+            ++waiting;
+            continue;
+        }
+        aside += std::string(aside.empty() ? "" : ",\n  ") + "{\"uid\": " + jsonString(r.uid) +
+                 ", \"kind\": " + jsonString(r.kind) + ", \"queued_utc\": " + jsonString(r.queuedUtc) +
+                 ", \"set_aside_utc\": " + jsonString(r.setAsideUtc) + ", \"reason\": " + jsonString(r.reason) +
+                 "}";
+        err << "Error ! record " << r.uid << " was refused by the register server and set aside: " << r.reason
+            << '\n';
+    }
+    out << "{\"register\": " << jsonString(location) << ", \"waiting\": " << waiting << ", \"set_aside\": ["
+        << aside << "]}\n";
+    if (!aside.empty()) return kExitFileError;
     return out.good() ? kExitOk : kExitFileError;
 }
 
@@ -223,7 +399,9 @@ int runRegister(const Args& argsIn, std::ostream& out, std::ostream& err) {
     Args args(argsIn.begin() + 1, argsIn.end());
     bool bad = false;
     const std::string location = registerLocation(args, bad);
-    if (bad) {
+    std::string why;
+    if (bad || !xmca::reg::checkRegisterLocation(location, why)) {
+        if (!why.empty()) err << "Error ! " << why << '\n';
         err << kUsage;
         return kExitUsage;
     }
@@ -232,6 +410,7 @@ int runRegister(const Args& argsIn, std::ostream& out, std::ostream& err) {
     if (sub == "export") return exportCsv(args, location, out, err);
     if (sub == "verify") return verify(args, location, out, err);
     if (sub == "migrate") return migrate(args, location, out, err);
+    if (sub == "queue") return queue(args, location, out, err);
     err << kUsage;
     return kExitUsage;
 }

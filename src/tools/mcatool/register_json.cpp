@@ -61,6 +61,19 @@ std::string recordJson(const xmca::reg::MeasurementRecord& r) {
     return s + "}";
 }
 
+bool isCalendarDate(const std::string& d) {
+    if (d.size() != 10 || d[4] != '-' || d[7] != '-') return false;
+    for (std::size_t i : {0u, 1u, 2u, 3u, 5u, 6u, 8u, 9u})
+        if (d[i] < '0' || d[i] > '9') return false;
+    const int y = std::stoi(d.substr(0, 4));
+    const int m = std::stoi(d.substr(5, 2));
+    const int day = std::stoi(d.substr(8, 2));
+    if (m < 1 || m > 12 || day < 1) return false;
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    return day <= kDays[m - 1] + (m == 2 && leap ? 1 : 0);
+}
+
 std::string registerLocation(std::vector<std::string>& args, bool& bad) {
     bad = false;
     std::string location;

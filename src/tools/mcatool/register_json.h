@@ -14,4 +14,7 @@ std::string recordJson(const xmca::reg::MeasurementRecord& r);
 // else the default location.
 std::string registerLocation(std::vector<std::string>& args, bool& bad);
 
+// "YYYY-MM-DD" naming a day of the Gregorian calendar (2026-02-29 and 2026-13-45 do not).
+bool isCalendarDate(const std::string& d);
+
 }  // namespace mcatool

@@ -7,6 +7,7 @@
 #include "model/qc_log.h"
 #include "model/screening.h"
 #include "model/screening_record.h"
+#include "register/record_chain.h"
 #include "tools/mcatool/activity_json.h"
 #include "tools/mcatool/commands.h"
 #include "tools/mcatool/register_json.h"
@@ -19,15 +20,6 @@ constexpr const char* kUsage =
     "usage: mcatool screen SAMPLE.dat BACKGROUND.dat --sample-id ID [--mass-kg M] [--product P] [--origin O]\n"
     "       [--operator NAME] [--sampling-date YYYY-MM-DD] [--register DB]\n";
 
-bool isDate(const std::string& d) {
-    if (d.size() != 10 || d[4] != '-' || d[7] != '-') return false;
-    for (std::size_t i : {0u, 1u, 2u, 3u, 5u, 6u, 8u, 9u})
-        if (d[i] < '0' || d[i] > '9') return false;
-    const int m = std::atoi(d.substr(5, 2).c_str());
-    const int day = std::atoi(d.substr(8, 2).c_str());
-    return m >= 1 && m <= 12 && day >= 1 && day <= 31;
-}
-
 }  // namespace
 
 
@@ -36,7 +28,9 @@ int runScreen(const Args& argsIn, std::ostream& out, std::ostream& err) {
     Args args = argsIn;
     bool badRegister = false;
     const std::string location = registerLocation(args, badRegister);
-    if (badRegister) {
+    std::string why;
+    if (badRegister || !xmca::reg::checkRegisterLocation(location, why)) {
+        if (!why.empty()) err << "Error ! " << why << '\n';
         err << kUsage;
         return kExitUsage;
     }
@@ -69,7 +63,7 @@ int runScreen(const Args& argsIn, std::ostream& out, std::ostream& err) {
             sample.operatorName = args[++i];
         } else if (a == "--sampling-date" && hasValue) {
             sample.samplingDate = args[++i];
-            if (!isDate(sample.samplingDate)) {
+            if (!isCalendarDate(sample.samplingDate)) {
                 err << kUsage;
                 return kExitUsage;
             }
@@ -83,6 +77,15 @@ int runScreen(const Args& argsIn, std::ostream& out, std::ostream& err) {
     if (files.size() != 2 || !haveId) {
         err << kUsage;
         return kExitUsage;
+    }
+    for (const auto& [name, text] : {std::pair<const char*, const std::string*>{"--sample-id", &sample.sampleId},
+                                     {"--product", &sample.product},
+                                     {"--origin", &sample.origin},
+                                     {"--operator", &sample.operatorName}}) {
+        if (!xmca::reg::textIsClean(*text)) {
+            err << "Error ! " << name << " holds a NUL character or is not valid UTF-8\n" << kUsage;
+            return kExitUsage;
+        }
     }
 
     const xmca::LabSettings lab = xmca::loadLabSettings(xmca::defaultLabSettingsPath());
@@ -118,6 +121,9 @@ int runScreen(const Args& argsIn, std::ostream& out, std::ostream& err) {
     if (rec.id == 0)  // kept in the local queue while the register server does not answer
         err << "Record " << rec.uid << " waits for the register server (" << reg->pendingCount()
             << " waiting); it is sent when the server answers\n";
+    if (const std::int64_t aside = reg->setAsideCount(); aside > 0)
+        err << "Error ! " << aside << " queued record(s) were refused by the register server and set aside; "
+            << "`mcatool register queue` lists them with the server's reason\n";
     out << json << ", \"record\": {\"id\": " << rec.id << ", \"register\": " << jsonString(location) << "}}\n";
     return out.good() ? kExitOk : kExitFileError;
 }
