@@ -987,6 +987,22 @@ Net rate: %3 cps</source>
         <source>Lower limit of measurement %1 Bq/kg (required %2);  %3</source>
         <translation>測定下限値 %1 Bq/kg (要求 %2);  %3</translation>
     </message>
+    <message>
+        <source>Error ! Sample Live Time</source>
+        <translation>エラー！ 試料のライブタイムが不正</translation>
+    </message>
+    <message>
+        <source>Error ! BG Live Time</source>
+        <translation>エラー！ バックグラウンドのライブタイムが不正</translation>
+    </message>
+    <message>
+        <source>Error ! Background is the sample</source>
+        <translation>エラー！ バックグラウンドが試料と同じファイル</translation>
+    </message>
+    <message>
+        <source>unexplained peak at %1 keV</source>
+        <translation>%1 keV に説明できないピーク</translation>
+    </message>
 </context>
 <context>
     <name>TForm1</name>
@@ -1782,6 +1798,26 @@ Spectrum exchange: ANSI N42.42-2011.</source>
     <message>
         <source>Re Calic, trapezoid baseline subtracted</source>
         <translation>再計算 (台形ベースライン差引き)</translation>
+    </message>
+    <message>
+        <source>background has no K-40 peak</source>
+        <translation>バックグラウンドに K-40 ピークがない</translation>
+    </message>
+    <message>
+        <source>background shows caesium</source>
+        <translation>バックグラウンドにセシウムあり</translation>
+    </message>
+    <message>
+        <source>background too old</source>
+        <translation>バックグラウンドが古すぎる</translation>
+    </message>
+    <message>
+        <source>background dated after the sample</source>
+        <translation>バックグラウンドの測定日が試料より後</translation>
+    </message>
+    <message>
+        <source>mass outside 0.5-2 x nominal</source>
+        <translation>質量が公称値の 0.5～2 倍の範囲外</translation>
     </message>
 </context>
 <context>

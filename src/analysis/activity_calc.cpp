@@ -126,9 +126,19 @@ float trapezoidBaseline(std::span<const std::int32_t> s, int n, int lo, int hi) 
 
 std::int32_t toCount(float v) { return truncCount(static_cast<double>(v)); }
 
-std::optional<std::array<Figure, 4>> activities(std::int32_t csAllNet, std::int32_t csAllGross,
-                                                std::int32_t cs134Net, std::int32_t cs134Gross,
-                                                std::int32_t k40Net, std::int32_t k40Gross, float t) {
+double exactNet(double gross, double background, std::int32_t sampleRealTime, std::int32_t backgroundRealTime) {
+    if (backgroundRealTime <= 0) return gross;
+    return gross - static_cast<double>(sampleRealTime) / static_cast<double>(backgroundRealTime) * background;
+}
+
+std::int32_t roundCount(double v) {
+    if (std::isnan(v)) return 0;
+    return truncCount(v < 0 ? v - 0.5 : v + 0.5);
+}
+
+std::optional<std::array<Figure, 4>> activities(double csAllNet, std::int32_t csAllGross, double cs134Net,
+                                                std::int32_t cs134Gross, double k40Net, std::int32_t k40Gross,
+                                                float t) {
     if (!(t > 0.0f) || !std::isfinite(t)) return std::nullopt;
     auto sigma = [t](std::int32_t gross, float factor) {
         return std::sqrt(static_cast<float>(std::max(gross, 0))) / t * factor;
@@ -136,7 +146,7 @@ std::optional<std::array<Figure, 4>> activities(std::int32_t csAllNet, std::int3
     std::array<Figure, 4> f{};
     f[0] = {static_cast<float>(csAllNet) / t * kFactorCsAll, sigma(csAllGross, kFactorCsAll)};
     f[1] = {static_cast<float>(cs134Net) / t * kFactorCs134, sigma(cs134Gross, kFactorCs134)};
-    f[2] = {f[0].bqPerKg - f[1].bqPerKg, f[0].sigma};
+    f[2] = {f[0].bqPerKg - f[1].bqPerKg, std::hypot(f[0].sigma, f[1].sigma)};
     f[3] = {std::max(0.0f, static_cast<float>(k40Net) / t * kFactorK40 - f[1].bqPerKg), sigma(k40Gross, kFactorK40)};
     return f;
 }

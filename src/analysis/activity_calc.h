@@ -62,12 +62,20 @@ struct Figure {
 };
 
 // Rows Cs-All, Cs-134, Cs-137, K-40 as the activity box shows them, from the
-// stored net and gross counts of the three windows and the counting time in
-// seconds. Cs-All and Cs-134: net / T x factor, sqrt(gross) / T x factor (32-bit
-// float quotients); Cs-137: their difference with the Cs-All sigma; K-40: its
-// value less Cs-134, floored at 0. nullopt when t is not positive.
-std::optional<std::array<Figure, 4>> activities(std::int32_t csAllNet, std::int32_t csAllGross,
-                                                std::int32_t cs134Net, std::int32_t cs134Gross,
-                                                std::int32_t k40Net, std::int32_t k40Gross, float t);
+// net and gross counts of the three windows and the counting time in seconds. The
+// nets are exact (sample sum less the scaled background sum, not truncated).
+// Cs-All and Cs-134: net / T x factor, sqrt(gross) / T x factor (32-bit float
+// quotients); Cs-137: their difference, its sigma both windows' combined (the
+// windows are disjoint, so their counts are independent); K-40: its value less
+// Cs-134, floored at 0. nullopt when t is not positive.
+std::optional<std::array<Figure, 4>> activities(double csAllNet, std::int32_t csAllGross, double cs134Net,
+                                                std::int32_t cs134Gross, double k40Net, std::int32_t k40Gross,
+                                                float t);
+
+// Exact net of a window: gross less f x background, f = T1 / T2 in double.
+double exactNet(double gross, double background, std::int32_t sampleRealTime, std::int32_t backgroundRealTime);
+
+// The exact net rounded to the nearest count (saturating, NaN to 0).
+std::int32_t roundCount(double v);
 
 }  // namespace xmca::activity

@@ -22,8 +22,11 @@ struct ActivityWindow {
     std::int32_t start = 0;
     std::int32_t end = 0;
     std::int32_t gross = 0;   // trunc of the sample sum (memory 1)
-    std::int32_t net = 0;     // trunc of the net sum (baseline removed by "Re Calic" when set)
+    std::int32_t net = 0;     // the exact net rounded to the nearest count
     double background = 0.0;  // background sum before time scaling (memory 2 after smoothing)
+    // Sample sum less f x background sum (f = T1 / T2), less the baseline when
+    // "Re Calic" took one off: what every figure is formed from.
+    double netExact = 0.0;
 };
 
 // Index of each window in ActivityResult::windows (the order they are summed in).
@@ -36,14 +39,22 @@ inline constexpr const char* kActivityRowLabels[4] = {"Cs-All", "Cs-134", "Cs-13
 struct ScreeningSettings {
     double level = 50.0;       // screening level on Cs-All
     double lowerLimit = 25.0;  // the lower limit of measurement required
+    int backgroundMaxAgeDays = 7;  // a background older than this withholds the verdict
 };
 
-// Where the K-40 and Cs-137 peaks stand against their windows.
+// Where the K-40 and Cs-137 peaks stand against their lines (channels of the
+// spectrum compressed 2:1). A line whose peak is not significant is not judged.
 struct GainCheck {
     bool ok = true;
-    std::optional<double> k40Channel;    // centroid in the smoothed background
-    std::optional<double> cs137Channel;  // centroid in the net spectrum, when it stands out
-    std::string warning;                 // "Check gain: ..." or empty
+    std::optional<double> k40Channel;        // K-40 centroid in the background
+    std::optional<double> cs137Channel;      // Cs-137 centroid in the net spectrum, when significant
+    std::optional<double> sampleK40Channel;  // the sample's own K-40 in the net spectrum, when significant
+    std::string backgroundK40 = "not judged";  // "ok", "off", "not found"
+    std::string sampleK40 = "not judged";      // "ok", "off", "not judged"
+    std::string cs137 = "not judged";          // "ok", "off", "not judged"
+    std::optional<double> unexplainedKeV;      // the most significant net peak no method line explains
+    std::optional<double> backgroundCaesium;   // Bq/kg the background's own 662 keV peak stands for
+    std::string warning;                     // "Check gain: ..." or empty
 };
 
 // Characteristic limits and the verdict on Cs-All, formed with the figures below.
@@ -60,6 +71,7 @@ struct ScreeningResult {
     // Why no verdict is given ("windows need 2048 channels", "check gain", ...);
     // empty when the verdict stands. The figures above are shown either way.
     std::string withheld;
+    int withheldRank = 0;  // ReasonRank of the reason given
 };
 
 struct ActivityResult {
@@ -72,7 +84,6 @@ struct ActivityResult {
     float countingTime = 0.0f;           // T in seconds (sample real time x 0.1)
     std::array<ActivityWindow, 3> windows{};
     std::array<activity::Figure, 4> activity{};
-    std::optional<double> k40Background;  // K-40 centroid in the smoothed background (channel)
     ScreeningResult screening;
     // The spectra the figures were computed from: file names as read and the
     // SHA-256 (hex) of each file's contents (empty when not from a file).

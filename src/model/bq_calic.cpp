@@ -10,6 +10,7 @@
 #include "analysis/char_limits.h"
 #include "model/memory_spectra.h"
 #include "model/screening.h"
+#include "model/verdict_grounds.h"
 #include "model/spectrum_io.h"
 
 namespace xmca {
@@ -61,6 +62,36 @@ int negativeChannel(const MemorySpectrum& m) {
     return it == m.counts.begin() + n ? -1 : static_cast<int>(it - m.counts.begin());
 }
 
+double exactSum(const std::vector<double>& v, int lo, int hi) {
+    double sum = 0.0;
+    for (int c = std::max(lo, 0); c <= std::min(hi, static_cast<int>(v.size()) - 1); ++c)
+        sum += v[static_cast<std::size_t>(c)];
+    return sum;
+}
+
+// The trapezoid baseline of "Re Calic" on the exact net spectrum.
+double exactBaseline(const std::vector<double>& v, int lo, int hi) {
+    auto ch = [&](int c) { return c >= 0 && c < static_cast<int>(v.size()) ? v[static_cast<std::size_t>(c)] : 0.0; };
+    const double left = (ch(lo - 1) + ch(lo - 2) + ch(lo - 3)) / 3.0;
+    const double right = (ch(hi + 1) + ch(hi + 2) + ch(hi + 3)) / 3.0;
+    return (left + right) * (hi - lo) * 0.5;
+}
+
+// Memory m compressed 2:1 into kNetChannels doubles, unsmoothed.
+std::vector<double> compressedCopy(const MemorySpectrum& m) {
+    std::vector<double> out(static_cast<std::size_t>(kNetChannels), 0.0);
+    const int h = std::min(std::clamp(memoryChannels(m), 0, kMemChannels) / 2, kNetChannels);
+    for (int j = 0; j < h; ++j)
+        out[static_cast<std::size_t>(j)] = static_cast<double>(m.counts[static_cast<std::size_t>(2 * j)]) +
+                                           m.counts[static_cast<std::size_t>(2 * j + 1)];
+    return out;
+}
+
+bool liveTimeOk(const MemorySpectrum& m) {
+    const std::int32_t live = m.header.i32(H::kLiveTime);
+    return live > 0 && live <= m.header.i32(H::kRealTime);
+}
+
 // Step 3: the background file again into memory 2. Returns false when the file
 // cannot be opened (the computation ends there).
 bool rereadBackground(MeasurementState& s, CalicOutcome& out) {
@@ -110,29 +141,42 @@ CalicOutcome sumWindowsAndActivities(MeasurementState& s) {
     const auto& m1 = s.mem[0].counts;
     constexpr int kOrder[3] = {2, 3, 1};
     constexpr const char* kLabels[3] = {"Cs-All", "Cs-134", "K-40"};
+    // The exact net of the record's own spectra; on any other spectra only the
+    // integer net spectrum on screen is there to sum.
+    bool exact = res.haveBackground && n == kNetChannels && s.netExact.size() == static_cast<std::size_t>(kNetChannels) &&
+                 s.grossExact.size() == s.netExact.size();
+    for (int w = 0; w < 3 && exact; ++w) {
+        const RoiRecord& r = s.rois[static_cast<std::size_t>(kOrder[w])];
+        const ActivityWindow& aw = res.windows[static_cast<std::size_t>(w)];
+        exact = aw.start == r.low && aw.end == r.high;
+    }
     for (int w = 0; w < 3; ++w) {
         RoiRecord& r = s.rois[static_cast<std::size_t>(kOrder[w])];
-        const float gross = activity::windowSum(m1, kMemChannels, r.low, r.high);
-        float net = activity::windowSum(std::span<const std::int32_t>(s.spectrum), n, r.low, r.high);
-        if (s.baselineFlag == 1) net -= activity::trapezoidBaseline(s.spectrum, n, r.low, r.high);
-        r.gross = activity::toCount(gross);
-        r.net = activity::toCount(net);
+        const double gross = exact ? exactSum(s.grossExact, r.low, r.high)
+                                   : activity::windowSum(m1, kMemChannels, r.low, r.high);
+        double net = exact ? exactSum(s.netExact, r.low, r.high)
+                           : activity::windowSum(std::span<const std::int32_t>(s.spectrum), n, r.low, r.high);
+        if (s.baselineFlag == 1)
+            net -= exact ? exactBaseline(s.netExact, r.low, r.high)
+                         : activity::trapezoidBaseline(s.spectrum, n, r.low, r.high);
+        r.gross = activity::toCount(static_cast<float>(gross));
+        r.net = activity::roundCount(net);
         ActivityWindow& aw = res.windows[static_cast<std::size_t>(w)];
-        const bool sameWindow = aw.start == r.low && aw.end == r.high;
         aw.roi = kOrder[w];
         aw.label = kLabels[w];
         aw.start = r.low;
         aw.end = r.high;
         aw.gross = r.gross;
         aw.net = r.net;
-        if (!sameWindow) res.haveBackground = false;
+        aw.netExact = net;
     }
+    if (!exact) res.haveBackground = false;
     res.baseline = s.baselineFlag == 1;
     res.sampleRealTime = s.mem[0].header.i32(H::kRealTime);
     res.countingTime = static_cast<float>(res.sampleRealTime) * 0.1f;
-    const auto figures = activity::activities(res.windows[kWinCsAll].net, res.windows[kWinCsAll].gross,
-                                              res.windows[kWinCs134].net, res.windows[kWinCs134].gross,
-                                              res.windows[kWinK40].net, res.windows[kWinK40].gross,
+    const auto figures = activity::activities(res.windows[kWinCsAll].netExact, res.windows[kWinCsAll].gross,
+                                              res.windows[kWinCs134].netExact, res.windows[kWinCs134].gross,
+                                              res.windows[kWinK40].netExact, res.windows[kWinK40].gross,
                                               res.countingTime);
     setLabel(s.rois[2], "Cs-All");
     setLabel(s.rois[3], "Cs-134");
@@ -145,7 +189,13 @@ CalicOutcome sumWindowsAndActivities(MeasurementState& s) {
     }
     res.activity = *figures;
     res.valid = true;
-    computeScreening(res, s.screeningSettings, s.spectrum, n);
+    computeScreening(res, s.screeningSettings);
+    if (res.haveBackground) {
+        GroundsOptions o;
+        o.level = s.screeningSettings.level;
+        o.backgroundMaxAgeDays = s.screeningSettings.backgroundMaxAgeDays;
+        checkGrounds(groundsSpectrum(s.keptSample), groundsSpectrum(s.calicBackground), o, res);
+    }
     res.spectrumKey = workingSpectrumKey(s);
     out.computed = true;
     return out;
@@ -250,9 +300,26 @@ CalicOutcome bqCalic(MeasurementState& s, const AskFile& askBackground) {
             return out;
         }
     }
+    for (int k = 0; k < 2; ++k)
+        if (!liveTimeOk(s.mem[static_cast<std::size_t>(k)])) {
+            failComputation(s, out, k == 0 ? kSampleLiveTimeBad : kBackgroundLiveTimeBad);
+            return out;
+        }
+    const bool sameFile = !s.keptSample.sha256.empty() && s.keptSample.sha256 == s.mem[1].sha256;
+    if (sameFile || sameSpectrum(s.mem[0], s.mem[1])) {
+        failComputation(s, out, kBackgroundIsSample);
+        return out;
+    }
     const std::int32_t sampleChannels = memoryChannels(s.mem[0]);
     clearAboveChannelCount(s.mem[0]);
     clearAboveChannelCount(s.mem[1]);
+    s.calicBackground = s.mem[1];
+    // The figures are summed on both spectra compressed but not smoothed: the
+    // smoothing's rounding adds about 0.2 of a count to every channel of a short,
+    // sparse count (a blank read several Bq/kg), and it only moves counts between
+    // neighbours otherwise. The smoothed memories are for display.
+    const std::vector<double> rawSample = compressedCopy(s.mem[0]);
+    const std::vector<double> rawBackground = compressedCopy(s.mem[1]);
 
     // Step 4: background compressed and smoothed (memory 2).
     loadMemory(s, 2, sampleName);
@@ -268,12 +335,18 @@ CalicOutcome bqCalic(MeasurementState& s, const AskFile& askBackground) {
     const FixedWindow fixed[3] = {kWindowCsAll, kWindowCs134, kWindowK40};
     for (int w = 0; w < 3; ++w) {
         double sum = 0.0;
-        for (int c = fixed[w].start; c <= fixed[w].end; ++c) sum += s.mem[1].counts[static_cast<std::size_t>(c)];
+        for (int c = fixed[w].start; c <= fixed[w].end; ++c) sum += rawBackground[static_cast<std::size_t>(c)];
         res.windows[static_cast<std::size_t>(w)].background = sum;
         res.windows[static_cast<std::size_t>(w)].start = fixed[w].start;
         res.windows[static_cast<std::size_t>(w)].end = fixed[w].end;
     }
-    res.k40Background = limits::peakCentroid(s.mem[1].counts, kNetChannels, kWindowK40.start, kWindowK40.end);
+    // The exact net spectrum: the background scaled as a whole, never truncated.
+    const double f = static_cast<double>(t1) / static_cast<double>(t2);
+    s.netExact.assign(static_cast<std::size_t>(kNetChannels), 0.0);
+    s.grossExact = rawSample;
+    for (int i = 0; i < kNetChannels; ++i)
+        s.netExact[static_cast<std::size_t>(i)] =
+            rawSample[static_cast<std::size_t>(i)] - f * rawBackground[static_cast<std::size_t>(i)];
     res.backgroundRealTime = t2;
     res.haveBackground = true;
     res.sampleChannels = sampleChannels;

@@ -36,6 +36,11 @@ inline constexpr const char* kBackgroundRealTimeZero = "Error ! BG Real Time";
 // A count below zero (or 0xFFFFFFFF, read as -1) is no count the analyser gives.
 inline constexpr const char* kSampleBadCounts = "Error ! Sample Counts";
 inline constexpr const char* kBackgroundBadCounts = "Error ! BG Counts";
+// A live time of zero or above the real time is no time the analyser gives.
+inline constexpr const char* kSampleLiveTimeBad = "Error ! Sample Live Time";
+inline constexpr const char* kBackgroundLiveTimeBad = "Error ! BG Live Time";
+// The background file holds the very spectrum of the sample.
+inline constexpr const char* kBackgroundIsSample = "Error ! Background is the sample";
 
 struct CalicOutcome {
     bool computed = false;  // the figures were formed (result record valid)

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "files/spectrum_header.h"
 #include "model/activity_result.h"
@@ -161,6 +162,13 @@ struct MeasurementState {
     ActivityResult activity;
     MemorySpectrum keptSample;
     MemorySpectrum calicSample;
+    // The background as "Bq Calic" read it (before compression), the sample
+    // compressed unsmoothed, and the exact net spectrum (that sample less f x the
+    // background compressed likewise, 1024 channels): the figures, the grounds of
+    // the verdict and "Re Calic" work on these; memory 3 is their integer picture.
+    MemorySpectrum calicBackground;
+    std::vector<double> grossExact;
+    std::vector<double> netExact;
     bool haveKeptSample = false;
     ScreeningSettings screeningSettings;
 };

@@ -22,38 +22,6 @@ std::string windowLine(const char* label, const limits::WindowLimits& l) {
     return buf;
 }
 
-// True when the gross count of the K-40 window, or of all windows together, lies
-// far below what the background alone gives in the sample's counting time: no
-// sample on a working detector counts less than its own background. "Far":
-// under half of it and more than four standard deviations below it, so that a
-// sample shielding some background, or a scant background, does not trip it.
-bool farBelowBackground(double gross, double expected) {
-    return gross < 0.5 * expected && expected - gross > 4.0 * std::sqrt(expected);
-}
-
-bool sampleBelowBackground(const ActivityResult& res) {
-    if (res.backgroundRealTime <= 0) return false;
-    const double scale = static_cast<double>(res.sampleRealTime) / res.backgroundRealTime;
-    double gross = 0.0, expected = 0.0;
-    for (const ActivityWindow& w : res.windows) {
-        gross += w.gross;
-        expected += w.background * scale;
-    }
-    const ActivityWindow& k40 = res.windows[kWinK40];
-    return farBelowBackground(k40.gross, k40.background * scale) || farBelowBackground(gross, expected);
-}
-
-// The grounds a verdict needs, in the order their reasons are given: spectra of
-// the channel count the windows were set for, a sample above its background, the
-// figures of "Bq Calic" as computed (no baseline taken off) and the gain check.
-void withholdWithoutGrounds(ActivityResult& res) {
-    if (res.sampleChannels != kWindowsChannels)
-        withholdVerdict(res, "windows need " + std::to_string(kWindowsChannels) + " channels");
-    if (sampleBelowBackground(res)) withholdVerdict(res, "sample below background");
-    if (res.baseline) withholdVerdict(res, kBaselineReason);
-    if (!res.screening.gain.ok) withholdVerdict(res, "check gain");
-}
-
 }  // namespace
 
 std::string figureText(const char* label, const activity::Figure& f) {
@@ -63,8 +31,7 @@ std::string figureText(const char* label, const activity::Figure& f) {
     return buf;
 }
 
-void computeScreening(ActivityResult& res, const ScreeningSettings& settings, std::span<const std::int32_t> net,
-                      int n) {
+void computeScreening(ActivityResult& res, const ScreeningSettings& settings) {
     ScreeningResult& sc = res.screening;
     sc = ScreeningResult{};
     sc.level = settings.level;
@@ -84,21 +51,6 @@ void computeScreening(ActivityResult& res, const ScreeningSettings& settings, st
     sc.csTotal = *cs;
     sc.cs134 = *c134;
     updateVerdict(res, settings);
-
-    // Gain: K-40 in the smoothed background, Cs-137 in the net spectrum when the
-    // Cs-All activity stands above its decision threshold.
-    GainCheck& g = sc.gain;
-    g.k40Channel = res.k40Background;
-    if (!sc.csTotal.belowDecisionThreshold)
-        g.cs137Channel = limits::peakCentroid(net, n, kWindowCsAll.start, kWindowCsAll.end);
-    std::string warn;
-    if (g.k40Channel && !limits::inMiddleHalf(*g.k40Channel, kWindowK40.start, kWindowK40.end))
-        warn = "Check gain: K-40 peak at channel " + fmt("%.0f", *g.k40Channel);
-    else if (g.cs137Channel && !limits::inMiddleHalf(*g.cs137Channel, kWindowCsAll.start, kWindowCsAll.end))
-        warn = "Check gain: Cs-137 peak at channel " + fmt("%.0f", *g.cs137Channel);
-    g.ok = warn.empty();
-    g.warning = warn;
-    withholdWithoutGrounds(res);
 }
 
 void updateVerdict(ActivityResult& res, const ScreeningSettings& settings) {
@@ -115,9 +67,13 @@ void updateVerdict(ActivityResult& res, const ScreeningSettings& settings) {
     }
 }
 
-void withholdVerdict(ActivityResult& res, const std::string& reason) {
+void withholdVerdict(ActivityResult& res, const std::string& reason, ReasonRank rank) {
     ScreeningResult& sc = res.screening;
-    if (sc.withheld.empty()) sc.withheld = reason.empty() ? std::string("not given") : reason;
+    const int r = static_cast<int>(rank);
+    if (sc.withheld.empty() || r < sc.withheldRank) {
+        sc.withheld = reason.empty() ? std::string("not given") : reason;
+        sc.withheldRank = r;
+    }
     sc.countTimeNeeded.reset();
 }
 

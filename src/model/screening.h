@@ -20,18 +20,22 @@ inline constexpr const char* kBaselineReason = "Re Calic baseline subtracted";
 // The method the figures were formed with, as screen and paper name it.
 std::string methodText(const ActivityResult& res);
 
-// Forms res.screening from the record's sums and times and the settings. The
-// Cs-137 peak is looked for in net (the net spectrum, n channels).
-void computeScreening(ActivityResult& res, const ScreeningSettings& settings, std::span<const std::int32_t> net,
-                      int n);
+// Forms res.screening (limits and verdict) from the record's sums and times and the
+// settings. The grounds of the verdict are checked apart (model/verdict_grounds).
+void computeScreening(ActivityResult& res, const ScreeningSettings& settings);
+
+// The order reasons are given in: a reason of a lower rank replaces one of a higher
+// rank; within a rank the first stays.
+enum class ReasonRank { Qc = 1, Inputs = 2, Background = 3, Sample = 4 };
 
 // New screening level and lower limit: the verdict and the time needed are formed
 // again from the limits already in the record.
 void updateVerdict(ActivityResult& res, const ScreeningSettings& settings);
 
-// Withholds the verdict: the first reason given stays (later ones are not
-// recorded), the count time needed is cleared; the figures stay as they are.
-void withholdVerdict(ActivityResult& res, const std::string& reason);
+// Withholds the verdict: the reason of the lowest rank stays (the first of its
+// rank), the count time needed is cleared; the figures stay as they are. Without
+// a rank the reason is the QC lock-out's, which goes before every other.
+void withholdVerdict(ActivityResult& res, const std::string& reason, ReasonRank rank = ReasonRank::Qc);
 
 // The verdict as the JSON, the register and the printed page give it (English):
 // "No verdict - <reason>" when withheld (or when no limits could be formed),

@@ -8,6 +8,7 @@
 #include "model/measurement_state.h"
 #include "model/screening.h"
 #include "model/spectrum_io.h"
+#include "model/verdict_grounds.h"
 
 namespace xmca {
 
@@ -52,7 +53,9 @@ std::optional<double> massFactor(const std::optional<double>& nominalMassKg, con
     if (!nominalMassKg || !massKg) return std::nullopt;
     if (!(*nominalMassKg > 0) || !(*massKg > 0) || !std::isfinite(*nominalMassKg) || !std::isfinite(*massKg))
         return std::nullopt;
-    return *nominalMassKg / *massKg;
+    const double f = *nominalMassKg / *massKg;
+    if (!std::isfinite(f)) return std::nullopt;  // a mass too small to divide by
+    return f;
 }
 
 void applyMassFactor(ActivityResult& res, double f, const ScreeningSettings& settings) {
@@ -107,6 +110,10 @@ ScreeningOutcome screenFiles(const std::string& samplePath, const std::string& b
         applyMassFactor(out.result, *f, options.settings);
         out.massFactor = f;
     }
+    GroundsOptions grounds;
+    grounds.nominalMassKg = options.nominalMassKg;
+    grounds.massKg = options.massKg;
+    checkMass(grounds, out.result);
     return out;
 }
 

@@ -61,6 +61,9 @@ const char* const kStatusMessages[] = {
     QT_TRANSLATE_NOOP("Status", "Error ! N42 spectrum refers to a missing energy calibration"),
     QT_TRANSLATE_NOOP("Status", "Error ! the N42 measurement has neither a real nor a live time"),
     QT_TRANSLATE_NOOP("Status", "Gain check OK"),
+    QT_TRANSLATE_NOOP("Status", "Error ! Sample Live Time"),
+    QT_TRANSLATE_NOOP("Status", "Error ! BG Live Time"),
+    QT_TRANSLATE_NOOP("Status", "Error ! Background is the sample"),
     QT_TRANSLATE_NOOP("Status", "Gain OK"),
     QT_TRANSLATE_NOOP("Status", "Error ! Export: processed spectrum (compressed, smoothed or net), not a measurement"),
     QT_TRANSLATE_NOOP("Status", "(no file)"),  // the inputs line without a file
@@ -98,6 +101,7 @@ const Pattern kStatusPatterns[] = {
     // A withheld verdict: the reason is translated on its own (kVerdicts).
     {R"(^No verdict - (.+)$)", QT_TRANSLATE_NOOP("Status", "No verdict - %1")},
     {R"(^windows need (\d+) channels$)", QT_TRANSLATE_NOOP("Status", "windows need %1 channels")},
+    {R"(^unexplained peak at (\S+) keV$)", QT_TRANSLATE_NOOP("Status", "unexplained peak at %1 keV")},
     // The printed results block: its inputs line, the sd note, the limits with the gain check.
     {R"(^Sample (.+), background (.+); method: (.+)$)",
      QT_TRANSLATE_NOOP("Status", "Sample %1, background %2; method: %3")},
@@ -121,6 +125,11 @@ const char* const kVerdicts[] = {
     QT_TRANSLATE_NOOP("Verdict", "no QC passed today"),
     QT_TRANSLATE_NOOP("Verdict", "QC state could not be read"),
     QT_TRANSLATE_NOOP("Verdict", "no characteristic limits"),
+    QT_TRANSLATE_NOOP("Verdict", "background has no K-40 peak"),
+    QT_TRANSLATE_NOOP("Verdict", "background shows caesium"),
+    QT_TRANSLATE_NOOP("Verdict", "background too old"),
+    QT_TRANSLATE_NOOP("Verdict", "background dated after the sample"),
+    QT_TRANSLATE_NOOP("Verdict", "mass outside 0.5-2 x nominal"),
     QT_TRANSLATE_NOOP("Verdict", "not given"),
     // The method of the figures, as the record and the page give it.
     QT_TRANSLATE_NOOP("Verdict", "Bq Calic, no baseline"),

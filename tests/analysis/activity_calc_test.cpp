@@ -3,6 +3,8 @@
 // activities; the characteristic limits on hand-worked numbers.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <numeric>
 #include <vector>
 
@@ -138,7 +140,16 @@ TEST(ActivityFigures, ValuesSigmasAndSigns) {
     EXPECT_FLOAT_EQ((*f)[0].sigma, 70.0f / 3600.0f * 106.73f);
     EXPECT_FLOAT_EQ((*f)[1].bqPerKg, 16.012f);
     EXPECT_FLOAT_EQ((*f)[2].bqPerKg, 106.73f - 16.012f);
-    EXPECT_FLOAT_EQ((*f)[2].sigma, (*f)[0].sigma);
+    // Cs-137 is the difference of two disjoint windows: both sigmas add in quadrature.
+    const float s134 = 30.0f / 3600.0f * 160.12f;
+    EXPECT_FLOAT_EQ((*f)[2].sigma, std::sqrt((*f)[0].sigma * (*f)[0].sigma + s134 * s134));
+    // Exact nets keep their fraction: 0.4 of a count is not dropped.
+    const auto x = activity::activities(0.4, 1, 0, 0, 0, 0, 1.0f);
+    ASSERT_TRUE(x);
+    EXPECT_FLOAT_EQ((*x)[0].bqPerKg, 0.4f * 106.73f);
+    EXPECT_DOUBLE_EQ(activity::exactNet(10, 7, 3000, 360000), 10 - 7.0 / 120.0);
+    EXPECT_EQ(activity::roundCount(-2.5), -3);
+    EXPECT_EQ(activity::roundCount(2.49), 2);
     EXPECT_FLOAT_EQ((*f)[3].bqPerKg, 19.0f - 16.012f);
     EXPECT_FLOAT_EQ((*f)[3].sigma, 10.0f / 3600.0f * 1900.0f);
     // Negative nets give negative activities; sigma never goes negative, and K-40

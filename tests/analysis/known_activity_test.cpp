@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <memory>
 
 #include "files/temp_dir.h"
 #include "model/bq_calic.h"
@@ -118,11 +120,12 @@ TEST(Screening, TwoMinuteCountMustCountLonger) {
     const ScreeningResult sc = screenOf(c, 1200, 41);
     EXPECT_EQ(sc.verdict, limits::Verdict::LowerLimitNotMet);
     EXPECT_GT(sc.csTotal.lowerLimitOfMeasurement, 25.0);
-    // This short, noisy count also puts the highest bump of the net spectrum off the
-    // Cs-137 window, so the gain check fails: the verdict is withheld and no count
-    // time is offered (the time needed itself is checked in the screening record).
-    EXPECT_EQ(sc.withheld, "check gain") << sc.gain.warning;
-    EXPECT_FALSE(sc.countTimeNeeded);
+    // The net spectrum of this short count holds no significant peak: the gain is
+    // not judged on its noise, and the verdict says how long to count.
+    EXPECT_TRUE(sc.withheld.empty()) << sc.withheld;
+    EXPECT_TRUE(sc.gain.ok) << sc.gain.warning;
+    EXPECT_EQ(sc.gain.cs137, "not judged");
+    EXPECT_TRUE(sc.countTimeNeeded);
 }
 
 TEST(Screening, TenMinuteCountsFindTheLinesWhereTheyAre) {
@@ -144,8 +147,8 @@ TEST(Screening, TenMinuteCountsFindTheLinesWhereTheyAre) {
     drifted.gain = 1.05;
     GainCheck gain;
     const ScreeningResult sc = screenOf(drifted, 6000, 80, &gain, 6000);
-    EXPECT_FALSE(gain.ok);
-    EXPECT_EQ(sc.withheld, "check gain");
+    // The drifted lines are either off their place or unexplained: no verdict.
+    EXPECT_TRUE(sc.withheld == "check gain" || sc.withheld.rfind("unexplained peak at ", 0) == 0) << sc.withheld;
 }
 
 TEST(Screening, GainTenPercentOffFailsTheGainCheck) {
@@ -160,6 +163,55 @@ TEST(Screening, GainTenPercentOffFailsTheGainCheck) {
         EXPECT_NEAR(*gain.k40Channel, 725.0 * g, 12.0);
         EXPECT_EQ(gain.warning.rfind("Check gain: K-40 peak at channel ", 0), 0u) << gain.warning;
     }
+}
+
+}  // namespace
+}  // namespace xmca
+
+namespace xmca {
+namespace {
+
+// Blanks of 300 s against one 36 000 s background: with no activity the Cs-All
+// figure must scatter around zero (a truncated background read about 21 Bq/kg on
+// every one), and about one in twenty may stand above its decision threshold.
+TEST(KnownActivity, HundredBlanksReadZeroAndFivePercentAboveThreshold) {
+    test::TempDir dir;
+    SimulatedAnalyserConfig c;
+    c.backgroundOnly = true;
+    c.seed = 900;
+    const std::string bg = dir.file("bg.dat");
+    ASSERT_TRUE(test::acquireAndSave(c, 360000, bg));
+    constexpr int kBlanks = 100;
+    double sum = 0, sum2 = 0;
+    int above = 0, verdicts = 0;
+    for (int i = 0; i < kBlanks; ++i) {
+        c.seed = 1000 + static_cast<std::uint64_t>(i);
+        const std::string sample = dir.file("blank.dat");
+        ASSERT_TRUE(test::acquireAndSave(c, 3000, sample));
+        auto s = std::make_unique<MeasurementState>();
+        ASSERT_EQ(readSampleFile(*s, sample).memoryStored, 1);
+        ASSERT_EQ(readBackgroundFile(*s, bg).memoryStored, 2);
+        ASSERT_TRUE(bqCalic(*s).computed);
+        const ScreeningResult& sc = s->activity.screening;
+        ASSERT_TRUE(sc.valid);
+        const double y = s->activity.activity[kRowCsAll].bqPerKg;
+        sum += y;
+        sum2 += y * y;
+        if (y > sc.csTotal.decisionThreshold) ++above;
+        if (sc.withheld.empty()) ++verdicts;
+    }
+    const double mean = sum / kBlanks;
+    const double sd = std::sqrt((sum2 - kBlanks * mean * mean) / (kBlanks - 1));
+    const double se = sd / std::sqrt(static_cast<double>(kBlanks));
+    std::printf("blanks: Cs-All mean %.2f Bq/kg, sd %.2f, standard error %.2f, %d of %d above the decision "
+                "threshold, %d with a verdict\n",
+                mean, sd, se, above, kBlanks, verdicts);
+    EXPECT_LT(std::fabs(mean), 3.0 * se);
+    // 5 % expected: 1 to 12 of 100 (binomial, beyond three standard deviations).
+    EXPECT_GE(above, 1);
+    EXPECT_LE(above, 12);
+    // A blank has no peak and a sound background: its verdict is given.
+    EXPECT_EQ(verdicts, kBlanks);
 }
 
 }  // namespace

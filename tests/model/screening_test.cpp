@@ -20,15 +20,13 @@ ActivityResult record(std::int32_t csNet, std::int32_t csGross, double csBackgro
     r.windows[kWinCsAll] = {2, "Cs-All", 272, 354, csGross, csNet, csBackground};
     r.windows[kWinCs134] = {3, "Cs-134", 372, 420, 400, 10, 380.0};
     r.windows[kWinK40] = {1, "K-40", 686, 756, 300, 20, 280.0};
-    r.k40Background = 721.0;
     r.activity = *activity::activities(csNet, csGross, 10, 400, 20, 300, r.countingTime);
     return r;
 }
 
 TEST(ScreeningRecord, LimitsVerdictAndLines) {
     ActivityResult r = record(20, 1020, 1000.0, 36000);
-    const std::int32_t net[1] = {0};
-    computeScreening(r, ScreeningSettings{}, net, 0);
+    computeScreening(r, ScreeningSettings{});
     ASSERT_TRUE(r.screening.valid);
     const auto& cs = r.screening.csTotal;
     // y = 20 / 3600 x 106.73; y* = 1.645 x 106.73 x sqrt(1000/3600 x 2/3600).
@@ -60,23 +58,16 @@ TEST(ScreeningRecord, LimitsVerdictAndLines) {
 
     // A short count: the lower limit is missed and the time needed is given.
     ActivityResult shortCount = record(2, 100, 3000.0, 600);
-    computeScreening(shortCount, ScreeningSettings{}, net, 0);
+    computeScreening(shortCount, ScreeningSettings{});
     EXPECT_EQ(shortCount.screening.verdict, limits::Verdict::LowerLimitNotMet);
     ASSERT_TRUE(shortCount.screening.countTimeNeeded);
     lines = screeningLines(shortCount);
     EXPECT_EQ(lines.back().rfind("Lower limit not met - count longer (", 0), 0u) << lines.back();
 
-    // K-40 off the middle of its window: the gain warning.
-    ActivityResult off = record(20, 1020, 1000.0, 36000);
-    off.k40Background = 790.0;
-    computeScreening(off, ScreeningSettings{}, net, 0);
-    EXPECT_FALSE(off.screening.gain.ok);
-    EXPECT_EQ(off.screening.gain.warning, "Check gain: K-40 peak at channel 790");
-
     // No background sums (no "Bq Calic" ran): nothing to show.
     ActivityResult none = record(20, 1020, 1000.0, 36000);
     none.haveBackground = false;
-    computeScreening(none, ScreeningSettings{}, net, 0);
+    computeScreening(none, ScreeningSettings{});
     EXPECT_FALSE(none.screening.valid);
     // The figures still go on paper, with their sd and no verdict.
     lines = screeningLines(none);
@@ -89,28 +80,31 @@ TEST(ScreeningRecord, LimitsVerdictAndLines) {
 
 TEST(ScreeningRecord, WithheldVerdictKeepsFiguresAndFirstReason) {
     ActivityResult r = record(2, 100, 3000.0, 600);
-    const std::int32_t net[1] = {0};
-    computeScreening(r, ScreeningSettings{}, net, 0);
+    computeScreening(r, ScreeningSettings{});
     ASSERT_TRUE(r.screening.countTimeNeeded);
     EXPECT_EQ(verdictText(r), "Lower limit not met - count longer");
     const double activity = r.screening.csTotal.activity;
 
-    withholdVerdict(r, "check gain");
-    withholdVerdict(r, "sample below background");
+    withholdVerdict(r, "check gain", ReasonRank::Sample);
+    withholdVerdict(r, "sample below background", ReasonRank::Sample);
     EXPECT_EQ(r.screening.withheld, "check gain");
-    EXPECT_EQ(verdictText(r), "No verdict - check gain");
+    // A reason of an earlier rank replaces it, a later one does not.
+    withholdVerdict(r, "background has no K-40 peak", ReasonRank::Background);
+    withholdVerdict(r, "unexplained peak at 927 keV", ReasonRank::Sample);
+    EXPECT_EQ(r.screening.withheld, "background has no K-40 peak");
+    EXPECT_EQ(verdictText(r), "No verdict - background has no K-40 peak");
     EXPECT_FALSE(r.screening.countTimeNeeded);
     EXPECT_EQ(r.screening.csTotal.activity, activity);
     // A new level does not bring the time needed back while the verdict is withheld.
     updateVerdict(r, ScreeningSettings{50.0, 1.0});
     updateVerdict(r, ScreeningSettings{50.0, 25.0});
     EXPECT_FALSE(r.screening.countTimeNeeded);
-    EXPECT_EQ(verdictText(r), "No verdict - check gain");
+    EXPECT_EQ(verdictText(r), "No verdict - background has no K-40 peak");
 
     // No limits formed at all: no verdict either.
     ActivityResult none = record(20, 1020, 1000.0, 36000);
     none.haveBackground = false;
-    computeScreening(none, ScreeningSettings{}, net, 0);
+    computeScreening(none, ScreeningSettings{});
     EXPECT_EQ(verdictText(none).rfind("No verdict - ", 0), 0u);
 }
 

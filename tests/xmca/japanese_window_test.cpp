@@ -218,10 +218,12 @@ TEST_F(Japanese, CoreTextsTranslatedAtTheEdge) {
     r.windows[xmca::kWinCsAll] = {2, "Cs-All", 272, 354, 100, 2, 3000.0};
     r.windows[xmca::kWinCs134] = {3, "Cs-134", 372, 420, 400, 10, 380.0};
     r.windows[xmca::kWinK40] = {1, "K-40", 686, 756, 300, 20, 280.0};
-    r.k40Background = 790.0;  // off the middle of its window: the gain warning
     r.activity = *xmca::activity::activities(2, 100, 10, 400, 20, 300, r.countingTime);
-    const std::int32_t net[1] = {0};
-    xmca::computeScreening(r, xmca::ScreeningSettings{}, net, 0);
+    xmca::computeScreening(r, xmca::ScreeningSettings{});
+    // The background's K-40 off its line: the gain warning.
+    r.screening.gain.ok = false;
+    r.screening.gain.warning = "Check gain: K-40 peak at channel 790";
+    xmca::withholdVerdict(r, "check gain", xmca::ReasonRank::Background);
     const auto lines = xmca::screeningLines(r);
     // Inputs and method, Cs-All, Cs-134, Cs-137 with K-40, the limits, the verdict.
     ASSERT_EQ(lines.size(), 6u);

@@ -115,6 +115,54 @@ struct Lab {
     QString status() { return form->statusBar()->currentMessage(); }
 };
 
+TEST(ScreeningWindow, ShortCountAgainstALongBackgroundAndAWrongGain) {
+    // A 300 s sample of 5 Bq/kg Cs-137 against a 36 000 s background: the Cs-All
+    // figure is the sample's, not the ~20 Bq/kg a truncated background scaling
+    // added; then the same sample counted at gain x1.4 gets no verdict.
+    Lab lab;
+    xmca::SimulatedAnalyserConfig c;
+    c.backgroundOnly = true;
+    c.seed = 5100;
+    const std::string bg = lab.dir.file("bg.dat");
+    ASSERT_TRUE(xmca::test::acquireAndSave(c, 360000, bg));
+    c.backgroundOnly = false;
+    c.cs134 = 0;
+    c.cs137 = 5;
+    c.seed = 5101;
+    const std::string low = lab.dir.file("low.dat");
+    ASSERT_TRUE(xmca::test::acquireAndSave(c, 3000, low));
+    c.cs137 = 100;
+    c.gain = 1.4;
+    c.seed = 5102;
+    const std::string gain = lab.dir.file("gain.dat");
+    ASSERT_TRUE(xmca::test::acquireAndSave(c, 3000, gain));
+
+    QString next;
+    lab.page->chooseSpectrum = [&next](const QString&) { return next; };
+    next = QString::fromStdString(bg);
+    lab.click("BackgroundChoose");
+    next = QString::fromStdString(low);
+    lab.click("SampleChoose");
+    lab.type("SampleId", "short-1");
+    lab.click("Evaluate");
+    auto* table = lab.w<QTableWidget>("ResultTable");
+    ASSERT_TRUE(table->item(0, 0));
+    const double csAll = table->item(0, 0)->text().toDouble();
+    // One 300 s count scatters by about 3.4 Bq/kg.
+    EXPECT_NEAR(csAll, 5.0, 3.0 * 3.4);
+    const QString verdict = lab.w<QLabel>("Verdict")->text();
+    EXPECT_FALSE(verdict.contains("No verdict")) << verdict.toStdString();
+
+    next = QString::fromStdString(gain);
+    lab.click("SampleChoose");
+    lab.type("SampleId", "gain-1");
+    lab.click("Evaluate");
+    const QString withheld = lab.w<QLabel>("Verdict")->text();
+    EXPECT_TRUE(withheld.contains("No verdict - unexplained peak at")) << withheld.toStdString();
+    EXPECT_FALSE(withheld.contains("Below")) << withheld.toStdString();
+    EXPECT_FALSE(withheld.contains("Above")) << withheld.toStdString();
+}
+
 TEST(ScreeningWindow, SimulatedSampleIsOffTheDetectorForTheBackgroundOnly) {
     // The program's simulator holds a sample (Cs-134 100, Cs-137 200 Bq/kg): counted
     // with it in place the background would cancel the sample to "Below".
@@ -329,8 +377,9 @@ TEST(ScreeningWindow, ChosenFilesOldBackgroundWarnedAndBadDatesRefused) {
     lab.type("SamplingDate", "");
     lab.click("Evaluate");
     ASSERT_TRUE(lab.page->outcome().has_value());
-    // The default simulated sample: Cs-134 100 and Cs-137 200 Bq/kg.
-    EXPECT_EQ(lab.w<QLabel>("Verdict")->text(), "Above screening level - confirm");
+    // The default simulated sample (Cs-134 100, Cs-137 200 Bq/kg) against a background
+    // six years older: the figures are shown, the verdict withheld.
+    EXPECT_EQ(lab.w<QLabel>("Verdict")->text(), "No verdict - background too old");
     EXPECT_EQ(lab.page->record().backgroundFile, bg);
 }
 

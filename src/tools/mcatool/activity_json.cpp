@@ -38,7 +38,8 @@ std::string activityJson(const xmca::ActivityResult& res) {
         s += (w ? ", " : "");
         s += "{\"roi\": " + std::to_string(aw.roi) + ", \"label\": " + jsonString(aw.label) +
              ", \"start\": " + std::to_string(aw.start) + ", \"end\": " + std::to_string(aw.end) +
-             ", \"gross\": " + std::to_string(aw.gross) + ", \"net\": " + std::to_string(aw.net) + "}";
+             ", \"gross\": " + std::to_string(aw.gross) + ", \"net\": " + std::to_string(aw.net) +
+             ", \"net_exact\": " + num("%.2f", aw.netExact) + "}";
     }
     s += "], \"activity\": {";
     for (std::size_t r = 0; r < res.activity.size(); ++r) {
@@ -58,7 +59,12 @@ std::string activityJson(const xmca::ActivityResult& res) {
                                                                   : std::nullopt) +
          ", \"gain_check\": {\"ok\": " + (sc.gain.ok ? "true" : "false") +
          ", \"k40_channel\": " + optNum("%.1f", sc.gain.k40Channel) +
-         ", \"cs137_channel\": " + optNum("%.1f", sc.gain.cs137Channel) + "}}";
+         ", \"cs137_channel\": " + optNum("%.1f", sc.gain.cs137Channel) +
+         ", \"background_k40\": " + jsonString(sc.gain.backgroundK40) + ", \"sample_k40\": " +
+         jsonString(sc.gain.sampleK40) + ", \"cs137\": " + jsonString(sc.gain.cs137) +
+         ", \"sample_k40_channel\": " + optNum("%.1f", sc.gain.sampleK40Channel) +
+         ", \"unexplained_peak_kev\": " + optNum("%.1f", sc.gain.unexplainedKeV) +
+         ", \"background_caesium_bq_per_kg\": " + optNum("%.2f", sc.gain.backgroundCaesium) + "}}";
     return s + "}";
 }
 

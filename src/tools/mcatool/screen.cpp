@@ -46,8 +46,11 @@ int runScreen(const Args& argsIn, std::ostream& out, std::ostream& err) {
         } else if (a == "--mass-kg" && hasValue) {
             char* end = nullptr;
             const std::string& v = args[++i];
-            const double m = std::strtod(v.c_str(), &end);
-            if (v.empty() || *end != '\0' || !std::isfinite(m) || m <= 0) {
+            // Decimal kilograms only: "0x10" is not 16, and a mass too small to
+            // divide by (a subnormal) is no mass.
+            const bool decimal = v.find_first_not_of("0123456789+-.eE") == std::string::npos;
+            const double m = decimal ? std::strtod(v.c_str(), &end) : 0.0;
+            if (!decimal || v.empty() || *end != '\0' || !std::isnormal(m) || m <= 0) {
                 err << kUsage;
                 return kExitUsage;
             }
@@ -89,6 +92,7 @@ int runScreen(const Args& argsIn, std::ostream& out, std::ostream& err) {
     xmca::ScreeningOptions options;
     options.nominalMassKg = lab.nominalMassKg;
     options.massKg = sample.massKg;
+    options.settings.backgroundMaxAgeDays = lab.backgroundMaxAgeDays;
     xmca::ScreeningOutcome outcome = xmca::screenFiles(files[0], files[1], options);
     if (!outcome.computed) {
         err << outcome.error << '\n';
