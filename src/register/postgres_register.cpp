@@ -127,7 +127,17 @@ BEGIN
 END $$;
 )sql";
 
-constexpr const char* kServerMigrations[] = {kServerSchemaV1};
+// QC runs keep the acquisition start, the counting uncertainties of their figures
+// and the reason of their status.
+constexpr const char* kServerSchemaV2 = R"sql(
+ALTER TABLE xmca.qc_runs ADD COLUMN acquired_utc text COLLATE "C" NOT NULL DEFAULT '';
+ALTER TABLE xmca.qc_runs ADD COLUMN peak_channel_u double precision;
+ALTER TABLE xmca.qc_runs ADD COLUMN fwhm_percent_u double precision;
+ALTER TABLE xmca.qc_runs ADD COLUMN net_rate_u double precision;
+ALTER TABLE xmca.qc_runs ADD COLUMN reason text NOT NULL DEFAULT '';
+)sql";
+
+constexpr const char* kServerMigrations[] = {kServerSchemaV1, kServerSchemaV2};
 static_assert(sizeof kServerMigrations / sizeof kServerMigrations[0] == kSchemaVersion);
 
 constexpr const char* kMeasurementColumns[] = {
@@ -143,7 +153,8 @@ constexpr const char* kQcBaselineColumns[] = {"uid", "created_utc", "installatio
 constexpr const char* kQcRunColumns[] = {
     "uid", "created_utc", "installation", "baseline_id", "operator", "check_file", "check_sha256",
     "background_file", "background_sha256", "peak_channel", "fwhm_percent", "net_rate_cps",
-    "background_rate_cps", "status", "program_version"};
+    "background_rate_cps", "status", "program_version", "acquired_utc", "peak_channel_u", "fwhm_percent_u",
+    "net_rate_u", "reason"};
 
 template <std::size_t N>
 std::string joined(const char* const (&cols)[N]) {
@@ -217,6 +228,11 @@ SqlParams qcRunParams(const QcRun& r) {
     p.push_back(real(r.backgroundRateCps));
     p.push_back(r.status);
     p.push_back(r.programVersion);
+    p.push_back(r.acquiredUtc);
+    p.push_back(real(r.peakChannelU));
+    p.push_back(real(r.fwhmPercentU));
+    p.push_back(real(r.netRateU));
+    p.push_back(r.reason);
     return p;
 }
 
@@ -329,6 +345,11 @@ QcRun readQcRun(Row r) {
     q.backgroundRateCps = r.real();
     q.status = r.text();
     q.programVersion = r.text();
+    q.acquiredUtc = r.text();
+    q.peakChannelU = r.real();
+    q.fwhmPercentU = r.real();
+    q.netRateU = r.real();
+    q.reason = r.text();
     return q;
 }
 
@@ -406,11 +427,17 @@ public:
             if (!queue_->peek(uri_, kDeliverBatch, batch, error)) return false;
             if (batch.empty()) return true;
             for (const auto& rec : batch) {
-                const std::string sql = rec.kind == kKindQcRun ? insertSql("qc_runs", kQcRunColumns)
-                                                                : insertSql("measurements", kMeasurementColumns);
+                const bool qcRun = rec.kind == kKindQcRun;
+                const std::string sql = qcRun ? insertSql("qc_runs", kQcRunColumns)
+                                              : insertSql("measurements", kMeasurementColumns);
+                // A QC run queued by a program of schema 1 lacks the five values added since: empty
+                // acquisition start and reason, no uncertainties.
+                SqlParams params = rec.params;
+                if (qcRun && params.size() + 5 == std::size(kQcRunColumns))
+                    params.insert(params.end(), {std::string(), std::nullopt, std::nullopt, std::nullopt, std::string()});
                 std::int64_t id = 0;
                 bool inserted = false;
-                if (send(sql, rec.params, id, inserted, error) != Outcome::Done) {
+                if (send(sql, params, id, inserted, error) != Outcome::Done) {
                     error = "records wait for the register server (" + std::to_string(pendingCount()) +
                             "): " + error;
                     return false;
@@ -517,6 +544,10 @@ public:
         if (filter.baselineId) {
             args.push_back(std::to_string(*filter.baselineId));
             where += " AND baseline_id = $" + std::to_string(args.size());
+        }
+        if (!filter.checkSha256.empty()) {
+            args.push_back(filter.checkSha256);
+            where += " AND check_sha256 = $" + std::to_string(args.size());
         }
         const std::string sql = "SELECT id, " + joined(kQcRunColumns) + " FROM xmca.qc_runs WHERE true" + where +
                                 " ORDER BY id DESC" + page(filter.limit, filter.offset, args);

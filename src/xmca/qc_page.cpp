@@ -215,7 +215,7 @@ void QcPage::refresh() {
     }
     xmca::qc::History h;
     std::string error;
-    if (!xmca::loadQcHistory(*r, xmca::installationName(lab_), h, error)) message(q(error), true);
+    if (!xmca::loadQcHistory(*r, xmca::qcDetector(lab_), h, error, xmca::qcSettings(lab_).halfLifeYears)) message(q(error), true);
     chart_->setHistory(h);
     if (!last_ && !h.runs.empty()) {
         // Until a run is made here: the latest recorded one.
@@ -321,7 +321,8 @@ bool QcPage::measureFile(const QString& path) {
     std::string error;
     xmca::QcSettings settings = xmca::qcSettings(lab_);
     settings.baselineRuns = baselineRuns_->value();
-    if (!xmca::recordQcRun(*r, m, xmca::installationName(lab_), lab_.operatorName, settings, false, out, error)) {
+    xmca::bindQcDetector(lab_, xmca::defaultLabSettingsPath());
+    if (!xmca::recordQcRun(*r, m, xmca::qcDetector(lab_), lab_.operatorName, settings, false, out, error)) {
         message(tr("The run could not be recorded: %1").arg(q(error)), true);
         return false;
     }
@@ -341,7 +342,8 @@ void QcPage::startBaseline() {
     }
     xmca::reg::QcBaseline b;
     std::string error;
-    if (!xmca::startQcBaseline(*r, xmca::installationName(lab_), baselineRuns_->value(), "started on the QC page", b,
+    xmca::bindQcDetector(lab_, xmca::defaultLabSettingsPath());
+    if (!xmca::startQcBaseline(*r, xmca::qcDetector(lab_), baselineRuns_->value(), "started on the QC page", b,
                                error)) {
         message(tr("The new baseline could not be recorded: %1").arg(q(error)), true);
         return;
