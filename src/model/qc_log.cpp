@@ -279,8 +279,8 @@ bool recordQcRun(reg::Register& r, const QcFileMeasurement& m, const std::string
     if (!r.listQcRuns(latestFilter, found, error)) return false;
     if (!found.empty()) {
         const auto latest = acquiredOf(found.front());
-        if (latest && *acquired <= *latest) {
-            error = m.checkFile + " was acquired " + m.acquiredUtc + ", not after the latest QC run of " +
+        if (latest && *acquired < *latest) {
+            error = m.checkFile + " was acquired " + m.acquiredUtc + ", before the latest QC run of " +
                     installation + " (run " + std::to_string(found.front().id) + ", " + utcText(*latest) + ")";
             return false;
         }

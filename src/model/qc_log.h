@@ -76,7 +76,7 @@ bool startQcBaseline(reg::Register& r, const std::string& installation, int nReq
 // first when there is none or newBaseline is set) and appends the run with this
 // program's version. Refused, and nothing recorded, when the check spectrum is
 // already in the register (by its SHA-256), has no acquisition start, is dated in
-// the future or not after the detector's latest run, or has fewer net counts than
+// the future or before the detector's latest run, or has fewer net counts than
 // the settings ask for (the error then says the counting time that would reach
 // them). now: the current time (0: the clock's).
 bool recordQcRun(reg::Register& r, const QcFileMeasurement& m, const std::string& installation,

@@ -223,7 +223,7 @@ TEST(QcLog, RefusedCheckSpectraLeaveNoTrace) {
     const std::string old = lab.dir.file("old.dat");
     writeSimulated(old, 1.0, false, 300, 9002, 2048, lab.clock - 7200);
     lab.record(old, error);
-    EXPECT_NE(error.find("not after the latest QC run of lab-1 (run 1"), std::string::npos) << error;
+    EXPECT_NE(error.find("before the latest QC run of lab-1 (run 1"), std::string::npos) << error;
     // No acquisition start at all.
     const std::string undated = lab.dir.file("undated.dat");
     writeSimulated(undated, 1.0, false, 300, 9003);
