@@ -164,15 +164,33 @@ QcSettings qcSettings(const LabSettings& lab) {
 
 std::string qcDetector(const LabSettings& lab) { return lab.qcDetector.empty() ? installationName(lab) : lab.qcDetector; }
 
+std::string qcDetectorInForce(const LabSettings& lab, const std::string& path) {
+    if (!lab.qcDetector.empty()) return lab.qcDetector;
+    const LabSettings onDisk = loadLabSettings(path);
+    return onDisk.qcDetector.empty() ? installationName(lab) : onDisk.qcDetector;
+}
+
+bool saveLabSettingsKeepingQc(LabSettings& lab, const std::string& path) {
+    const LabSettings onDisk = loadLabSettings(path);
+    lab.qcBaselineRuns = onDisk.qcBaselineRuns;
+    lab.qcRequireDaily = onDisk.qcRequireDaily;
+    lab.qcMinNetCounts = onDisk.qcMinNetCounts;
+    lab.qcNuclide = onDisk.qcNuclide;
+    lab.qcHalfLifeYears = onDisk.qcHalfLifeYears;
+    if (!onDisk.qcDetector.empty()) lab.qcDetector = onDisk.qcDetector;
+    return saveLabSettings(lab, path);
+}
+
 bool bindQcDetector(LabSettings& lab, const std::string& path) {
     if (!lab.qcDetector.empty()) return true;
-    lab.qcDetector = installationName(lab);
     // Only this key is ours: other settings may have changed since lab was read.
     LabSettings current = loadLabSettings(path);
     if (!current.qcDetector.empty()) {
         lab.qcDetector = current.qcDetector;
         return true;
     }
+    // The installation's name as it stands in the file (lab may be an older copy).
+    lab.qcDetector = installationName(current.installation.empty() ? lab : current);
     current.qcDetector = lab.qcDetector;
     return saveLabSettings(current, path);
 }
@@ -444,7 +462,8 @@ namespace xmca {
 std::string qcLockoutReason(reg::Register* r, const LabSettings& lab) {
     if (!r) return kQcUnknown;
     std::string reason, error;
-    if (!qcLockoutReason(*r, qcDetector(lab), qcSettings(lab), reason, error)) return kQcUnknown;
+    if (!qcLockoutReason(*r, qcDetectorInForce(lab, defaultLabSettingsPath()), qcSettings(lab), reason, error))
+        return kQcUnknown;
     return reason;
 }
 

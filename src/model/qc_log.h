@@ -31,6 +31,13 @@ std::optional<double> knownHalfLifeYears(const std::string& nuclide);
 // in the settings. Once bound (the first QC use on this computer) the key stays,
 // whatever the installation is renamed to; until then it is the installation name.
 std::string qcDetector(const LabSettings& lab);
+// The key in force: lab's own, else the one bound in the settings file at path (a
+// page holding settings read before the binding), else the installation name.
+std::string qcDetectorInForce(const LabSettings& lab, const std::string& path);
+// Saves settings edited elsewhere (the Screening page's) with the QC keys as they
+// are in the file: the QC page and mcatool own them, and a copy read earlier must
+// not undo a detector binding or a QC setting.
+bool saveLabSettingsKeepingQc(LabSettings& lab, const std::string& path);
 // Binds the detector key when it is not yet bound and saves the settings at path;
 // false when they could not be saved (the key is then still set in lab).
 bool bindQcDetector(LabSettings& lab, const std::string& path);

@@ -121,6 +121,12 @@ void withholdVerdict(ActivityResult& res, const std::string& reason) {
     sc.countTimeNeeded.reset();
 }
 
+void withholdVerdictForQc(ActivityResult& res, const std::string& reason) {
+    if (reason.empty()) return;
+    res.screening.withheld = reason;
+    res.screening.countTimeNeeded.reset();
+}
+
 std::string verdictText(const ActivityResult& res) {
     const ScreeningResult& sc = res.screening;
     if (!sc.withheld.empty()) return std::string(kNoVerdict) + sc.withheld;

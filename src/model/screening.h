@@ -32,6 +32,9 @@ void updateVerdict(ActivityResult& res, const ScreeningSettings& settings);
 // Withholds the verdict: the first reason given stays (later ones are not
 // recorded), the count time needed is cleared; the figures stay as they are.
 void withholdVerdict(ActivityResult& res, const std::string& reason);
+// The same for the check-source QC lock-out, whose reason is shown before any
+// other (a failed gain check is then one more symptom of the drift QC caught).
+void withholdVerdictForQc(ActivityResult& res, const std::string& reason);
 
 // The verdict as the JSON, the register and the printed page give it (English):
 // "No verdict - <reason>" when withheld (or when no limits could be formed),

@@ -11,10 +11,12 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTimer>
+#include <cmath>
 #include <QVBoxLayout>
 
 #include "display/qc_chart.h"
@@ -40,6 +42,24 @@ QString reasonWords(const xmca::qc::Reason& r) {
         case R::SdFromMean: return QcPage::tr("%1 %2 sd from the mean").arg(quantity).arg(r.value, 0, 'f', 1);
         case R::PeakShift: return QcPage::tr("peak shift %1 %").arg(r.value, 0, 'f', 1);
         case R::RateChange: return QcPage::tr("net rate change %1 %").arg(r.value, 0, 'f', 1);
+        case R::Trend:
+            return r.value > 0 ? QcPage::tr("%1 %2 runs in a row above the mean").arg(quantity).arg(std::abs(r.value))
+                               : QcPage::tr("%1 %2 runs in a row below the mean").arg(quantity).arg(std::abs(r.value));
+        case R::OutsideWindow:
+            return QcPage::tr("peak channel %1 outside the middle half of the Cs window (%2-%3)")
+                .arg(r.value, 0, 'f', 1)
+                .arg(r.lo, 0, 'f', 1)
+                .arg(r.hi, 0, 'f', 1);
+        case R::WindowLoss: return QcPage::tr("%1 % of the 662 keV line outside the Cs window").arg(r.value, 0, 'f', 1);
+        case R::BaselineScatter:
+            return QcPage::tr("baseline scatter of %1 exceeds counting statistics (chi-square %2 for %3 degrees of "
+                              "freedom, p = %4)")
+                .arg(quantity)
+                .arg(r.value, 0, 'f', 1)
+                .arg(static_cast<int>(r.lo))
+                .arg(r.hi, 0, 'f', 3);
+        case R::NoCountingScatter:
+            return QcPage::tr("baseline runs recorded without their counting scatter: start a new baseline");
         case R::NotANumber: break;
     }
     return QcPage::tr("a figure is not a number");
@@ -140,6 +160,10 @@ QcPage::QcPage(TForm1& form, QWidget* parent) : QWidget(parent), form_(form) {
     setLay->addRow(newBaseline_);
     left->addWidget(settings);
 
+    detector_ = new QLabel(this);
+    detector_->setObjectName(QStringLiteral("QcDetector"));
+    detector_->setWordWrap(true);
+    left->insertWidget(0, detector_);
     lockout_ = new QLabel(this);
     lockout_->setObjectName(QStringLiteral("QcLockout"));
     lockout_->setWordWrap(true);
@@ -188,6 +212,8 @@ void QcPage::saveSettings() {
         message(tr("The QC settings could not be saved."), true);
 }
 
+std::string QcPage::detector() const { return xmca::qcDetectorInForce(lab_, xmca::defaultLabSettingsPath()); }
+
 std::unique_ptr<xmca::reg::Register> QcPage::openRegister(QString& problem) {
     const QString where = registerLocation.isEmpty() ? form_.registerLocation() : registerLocation;
     std::string error;
@@ -215,16 +241,28 @@ void QcPage::refresh() {
     }
     xmca::qc::History h;
     std::string error;
-    if (!xmca::loadQcHistory(*r, xmca::qcDetector(lab_), h, error, xmca::qcSettings(lab_).halfLifeYears)) message(q(error), true);
+    const std::string key = detector();
+    const std::string name = xmca::installationName(xmca::loadLabSettings(xmca::defaultLabSettingsPath()));
+    detector_->setText(key == name ? tr("Detector: %1").arg(q(key))
+                                   : tr("Detector: %1 (installation now named %2)").arg(q(key), q(name)));
+    if (!xmca::loadQcHistory(*r, key, h, error, xmca::qcSettings(lab_).halfLifeYears)) message(q(error), true);
     chart_->setHistory(h);
-    if (!last_ && !h.runs.empty()) {
-        // Until a run is made here: the latest recorded one.
+    // Until a run is made here: the latest recorded one, with the reason it was given
+    // (after a new baseline, that baseline: no run of it yet).
+    xmca::reg::QcBaseline newest;
+    bool haveBaseline = false;
+    std::string ignored;
+    const bool newBaselineSinceLatest = !h.runs.empty() && r->latestQcBaseline(key, newest, haveBaseline, ignored) &&
+                                        haveBaseline && h.runs.back().baselineId != newest.id;
+    if (!last_ && !h.runs.empty() && !newBaselineSinceLatest) {
         const xmca::qc::HistoryRun& latest = h.runs.back();
         status_->setText(tr("Latest run %1 (%2): %3")
                              .arg(latest.id)
                              .arg(q(latest.createdUtc))
                              .arg(QCoreApplication::translate("xmca::display", xmca::qc::statusName(latest.status))));
         status_->setStyleSheet(QStringLiteral("color: %1;").arg(colourOf(latest.status)));
+        reasons_->setText(q(latest.reason));
+        reasons_->setStyleSheet(QStringLiteral("color: %1;").arg(colourOf(latest.status)));
     }
     xmca::LabSettings lab = lab_;
     lab.qcRequireDaily = daily_->isChecked();
@@ -322,7 +360,7 @@ bool QcPage::measureFile(const QString& path) {
     xmca::QcSettings settings = xmca::qcSettings(lab_);
     settings.baselineRuns = baselineRuns_->value();
     xmca::bindQcDetector(lab_, xmca::defaultLabSettingsPath());
-    if (!xmca::recordQcRun(*r, m, xmca::qcDetector(lab_), lab_.operatorName, settings, false, out, error)) {
+    if (!xmca::recordQcRun(*r, m, detector(), lab_.operatorName, settings, false, out, error)) {
         message(tr("The run could not be recorded: %1").arg(q(error)), true);
         return false;
     }
@@ -330,10 +368,21 @@ bool QcPage::measureFile(const QString& path) {
     showRun();
     message(tr("Recorded QC run %1 (%2)").arg(out.run.id).arg(QFileInfo(path).fileName()));
     refresh();
+    emit qcChanged();
     return true;
 }
 
 void QcPage::startBaseline() {
+    const QString question =
+        tr("Start a new baseline for the detector %1?\n\nDo this only after the detector was recalibrated: the "
+           "next %n run(s) form new control limits, and a QC lock-out of the old baseline is lifted.",
+           nullptr, baselineRuns_->value())
+            .arg(q(detector()));
+    const bool yes = confirm ? confirm(question)
+                             : QMessageBox::question(this, tr("Start a new baseline"), question,
+                                                     QMessageBox::Yes | QMessageBox::No,
+                                                     QMessageBox::No) == QMessageBox::Yes;
+    if (!yes) return;
     QString problem;
     auto r = openRegister(problem);
     if (!r) {
@@ -343,13 +392,20 @@ void QcPage::startBaseline() {
     xmca::reg::QcBaseline b;
     std::string error;
     xmca::bindQcDetector(lab_, xmca::defaultLabSettingsPath());
-    if (!xmca::startQcBaseline(*r, xmca::qcDetector(lab_), baselineRuns_->value(), "started on the QC page", b,
-                               error)) {
+    if (!xmca::startQcBaseline(*r, detector(), baselineRuns_->value(), "started on the QC page", b, error)) {
         message(tr("The new baseline could not be recorded: %1").arg(q(error)), true);
         return;
     }
+    // The red state belonged to the old baseline.
+    last_.reset();
+    status_->setText(tr("New baseline: no run yet"));
+    status_->setStyleSheet(QString());
+    reasons_->clear();
+    figures_->clear();
+    baseline_->clear();
     message(tr("New baseline started: the next %n run(s) form its control limits.", nullptr, baselineRuns_->value()));
     refresh();
+    emit qcChanged();
 }
 
 void QcPage::showRun() {
@@ -359,7 +415,10 @@ void QcPage::showRun() {
     QString word;
     switch (status) {
         case xmca::qc::Status::Baseline:
-            word = tr("Baseline run %1 of %2").arg(o.baseline.n).arg(o.nRequired);
+            word = o.baselineAccepted ? tr("Baseline run %1 of %2: the baseline is accepted").arg(o.baseline.n).arg(o.nRequired)
+                   : o.baseline.n >= o.nRequired
+                       ? tr("Baseline run %1 (%2 needed): the baseline goes on").arg(o.baseline.n).arg(o.nRequired)
+                       : tr("Baseline run %1 of %2").arg(o.baseline.n).arg(o.nRequired);
             break;
         case xmca::qc::Status::Ok: word = tr("OK"); break;
         case xmca::qc::Status::Warning: word = tr("Warning"); break;
@@ -371,21 +430,25 @@ void QcPage::showRun() {
     status_->setStyleSheet(QStringLiteral("color: %1;").arg(colourOf(status)));
     reasons_->setText(reasons.join(QStringLiteral("; ")));
     reasons_->setStyleSheet(QStringLiteral("color: %1;").arg(colourOf(status)));
-    QString f = tr("Peak channel: %1   FWHM: %2 %\nNet rate: %3 cps")
+    QString f = tr("Peak channel: %1 +/- %2   FWHM: %3 +/- %4 %\nNet rate: %5 +/- %6 cps (decay-corrected %7 cps)")
                     .arg(*o.run.peakChannel, 0, 'f', 2)
+                    .arg(o.run.peakChannelU.value_or(0), 0, 'f', 2)
                     .arg(*o.run.fwhmPercent, 0, 'f', 2)
-                    .arg(*o.run.netRateCps, 0, 'f', 2);
+                    .arg(o.run.fwhmPercentU.value_or(0), 0, 'f', 2)
+                    .arg(*o.run.netRateCps, 0, 'f', 2)
+                    .arg(o.run.netRateU.value_or(0), 0, 'f', 2)
+                    .arg(o.netRateCorrectedCps, 0, 'f', 2);
     f += QStringLiteral("   ") + (o.run.backgroundRateCps
                                      ? tr("Background: %1 cps").arg(*o.run.backgroundRateCps, 0, 'f', 3)
                                      : tr("Background: none"));
     figures_->setText(f);
     const auto& b = o.baseline;
-    baseline_->setText(tr("Baseline (%1 run(s)): peak %2 +/- %3, FWHM %4 +/- %5 %, net rate %6 +/- %7 cps")
+    baseline_->setText(tr("Baseline (%1 run(s)): peak %2, sigma %3; FWHM %4 %, sigma %5; net rate %6 cps, sigma %7")
                            .arg(b.n)
                            .arg(b.peakChannel.mean, 0, 'f', 2)
-                           .arg(b.peakChannel.sd, 0, 'f', 2)
+                           .arg(b.peakChannel.sigma, 0, 'f', 2)
                            .arg(b.fwhmPercent.mean, 0, 'f', 2)
-                           .arg(b.fwhmPercent.sd, 0, 'f', 2)
+                           .arg(b.fwhmPercent.sigma, 0, 'f', 2)
                            .arg(b.netRateCps.mean, 0, 'f', 1)
-                           .arg(b.netRateCps.sd, 0, 'f', 1));
+                           .arg(b.netRateCps.sigma, 0, 'f', 1));
 }

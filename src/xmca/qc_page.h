@@ -44,6 +44,8 @@ public:
     QString registerLocation;
     // File dialogs, bypassable for tests: an empty result means "cancelled".
     std::function<QString(const QString& title)> chooseSpectrum;
+    // Asks before a new baseline is started (a question naming the detector); bypassable for tests.
+    std::function<bool(const QString& question)> confirm;
     xmca::LabSettings& labSettings() { return lab_; }
 
     const std::optional<xmca::QcRecordOutcome>& lastRun() const { return last_; }
@@ -63,12 +65,17 @@ public slots:
     // Reads the register again (chart, lock-out banner).
     void refresh();
 
+signals:
+    // A run was recorded or a baseline started: the lock-out may have changed.
+    void qcChanged();
+
 private:
     void onRunFinished(bool atPreset);
     void message(const QString& text, bool error = false);
     void saveSettings();
     void showRun();
     std::unique_ptr<xmca::reg::Register> openRegister(QString& problem);
+    std::string detector() const;
 
     TForm1& form_;
     xmca::LabSettings lab_;
@@ -80,6 +87,6 @@ private:
     QPushButton *acquire_, *stop_, *read_, *bgChoose_, *newBaseline_;
     QSpinBox* baselineRuns_;
     QCheckBox* daily_;
-    QLabel *status_, *reasons_, *figures_, *baseline_, *lockout_, *message_;
+    QLabel *status_, *reasons_, *figures_, *baseline_, *lockout_, *message_, *detector_;
     QcChartView* chart_;
 };

@@ -37,6 +37,19 @@
 
 namespace {
 
+// The QC state as the operator sees it before evaluating: verdicts given, or withheld and why.
+void showQcState(QLabel* label, const std::string& reason) {
+    if (reason.empty()) {
+        label->setText(ScreeningPage::tr("Check-source QC: verdicts are given"));
+        label->setStyleSheet(QString());
+    } else {
+        label->setText(ScreeningPage::tr("Check-source QC: verdicts withheld - %1")
+                           .arg(xmca::ui::statusText(reason)));
+        label->setStyleSheet(QStringLiteral("color: white; background: #d0202a; padding: 4px; font-weight: bold;"));
+    }
+}
+
+
 QString q(const std::string& s) { return QString::fromStdString(s); }
 std::string s8(const QString& s) { return s.trimmed().toStdString(); }
 
@@ -142,6 +155,10 @@ ScreeningPage::ScreeningPage(TForm1& form, QWidget* parent)
     // Result.
     auto* rBox = new QGroupBox(tr("3. Result"), this);
     auto* rLay = new QVBoxLayout(rBox);
+    qcState_ = new QLabel(rBox);
+    qcState_->setObjectName(QStringLiteral("ScreeningQcState"));
+    qcState_->setWordWrap(true);
+    rLay->addWidget(qcState_);
     auto* actions = new QHBoxLayout;
     evaluate_ = button(rBox, "Evaluate", tr("Evaluate"));
     record_btn_ = button(rBox, "Record", tr("Record"));
@@ -382,7 +399,8 @@ void ScreeningPage::evaluate() {
         std::string error;
         const auto reg = xmca::reg::openRegister(s8(form_.registerLocation()), error);
         const std::string qcReason = xmca::qcLockoutReason(reg.get(), lab_);
-        if (!qcReason.empty()) xmca::withholdVerdict(out.result, qcReason);
+        xmca::withholdVerdictForQc(out.result, qcReason);
+        showQcState(qcState_, qcReason);
     }
     outcome_ = std::move(out);
     record_ = xmca::measurementRecord(*outcome_, s8(samplePath_), s8(bgPath_), sample, options_,
@@ -451,6 +469,17 @@ void ScreeningPage::correctRecord(const xmca::reg::MeasurementRecord& old) {
     recordLabel_->setText(tr("Correcting record %1: change what was wrong, then Evaluate and Record").arg(old.id));
 }
 
+void ScreeningPage::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    refreshQcState();
+}
+
+void ScreeningPage::refreshQcState() {
+    std::string error;
+    const auto reg = xmca::reg::openRegister(s8(form_.registerLocation()), error);
+    showQcState(qcState_, xmca::qcLockoutReason(reg.get(), lab_));
+}
+
 void ScreeningPage::recordResult() {
     if (!outcome_ || record_.id > 0 || !record_.uid.empty()) return;  // recorded (or waiting) already
     std::string error;
@@ -467,7 +496,7 @@ void ScreeningPage::recordResult() {
     if (rec.id == 0) {  // the register server does not answer: kept in the local queue, sent later
         recordLabel_->setText(tr("Waiting for the register server"));
         lab_.operatorName = rec.operatorName;
-        xmca::saveLabSettings(lab_, xmca::defaultLabSettingsPath());
+        xmca::saveLabSettingsKeepingQc(lab_, xmca::defaultLabSettingsPath());
         message(tr("Recorded locally: the register server does not answer (%1 waiting); the record is sent when "
                    "it answers.")
                     .arg(reg->pendingCount()));
@@ -476,7 +505,7 @@ void ScreeningPage::recordResult() {
     }
     recordLabel_->setText(tr("Record ID %1").arg(rec.id));
     lab_.operatorName = rec.operatorName;
-    xmca::saveLabSettings(lab_, xmca::defaultLabSettingsPath());
+    xmca::saveLabSettingsKeepingQc(lab_, xmca::defaultLabSettingsPath());
     message(tr("Recorded as record %1").arg(rec.id));
     emit recorded(rec.id);
 }
@@ -540,6 +569,7 @@ void ScreeningPage::editSettings() {
     if (lab_.nominalMassKg && !(*lab_.nominalMassKg > 0)) lab_.nominalMassKg.reset();
     lab_.dataFolder = s8(folder->text());
     if (const auto d = xmca::settings::parseInt(s8(age->text())); d && *d > 0) lab_.backgroundMaxAgeDays = *d;
-    if (!xmca::saveLabSettings(lab_, xmca::defaultLabSettingsPath()))
+    if (!xmca::saveLabSettingsKeepingQc(lab_, xmca::defaultLabSettingsPath()))
         message(tr("The settings could not be saved."), true);
+    refreshQcState();
 }

@@ -8,6 +8,7 @@
 #include "register/register.h"
 #include "tform1.h"
 #include "xmca/qc_page.h"
+#include "xmca/screening_page.h"
 
 void TForm1::addQcPage() {
     auto* tabs = qobject_cast<QTabWidget*>(centralWidget());
@@ -17,7 +18,11 @@ void TForm1::addQcPage() {
         tabs->addTab(takeCentralWidget(), tr("Spectrum"));
         setCentralWidget(tabs);
     }
-    tabs->addTab(new QcPage(*this, tabs), tr("QC"));
+    auto* qc = new QcPage(*this, tabs);
+    tabs->addTab(qc, tr("QC"));
+    // The Screening page shows the QC state before "Evaluate": it follows each run and new baseline at once.
+    if (auto* screening = findChild<ScreeningPage*>())
+        connect(qc, &QcPage::qcChanged, screening, &ScreeningPage::refreshQcState);
 }
 
 void TForm1::withholdForQc() {
@@ -25,5 +30,5 @@ void TForm1::withholdForQc() {
     const auto reg = xmca::reg::openRegister(registerLocation().toStdString(), error);
     const std::string reason =
         xmca::qcLockoutReason(reg.get(), xmca::loadLabSettings(xmca::defaultLabSettingsPath()));
-    if (!reason.empty()) xmca::withholdVerdict(state_.activity, reason);
+    xmca::withholdVerdictForQc(state_.activity, reason);
 }

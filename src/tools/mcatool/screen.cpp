@@ -94,7 +94,7 @@ int runScreen(const Args& argsIn, std::ostream& out, std::ostream& err) {
     std::string error;
     auto reg = xmca::reg::openRegister(location, error);
     const std::string qcReason = xmca::qcLockoutReason(reg.get(), lab);
-    if (!qcReason.empty()) xmca::withholdVerdict(outcome.result, qcReason);
+    xmca::withholdVerdictForQc(outcome.result, qcReason);
     std::string json = activityJson(outcome.result);
     json.pop_back();  // the closing brace: the mass correction and the record follow
     if (outcome.massFactor)
