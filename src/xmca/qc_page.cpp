@@ -361,7 +361,7 @@ bool QcPage::measureFile(const QString& path) {
     settings.baselineRuns = baselineRuns_->value();
     xmca::bindQcDetector(lab_, xmca::defaultLabSettingsPath());
     if (!xmca::recordQcRun(*r, m, detector(), lab_.operatorName, settings, false, out, error)) {
-        message(tr("The run could not be recorded: %1").arg(q(error)), true);
+        message(tr("The run could not be recorded: %1").arg(xmca::ui::statusText(error)), true);
         return false;
     }
     last_ = out;
