@@ -1,10 +1,12 @@
-// FWHM at the cursor and the whole peak fit on a 2048-channel spectrum.
+// FWHM at the cursor, the whole peak fit and the check-source QC figures (with and
+// without the resamples that give their counting scatter) on a 2048-channel spectrum.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <random>
 #include <vector>
 
+#include "analysis/check_source_qc.h"
 #include "analysis/peak_fit.h"
 #include "analysis/peak_width.h"
 
@@ -22,6 +24,19 @@ std::vector<std::int32_t> spectrum() {
     }
     return c;
 }
+
+// Argument: resamples (0: the figures alone).
+void BM_CheckSourceFigures(benchmark::State& st) {
+    const auto c = spectrum();
+    xmca::qc::PeakSearch search;
+    search.resamples = static_cast<int>(st.range(0));
+    for (auto _ : st) {
+        const xmca::qc::QcMeasurement m = xmca::qc::measureCheckSource({c, 2048, 300}, std::nullopt, search);
+        if (!m.ok) st.SkipWithError("no figures");
+        benchmark::DoNotOptimize(m);
+    }
+}
+BENCHMARK(BM_CheckSourceFigures)->Arg(0)->Arg(200)->Unit(benchmark::kMillisecond);
 
 void BM_FwhmAtCursor(benchmark::State& st) {
     const auto c = spectrum();

@@ -358,12 +358,6 @@
         <translation>要処置: 再校正し、新しい基準を開始</translation>
     </message>
     <message>
-        <source>Peak channel: %1   FWHM: %2 %
-Net rate: %3 cps</source>
-        <translation>ピークチャンネル: %1   半値幅: %2 %
-正味計数率: %3 cps</translation>
-    </message>
-    <message>
         <source>Background: %1 cps</source>
         <translation>バックグラウンド: %1 cps</translation>
     </message>
@@ -372,8 +366,68 @@ Net rate: %3 cps</source>
         <translation>バックグラウンド: なし</translation>
     </message>
     <message>
-        <source>Baseline (%1 run(s)): peak %2 +/- %3, FWHM %4 +/- %5 %, net rate %6 +/- %7 cps</source>
-        <translation>基準 (%1 回): ピーク %2 ± %3、半値幅 %4 ± %5 %、正味計数率 %6 ± %7 cps</translation>
+        <source>%1 %2 runs in a row above the mean</source>
+        <translation>%1 が %2 回連続で平均より上</translation>
+    </message>
+    <message>
+        <source>%1 %2 runs in a row below the mean</source>
+        <translation>%1 が %2 回連続で平均より下</translation>
+    </message>
+    <message>
+        <source>peak channel %1 outside the middle half of the Cs window (%2-%3)</source>
+        <translation>ピークチャンネル %1 が Cs ウィンドウの中央半分 (%2-%3) の外</translation>
+    </message>
+    <message>
+        <source>%1 % of the 662 keV line outside the Cs window</source>
+        <translation>662 keV ピークの %1 % が Cs ウィンドウの外</translation>
+    </message>
+    <message>
+        <source>baseline scatter of %1 exceeds counting statistics (chi-square %2 for %3 degrees of freedom, p = %4)</source>
+        <translation>基準の %1 のばらつきが計数統計を超えています (カイ二乗 %2、自由度 %3、p = %4)</translation>
+    </message>
+    <message>
+        <source>baseline runs recorded without their counting scatter: start a new baseline</source>
+        <translation>計数統計のばらつきのない基準測定です: 新しい基準を開始してください</translation>
+    </message>
+    <message>
+        <source>Detector: %1</source>
+        <translation>検出器: %1</translation>
+    </message>
+    <message>
+        <source>Detector: %1 (installation now named %2)</source>
+        <translation>検出器: %1 (装置の現在の名称 %2)</translation>
+    </message>
+    <message numerus="yes">
+        <source>Start a new baseline for the detector %1?
+
+Do this only after the detector was recalibrated: the next %n run(s) form new control limits, and a QC lock-out of the old baseline is lifted.</source>
+        <translation>
+            <numerusform>検出器 %1 の新しい基準を開始しますか?
+
+検出器を再校正した後にのみ行ってください: 以降 %n 回の測定で新しい管理限界を作り、古い基準による QC の判定保留は解除されます。</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>New baseline: no run yet</source>
+        <translation>新しい基準: 測定なし</translation>
+    </message>
+    <message>
+        <source>Baseline run %1 of %2: the baseline is accepted</source>
+        <translation>基準測定 %1 / %2: 基準が確定しました</translation>
+    </message>
+    <message>
+        <source>Baseline run %1 (%2 needed): the baseline goes on</source>
+        <translation>基準測定 %1 (必要 %2 回): 基準の測定を続けます</translation>
+    </message>
+    <message>
+        <source>Peak channel: %1 +/- %2   FWHM: %3 +/- %4 %
+Net rate: %5 +/- %6 cps (decay-corrected %7 cps)</source>
+        <translation>ピークチャンネル: %1 ± %2   半値幅: %3 ± %4 %
+正味計数率: %5 ± %6 cps (減衰補正後 %7 cps)</translation>
+    </message>
+    <message>
+        <source>Baseline (%1 run(s)): peak %2, sigma %3; FWHM %4 %, sigma %5; net rate %6 cps, sigma %7</source>
+        <translation>基準 (%1 回): ピーク %2、σ %3; 半値幅 %4 %、σ %5; 正味計数率 %6 cps、σ %7</translation>
     </message>
 </context>
 <context>
@@ -680,6 +734,12 @@ Net rate: %3 cps</source>
     <message>
         <source>Reading the QC state from the register...</source>
         <translation>記録簿から QC の状態を読み込んでいます...</translation>
+        <source>Check-source QC: verdicts are given</source>
+        <translation>点検線源 QC: 判定を出せます</translation>
+    </message>
+    <message>
+        <source>Check-source QC: verdicts withheld - %1</source>
+        <translation>点検線源 QC: 判定保留 - %1</translation>
     </message>
 </context>
 <context>
@@ -1002,6 +1062,24 @@ Net rate: %3 cps</source>
     <message>
         <source>unexplained peak at %1 keV</source>
         <translation>%1 keV に説明できないピーク</translation>
+        <source>this check spectrum is already in the register (QC run %1)</source>
+        <translation>この点検スペクトルは既に記録簿にあります (QC 測定 %1)</translation>
+    </message>
+    <message>
+        <source>%1 is dated in the future (acquired %2, now %3)</source>
+        <translation>%1 の測定日時が未来です (測定 %2、現在 %3)</translation>
+    </message>
+    <message>
+        <source>%1 was acquired before the latest QC run of %2 (run %3)</source>
+        <translation>%1 は %2 の最新の QC 測定 (測定 %3) より前に測定されています</translation>
+    </message>
+    <message>
+        <source>%1 has no acquisition start date</source>
+        <translation>%1 に測定開始日時がありません</translation>
+    </message>
+    <message>
+        <source>only %1 net counts in the 662 keV window, at least %2 are needed: count the check source for at least %3 s</source>
+        <translation>662 keV ウィンドウの正味計数が %1 しかありません (%2 以上必要): 点検線源を %3 秒以上測定してください</translation>
     </message>
 </context>
 <context>

@@ -155,8 +155,8 @@ void drawQcChart(QPainter& p, const QRectF& rect, const QcChartData& data) {
         for (const auto& s : spans) {
             if (const auto* b = limitsOf(s.id)) {
                 const auto& m = b->stats.*panel.stat;
-                lo = std::min(lo, m.mean - 3.3 * m.sd);
-                hi = std::max(hi, m.mean + 3.3 * m.sd);
+                lo = std::min(lo, m.mean - 3.3 * m.sigma);
+                hi = std::max(hi, m.mean + 3.3 * m.sigma);
             }
         }
         if (!(lo <= hi)) lo = 0, hi = 1;
@@ -203,11 +203,11 @@ void drawQcChart(QPainter& p, const QRectF& rect, const QcChartData& data) {
             p.drawLine(QPointF(x0, yOf(m.mean)), QPointF(x1, yOf(m.mean)));
             for (double sdx : {2.0, -2.0}) {
                 p.setPen(QPen(rgb(statusRgb(qc::Status::Warning)), 1.2, Qt::DashLine));
-                p.drawLine(QPointF(x0, yOf(m.mean + sdx * m.sd)), QPointF(x1, yOf(m.mean + sdx * m.sd)));
+                p.drawLine(QPointF(x0, yOf(m.mean + sdx * m.sigma)), QPointF(x1, yOf(m.mean + sdx * m.sigma)));
             }
             for (double sdx : {3.0, -3.0}) {
                 p.setPen(QPen(rgb(statusRgb(qc::Status::Action)), 1.2, Qt::DashLine));
-                p.drawLine(QPointF(x0, yOf(m.mean + sdx * m.sd)), QPointF(x1, yOf(m.mean + sdx * m.sd)));
+                p.drawLine(QPointF(x0, yOf(m.mean + sdx * m.sigma)), QPointF(x1, yOf(m.mean + sdx * m.sigma)));
             }
             p.restore();
         }

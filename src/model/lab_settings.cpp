@@ -88,6 +88,12 @@ LabSettings loadLabSettings(const std::string& path) {
         else if (key == "qc_baseline_runs") {
             if (const auto n = positive(value)) s.qcBaselineRuns = static_cast<int>(std::clamp(*n, 2.0, 100.0));
         } else if (key == "qc_require_daily") s.qcRequireDaily = value == "1";
+        else if (key == "qc_min_net_counts") {
+            if (const auto n = positive(value)) s.qcMinNetCounts = std::clamp(*n, 100.0, 1e9);
+        } else if (key == "qc_nuclide") s.qcNuclide = value;
+        else if (key == "qc_half_life_years") {
+            if (const auto y = positive(value)) s.qcHalfLifeYears = *y;
+        } else if (key == "qc_detector") s.qcDetector = value;
     }
     return s;
 }
@@ -105,6 +111,10 @@ bool saveLabSettings(const LabSettings& s, const std::string& path) {
     out << "operator=" << escape(s.operatorName) << '\n';
     out << "qc_baseline_runs=" << s.qcBaselineRuns << '\n';
     out << "qc_require_daily=" << (s.qcRequireDaily ? 1 : 0) << '\n';
+    out << "qc_min_net_counts=" << shortest(s.qcMinNetCounts) << '\n';
+    out << "qc_nuclide=" << escape(s.qcNuclide) << '\n';
+    out << "qc_half_life_years=" << shortest(s.qcHalfLifeYears) << '\n';
+    out << "qc_detector=" << escape(s.qcDetector) << '\n';
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
     return writeWholeFile(path, out.str()) == WriteStatus::Ok;

@@ -16,8 +16,12 @@ struct LabSettings {
     int backgroundMaxAgeDays = 7;           // older backgrounds are warned about
     std::string registerLocation;           // empty: the default register
     std::string operatorName;               // the last operator, offered again
-    int qcBaselineRuns = 10;                // check-source runs that form a QC baseline (2 .. 100)
+    int qcBaselineRuns = 20;                // check-source runs that form a QC baseline (2 .. 100)
     bool qcRequireDaily = false;            // withhold verdicts until a QC run passed today
+    double qcMinNetCounts = 10000;          // fewest net counts of a check-source run
+    std::string qcNuclide = "Cs-137";       // the check source's nuclide
+    double qcHalfLifeYears = 30.08;         // and its half-life, for the decay correction
+    std::string qcDetector;                 // the detector the QC record is kept under (bound once)
 };
 
 std::string defaultLabSettingsPath();

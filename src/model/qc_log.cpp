@@ -6,8 +6,12 @@
 #include <map>
 #include <vector>
 
+#include <cmath>
+
 #include "files/sha256.h"
 #include "files/spectrum_file.h"
+#include "model/bq_calic.h"
+#include "model/settings_io.h"
 
 namespace xmca {
 namespace {
@@ -16,10 +20,41 @@ struct LoadedSpectrum {
     std::vector<std::int32_t> counts = std::vector<std::int32_t>(kMaxFileChannels, 0);
     int channels = 0;
     double seconds = 0;
+    SpectrumHeader header;
 };
 
+std::string utcText(std::time_t t) {
+    std::tm tm{};
+    if (!gmtime_r(&t, &tm)) return "";
+    char buf[32];
+    std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%SZ", &tm);
+    return buf;
+}
+
+// The header's acquisition start (local time, as the acquisition stamps it) in UTC;
+// empty when the header holds no date.
+std::string acquisitionStartUtc(const SpectrumHeader& h) {
+    using H = SpectrumHeader;
+    const int y = h.i16(H::kYear), mo = h.i16(H::kMonth), d = h.i16(H::kDay);
+    const int hh = h.i16(H::kHour), mi = h.i16(H::kMinute), ss = h.i16(H::kSecond);
+    if (y < 1970 || y > 9999 || mo < 1 || mo > 12 || d < 1 || d > 31 || hh < 0 || hh > 23 || mi < 0 || mi > 59 ||
+        ss < 0 || ss > 60)
+        return "";
+    std::tm tm{};
+    tm.tm_year = y - 1900;
+    tm.tm_mon = mo - 1;
+    tm.tm_mday = d;
+    tm.tm_hour = hh;
+    tm.tm_min = mi;
+    tm.tm_sec = ss;
+    tm.tm_isdst = -1;
+    const std::time_t t = std::mktime(&tm);
+    if (t == static_cast<std::time_t>(-1) || tm.tm_mday != d) return "";  // 31 February does not exist
+    return utcText(t);
+}
+
 bool loadCounted(const std::string& path, LoadedSpectrum& out, std::string& error) {
-    SpectrumHeader h;
+    SpectrumHeader& h = out.header;
     const SpectrumReadResult r = readSpectrumFile(path, h, out.counts);
     if (!r.opened) {
         error = "Error ! cannot open " + path;
@@ -53,15 +88,50 @@ bool runsOldestFirst(reg::Register& r, const reg::QcRunFilter& f, std::vector<re
     return true;
 }
 
-// The values of a baseline's first nRequired baseline runs.
-std::vector<qc::QcValues> baselineValues(const std::vector<reg::QcRun>& runs, int nRequired) {
-    std::vector<qc::QcValues> v;
-    for (const auto& run : runs) {
-        if (static_cast<int>(v.size()) >= nRequired) break;
-        if (run.status == qc::statusName(qc::Status::Baseline) && complete(run)) v.push_back(valuesOf(run));
-    }
-    return v;
+// When a run's spectrum was acquired: its acquisition start, else (runs recorded
+// before it was kept) when it was recorded.
+std::optional<std::time_t> acquiredOf(const reg::QcRun& r) {
+    if (const auto t = parseUtc(r.acquiredUtc)) return t;
+    return parseUtc(r.createdUtc);
 }
+
+// A baseline's runs as the rules see them: net rates decay-corrected to the
+// acquisition of its first baseline run.
+struct BaselineView {
+    std::optional<std::time_t> start;
+    std::vector<qc::QcValues> values, sd;  // its baseline runs, oldest first
+    std::vector<qc::QcValues> judged;      // its judged runs, oldest first
+    qc::BaselineStats stats;
+};
+
+double decayFactor(std::optional<std::time_t> start, std::optional<std::time_t> at, double halfLifeYears) {
+    if (!start || !at || !(halfLifeYears > 0)) return 1.0;
+    const double years = std::difftime(*at, *start) / (365.25 * 86400.0);
+    return std::exp2(years / halfLifeYears);
+}
+
+BaselineView viewOf(const std::vector<reg::QcRun>& runs, double halfLifeYears) {
+    BaselineView b;
+    for (const auto& run : runs) {
+        if (!complete(run)) continue;
+        const bool isBaseline = run.status == qc::statusName(qc::Status::Baseline);
+        if (isBaseline && !b.start) b.start = acquiredOf(run);
+        const double f = decayFactor(b.start, acquiredOf(run), halfLifeYears);
+        qc::QcValues v = valuesOf(run);
+        v.netRateCps *= f;
+        if (isBaseline) {
+            b.values.push_back(v);
+            b.sd.push_back({run.peakChannelU.value_or(0), run.fwhmPercentU.value_or(0), run.netRateU.value_or(0) * f});
+        } else {
+            b.judged.push_back(v);
+        }
+    }
+    b.stats = qc::baselineStats(b.values, b.sd);
+    return b;
+}
+
+// The Cs-All window of the activity computation, which the check source's line must stay well inside.
+const qc::AnalysisWindow kQcWindow{kWindowCsAll.start, kWindowCsAll.end, kNetChannels};
 
 std::string todayLocalDate() {
     const std::time_t t = std::time(nullptr);
@@ -74,11 +144,69 @@ std::string todayLocalDate() {
 
 }  // namespace
 
+std::optional<double> knownHalfLifeYears(const std::string& nuclide) {
+    static const std::pair<const char*, double> table[] = {
+        {"Cs-137", 30.08}, {"Co-60", 5.2711}, {"Ba-133", 10.551}, {"Na-22", 2.6029}, {"Eu-152", 13.517}};
+    for (const auto& [name, years] : table)
+        if (nuclide == name) return years;
+    return std::nullopt;
+}
+
 QcSettings qcSettings(const LabSettings& lab) {
     QcSettings s;
     s.baselineRuns = std::clamp(lab.qcBaselineRuns, 2, 100);
     s.requireDailyQc = lab.qcRequireDaily;
+    s.minNetCounts = std::clamp(lab.qcMinNetCounts, 100.0, 1e9);
+    s.nuclide = lab.qcNuclide.empty() ? "Cs-137" : lab.qcNuclide;
+    s.halfLifeYears = lab.qcHalfLifeYears > 0 ? lab.qcHalfLifeYears : knownHalfLifeYears(s.nuclide).value_or(30.08);
     return s;
+}
+
+std::string qcDetector(const LabSettings& lab) { return lab.qcDetector.empty() ? installationName(lab) : lab.qcDetector; }
+
+std::string qcDetectorInForce(const LabSettings& lab, const std::string& path) {
+    if (!lab.qcDetector.empty()) return lab.qcDetector;
+    const LabSettings onDisk = loadLabSettings(path);
+    return onDisk.qcDetector.empty() ? installationName(lab) : onDisk.qcDetector;
+}
+
+bool saveLabSettingsKeepingQc(LabSettings& lab, const std::string& path) {
+    const LabSettings onDisk = loadLabSettings(path);
+    lab.qcBaselineRuns = onDisk.qcBaselineRuns;
+    lab.qcRequireDaily = onDisk.qcRequireDaily;
+    lab.qcMinNetCounts = onDisk.qcMinNetCounts;
+    lab.qcNuclide = onDisk.qcNuclide;
+    lab.qcHalfLifeYears = onDisk.qcHalfLifeYears;
+    if (!onDisk.qcDetector.empty()) lab.qcDetector = onDisk.qcDetector;
+    return saveLabSettings(lab, path);
+}
+
+bool bindQcDetector(LabSettings& lab, const std::string& path) {
+    if (!lab.qcDetector.empty()) return true;
+    // Only this key is ours: other settings may have changed since lab was read.
+    LabSettings current = loadLabSettings(path);
+    if (!current.qcDetector.empty()) {
+        lab.qcDetector = current.qcDetector;
+        return true;
+    }
+    // The installation's name as it stands in the file (lab may be an older copy).
+    lab.qcDetector = installationName(current.installation.empty() ? lab : current);
+    current.qcDetector = lab.qcDetector;
+    return saveLabSettings(current, path);
+}
+
+std::optional<std::time_t> parseUtc(const std::string& utc) {
+    std::tm tm{};
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+    char z = 0;
+    if (std::sscanf(utc.c_str(), "%d-%d-%dT%d:%d:%d%c", &y, &mo, &d, &h, &mi, &s, &z) != 7 || z != 'Z') return std::nullopt;
+    tm.tm_year = y - 1900;
+    tm.tm_mon = mo - 1;
+    tm.tm_mday = d;
+    tm.tm_hour = h;
+    tm.tm_min = mi;
+    tm.tm_sec = s;
+    return timegm(&tm);
 }
 
 std::string localDateOf(const std::string& createdUtc) {
@@ -113,6 +241,8 @@ QcFileMeasurement measureCheckFiles(const std::string& checkPath, const std::str
     }
     out.checkFile = checkPath;
     out.checkSha256 = sha256OfFile(checkPath).value_or("");
+    out.channels = check.channels;
+    out.acquiredUtc = acquisitionStartUtc(check.header);
     if (!backgroundPath.empty()) {
         out.backgroundFile = backgroundPath;
         out.backgroundSha256 = sha256OfFile(backgroundPath).value_or("");
@@ -132,17 +262,64 @@ bool startQcBaseline(reg::Register& r, const std::string& installation, int nReq
 
 bool recordQcRun(reg::Register& r, const QcFileMeasurement& m, const std::string& installation,
                  const std::string& operatorName, const QcSettings& settings,
-                 bool newBaseline, QcRecordOutcome& out, std::string& error) {
+                 bool newBaseline, QcRecordOutcome& out, std::string& error, std::time_t now) {
     if (!m.ok) {
         error = m.error.empty() ? "no QC figures to record" : m.error;
         return false;
     }
+    // Refusals first: a refused spectrum leaves no trace, not even a new baseline.
+    const auto acquired = parseUtc(m.acquiredUtc);
+    if (!acquired) {
+        error = m.checkFile + " has no acquisition start date";
+        return false;
+    }
+    if (now == 0) now = std::time(nullptr);
+    if (std::difftime(*acquired, now) > 60) {
+        error = m.checkFile + " is dated in the future (acquired " + m.acquiredUtc + ", now " + utcText(now) + ")";
+        return false;
+    }
+    if (m.checkSha256.size() != 64) {
+        error = "the content hash of " + m.checkFile + " could not be formed";
+        return false;
+    }
+    std::vector<reg::QcRun> found;
+    reg::QcRunFilter byHash;
+    byHash.checkSha256 = m.checkSha256;
+    byHash.limit = 1;
+    if (!r.listQcRuns(byHash, found, error)) return false;
+    if (!found.empty()) {
+        error = "this check spectrum is already in the register (QC run " + std::to_string(found.front().id) + ")";
+        return false;
+    }
+    reg::QcRunFilter latestFilter;
+    latestFilter.installation = installation;
+    latestFilter.limit = 1;
+    if (!r.listQcRuns(latestFilter, found, error)) return false;
+    if (!found.empty()) {
+        const auto latest = acquiredOf(found.front());
+        if (latest && *acquired < *latest) {
+            error = m.checkFile + " was acquired " + m.acquiredUtc + ", before the latest QC run of " +
+                    installation + " (run " + std::to_string(found.front().id) + ", " + utcText(*latest) + ")";
+            return false;
+        }
+    }
+    if (m.figures.netCounts < settings.minNetCounts) {
+        error = "only " + std::to_string(static_cast<long long>(std::floor(m.figures.netCounts))) +
+                " net counts in the 662 keV window, at least " +
+                std::to_string(static_cast<long long>(settings.minNetCounts)) + " are needed";
+        const double perSecond = m.figures.netCounts / m.figures.checkSeconds;
+        if (perSecond > 0 && std::isfinite(perSecond))
+            error += ": count the check source for at least " +
+                     std::to_string(static_cast<long long>(std::ceil(settings.minNetCounts / perSecond))) + " s";
+        return false;
+    }
+
     reg::QcBaseline baseline;
-    bool found = false;
-    if (!newBaseline && !r.latestQcBaseline(installation, baseline, found, error)) return false;
+    bool haveBaseline = false;
+    if (!newBaseline && !r.latestQcBaseline(installation, baseline, haveBaseline, error)) return false;
     if (newBaseline) {
         if (!startQcBaseline(r, installation, settings.baselineRuns, "new baseline", baseline, error)) return false;
-    } else if (!found) {
+    } else if (!haveBaseline) {
         // Made only if still none: two first runs at once share one baseline.
         baseline = {};
         baseline.installation = installation;
@@ -160,29 +337,50 @@ bool recordQcRun(reg::Register& r, const QcFileMeasurement& m, const std::string
     out = {};
     out.baselineId = baseline.id;
     out.nRequired = static_cast<int>(baseline.nRequired);
-    std::vector<qc::QcValues> base = baselineValues(runs, out.nRequired);
-    out.assessment = qc::assess(m.figures.values, qc::baselineStats(base), out.nRequired);
-    if (out.assessment.status == qc::Status::Baseline) base.push_back(m.figures.values);
-    out.baseline = qc::baselineStats(base);
+    BaselineView view = viewOf(runs, settings.halfLifeYears);
+    out.decayFactor = decayFactor(view.start ? view.start : acquired, acquired, settings.halfLifeYears);
+    qc::RunFigures run{m.figures.values, m.figures.countingSd, m.channels};
+    run.values.netRateCps *= out.decayFactor;
+    run.countingSd.netRateCps *= out.decayFactor;
+    out.netRateCorrectedCps = run.values.netRateCps;
+    out.assessment = qc::assess(run, view.stats, out.nRequired, view.judged, kQcWindow);
+    if (out.assessment.status == qc::Status::Baseline) {
+        view.values.push_back(run.values);
+        view.sd.push_back(run.countingSd);
+        out.baseline = qc::baselineStats(view.values, view.sd);
+        // Said with the run that completes it: accepted, or why it goes on.
+        out.assessment.reasons.clear();
+        out.baselineAccepted = qc::baselineAccepted(out.baseline, out.nRequired, &out.assessment.reasons);
+    } else {
+        out.baseline = view.stats;
+        out.baselineAccepted = out.assessment.status != qc::Status::Action ||
+                               qc::baselineAccepted(view.stats, out.nRequired);
+    }
 
-    reg::QcRun& run = out.run;
-    run.installation = installation;
-    run.baselineId = baseline.id;
-    run.operatorName = operatorName;
-    run.checkFile = m.checkFile;
-    run.checkSha256 = m.checkSha256;
-    run.backgroundFile = m.backgroundFile;
-    run.backgroundSha256 = m.backgroundSha256;
-    run.peakChannel = m.figures.values.peakChannel;
-    run.fwhmPercent = m.figures.values.fwhmPercent;
-    run.netRateCps = m.figures.values.netRateCps;
-    run.backgroundRateCps = m.figures.backgroundRateCps;
-    run.status = qc::statusName(out.assessment.status);
-    run.programVersion = XMCA_VERSION;
-    return r.appendQcRun(run, error);
+    reg::QcRun& rec = out.run;
+    rec.installation = installation;
+    rec.baselineId = baseline.id;
+    rec.operatorName = operatorName;
+    rec.checkFile = m.checkFile;
+    rec.checkSha256 = m.checkSha256;
+    rec.backgroundFile = m.backgroundFile;
+    rec.backgroundSha256 = m.backgroundSha256;
+    rec.peakChannel = m.figures.values.peakChannel;
+    rec.fwhmPercent = m.figures.values.fwhmPercent;
+    rec.netRateCps = m.figures.values.netRateCps;
+    rec.backgroundRateCps = m.figures.backgroundRateCps;
+    rec.acquiredUtc = m.acquiredUtc;
+    rec.peakChannelU = m.figures.countingSd.peakChannel;
+    rec.fwhmPercentU = m.figures.countingSd.fwhmPercent;
+    rec.netRateU = m.figures.countingSd.netRateCps;
+    rec.status = qc::statusName(out.assessment.status);
+    rec.reason = qc::reasonsText(out.assessment.reasons);
+    rec.programVersion = XMCA_VERSION;
+    return r.appendQcRun(rec, error);
 }
 
-bool loadQcHistory(reg::Register& r, const std::string& installation, qc::History& out, std::string& error) {
+bool loadQcHistory(reg::Register& r, const std::string& installation, qc::History& out, std::string& error,
+                   double halfLifeYears) {
     out = {};
     out.installation = installation;
     std::vector<reg::QcRun> runs;
@@ -194,34 +392,38 @@ bool loadQcHistory(reg::Register& r, const std::string& installation, qc::Histor
     if (!r.latestQcBaseline(installation, latest, found, error)) return false;
 
     std::map<std::int64_t, std::vector<reg::QcRun>> byBaseline;
-    for (const auto& run : runs) {
-        if (!complete(run)) continue;
-        qc::HistoryRun h;
-        h.id = run.id;
-        h.createdUtc = run.createdUtc;
-        h.values = valuesOf(run);
-        h.backgroundRateCps = run.backgroundRateCps;
-        h.status = qc::statusFromName(run.status).value_or(qc::Status::Action);
-        h.baselineId = run.baselineId.value_or(0);
-        out.runs.push_back(h);
-        byBaseline[h.baselineId].push_back(run);
-    }
+    for (const auto& run : runs)
+        if (complete(run)) byBaseline[run.baselineId.value_or(0)].push_back(run);
+    std::map<std::int64_t, std::optional<std::time_t>> starts;
     for (const auto& [id, list] : byBaseline) {
+        const BaselineView view = viewOf(list, halfLifeYears);
+        starts[id] = view.start;
         qc::HistoryBaseline b;
         b.id = id;
         b.createdUtc = list.front().createdUtc;
         // The latest baseline says how many runs it needs; an earlier one was
         // complete when any of its runs was judged, with as many runs as it had.
-        int baselineRuns = 0;
-        bool judged = false;
-        for (const auto& run : list) {
-            if (run.status == qc::statusName(qc::Status::Baseline)) ++baselineRuns;
-            else judged = true;
-        }
+        const int baselineRuns = static_cast<int>(view.values.size());
+        const bool judged = !view.judged.empty();
         if (found && id == latest.id) b.nRequired = static_cast<int>(latest.nRequired);
         else b.nRequired = judged ? baselineRuns : baselineRuns + 1;
-        b.stats = qc::baselineStats(baselineValues(list, b.nRequired));
+        b.stats = view.stats;
+        b.accepted = qc::baselineAccepted(b.stats, b.nRequired);
         out.baselines.push_back(b);
+    }
+    for (const auto& run : runs) {
+        if (!complete(run)) continue;
+        qc::HistoryRun h;
+        h.id = run.id;
+        h.createdUtc = run.createdUtc;
+        h.acquiredUtc = run.acquiredUtc;
+        h.values = valuesOf(run);
+        h.baselineId = run.baselineId.value_or(0);
+        h.values.netRateCps *= decayFactor(starts[h.baselineId], acquiredOf(run), halfLifeYears);
+        h.backgroundRateCps = run.backgroundRateCps;
+        h.status = qc::statusFromName(run.status).value_or(qc::Status::Action);
+        h.reason = run.reason;
+        out.runs.push_back(h);
     }
     return true;
 }
@@ -249,8 +451,10 @@ bool qcLockoutReason(reg::Register& r, const std::string& installation, const Qc
     }
     if (settings.requireDailyQc) {
         const std::string today = todayLocal.empty() ? todayLocalDate() : todayLocal;
+        // The day a check spectrum was acquired, not the day it was recorded.
         const bool passed = std::any_of(runs.begin(), runs.end(), [&](const reg::QcRun& run) {
-            return localDateOf(run.createdUtc) == today && run.status != qc::statusName(qc::Status::Action);
+            const auto at = acquiredOf(run);
+            return at && localDateOf(utcText(*at)) == today && run.status != qc::statusName(qc::Status::Action);
         });
         if (!passed) reason = kNoQcToday;
     }
@@ -294,7 +498,8 @@ namespace xmca {
 std::string qcLockoutReason(reg::Register* r, const LabSettings& lab) {
     if (!r) return kQcUnknown;
     std::string reason, error;
-    if (!qcLockoutReason(*r, installationName(lab), qcSettings(lab), reason, error)) return kQcUnknown;
+    if (!qcLockoutReason(*r, qcDetectorInForce(lab, defaultLabSettingsPath()), qcSettings(lab), reason, error))
+        return kQcUnknown;
     return reason;
 }
 

@@ -145,14 +145,25 @@ ALTER TABLE xmca.qc_baselines ALTER COLUMN id SET GENERATED ALWAYS;
 ALTER TABLE xmca.qc_runs ALTER COLUMN id SET GENERATED ALWAYS;
 )sql";
 
-constexpr const char* kServerMigrations[] = {kServerSchemaV1, kServerSchemaV2};
+// QC runs keep the acquisition start, the counting uncertainties of their figures
+// and the reason of their status.
+constexpr const char* kServerSchemaV3 = R"sql(
+ALTER TABLE xmca.qc_runs ADD COLUMN acquired_utc text COLLATE "C" NOT NULL DEFAULT '';
+ALTER TABLE xmca.qc_runs ADD COLUMN peak_channel_u double precision;
+ALTER TABLE xmca.qc_runs ADD COLUMN fwhm_percent_u double precision;
+ALTER TABLE xmca.qc_runs ADD COLUMN net_rate_u double precision;
+ALTER TABLE xmca.qc_runs ADD COLUMN reason text NOT NULL DEFAULT '';
+)sql";
+
+constexpr const char* kServerMigrations[] = {kServerSchemaV1, kServerSchemaV2, kServerSchemaV3};
 static_assert(sizeof kServerMigrations / sizeof kServerMigrations[0] == kSchemaVersion);
 
 constexpr std::initializer_list<const char*> kQcBaselineColumns = {"uid", "created_utc", "installation", "n_required", "note"};
 constexpr std::initializer_list<const char*> kQcRunColumns = {
     "uid", "created_utc", "installation", "baseline_id", "operator", "check_file", "check_sha256",
     "background_file", "background_sha256", "peak_channel", "fwhm_percent", "net_rate_cps",
-    "background_rate_cps", "status", "program_version"};
+    "background_rate_cps", "status", "program_version", "acquired_utc", "peak_channel_u", "fwhm_percent_u",
+    "net_rate_u", "reason"};
 
 std::vector<std::string> names(std::initializer_list<const char*> cols) {
     return std::vector<std::string>(cols.begin(), cols.end());
@@ -250,6 +261,11 @@ SqlParams qcRunParams(const QcRun& r) {
     p.push_back(real(r.backgroundRateCps));
     p.push_back(r.status);
     p.push_back(r.programVersion);
+    p.push_back(r.acquiredUtc);
+    p.push_back(real(r.peakChannelU));
+    p.push_back(real(r.fwhmPercentU));
+    p.push_back(real(r.netRateU));
+    p.push_back(r.reason);
     return p;
 }
 
@@ -345,6 +361,11 @@ QcRun readQcRun(Row r) {
     q.backgroundRateCps = r.real();
     q.status = r.text();
     q.programVersion = r.text();
+    q.acquiredUtc = r.text();
+    q.peakChannelU = r.real();
+    q.fwhmPercentU = r.real();
+    q.netRateU = r.real();
+    q.reason = r.text();
     return q;
 }
 
@@ -468,7 +489,13 @@ public:
                 bool inserted = false;
                 Outcome o;
                 if (rec.kind == kKindQcRun) {
-                    o = send(insertSql("qc_runs", qcRunNames()), rec.params, id, inserted, error);
+                    // A QC run queued by a program before the counting-statistics columns lacks
+                    // their five values: empty acquisition start and reason, no uncertainties.
+                    SqlParams params = rec.params;
+                    if (params.size() + 5 == std::size(kQcRunColumns))
+                        params.insert(params.end(),
+                                      {std::string(), std::nullopt, std::nullopt, std::nullopt, std::string()});
+                    o = send(insertSql("qc_runs", qcRunNames()), params, id, inserted, error);
                 } else {
                     MeasurementRecord m = recordFromParams(rec.params);
                     o = insertMeasurement(m, inserted, error);
@@ -637,6 +664,10 @@ public:
         if (filter.baselineId) {
             args.push_back(std::to_string(*filter.baselineId));
             where += " AND baseline_id = $" + std::to_string(args.size());
+        }
+        if (!filter.checkSha256.empty()) {
+            args.push_back(filter.checkSha256);
+            where += " AND check_sha256 = $" + std::to_string(args.size());
         }
         const std::string sql = "SELECT id, " + joined(qcRunNames()) + " FROM xmca.qc_runs WHERE true" + where +
                                 " ORDER BY id DESC" + page(filter.limit, filter.offset, args);

@@ -14,7 +14,7 @@ namespace xmca::reg {
 
 // Schema version this program writes and reads. An older program refuses a newer
 // register instead of guessing at its columns.
-inline constexpr int kSchemaVersion = 2;
+inline constexpr int kSchemaVersion = 3;
 
 // One window's figures in Bq/kg. Cs-137 and K-40 have no characteristic limits:
 // their threshold and limit stay empty.
@@ -107,12 +107,17 @@ struct QcRun {
     std::optional<double> backgroundRateCps;
     std::string status;
     std::string programVersion;
+    // Added in schema 2 (empty / unset on older runs).
+    std::string acquiredUtc;  // acquisition start of the check spectrum, "YYYY-MM-DDTHH:MM:SSZ"
+    std::optional<double> peakChannelU, fwhmPercentU, netRateU;  // counting standard uncertainties
+    std::string reason;       // why the run has its status (English, "; " between rules)
 };
 
 // Which QC runs to list. Empty / unset fields do not filter. Newest first.
 struct QcRunFilter {
     std::string installation;
     std::optional<std::int64_t> baselineId;
+    std::string checkSha256;  // exact
     std::int64_t limit = -1;
     std::int64_t offset = 0;
 };

@@ -104,15 +104,26 @@ constexpr const char* kSchemaV2 = R"sql(
 ALTER TABLE measurements ADD COLUMN chain_hash TEXT NOT NULL DEFAULT '';
 )sql";
 
+// QC runs keep the acquisition start, the counting uncertainties of their
+// figures and the reason of their status.
+constexpr const char* kSchemaV3 = R"sql(
+ALTER TABLE qc_runs ADD COLUMN acquired_utc TEXT NOT NULL DEFAULT '';
+ALTER TABLE qc_runs ADD COLUMN peak_channel_u REAL;
+ALTER TABLE qc_runs ADD COLUMN fwhm_percent_u REAL;
+ALTER TABLE qc_runs ADD COLUMN net_rate_u REAL;
+ALTER TABLE qc_runs ADD COLUMN reason TEXT NOT NULL DEFAULT '';
+)sql";
+
 // kMigrations[v] brings a register from version v to v + 1 (the hashes of version 2
 // are filled in by the program after its step).
-constexpr const char* kMigrations[] = {kSchemaV1, kSchemaV2};
+constexpr const char* kMigrations[] = {kSchemaV1, kSchemaV2, kSchemaV3};
 static_assert(sizeof kMigrations / sizeof kMigrations[0] == kSchemaVersion);
 
 constexpr const char* kQcRunColumns =
     "id, uid, created_utc, installation, baseline_id, operator, check_file, check_sha256, background_file, "
-    "background_sha256, peak_channel, fwhm_percent, net_rate_cps, background_rate_cps, status, program_version";
-constexpr int kQcRunColumnCount = 16;
+    "background_sha256, peak_channel, fwhm_percent, net_rate_cps, background_rate_cps, status, program_version, "
+    "acquired_utc, peak_channel_u, fwhm_percent_u, net_rate_u, reason";
+constexpr int kQcRunColumnCount = 21;
 
 constexpr const char* kQcBaselineColumns = "id, uid, created_utc, installation, n_required, note";
 
@@ -241,6 +252,11 @@ QcRun readQcRun(Stmt& s) {
     r.backgroundRateCps = s.colReal();
     r.status = s.colText();
     r.programVersion = s.colText();
+    r.acquiredUtc = s.colText();
+    r.peakChannelU = s.colReal();
+    r.fwhmPercentU = s.colReal();
+    r.netRateU = s.colReal();
+    r.reason = s.colText();
     return r;
 }
 
@@ -442,6 +458,11 @@ public:
             s.real(r.backgroundRateCps);
             s.text(r.status);
             s.text(r.programVersion);
+            s.text(r.acquiredUtc);
+            s.real(r.peakChannelU);
+            s.real(r.fwhmPercentU);
+            s.real(r.netRateU);
+            s.text(r.reason);
             if (sqlite3_step(s.get()) != SQLITE_DONE) return fail(err, "writing the record");
             id = sqlite3_last_insert_rowid(db_);
             return true;
@@ -456,6 +477,7 @@ public:
         std::string where;
         if (!filter.installation.empty()) where += " AND installation = ?1";
         if (filter.baselineId) where += " AND baseline_id = ?2";
+        if (!filter.checkSha256.empty()) where += " AND check_sha256 = ?5";
         Stmt s(db_, std::string("SELECT ") + kQcRunColumns + " FROM qc_runs WHERE 1" + where +
                         " ORDER BY id DESC LIMIT ?3 OFFSET ?4");
         if (!s.ok()) return fail(error, "reading the register");
@@ -464,6 +486,9 @@ public:
         if (filter.baselineId) sqlite3_bind_int64(s.get(), 2, *filter.baselineId);
         sqlite3_bind_int64(s.get(), 3, filter.limit);
         sqlite3_bind_int64(s.get(), 4, filter.offset);
+        if (!filter.checkSha256.empty())
+            sqlite3_bind_text(s.get(), 5, filter.checkSha256.data(), static_cast<int>(filter.checkSha256.size()),
+                              SQLITE_TRANSIENT);
         return readRows(s, error, [&] { out.push_back(readQcRun(s)); });
     }
 

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDialog>
 #include <QFileDialog>
+#include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -25,4 +26,9 @@ bool WidgetDialogs::choosePrinter(QPrinter& printer) {
     QPrintDialog dlg(&printer, parent_);
     dlg.setWindowTitle(tr("Print"));
     return dlg.exec() == QDialog::Accepted;
+}
+
+bool WidgetDialogs::confirm(const QString& title, const QString& question) {
+    return QMessageBox::question(parent_, title, question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
+           QMessageBox::Yes;
 }

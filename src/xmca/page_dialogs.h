@@ -1,6 +1,6 @@
 // The questions the main window and its pages put to the operator through a
-// dialog: which file to open or save (spectra, text dumps, N42, PDF, CSV) and which
-// printer. The window uses the widget dialogs; tests answer from a script.
+// dialog: which file to open or save (spectra, text dumps, N42, PDF, CSV), which
+// printer, and yes or no before a step that cannot be undone. The window uses the widget dialogs; tests answer from a script.
 #pragma once
 
 #include <QCoreApplication>
@@ -29,6 +29,8 @@ public:
     virtual bool hasPrinter() = 0;
     // Lets the operator set up printer; false when cancelled.
     virtual bool choosePrinter(QPrinter& printer) = 0;
+    // Asks a yes/no question before a step that cannot be undone; true for yes.
+    virtual bool confirm(const QString& title, const QString& question) = 0;
 };
 
 // The modal Qt dialogs, over parent.
@@ -40,6 +42,7 @@ public:
     QString chooseFile(const FileQuestion& question) override;
     bool hasPrinter() override;
     bool choosePrinter(QPrinter& printer) override;
+    bool confirm(const QString& title, const QString& question) override;
 
 private:
     QWidget* parent_;

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTimer>
+#include <cmath>
 #include <QVBoxLayout>
 
 #include "display/qc_chart.h"
@@ -43,6 +44,24 @@ QString reasonWords(const xmca::qc::Reason& r) {
         case R::SdFromMean: return QcPage::tr("%1 %2 sd from the mean").arg(quantity).arg(r.value, 0, 'f', 1);
         case R::PeakShift: return QcPage::tr("peak shift %1 %").arg(r.value, 0, 'f', 1);
         case R::RateChange: return QcPage::tr("net rate change %1 %").arg(r.value, 0, 'f', 1);
+        case R::Trend:
+            return r.value > 0 ? QcPage::tr("%1 %2 runs in a row above the mean").arg(quantity).arg(std::abs(r.value))
+                               : QcPage::tr("%1 %2 runs in a row below the mean").arg(quantity).arg(std::abs(r.value));
+        case R::OutsideWindow:
+            return QcPage::tr("peak channel %1 outside the middle half of the Cs window (%2-%3)")
+                .arg(r.value, 0, 'f', 1)
+                .arg(r.lo, 0, 'f', 1)
+                .arg(r.hi, 0, 'f', 1);
+        case R::WindowLoss: return QcPage::tr("%1 % of the 662 keV line outside the Cs window").arg(r.value, 0, 'f', 1);
+        case R::BaselineScatter:
+            return QcPage::tr("baseline scatter of %1 exceeds counting statistics (chi-square %2 for %3 degrees of "
+                              "freedom, p = %4)")
+                .arg(quantity)
+                .arg(r.value, 0, 'f', 1)
+                .arg(static_cast<int>(r.lo))
+                .arg(r.hi, 0, 'f', 3);
+        case R::NoCountingScatter:
+            return QcPage::tr("baseline runs recorded without their counting scatter: start a new baseline");
         case R::NotANumber: break;
     }
     return QcPage::tr("a figure is not a number");
@@ -143,6 +162,10 @@ QcPage::QcPage(TForm1& form, LabContext& lab, PageDialogs& dialogs, QWidget* par
     setLay->addRow(newBaseline_);
     left->addWidget(settings);
 
+    detector_ = new QLabel(this);
+    detector_->setObjectName(QStringLiteral("QcDetector"));
+    detector_->setWordWrap(true);
+    left->insertWidget(0, detector_);
     lockout_ = new QLabel(this);
     lockout_->setObjectName(QStringLiteral("QcLockout"));
     lockout_->setWordWrap(true);
@@ -170,6 +193,8 @@ QcPage::QcPage(TForm1& form, LabContext& lab, PageDialogs& dialogs, QWidget* par
     });
     connect(&form_, &TForm1::runFinished, this, &QcPage::onRunFinished);
     connect(&lab_, &LabContext::registerLocationChanged, this, &QcPage::refresh);
+    // A renamed installation shows at once beside the detector the record is kept under.
+    connect(&lab_, &LabContext::settingsChanged, this, &QcPage::refresh);
 
     status_->setText(tr("No QC run yet"));
     // The register is read once the event loop runs, so a slow server does not hold up the window.
@@ -192,6 +217,16 @@ void QcPage::saveSettings() {
         message(tr("The QC settings could not be saved."), true);
 }
 
+std::string QcPage::detector() const { return xmca::qcDetector(lab_.settings()); }
+
+bool QcPage::bindDetector() {
+    if (!lab_.settings().qcDetector.empty()) return true;
+    // The first QC use binds the record to the detector under today's installation name.
+    return lab_.updateSettings([](xmca::LabSettings& s) {
+        if (s.qcDetector.empty()) s.qcDetector = xmca::installationName(s);
+    });
+}
+
 xmca::LabSettings QcPage::currentSettings() const {
     xmca::LabSettings lab = lab_.settings();
     lab.qcBaselineRuns = baselineRuns_->value();
@@ -205,13 +240,18 @@ void QcPage::refresh() {
         std::string problem;  // the register cannot be opened
         std::string error;    // the history cannot be read
         xmca::qc::History history;
+        bool newBaselineSinceLatest = false;  // the latest run belongs to an older baseline
         std::string reason;
     };
     const xmca::LabSettings lab = currentSettings();
+    const std::string key = detector();
+    const std::string name = xmca::installationName(lab);
+    detector_->setText(key == name ? tr("Detector: %1").arg(q(key))
+                                   : tr("Detector: %1 (installation now named %2)").arg(q(key), q(name)));
     const QString where = lab_.registerLocation();
     lab_.request<Read>(
         this,
-        [lab](RegisterAccess& a) {
+        [lab, key](RegisterAccess& a) {
             Read out;
             auto* reg = a.reg();
             out.opened = reg != nullptr;
@@ -219,8 +259,15 @@ void QcPage::refresh() {
                 out.problem = a.error();
                 return out;
             }
-            if (!xmca::loadQcHistory(*reg, xmca::installationName(lab), out.history, out.error) && out.error.empty())
+            if (!xmca::loadQcHistory(*reg, key, out.history, out.error, xmca::qcSettings(lab).halfLifeYears) &&
+                out.error.empty())
                 out.error = "the QC history cannot be read";
+            xmca::reg::QcBaseline newest;
+            bool haveBaseline = false;
+            std::string ignored;
+            out.newBaselineSinceLatest = !out.history.runs.empty() &&
+                                         reg->latestQcBaseline(key, newest, haveBaseline, ignored) && haveBaseline &&
+                                         out.history.runs.back().baselineId != newest.id;
             out.reason = xmca::qcLockoutReason(reg, lab);
             return out;
         },
@@ -234,8 +281,9 @@ void QcPage::refresh() {
             }
             if (!r.error.empty()) message(q(r.error), true);
             chart_->setHistory(r.history);
-            if (!last_ && !r.history.runs.empty()) {
-                // Until a run is made here: the latest recorded one.
+            // Until a run is made here: the latest recorded one, with the reason it was
+            // given (after a new baseline, that baseline: no run of it yet).
+            if (!last_ && !r.history.runs.empty() && !r.newBaselineSinceLatest) {
                 const xmca::qc::HistoryRun& latest = r.history.runs.back();
                 status_->setText(tr("Latest run %1 (%2): %3")
                                      .arg(latest.id)
@@ -243,6 +291,8 @@ void QcPage::refresh() {
                                      .arg(QCoreApplication::translate("xmca::display",
                                                                       xmca::qc::statusName(latest.status))));
                 status_->setStyleSheet(QStringLiteral("color: %1;").arg(colourOf(latest.status)));
+                reasons_->setText(q(latest.reason));
+                reasons_->setStyleSheet(QStringLiteral("color: %1;").arg(colourOf(latest.status)));
             }
             lockoutReason_ = q(r.reason);
             lockout_->setText(tr("Screening verdicts withheld: %1").arg(xmca::ui::statusText(r.reason)));
@@ -348,21 +398,22 @@ bool QcPage::measureFile(const QString& path) {
         std::string error;
         xmca::QcRecordOutcome out;
     };
+    if (!bindDetector()) message(tr("The QC settings could not be saved."), true);
     const xmca::LabSettings lab = currentSettings();
     const xmca::QcSettings settings = xmca::qcSettings(lab);
+    const std::string key = detector();
     const QString where = lab_.registerLocation();
     const QString name = QFileInfo(path).fileName();
     lab_.request<Recorded>(
         this,
-        [m, lab, settings](RegisterAccess& a) {
+        [m, lab, settings, key](RegisterAccess& a) {
             Recorded r;
             auto* reg = a.reg();
             if (!reg) {
                 r.problem = a.error();
                 return r;
             }
-            r.ok = xmca::recordQcRun(*reg, m, xmca::installationName(lab), lab.operatorName, settings, false, r.out,
-                                     r.error);
+            r.ok = xmca::recordQcRun(*reg, m, key, lab.operatorName, settings, false, r.out, r.error);
             return r;
         },
         [this, where, name](Recorded r) {
@@ -372,20 +423,28 @@ bool QcPage::measureFile(const QString& path) {
                 return;
             }
             if (!r.ok) {
-                message(tr("The run could not be recorded: %1").arg(q(r.error)), true);
+                message(tr("The run could not be recorded: %1").arg(xmca::ui::statusText(r.error)), true);
                 return;
             }
             last_ = r.out;
             showRun();
             message(tr("Recorded QC run %1 (%2)").arg(r.out.run.id).arg(name));
             refresh();
+            emit qcChanged();
         });
     return true;
 }
 
 void QcPage::startBaseline() {
-    const std::string installation = xmca::installationName(lab_.settings());
     const int runs = baselineRuns_->value();
+    const QString question =
+        tr("Start a new baseline for the detector %1?\n\nDo this only after the detector was recalibrated: the "
+           "next %n run(s) form new control limits, and a QC lock-out of the old baseline is lifted.",
+           nullptr, runs)
+            .arg(q(detector()));
+    if (!dialogs_.confirm(tr("Start a new baseline"), question)) return;
+    if (!bindDetector()) message(tr("The QC settings could not be saved."), true);
+    const std::string key = detector();
     const QString where = lab_.registerLocation();
     struct Started {
         std::string problem;
@@ -394,7 +453,7 @@ void QcPage::startBaseline() {
     };
     lab_.request<Started>(
         this,
-        [installation, runs](RegisterAccess& a) {
+        [key, runs](RegisterAccess& a) {
             Started s;
             auto* reg = a.reg();
             if (!reg) {
@@ -402,7 +461,7 @@ void QcPage::startBaseline() {
                 return s;
             }
             xmca::reg::QcBaseline b;
-            s.ok = xmca::startQcBaseline(*reg, installation, runs, "started on the QC page", b, s.error);
+            s.ok = xmca::startQcBaseline(*reg, key, runs, "started on the QC page", b, s.error);
             return s;
         },
         [this, where, runs](Started s) {
@@ -414,8 +473,16 @@ void QcPage::startBaseline() {
                 message(tr("The new baseline could not be recorded: %1").arg(q(s.error)), true);
                 return;
             }
+            // The red state belonged to the old baseline.
+            last_.reset();
+            status_->setText(tr("New baseline: no run yet"));
+            status_->setStyleSheet(QString());
+            reasons_->clear();
+            figures_->clear();
+            baseline_->clear();
             message(tr("New baseline started: the next %n run(s) form its control limits.", nullptr, runs));
             refresh();
+            emit qcChanged();
         });
 }
 
@@ -426,7 +493,10 @@ void QcPage::showRun() {
     QString word;
     switch (status) {
         case xmca::qc::Status::Baseline:
-            word = tr("Baseline run %1 of %2").arg(o.baseline.n).arg(o.nRequired);
+            word = o.baselineAccepted ? tr("Baseline run %1 of %2: the baseline is accepted").arg(o.baseline.n).arg(o.nRequired)
+                   : o.baseline.n >= o.nRequired
+                       ? tr("Baseline run %1 (%2 needed): the baseline goes on").arg(o.baseline.n).arg(o.nRequired)
+                       : tr("Baseline run %1 of %2").arg(o.baseline.n).arg(o.nRequired);
             break;
         case xmca::qc::Status::Ok: word = tr("OK"); break;
         case xmca::qc::Status::Warning: word = tr("Warning"); break;
@@ -438,21 +508,25 @@ void QcPage::showRun() {
     status_->setStyleSheet(QStringLiteral("color: %1;").arg(colourOf(status)));
     reasons_->setText(reasons.join(QStringLiteral("; ")));
     reasons_->setStyleSheet(QStringLiteral("color: %1;").arg(colourOf(status)));
-    QString f = tr("Peak channel: %1   FWHM: %2 %\nNet rate: %3 cps")
+    QString f = tr("Peak channel: %1 +/- %2   FWHM: %3 +/- %4 %\nNet rate: %5 +/- %6 cps (decay-corrected %7 cps)")
                     .arg(*o.run.peakChannel, 0, 'f', 2)
+                    .arg(o.run.peakChannelU.value_or(0), 0, 'f', 2)
                     .arg(*o.run.fwhmPercent, 0, 'f', 2)
-                    .arg(*o.run.netRateCps, 0, 'f', 2);
+                    .arg(o.run.fwhmPercentU.value_or(0), 0, 'f', 2)
+                    .arg(*o.run.netRateCps, 0, 'f', 2)
+                    .arg(o.run.netRateU.value_or(0), 0, 'f', 2)
+                    .arg(o.netRateCorrectedCps, 0, 'f', 2);
     f += QStringLiteral("   ") + (o.run.backgroundRateCps
                                      ? tr("Background: %1 cps").arg(*o.run.backgroundRateCps, 0, 'f', 3)
                                      : tr("Background: none"));
     figures_->setText(f);
     const auto& b = o.baseline;
-    baseline_->setText(tr("Baseline (%1 run(s)): peak %2 +/- %3, FWHM %4 +/- %5 %, net rate %6 +/- %7 cps")
+    baseline_->setText(tr("Baseline (%1 run(s)): peak %2, sigma %3; FWHM %4 %, sigma %5; net rate %6 cps, sigma %7")
                            .arg(b.n)
                            .arg(b.peakChannel.mean, 0, 'f', 2)
-                           .arg(b.peakChannel.sd, 0, 'f', 2)
+                           .arg(b.peakChannel.sigma, 0, 'f', 2)
                            .arg(b.fwhmPercent.mean, 0, 'f', 2)
-                           .arg(b.fwhmPercent.sd, 0, 'f', 2)
+                           .arg(b.fwhmPercent.sigma, 0, 'f', 2)
                            .arg(b.netRateCps.mean, 0, 'f', 1)
-                           .arg(b.netRateCps.sd, 0, 'f', 1));
+                           .arg(b.netRateCps.sigma, 0, 'f', 1));
 }

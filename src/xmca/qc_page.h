@@ -59,6 +59,10 @@ public slots:
     // Reads the register again (chart, lock-out banner), answered later.
     void refresh();
 
+signals:
+    // A run was recorded or a baseline started: the lock-out may have changed.
+    void qcChanged();
+
 private:
     void onRunFinished(bool atPreset);
     void message(const QString& text, bool error = false);
@@ -66,6 +70,8 @@ private:
     void showRun();
     xmca::LabSettings currentSettings() const;  // the laboratory's, with this page's QC keys
     QString askSpectrum(const QString& title);
+    std::string detector() const;  // the key the QC record is kept under
+    bool bindDetector();           // binds it at the first QC use; false when not saved
 
     TForm1& form_;
     LabContext& lab_;
@@ -79,6 +85,6 @@ private:
     QPushButton *acquire_, *stop_, *read_, *bgChoose_, *newBaseline_;
     QSpinBox* baselineRuns_;
     QCheckBox* daily_;
-    QLabel *status_, *reasons_, *figures_, *baseline_, *lockout_, *message_;
+    QLabel *status_, *reasons_, *figures_, *baseline_, *lockout_, *message_, *detector_;
     QcChartView* chart_;
 };

@@ -36,6 +36,19 @@
 
 namespace {
 
+// The QC state as the operator sees it before evaluating: verdicts given, or withheld and why.
+void showQcState(QLabel* label, const std::string& reason) {
+    if (reason.empty()) {
+        label->setText(ScreeningPage::tr("Check-source QC: verdicts are given"));
+        label->setStyleSheet(QString());
+    } else {
+        label->setText(ScreeningPage::tr("Check-source QC: verdicts withheld - %1")
+                           .arg(xmca::ui::statusText(reason)));
+        label->setStyleSheet(QStringLiteral("color: white; background: #d0202a; padding: 4px; font-weight: bold;"));
+    }
+}
+
+
 QString q(const std::string& s) { return QString::fromStdString(s); }
 std::string s8(const QString& s) { return s.trimmed().toStdString(); }
 
@@ -141,6 +154,10 @@ ScreeningPage::ScreeningPage(TForm1& form, LabContext& lab, PageDialogs& dialogs
     // Result.
     auto* rBox = new QGroupBox(tr("3. Result"), this);
     auto* rLay = new QVBoxLayout(rBox);
+    qcState_ = new QLabel(rBox);
+    qcState_->setObjectName(QStringLiteral("ScreeningQcState"));
+    qcState_->setWordWrap(true);
+    rLay->addWidget(qcState_);
     auto* actions = new QHBoxLayout;
     evaluate_ = button(rBox, "Evaluate", tr("Evaluate"));
     record_btn_ = button(rBox, "Record", tr("Record"));
@@ -406,6 +423,7 @@ void ScreeningPage::evaluate() {
         [this, computed, sample, lab, evaluation](std::string qcReason) {
             if (evaluation != evaluation_) return;  // the pair or its data changed meanwhile
             if (!qcReason.empty()) xmca::withholdVerdict(computed->result, qcReason);
+            showQcState(qcState_, qcReason);
             outcome_ = std::move(*computed);
             record_ = xmca::measurementRecord(*outcome_, s8(samplePath_), s8(bgPath_), sample, options_,
                                               xmca::installationName(lab), xmca::programVersion());
@@ -472,6 +490,17 @@ void ScreeningPage::correctRecord(const xmca::reg::MeasurementRecord& old) {
     setSample(q(old.sampleFile));
     supersedes_ = old.id;
     recordLabel_->setText(tr("Correcting record %1: change what was wrong, then Evaluate and Record").arg(old.id));
+}
+
+void ScreeningPage::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    refreshQcState();
+}
+
+void ScreeningPage::refreshQcState() {
+    lab_.request<std::string>(
+        this, [lab = lab_.settings()](RegisterAccess& a) { return xmca::qcLockoutReason(a.reg(), lab); },
+        [this](std::string reason) { showQcState(qcState_, reason); });
 }
 
 void ScreeningPage::recordResult() {
@@ -592,4 +621,5 @@ void ScreeningPage::editSettings() {
         if (const auto d = xmca::settings::parseInt(s8(age->text())); d && *d > 0) s.backgroundMaxAgeDays = *d;
     });
     if (!saved) message(tr("The settings could not be saved."), true);
+    refreshQcState();
 }

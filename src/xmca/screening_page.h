@@ -42,9 +42,14 @@ public slots:
     // A recorded result to correct: its spectra and sample data come back here, and
     // the next record names it as the one it supersedes.
     void correctRecord(const xmca::reg::MeasurementRecord& old);
+    // Reads the check-source QC state again and shows it above "Evaluate".
+    void refreshQcState();
 
 signals:
     void recorded(qint64 id);
+
+protected:
+    void showEvent(QShowEvent* e) override;
 
 private:
     enum class Acquiring { None, Background, Sample };
@@ -71,7 +76,7 @@ private:
     std::optional<std::int64_t> supersedes_;
 
     QLineEdit *bgFile_, *bgSeconds_, *sampleFile_, *sampleSeconds_;
-    QLabel *bgInfo_, *sampleInfo_, *verdict_, *notes_, *recordLabel_, *message_;
+    QLabel *bgInfo_, *sampleInfo_, *verdict_, *notes_, *recordLabel_, *message_, *qcState_;
     QLineEdit *sampleId_, *product_, *origin_, *mass_, *samplingDate_, *operator_;
     QPushButton *bgAcquire_, *bgChoose_, *sampleAcquire_, *sampleChoose_, *stop_, *evaluate_, *record_btn_, *print_;
     QTableWidget* table_;

@@ -76,6 +76,16 @@ struct Pattern {
     const char* source;
 };
 const Pattern kStatusPatterns[] = {
+    {R"(^this check spectrum is already in the register \(QC run (\d+)\)$)",
+     QT_TRANSLATE_NOOP("Status", "this check spectrum is already in the register (QC run %1)")},
+    {R"(^(.+) is dated in the future \(acquired (\S+), now (\S+)\)$)",
+     QT_TRANSLATE_NOOP("Status", "%1 is dated in the future (acquired %2, now %3)")},
+    {R"(^(.+) was acquired \S+, before the latest QC run of (.+) \(run (\d+), \S+\)$)",
+     QT_TRANSLATE_NOOP("Status", "%1 was acquired before the latest QC run of %2 (run %3)")},
+    {R"(^(.+) has no acquisition start date$)", QT_TRANSLATE_NOOP("Status", "%1 has no acquisition start date")},
+    {R"(^only (\d+) net counts in the 662 keV window, at least (\d+) are needed: count the check source for at least (\d+) s$)",
+     QT_TRANSLATE_NOOP("Status", "only %1 net counts in the 662 keV window, at least %2 are needed: count the check "
+                                 "source for at least %3 s")},
     {R"(^Error ! Mem(\d+) Empty$)", QT_TRANSLATE_NOOP("Status", "Error ! Mem%1 Empty")},
     {R"(^Check gain: K-40 peak at channel (\S+)$)", QT_TRANSLATE_NOOP("Status", "Check gain: K-40 peak at channel %1")},
     {R"(^Check gain: Cs-137 peak at channel (\S+)$)",

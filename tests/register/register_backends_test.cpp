@@ -411,8 +411,18 @@ TYPED_TEST(RegisterBackends, CorrectionsAndQcRecordsKeepTheirLinks) {
     run.baselineId = a.id;
     run.peakChannel = 661.7;
     run.status = "pass";
+    run.checkSha256 = std::string(64, 'c');
+    run.acquiredUtc = "2026-12-08T23:00:00Z";
+    run.peakChannelU = 0.17;
+    run.fwhmPercentU = 0.05;
+    run.netRateU = 0.4;
+    run.reason = "net rate 7 runs in a row above the mean";
     ASSERT_TRUE(reg->appendQcRun(run, error)) << error;
     EXPECT_GT(run.id, 0);
+    QcRun other = run;
+    other.uid.clear();
+    other.checkSha256 = std::string(64, 'd');
+    ASSERT_TRUE(reg->appendQcRun(other, error)) << error;
 
     QcBaseline latest;
     bool found = false;
@@ -429,8 +439,20 @@ TYPED_TEST(RegisterBackends, CorrectionsAndQcRecordsKeepTheirLinks) {
     QcRunFilter f;
     f.baselineId = a.id;
     ASSERT_TRUE(reg->listQcRuns(f, runs, error)) << error;
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[1].peakChannel, 661.7);
+    // The figures a QC run is judged by later come back as written; a hash finds its run.
+    runs.clear();
+    f = {};
+    f.checkSha256 = std::string(64, 'c');
+    ASSERT_TRUE(reg->listQcRuns(f, runs, error)) << error;
     ASSERT_EQ(runs.size(), 1u);
-    EXPECT_EQ(runs[0].peakChannel, 661.7);
+    EXPECT_EQ(runs[0].id, run.id);
+    EXPECT_EQ(runs[0].acquiredUtc, "2026-12-08T23:00:00Z");
+    EXPECT_EQ(runs[0].peakChannelU, 0.17);
+    EXPECT_EQ(runs[0].fwhmPercentU, 0.05);
+    EXPECT_EQ(runs[0].netRateU, 0.4);
+    EXPECT_EQ(runs[0].reason, "net rate 7 runs in a row above the mean");
     runs.clear();
     f = {};
     f.installation = "det-B";

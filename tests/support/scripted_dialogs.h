@@ -1,6 +1,6 @@
 // The operator's answers to the window's dialogs, from a script: files in order
-// (then `next` for every further question), whether a printer exists, and what
-// the print dialog does. Every question asked is kept.
+// (then `next` for every further question), whether a printer exists, what the
+// print dialog does and the answer to yes/no questions. Every question asked is kept.
 #pragma once
 
 #include <QPrinter>
@@ -21,6 +21,8 @@ public:
     QString printerFile;        // the print dialog prints to this PDF file; empty: cancelled
     std::vector<FileQuestion> asked;
     int printerAsked = 0;
+    bool yes = true;                 // the answer to every yes/no question
+    std::vector<QString> questions;  // the yes/no questions asked
 
     int count(Kind kind) const {
         int n = 0;
@@ -44,6 +46,10 @@ public:
         p.setOutputFormat(QPrinter::PdfFormat);
         p.setOutputFileName(printerFile);
         return true;
+    }
+    bool confirm(const QString&, const QString& question) override {
+        questions.push_back(question);
+        return yes;
     }
 };
 

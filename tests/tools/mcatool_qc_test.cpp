@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <cstdlib>
+#include <fstream>
 #include <optional>
 
 #include "tools/tool_run.h"
@@ -59,19 +60,33 @@ TEST(McatoolQc, BaselineThenGainDriftThenNewBaseline) {
     // The background file is the bg path: acquire wrote run1.dat.
     std::filesystem::rename(lab.dir.file("run1.dat"), lab.bg);
 
+    // Twenty runs by default, and more while their scatter is not that of counting.
     QJsonObject o;
-    for (int i = 1; i <= 10; ++i) {
-        const ToolRun r = lab.qc(lab.check());
+    std::string firstCheck;
+    for (int i = 1; i <= 20 || !o["baseline"].toObject()["accepted"].toBool(); ++i) {
+        ASSERT_LE(i, 30) << "the baseline was never accepted";
+        const std::string file = lab.check();
+        if (i == 1) firstCheck = file;
+        const ToolRun r = lab.qc(file);
         ASSERT_EQ(r.code, 0) << r.err;
         o = json(r.out);
         EXPECT_EQ(o["status"].toString(), "baseline");
         EXPECT_EQ(o["id"].toInt(), i);
         EXPECT_EQ(o["baseline"].toObject()["n"].toInt(), i);
+        EXPECT_EQ(o["baseline"].toObject()["n_required"].toInt(), 20);
     }
+    const int baselineRuns = o["baseline"].toObject()["n"].toInt();
     // Every key of the record, with the figures of a 662 keV line near channel 660.
     for (const char* key : {"id", "peak_channel", "fwhm_percent", "net_rate_cps", "background_rate_cps", "status",
-                            "baseline"})
+                            "baseline", "net_rate_corrected_cps", "decay_factor", "net_counts", "counting_sd",
+                            "acquired_utc", "detector", "reasons"})
         EXPECT_TRUE(o.contains(key)) << key;
+    EXPECT_GT(o["net_counts"].toDouble(), 10000);
+    EXPECT_GT(o["counting_sd"].toObject()["peak_channel"].toDouble(), 0);
+    EXPECT_NEAR(o["decay_factor"].toDouble(), 1.0, 1e-6);
+    // The detector key was bound in the settings at the first run.
+    EXPECT_NE(test::readAll(lab.dir.file("config/xmca/laboratory.conf")).find("qc_detector=" + o["detector"].toString().toStdString()),
+              std::string::npos);
     EXPECT_NEAR(o["peak_channel"].toDouble(), 660, 4);
     EXPECT_NEAR(o["fwhm_percent"].toDouble(), 7.5, 0.7);
     EXPECT_GT(o["net_rate_cps"].toDouble(), 150);
@@ -86,7 +101,9 @@ TEST(McatoolQc, BaselineThenGainDriftThenNewBaseline) {
     ToolRun r = lab.qc(lab.check());
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_NE(json(r.out)["status"].toString(), "baseline");
-    EXPECT_EQ(json(r.out)["baseline"].toObject()["n"].toInt(), 10);
+    EXPECT_EQ(json(r.out)["baseline"].toObject()["n"].toInt(), baselineRuns);
+    for (const char* key : {"counting_sd", "excess_sd", "sigma", "chi2", "p_value"})
+        EXPECT_TRUE(json(r.out)["baseline"].toObject()["net_rate_cps"].toObject().contains(key)) << key;
 
     // The amplifier 5 % off.
     r = lab.qc(lab.check(1.05));
@@ -95,6 +112,16 @@ TEST(McatoolQc, BaselineThenGainDriftThenNewBaseline) {
     EXPECT_EQ(o["status"].toString(), "action");
     EXPECT_NEAR(o["peak_channel"].toDouble() / base["peak_channel"].toObject()["mean"].toDouble(), 1.05, 0.01);
     EXPECT_NE(r.err.find("peak shift"), std::string::npos) << r.err;
+    EXPECT_FALSE(o["reasons"].toArray().isEmpty());
+
+    // A baseline run's file submitted again is refused and does not clear the action.
+    r = lab.qc(firstCheck);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err.rfind("Error ! this check spectrum is already in the register (QC run 1)", 0), 0u) << r.err;
+    // Too short a count is refused with the time that would do.
+    r = lab.qc(lab.acquire("--cs137 20000 --cs134 0 --k40 0", 30));
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("count the check source for at least"), std::string::npos) << r.err;
 
     // The next screening gives its figures but no verdict, on screen and in the register.
     const std::string sample = lab.acquire("", 600);
@@ -107,9 +134,17 @@ TEST(McatoolQc, BaselineThenGainDriftThenNewBaseline) {
     QJsonObject screened = screen("S1");
     EXPECT_EQ(screened["screening"].toObject()["verdict"].toString(), "No verdict - QC action required");
     EXPECT_GT(screened["activity"].toObject()["Cs-All"].toObject()["bq_per_kg"].toDouble(), 100);
+    // Renaming the installation does not escape the lock-out.
+    {
+        const std::string conf = lab.dir.file("config/xmca/laboratory.conf");
+        std::string text = test::readAll(conf);
+        text = "installation=another name\n" + text.substr(text.find('\n') + 1);
+        std::ofstream(conf, std::ios::binary | std::ios::trunc) << text;
+        EXPECT_EQ(screen("S1b")["screening"].toObject()["verdict"].toString(), "No verdict - QC action required");
+    }
 
     // After recalibration: a new baseline, the run is its first.
-    r = lab.qc(lab.check(1.05), "--new-baseline");
+    r = lab.qc(lab.check(1.0), "--new-baseline");
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(json(r.out)["status"].toString(), "baseline");
     EXPECT_EQ(json(r.out)["baseline"].toObject()["n"].toInt(), 1);
@@ -118,13 +153,13 @@ TEST(McatoolQc, BaselineThenGainDriftThenNewBaseline) {
     r = runTool(lab.dir, "register list --register " + quote(lab.db));
     ASSERT_EQ(r.code, 0) << r.err;
     const QJsonArray records = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).array();
-    ASSERT_EQ(records.size(), 2);
+    ASSERT_EQ(records.size(), 3);
     EXPECT_EQ(records[1].toObject()["screening"].toObject()["verdict"].toString(), "No verdict - QC action required");
 
-    // The chart of all 13 runs, as a picture and as a page.
+    // The chart of every recorded run, as a picture and as a page.
     r = runTool(lab.dir, "qc --chart " + quote(lab.dir.file("chart.png")) + " --register " + quote(lab.db));
     ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(json(r.out)["runs"].toInt(), 13);
+    EXPECT_EQ(json(r.out)["runs"].toInt(), baselineRuns + 3);
     const QImage img(QString::fromStdString(lab.dir.file("chart.png")));
     EXPECT_FALSE(img.isNull());
     r = runTool(lab.dir, "qc --chart " + quote(lab.dir.file("chart.pdf")) + " --register " + quote(lab.db));

@@ -27,6 +27,7 @@
 #include "model/memory_spectra.h"
 #include "model/roi_table.h"
 #include "model/qc_log.h"
+#include "register/register.h"
 #include "report/screening_report.h"
 #include "model/screening.h"
 #include "model/spectrum_io.h"
@@ -207,6 +208,40 @@ TEST_F(Japanese, CoreTextsTranslatedAtTheEdge) {
     }
     EXPECT_TRUE(hasJapanese(statusText(std::string(xmca::kProcessedSpectrum))));
     EXPECT_TRUE(hasJapanese(statusText(std::string("Error ! Peak Fit Width"))));
+
+    // The refusals of a check spectrum, as the QC record gives them.
+    {
+        xmca::test::TempDir dir;
+        std::string error;
+        auto reg = xmca::reg::openRegister(dir.file("r.sqlite"), error);
+        ASSERT_TRUE(reg) << error;
+        xmca::QcFileMeasurement m;
+        m.ok = true;
+        m.checkFile = "c.dat";
+        m.checkSha256 = std::string(64, 'a');
+        m.channels = 2048;
+        m.figures.values = {660, 7.5, 30};
+        m.figures.netCounts = 9000;
+        m.figures.checkSeconds = 300;
+        xmca::QcRecordOutcome out;
+        std::vector<std::string> refusals;
+        auto refuse = [&] {
+            EXPECT_FALSE(xmca::recordQcRun(*reg, m, "det", "", {}, false, out, error));
+            refusals.push_back(error);
+        };
+        refuse();  // no acquisition start
+        m.acquiredUtc = "2999-01-01T00:00:00Z";
+        refuse();  // in the future
+        m.acquiredUtc = "2026-01-01T00:00:00Z";
+        refuse();  // too few net counts
+        m.figures.netCounts = 20000;
+        ASSERT_TRUE(xmca::recordQcRun(*reg, m, "det", "", {}, false, out, error)) << error;
+        refuse();  // the same spectrum again
+        m.checkSha256 = std::string(64, 'b');
+        m.acquiredUtc = "2025-01-01T00:00:00Z";
+        refuse();  // older than the latest run
+        for (const std::string& r : refusals) EXPECT_TRUE(hasJapanese(statusText(r))) << r;
+    }
 
     // The screening lines of the printed page's results block: figures stay, words change.
     xmca::ActivityResult r;

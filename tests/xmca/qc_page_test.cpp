@@ -132,19 +132,29 @@ TEST(QcPage, IsATabOfTheMainWindow) {
     EXPECT_EQ(tabs->tabText(0), "Spectrum");
     // The lock-out setting is off by default.
     EXPECT_FALSE(w.child<QCheckBox>("QcRequireDaily")->isChecked());
-    EXPECT_EQ(w.child<QSpinBox>("QcBaselineRuns")->value(), 10);
+    EXPECT_EQ(w.child<QSpinBox>("QcBaselineRuns")->value(), 20);
 }
 
 TEST(QcPage, AcquiredRunsBuildABaselineAGainDriftLocksOutANewBaselineClears) {
     QcWindow w;
     w.child<QSpinBox>("QcBaselineRuns")->setValue(4);  // the setting, saved for the next session
-    for (int i = 1; i <= 4; ++i) {
+    // Four runs, and more while their scatter is not that of counting statistics.
+    int baselineRuns = 0;
+    while (!w.page->lastRun() || !w.page->lastRun()->baselineAccepted) {
         w.acquire();
         ASSERT_EQ(w.status(), "baseline") << w.child<QLabel>("QcMessage")->text().toStdString();
-        EXPECT_EQ(w.page->lastRun()->baseline.n, i);
+        EXPECT_EQ(w.page->lastRun()->baseline.n, ++baselineRuns);
+        ASSERT_LE(baselineRuns, 10);
     }
     EXPECT_NEAR(*w.page->lastRun()->run.peakChannel, 660, 4);
-    EXPECT_TRUE(w.child<QLabel>("QcStatus")->text().startsWith("Baseline run 4 of 4"));
+    EXPECT_TRUE(w.child<QLabel>("QcStatus")->text().startsWith(QString("Baseline run %1").arg(baselineRuns)))
+        << w.child<QLabel>("QcStatus")->text().toStdString();
+    EXPECT_TRUE(w.child<QLabel>("QcStatus")->text().endsWith("the baseline is accepted"));
+    auto* screening = w.form->findChild<ScreeningPage*>();
+    ASSERT_NE(screening, nullptr);
+    auto* qcState = screening->findChild<QLabel*>(QStringLiteral("ScreeningQcState"));
+    ASSERT_NE(qcState, nullptr);
+    EXPECT_EQ(qcState->text(), "Check-source QC: verdicts are given");
     EXPECT_TRUE(w.child<QLabel>("QcFigures")->text().contains("Peak channel: 6"));
     // The saved spectrum is what the register names.
     EXPECT_TRUE(QFileInfo(QString::fromStdString(w.page->lastRun()->run.checkFile)).isFile());
@@ -180,10 +190,40 @@ TEST(QcPage, AcquiredRunsBuildABaselineAGainDriftLocksOutANewBaselineClears) {
     EXPECT_FALSE(w.child<QLabel>("QcLockout")->isHidden());
     EXPECT_TRUE(w.child<QLabel>("QcLockout")->text().contains("QC action required"));
     EXPECT_EQ(w.page->lockoutReason(), "QC action required");
-    EXPECT_EQ(w.page->findChild<QcChartView*>()->history().runs.size(), 5u);
+    EXPECT_EQ(w.page->findChild<QcChartView*>()->history().runs.size(), static_cast<std::size_t>(baselineRuns + 1));
+    // The Screening page says so before anything is evaluated.
+    screening = w.form->findChild<ScreeningPage*>();
+    qcState = screening->findChild<QLabel*>(QStringLiteral("ScreeningQcState"));
+    EXPECT_EQ(qcState->text(), "Check-source QC: verdicts withheld - QC action required");
+
+    // After a restart the page still says what the latest run was and why.
+    w.make(1.05, 10);
+    w.page->refresh();
+    w.settle();
+    EXPECT_TRUE(w.child<QLabel>("QcStatus")->text().endsWith(": action")) << w.child<QLabel>("QcStatus")->text().toStdString();
+    EXPECT_TRUE(w.child<QLabel>("QcReasons")->text().contains("peak shift 5.")) << w.child<QLabel>("QcReasons")->text().toStdString();
+    EXPECT_FALSE(w.child<QLabel>("QcLockout")->isHidden());
 
     // The Screening page gives the figures of the next sample but withholds its verdict.
     EXPECT_EQ(w.screeningVerdict(sample, background), "No verdict - QC action required");
+    // A sample counted with the drifted gain fails the gain check too: the lock-out is the reason shown.
+    const std::string drifted = w.dir.file("drifted.dat");
+    w.sim->setSample(100, 200, 0);
+    w.acquireFile(drifted, 600);
+    EXPECT_EQ(w.screeningVerdict(drifted, background), "No verdict - QC action required");
+
+    // Renaming the installation does not escape the lock-out, on either page, at once.
+    {
+        const std::string bound = w.form->lab().settings().qcDetector;
+        EXPECT_FALSE(bound.empty());
+        ASSERT_TRUE(w.form->lab().updateSettings([](xmca::LabSettings& s) { s.installation = "renamed bench"; }));
+        w.settle();
+        EXPECT_EQ(xmca::loadLabSettings(xmca::defaultLabSettingsPath()).qcDetector, bound);
+        EXPECT_EQ(w.page->lockoutReason(), "QC action required");
+        EXPECT_EQ(w.screeningVerdict(sample, background), "No verdict - QC action required");
+        EXPECT_TRUE(w.child<QLabel>("QcDetector")->text().contains("renamed bench"));
+        EXPECT_TRUE(w.child<QLabel>("QcDetector")->text().contains(QString::fromStdString(bound)));
+    }
     // So does "Bq Calic" on the spectrum page.
     ASSERT_EQ(xmca::readSampleFile(w.form->state(), sample).memoryStored, 1);
     ASSERT_EQ(xmca::readBackgroundFile(w.form->state(), background).memoryStored, 2);
@@ -192,11 +232,25 @@ TEST(QcPage, AcquiredRunsBuildABaselineAGainDriftLocksOutANewBaselineClears) {
     EXPECT_EQ(w.form->state().activity.screening.withheld, "QC action required");
     EXPECT_EQ(xmca::verdictText(w.form->state().activity), "No verdict - QC action required");
 
-    // Recalibrated: a new baseline clears the lock-out.
+    // "Start a new baseline" asks first, naming the detector; declined, nothing changes.
+    w.dialogs->yes = false;
+    w.click("QcNewBaseline");
+    ASSERT_EQ(w.dialogs->questions.size(), 1u);
+    EXPECT_TRUE(w.dialogs->questions[0].contains(QString::fromStdString(w.form->lab().settings().qcDetector)))
+        << w.dialogs->questions[0].toStdString();
+    EXPECT_FALSE(w.form->lab().settings().qcDetector.empty());
+    EXPECT_EQ(w.page->lockoutReason(), "QC action required");
+    // Recalibrated: a new baseline clears the lock-out, and the page's red state with it.
+    w.dialogs->yes = true;
     w.click("QcNewBaseline");
     EXPECT_TRUE(w.child<QLabel>("QcLockout")->isHidden());
+    EXPECT_EQ(w.child<QLabel>("QcStatus")->text(), "New baseline: no run yet");
+    EXPECT_TRUE(w.child<QLabel>("QcReasons")->text().isEmpty());
     EXPECT_EQ(w.page->lockoutReason(), "");
+    EXPECT_EQ(w.form->findChild<ScreeningPage*>()->findChild<QLabel*>(QStringLiteral("ScreeningQcState"))->text(),
+              "Check-source QC: verdicts are given");
     EXPECT_EQ(w.screeningVerdict(sample, background), "Above screening level - confirm");
+    w.make(1.0, 11);
     w.acquire();
     EXPECT_EQ(w.status(), "baseline");
 
@@ -223,10 +277,13 @@ TEST(QcPage, ReadFromFilesAndRefusals) {
     w.dialogs->next = QString::fromStdString(check);
     w.click("QcChooseBackground");  // the check file itself as a background: net 0
     EXPECT_EQ(w.page->backgroundPath().toStdString(), check);
+    // The run's own spectrum again: refused, not recorded a second time.
+    const std::int64_t recorded = w.page->lastRun()->run.id;
     w.click("QcRead");
-    ASSERT_TRUE(w.page->lastRun());
-    EXPECT_NEAR(*w.page->lastRun()->run.netRateCps, 0.0, 1e-9);
-    EXPECT_EQ(w.page->lastRun()->run.backgroundFile, check);
+    EXPECT_EQ(w.page->lastRun()->run.id, recorded);
+    EXPECT_TRUE(w.child<QLabel>("QcMessage")->text().contains("already in the register"))
+        << w.child<QLabel>("QcMessage")->text().toStdString();
+    EXPECT_EQ(w.page->findChild<QcChartView*>()->history().runs.size(), 1u);
 
     // An unusable register: nothing recorded, the reason shown, verdicts withheld.
     w.form->lab().setRegisterLocation(QString::fromStdString(check));

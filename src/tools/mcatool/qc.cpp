@@ -31,7 +31,15 @@ std::string number(double v) {
 }
 
 std::string meanSd(const xmca::qc::MeanSd& m) {
-    return "{\"mean\": " + number(m.mean) + ", \"sd\": " + number(m.sd) + "}";
+    return "{\"mean\": " + number(m.mean) + ", \"sd\": " + number(m.sd) + ", \"counting_sd\": " +
+           number(m.countingSd) + ", \"excess_sd\": " + number(m.excessSd) + ", \"sigma\": " + number(m.sigma) +
+           ", \"chi2\": " + number(m.chi2) + ", \"p_value\": " + number(m.pValue) + "}";
+}
+
+std::string reasonsJson(const std::vector<xmca::qc::Reason>& reasons) {
+    std::string s = "[";
+    for (const auto& r : reasons) s += (s.size() > 1 ? ", " : "") + jsonString(xmca::qc::reasonText(r));
+    return s + "]";
 }
 
 bool endsWith(const std::string& s, const std::string& tail) {
@@ -78,12 +86,16 @@ int runQc(const Args& argsIn, std::ostream& out, std::ostream& err) {
     }
     // Checked once the register exists (opening creates a new one).
     if (drawing && refuseOutputIsInput(chart, {registerPath}, err)) return kExitFileError;
-    const xmca::LabSettings lab = xmca::loadLabSettings(xmca::defaultLabSettingsPath());
-    const std::string installation = xmca::installationName(lab);
+    xmca::LabSettings lab = xmca::loadLabSettings(xmca::defaultLabSettingsPath());
+    // The record belongs to the detector: bound once, it stays whatever the installation is renamed to.
+    if (!drawing && !xmca::bindQcDetector(lab, xmca::defaultLabSettingsPath()))
+        err << "qc: the detector key could not be saved in " << xmca::defaultLabSettingsPath() << '\n';
+    const std::string installation = xmca::qcDetector(lab);
+    const xmca::QcSettings settings = xmca::qcSettings(lab);
 
     if (drawing) {
         xmca::qc::History history;
-        if (!xmca::loadQcHistory(*reg, installation, history, error)) {
+        if (!xmca::loadQcHistory(*reg, installation, history, error, settings.halfLifeYears)) {
             err << "Error ! " << error << '\n';
             return kExitFileError;
         }
@@ -113,7 +125,7 @@ int runQc(const Args& argsIn, std::ostream& out, std::ostream& err) {
         return kExitFileError;
     }
     xmca::QcRecordOutcome rec;
-    if (!xmca::recordQcRun(*reg, m, installation, lab.operatorName, xmca::qcSettings(lab), newBaseline, rec, error)) {
+    if (!xmca::recordQcRun(*reg, m, installation, lab.operatorName, settings, newBaseline, rec, error)) {
         err << "Error ! " << error << '\n';
         return kExitFileError;
     }
@@ -125,7 +137,15 @@ int runQc(const Args& argsIn, std::ostream& out, std::ostream& err) {
         << jsonString(rec.run.status) << ", \"baseline\": {\"n\": " << rec.baseline.n
         << ", \"peak_channel\": " << meanSd(rec.baseline.peakChannel)
         << ", \"fwhm_percent\": " << meanSd(rec.baseline.fwhmPercent)
-        << ", \"net_rate_cps\": " << meanSd(rec.baseline.netRateCps) << "}}\n";
+        << ", \"net_rate_cps\": " << meanSd(rec.baseline.netRateCps)
+        << ", \"n_required\": " << rec.nRequired << ", \"accepted\": " << (rec.baselineAccepted ? "true" : "false")
+        << "}, \"net_rate_corrected_cps\": " << number(rec.netRateCorrectedCps)
+        << ", \"decay_factor\": " << number(rec.decayFactor) << ", \"net_counts\": " << number(m.figures.netCounts)
+        << ", \"counting_sd\": {\"peak_channel\": " << number(m.figures.countingSd.peakChannel)
+        << ", \"fwhm_percent\": " << number(m.figures.countingSd.fwhmPercent)
+        << ", \"net_rate_cps\": " << number(m.figures.countingSd.netRateCps) << "}, \"acquired_utc\": "
+        << jsonString(rec.run.acquiredUtc) << ", \"detector\": " << jsonString(installation)
+        << ", \"reasons\": " << reasonsJson(rec.assessment.reasons) << "}\n";
     return out.good() ? kExitOk : kExitFileError;
 }
 
