@@ -48,7 +48,6 @@ void showQcState(QLabel* label, const std::string& reason) {
     }
 }
 
-
 QString q(const std::string& s) { return QString::fromStdString(s); }
 std::string s8(const QString& s) { return s.trimmed().toStdString(); }
 
