@@ -404,7 +404,7 @@ void ScreeningPage::evaluate() {
     options_.settings = form_.state().screeningSettings;
     options_.nominalMassKg = lab.nominalMassKg;
     options_.massKg = sample.massKg;
-    options_.settings.backgroundMaxAgeDays = lab_.backgroundMaxAgeDays;
+    options_.settings.backgroundMaxAgeDays = lab.backgroundMaxAgeDays;
     xmca::ScreeningOutcome out = xmca::screenFiles(s8(samplePath_), s8(bgPath_), options_);
     const int evaluation = ++evaluation_;
     outcome_.reset();

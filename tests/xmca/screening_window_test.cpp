@@ -137,8 +137,7 @@ TEST(ScreeningWindow, ShortCountAgainstALongBackgroundAndAWrongGain) {
     const std::string gain = lab.dir.file("gain.dat");
     ASSERT_TRUE(xmca::test::acquireAndSave(c, 3000, gain));
 
-    QString next;
-    lab.page->chooseSpectrum = [&next](const QString&) { return next; };
+    QString& next = lab.scripted->next;
     next = QString::fromStdString(bg);
     lab.click("BackgroundChoose");
     next = QString::fromStdString(low);
