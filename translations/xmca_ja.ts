@@ -734,6 +734,8 @@ Net rate: %5 +/- %6 cps (decay-corrected %7 cps)</source>
     <message>
         <source>Reading the QC state from the register...</source>
         <translation>記録簿から QC の状態を読み込んでいます...</translation>
+    </message>
+    <message>
         <source>Check-source QC: verdicts are given</source>
         <translation>点検線源 QC: 判定を出せます</translation>
     </message>
@@ -1062,6 +1064,8 @@ Net rate: %5 +/- %6 cps (decay-corrected %7 cps)</source>
     <message>
         <source>unexplained peak at %1 keV</source>
         <translation>%1 keV に説明できないピーク</translation>
+    </message>
+    <message>
         <source>this check spectrum is already in the register (QC run %1)</source>
         <translation>この点検スペクトルは既に記録簿にあります (QC 測定 %1)</translation>
     </message>

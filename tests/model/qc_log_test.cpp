@@ -11,6 +11,7 @@
 #include "files/spectrum_file.h"
 #include "files/temp_dir.h"
 #include "model/qc_log.h"
+#include "support/first_schema.h"
 
 #include <sqlite3.h>
 #include <cmath>
@@ -339,15 +340,7 @@ TEST(QcLog, ARegisterOfTheFirstSchemaGainsTheNewColumns) {
         ASSERT_TRUE(reg->appendQcRun(run, error)) << error;
     }
     // Back to the first schema, as an earlier program left it.
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-    for (const char* col : {"acquired_utc", "peak_channel_u", "fwhm_percent_u", "net_rate_u", "reason"})
-        ASSERT_EQ(sqlite3_exec(db, (std::string("ALTER TABLE qc_runs DROP COLUMN ") + col).c_str(), nullptr, nullptr,
-                               nullptr),
-                  SQLITE_OK)
-            << sqlite3_errmsg(db);
-    ASSERT_EQ(sqlite3_exec(db, "PRAGMA user_version = 1", nullptr, nullptr, nullptr), SQLITE_OK);
-    sqlite3_close(db);
+    ASSERT_EQ(xmca::test::backToFirstSchema(path, error), SQLITE_OK) << error;
 
     auto reg = reg::openRegister(path, error);
     ASSERT_TRUE(reg) << error;

@@ -13,6 +13,7 @@
 #include "register/postgres_register.h"
 #include "register/record_chain.h"
 #include "register/register.h"
+#include "support/first_schema.h"
 
 namespace xmca::reg {
 namespace {
@@ -106,12 +107,12 @@ TEST(RegisterChain, ARegisterOfTheFirstSchemaIsChainedWhenBroughtForward) {
     const std::string path = dir.file("r.sqlite");
     registerWith(path, 0).reset();
     // Back to the first schema (no chain column), with more records than one batch of the migration.
-    ASSERT_EQ(rawExec(path, "ALTER TABLE measurements DROP COLUMN chain_hash; PRAGMA user_version = 1; "
-                            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2105) "
+    std::string error;
+    ASSERT_EQ(xmca::test::backToFirstSchema(path, error), SQLITE_OK) << error;
+    ASSERT_EQ(rawExec(path, "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2105) "
                             "INSERT INTO measurements (uid, created_utc, sample_id, cs_all_activity) "
                             "SELECT 'u-' || i, '2026-04-12T10:00:00Z', 'S' || i, i * 0.5 FROM n"),
               SQLITE_OK);
-    std::string error;
     auto reg = openRegister(path, error);
     ASSERT_TRUE(reg) << error;
     const IntegrityReport report = check(*reg);
