@@ -438,6 +438,12 @@ Net rate: %5 +/- %6 cps (decay-corrected %7 cps)</source>
             <numerusform>記録サーバー待ち %n 件</numerusform>
         </translation>
     </message>
+    <message numerus="yes">
+        <source>%n record(s) refused by the register server and set aside: not in the register (mcatool register queue lists them)</source>
+        <translation>
+            <numerusform>記録簿サーバーに拒否され保留された記録 %n 件: 記録簿に入っていません (mcatool register queue で一覧できます)</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>ScreeningPage</name>

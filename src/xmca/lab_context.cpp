@@ -113,12 +113,13 @@ void LabContext::checkWaiting() {
     const QString location = registerLocation();
     if (!xmca::reg::isServerLocation(location.toStdString())) {
         waitTimer_->stop();
-        answerWaiting(0, {});
+        answerWaiting(0, 0, {});
         return;
     }
     if (!waitTimer_->isActive()) waitTimer_->start();
     struct Waiting {
         std::int64_t count = 0;
+        std::int64_t setAside = 0;
         std::string error;
     };
     request<Waiting>(
@@ -130,21 +131,25 @@ void LabContext::checkWaiting() {
             if (reg) {
                 reg->deliverPending(w.error);
                 w.count = reg->pendingCount();
+                w.setAside = reg->setAsideCount();
             } else {
                 // The server refuses this program (or the address): what waits still counts.
                 xmca::reg::PendingQueue queue;
                 std::string ignored;
-                if (queue.open(xmca::reg::defaultQueueLocation(), ignored))
+                if (queue.open(xmca::reg::defaultQueueLocation(), ignored)) {
                     w.count = std::max<std::int64_t>(0, queue.count(a.location()));
+                    w.setAside = std::max<std::int64_t>(0, queue.setAsideCount(a.location()));
+                }
             }
             return w;
         },
-        [this](Waiting w) { answerWaiting(w.count, QString::fromStdString(w.error)); });
+        [this](Waiting w) { answerWaiting(w.count, w.setAside, QString::fromStdString(w.error)); });
 }
 
-void LabContext::answerWaiting(std::int64_t waiting, const QString& why) {
+void LabContext::answerWaiting(std::int64_t waiting, std::int64_t setAside, const QString& why) {
     waiting_ = waiting;
-    emit waitingChecked(waiting, why);
+    setAside_ = setAside;
+    emit waitingChecked(waiting, setAside, why);
 }
 
 bool LabContext::settle(int timeoutMs) {

@@ -73,6 +73,8 @@ public:
     // Sends what waits for the register server now (nothing waits for a register file).
     void checkWaiting();
     std::int64_t waiting() const { return waiting_; }
+    // Records the server refused for good, kept aside in the queue (mcatool register queue lists them).
+    std::int64_t setAside() const { return setAside_; }
 
     // Jobs posted and not yet answered on the window thread.
     int outstanding() const { return outstanding_; }
@@ -83,8 +85,9 @@ public:
 signals:
     void settingsChanged();
     void registerLocationChanged();
-    // How many records wait for the register server, and why (empty when none wait).
-    void waitingChecked(qint64 waiting, const QString& why);
+    // How many records wait for the register server, how many it refused for good
+    // (set aside), and why (empty when none wait).
+    void waitingChecked(qint64 waiting, qint64 setAside, const QString& why);
 
 private:
     struct Job {
@@ -96,13 +99,14 @@ private:
     };
     void post(QObject* receiver, std::function<void(RegisterAccess&)> work, std::function<void()> done);
     void run();
-    void answerWaiting(std::int64_t waiting, const QString& why);
+    void answerWaiting(std::int64_t waiting, std::int64_t setAside, const QString& why);
 
     std::string settingsPath_;
     xmca::LabSettings settings_;
     QString registerOverride_;
     QTimer* waitTimer_;
     std::int64_t waiting_ = 0;
+    std::int64_t setAside_ = 0;
     int outstanding_ = 0;
 
     std::mutex mutex_;
