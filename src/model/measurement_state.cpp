@@ -16,4 +16,15 @@ MeasurementState::MeasurementState() {
     liveHeader = headerTemplate;
 }
 
+void labelRun(MeasurementState& s, std::int32_t presetTenths, const std::string& sampleIdRaw,
+              const std::string& commentRaw) {
+    s.settings.presetTime = presetTenths;
+    s.presetTime = presetTenths;
+    s.headerTemplate.setI32(SpectrumHeader::kPresetTime, presetTenths);
+    s.headerTemplate.setText(SpectrumHeader::kSampleId, sampleIdRaw);
+    s.headerTemplate.setText(SpectrumHeader::kComment, commentRaw);
+    s.settings.label1 = s.headerTemplate.comment();
+    s.settings.label2 = s.headerTemplate.sampleId();
+}
+
 }  // namespace xmca

@@ -165,4 +165,10 @@ struct MeasurementState {
     ScreeningSettings screeningSettings;
 };
 
+// Labels a run before its start: the preset it counts to (shown and written with
+// the spectrum), and the sample ID and comment (raw header bytes, cut to the field)
+// its header and file carry.
+void labelRun(MeasurementState& s, std::int32_t presetTenths, const std::string& sampleIdRaw,
+              const std::string& commentRaw);
+
 }  // namespace xmca

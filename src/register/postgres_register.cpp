@@ -127,7 +127,20 @@ BEGIN
 END $$;
 )sql";
 
-constexpr const char* kServerMigrations[] = {kServerSchemaV1};
+constexpr const char* kServerSchemaV2 = R"sql(
+ALTER TABLE xmca.measurements
+  ADD COLUMN simulated boolean NOT NULL DEFAULT false,
+  ADD COLUMN achieved_lower_limit double precision,
+  ADD COLUMN qc_status text NOT NULL DEFAULT '',
+  ADD COLUMN qc_run_id bigint,
+  ADD COLUMN correction_reason text NOT NULL DEFAULT '',
+  ADD COLUMN measurement_start text NOT NULL DEFAULT '',
+  ADD COLUMN measurement_end text NOT NULL DEFAULT '',
+  ADD COLUMN background_start text NOT NULL DEFAULT '';
+CREATE INDEX measurements_supersedes ON xmca.measurements (supersedes);
+)sql";
+
+constexpr const char* kServerMigrations[] = {kServerSchemaV1, kServerSchemaV2};
 static_assert(sizeof kServerMigrations / sizeof kServerMigrations[0] == kSchemaVersion);
 
 constexpr const char* kMeasurementColumns[] = {
@@ -138,7 +151,9 @@ constexpr const char* kMeasurementColumns[] = {
     "cs134_activity", "cs134_u", "cs134_decision_threshold", "cs134_detection_limit",
     "cs137_activity", "cs137_u", "cs137_decision_threshold", "cs137_detection_limit",
     "k40_activity", "k40_u", "k40_decision_threshold", "k40_detection_limit",
-    "lower_limit", "screening_level", "method", "gain_ok", "verdict", "program_version", "supersedes"};
+    "lower_limit", "screening_level", "method", "gain_ok", "verdict", "program_version", "supersedes",
+    "simulated", "achieved_lower_limit", "qc_status", "qc_run_id", "correction_reason", "measurement_start",
+    "measurement_end", "background_start"};
 constexpr const char* kQcBaselineColumns[] = {"uid", "created_utc", "installation", "n_required", "note"};
 constexpr const char* kQcRunColumns[] = {
     "uid", "created_utc", "installation", "baseline_id", "operator", "check_file", "check_sha256",
@@ -152,12 +167,17 @@ std::string joined(const char* const (&cols)[N]) {
     return s;
 }
 
-// Adds the record, or finds the one with its uid: returns (id, inserted).
+// Adds the record, or finds the one with its uid: returns (id, inserted). A record
+// queued by an earlier version carries fewer values: they fill the first columns.
 template <std::size_t N>
-std::string insertSql(const char* table, const char* const (&cols)[N]) {
-    std::string values;
-    for (std::size_t i = 0; i < N; ++i) values += (i ? ", $" : "$") + std::to_string(i + 1);
-    return std::string("WITH ins AS (INSERT INTO xmca.") + table + " (" + joined(cols) + ") VALUES (" + values +
+std::string insertSql(const char* table, const char* const (&cols)[N], std::size_t n = N) {
+    n = std::min(n, N);
+    std::string names, values;
+    for (std::size_t i = 0; i < n; ++i) {
+        names += (i ? ", " : "") + std::string(cols[i]);
+        values += (i ? ", $" : "$") + std::to_string(i + 1);
+    }
+    return std::string("WITH ins AS (INSERT INTO xmca.") + table + " (" + names + ") VALUES (" + values +
            ") ON CONFLICT (uid) DO NOTHING RETURNING id) SELECT id, true FROM ins UNION ALL SELECT id, false FROM "
            "xmca." + table + " WHERE uid = $1 AND NOT EXISTS (SELECT 1 FROM ins)";
 }
@@ -201,6 +221,14 @@ SqlParams measurementParams(const MeasurementRecord& r) {
     p.push_back(r.verdict);
     p.push_back(r.programVersion);
     p.push_back(integer(r.supersedes));
+    p.push_back(Value(r.simulated ? "true" : "false"));
+    p.push_back(real(r.achievedLowerLimit));
+    p.push_back(r.qcStatus);
+    p.push_back(integer(r.qcRunId));
+    p.push_back(r.correctionReason);
+    p.push_back(r.measurementStart);
+    p.push_back(r.measurementEnd);
+    p.push_back(r.backgroundStart);
     return p;
 }
 
@@ -297,6 +325,14 @@ MeasurementRecord readMeasurement(Row r) {
     m.verdict = r.text();
     m.programVersion = r.text();
     m.supersedes = r.integer();
+    m.simulated = r.boolean().value_or(false);
+    m.achievedLowerLimit = r.real();
+    m.qcStatus = r.text();
+    m.qcRunId = r.integer();
+    m.correctionReason = r.text();
+    m.measurementStart = r.text();
+    m.measurementEnd = r.text();
+    m.backgroundStart = r.text();
     return m;
 }
 
@@ -406,8 +442,9 @@ public:
             if (!queue_->peek(uri_, kDeliverBatch, batch, error)) return false;
             if (batch.empty()) return true;
             for (const auto& rec : batch) {
-                const std::string sql = rec.kind == kKindQcRun ? insertSql("qc_runs", kQcRunColumns)
-                                                                : insertSql("measurements", kMeasurementColumns);
+                const std::string sql = rec.kind == kKindQcRun
+                                            ? insertSql("qc_runs", kQcRunColumns, rec.params.size())
+                                            : insertSql("measurements", kMeasurementColumns, rec.params.size());
                 std::int64_t id = 0;
                 bool inserted = false;
                 if (send(sql, rec.params, id, inserted, error) != Outcome::Done) {
@@ -507,6 +544,21 @@ public:
                      });
     }
 
+    bool listCorrections(const std::vector<std::int64_t>& ids, std::vector<std::pair<std::int64_t, std::int64_t>>& out,
+                         std::string& error) override {
+        if (ids.empty()) return true;
+        std::string in;
+        for (std::size_t i = 0; i < ids.size(); ++i) in += (i ? "," : "") + std::to_string(ids[i]);
+        return query("SELECT id, supersedes FROM xmca.measurements WHERE supersedes = ANY($1::bigint[]) ORDER BY id",
+                     {"{" + in + "}"}, error, [&](const PGresult* r) {
+                         for (int i = 0; i < PQntuples(r); ++i) {
+                             Row row(r, i);
+                             const auto a = row.integer(), b = row.integer();
+                             if (a && b) out.emplace_back(*a, *b);
+                         }
+                     });
+    }
+
     bool listQcRuns(const QcRunFilter& filter, std::vector<QcRun>& out, std::string& error) override {
         SqlParams args;
         std::string where;
@@ -567,6 +619,7 @@ private:
         if (!f.createdFrom.empty()) add("created_utc >= ?", f.createdFrom);
         if (!f.createdBefore.empty()) add("created_utc < ?", f.createdBefore);
         if (!f.sampleId.empty()) add("sample_id = ?", f.sampleId);
+        if (!f.sampleIdContains.empty()) add("sample_id ILIKE ? ESCAPE '\\'", containsPattern(f.sampleIdContains));
         if (!f.verdictPrefix.empty()) add("left(verdict, length(?)) = ?", f.verdictPrefix);
         if (!f.installation.empty()) add("installation = ?", f.installation);
         if (f.beforeId) add("id < CAST(? AS bigint)", std::to_string(*f.beforeId));

@@ -95,8 +95,22 @@ CREATE TRIGGER qc_runs_keep_d BEFORE DELETE ON qc_runs
   BEGIN SELECT RAISE(ABORT, 'register records are never deleted'); END;
 )sql";
 
+// Version 2: what a reviewer checks beside the figures (the simulated mark, the lower
+// limit reached, the QC run relied on, a correction's reason, the counting times).
+constexpr const char* kSchemaV2 = R"sql(
+ALTER TABLE measurements ADD COLUMN simulated INTEGER NOT NULL DEFAULT 0;
+ALTER TABLE measurements ADD COLUMN achieved_lower_limit REAL;
+ALTER TABLE measurements ADD COLUMN qc_status TEXT NOT NULL DEFAULT '';
+ALTER TABLE measurements ADD COLUMN qc_run_id INTEGER;
+ALTER TABLE measurements ADD COLUMN correction_reason TEXT NOT NULL DEFAULT '';
+ALTER TABLE measurements ADD COLUMN measurement_start TEXT NOT NULL DEFAULT '';
+ALTER TABLE measurements ADD COLUMN measurement_end TEXT NOT NULL DEFAULT '';
+ALTER TABLE measurements ADD COLUMN background_start TEXT NOT NULL DEFAULT '';
+CREATE INDEX measurements_supersedes ON measurements(supersedes);
+)sql";
+
 // kMigrations[v] brings a register from version v to v + 1.
-constexpr const char* kMigrations[] = {kSchemaV1};
+constexpr const char* kMigrations[] = {kSchemaV1, kSchemaV2};
 static_assert(sizeof kMigrations / sizeof kMigrations[0] == kSchemaVersion);
 
 constexpr const char* kMeasurementColumns =
@@ -107,8 +121,10 @@ constexpr const char* kMeasurementColumns =
     "cs134_activity, cs134_u, cs134_decision_threshold, cs134_detection_limit, "
     "cs137_activity, cs137_u, cs137_decision_threshold, cs137_detection_limit, "
     "k40_activity, k40_u, k40_decision_threshold, k40_detection_limit, "
-    "lower_limit, screening_level, method, gain_ok, verdict, program_version, supersedes";
-constexpr int kMeasurementColumnCount = 42;
+    "lower_limit, screening_level, method, gain_ok, verdict, program_version, supersedes, "
+    "simulated, achieved_lower_limit, qc_status, qc_run_id, correction_reason, measurement_start, "
+    "measurement_end, background_start";
+constexpr int kMeasurementColumnCount = 50;
 
 constexpr const char* kQcRunColumns =
     "id, uid, created_utc, installation, baseline_id, operator, check_file, check_sha256, background_file, "
@@ -220,6 +236,14 @@ void bindMeasurement(Stmt& s, const MeasurementRecord& r) {
     s.text(r.verdict);
     s.text(r.programVersion);
     s.integer(r.supersedes);
+    s.integer(r.simulated ? 1 : 0);
+    s.real(r.achievedLowerLimit);
+    s.text(r.qcStatus);
+    s.integer(r.qcRunId);
+    s.text(r.correctionReason);
+    s.text(r.measurementStart);
+    s.text(r.measurementEnd);
+    s.text(r.backgroundStart);
 }
 
 MeasurementRecord readMeasurement(Stmt& s) {
@@ -255,6 +279,14 @@ MeasurementRecord readMeasurement(Stmt& s) {
     r.verdict = s.colText();
     r.programVersion = s.colText();
     r.supersedes = s.colInt();
+    r.simulated = s.colInt().value_or(0) != 0;
+    r.achievedLowerLimit = s.colReal();
+    r.qcStatus = s.colText();
+    r.qcRunId = s.colInt();
+    r.correctionReason = s.colText();
+    r.measurementStart = s.colText();
+    r.measurementEnd = s.colText();
+    r.backgroundStart = s.colText();
     return r;
 }
 
@@ -410,6 +442,18 @@ public:
         return readRows(s, error, [&] {
             out = readMeasurement(s);
             found = true;
+        });
+    }
+
+    bool listCorrections(const std::vector<std::int64_t>& ids, std::vector<std::pair<std::int64_t, std::int64_t>>& out,
+                         std::string& error) override {
+        if (ids.empty()) return true;
+        std::string in;
+        for (std::size_t i = 0; i < ids.size(); ++i) in += (i ? "," : "") + std::to_string(ids[i]);
+        Stmt s(db_, "SELECT id, supersedes FROM measurements WHERE supersedes IN (" + in + ") ORDER BY id");
+        if (!s.ok()) return fail(error, "reading the register");
+        return readRows(s, error, [&] {
+            out.emplace_back(sqlite3_column_int64(s.get(), 0), sqlite3_column_int64(s.get(), 1));
         });
     }
 
@@ -597,6 +641,7 @@ private:
         if (!f.createdFrom.empty()) add("created_utc >= ?", f.createdFrom);
         if (!f.createdBefore.empty()) add("created_utc < ?", f.createdBefore);
         if (!f.sampleId.empty()) add("sample_id = ?", f.sampleId);
+        if (!f.sampleIdContains.empty()) add("sample_id LIKE ? ESCAPE '\\'", containsPattern(f.sampleIdContains));
         if (!f.verdictPrefix.empty()) {
             add("substr(verdict, 1, length(?)) = ", f.verdictPrefix);
             w += "?";

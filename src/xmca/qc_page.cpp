@@ -266,7 +266,7 @@ void QcPage::acquireCheck() {
         acquire_->setEnabled(false);
         read_->setEnabled(false);
         stop_->setEnabled(true);
-    });
+    }, "QC", "check source");
     if (!failed.isEmpty()) {
         acquiring_ = false;
         acquire_->setEnabled(true);

@@ -284,10 +284,14 @@ void ScreeningPage::startAcquisition(Acquiring what, QLineEdit* seconds) {
     }
     // On the simulated analyser the sample comes off the detector for the background
     // and goes back for the sample, as the operator does on a real one.
-    const QString failed = form_.startPageRun(*tenths, what == Acquiring::Sample, [&] {
-        acquiring_ = what;
-        setBusy(true);
-    });
+    const bool sample = what == Acquiring::Sample;
+    const QString failed = form_.startPageRun(
+        *tenths, sample,
+        [&] {
+            acquiring_ = what;
+            setBusy(true);
+        },
+        sample ? s8(sampleId_->text()) : std::string("BG"), sample ? s8(product_->text()) : std::string("background"));
     if (!failed.isEmpty()) {
         acquiring_ = Acquiring::None;
         setBusy(false);

@@ -7,6 +7,7 @@
 #include <ctime>
 
 #include "display/frame_renderer.h"
+#include "files/sjis_text.h"
 #include "helpabout/tmca_about.h"
 #include "window_language.h"
 #include "ui_tform1.h"
@@ -41,6 +42,8 @@ TForm1::TForm1(std::unique_ptr<LinkWorker> worker, Options options, QWidget* par
         // An operator must never mistake simulated counts for a measurement.
         setWindowTitle(tr("xmca - SIMULATED ANALYSER (not a measurement)"));
         state_.statusText = "SIMULATION";
+        // Every spectrum counted here carries the note into its header and file.
+        state_.headerTemplate.markSimulated();
     } else {
         setWindowTitle(tr("xmca"));
     }
@@ -244,7 +247,8 @@ void TForm1::placeSimulatedSample(bool onDetector) {
     linkRequest(Key::None, [sim, a](xmca::LinkClient&) { sim->setSample(a[0], a[1], a[2]); }, {});
 }
 
-QString TForm1::startPageRun(std::int32_t tenths, bool sampleOnDetector, const std::function<void()>& starting) {
+QString TForm1::startPageRun(std::int32_t tenths, bool sampleOnDetector, const std::function<void()>& starting,
+                             const std::string& sampleId, const std::string& comment) {
     if (!analyserOpen()) McaOpenClick();
     waitForLink();  // the link answers on its own thread
     if (!analyserOpen()) return tr("The analyser could not be opened.");
@@ -253,6 +257,9 @@ QString TForm1::startPageRun(std::int32_t tenths, bool sampleOnDetector, const s
     placeSimulatedSample(sampleOnDetector);
     McaMemClick();
     McaClearClick();
+    // The file of this run says what was counted and for how long (the memory
+    // selection above took the times of the spectrum shown before).
+    xmca::labelRun(state_, tenths, xmca::utf8ToSjis(sampleId), xmca::utf8ToSjis(comment));
     McaStartClick();
     waitForLink();
     if (!Timer1->isActive()) return tr("The analyser did not start counting.");

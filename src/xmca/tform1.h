@@ -79,8 +79,10 @@ public:
     // A page's own run into the MCA memory: opens the analyser when needed, sends
     // the preset, puts the simulated sample on or off the detector, clears and
     // starts; `starting` runs just before the start (the page takes the run as its
-    // own). Returns why it could not start, or an empty text when it is counting.
-    QString startPageRun(std::int32_t tenths, bool sampleOnDetector, const std::function<void()>& starting);
+    // own). The sample ID and comment (UTF-8) go into the run's header with the
+    // preset. Returns why it could not start, or an empty text when it is counting.
+    QString startPageRun(std::int32_t tenths, bool sampleOnDetector, const std::function<void()>& starting,
+                         const std::string& sampleId = {}, const std::string& comment = {});
     // True once the analyser has been opened.
     bool analyserOpen() const;
     // The sample register this window records into: the one set (--register), else
