@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QPainter>
 #include <cmath>
+#include <cstdlib>
 
 #include "report/screening_report.h"
 #include "xmca/window_language.h"
@@ -115,6 +116,15 @@ void checkLayout(const std::vector<PlacedText>& placed, const char* language) {
                 << placed[j].text.toStdString() << "\"";
 }
 
+// With XMCA_KEEP_REPORT_DIR set, the page is also kept as a PDF there to be looked at.
+void keep(const xmca::report::ScreeningReportData& d, const char* name) {
+    const char* dir = std::getenv("XMCA_KEEP_REPORT_DIR");
+    if (!dir) return;
+    const auto pdf = xmca::report::screeningReportPdf(d, 150);
+    ASSERT_TRUE(pdf.ok);
+    ASSERT_EQ(xmca::report::writePdf(std::string(dir) + "/" + name, pdf), xmca::WriteStatus::Ok);
+}
+
 bool has(const std::vector<PlacedText>& placed, const QString& part) {
     for (const auto& t : placed)
         if (t.text.contains(part)) return true;
@@ -130,6 +140,7 @@ TEST_F(ReportLayout, EveryTextFitsItsColumnInEnglishAndJapanese) {
     ASSERT_TRUE(xmca::ui::installLanguage("en"));
     const auto en = layOut(fullRecord());
     checkLayout(en, "en");
+    keep(fullRecord(), "report-en.pdf");
     for (const char* t : {"SIMULATED - NOT A MEASUREMENT", "REPRINT", "CORRECTION: replaces record 2",
                           "SUPERSEDED by record 9", "Count started", "2026-04-12T09:30:15+09:00",
                           "2026-04-12T10:00:15+09:00", "Recorded", "u (k = 1)", "Lower limit of measurement",
@@ -140,6 +151,7 @@ TEST_F(ReportLayout, EveryTextFitsItsColumnInEnglishAndJapanese) {
     ASSERT_TRUE(xmca::ui::installLanguage("ja"));
     const auto ja = layOut(fullRecord());
     checkLayout(ja, "ja");
+    keep(fullRecord(), "report-ja.pdf");
     for (const char* t : {"SIMULATED - NOT A MEASUREMENT", "再印刷", "訂正", "1 / 1", "2026-04-12T09:30:15+09:00",
                           "バックグラウンド", "署名"})
         EXPECT_TRUE(has(ja, QString::fromUtf8(t))) << t;
