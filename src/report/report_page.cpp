@@ -335,10 +335,30 @@ void drawTextBlock(QPainter& p, const PageGeometry& g, const TextBlock& block) {
     if (area.isEmpty()) return;
     const int cell = std::max({trunc(1.4 * g.u), minimumBlockFont(g.pw), 1});
     const int pitch = cell + cell / 3;
+    p.setFont(reportFont(cell));
+    const QFontMetrics fm(p.font(), p.device());
+    const int room = area.height() - cell;
+    // A line longer than the area goes on in the next column, broken between words
+    // (within a word only when one word is longer than the area).
     std::vector<QString> columns;
-    if (!block.title.isEmpty()) columns.push_back(block.title);
-    columns.insert(columns.end(), block.lines.begin(), block.lines.end());
-    if (columns.empty()) return;
+    auto add = [&](const QString& text) {
+        QString rest = text;
+        int indent = 0;  // continuations start two spaces in
+        while (fm.horizontalAdvance(rest) > room && rest.size() > indent + 1) {
+            int cut = static_cast<int>(rest.size());
+            while (cut > indent + 1 && fm.horizontalAdvance(rest.left(cut)) > room) --cut;
+            const int space = static_cast<int>(rest.lastIndexOf(QLatin1Char(' '), cut));
+            if (space > indent) cut = space;
+            columns.push_back(rest.left(cut));
+            const QString next = rest.mid(cut).trimmed();
+            if (next.isEmpty()) return;
+            rest = QStringLiteral("  ") + next;
+            indent = 2;
+        }
+        columns.push_back(rest);
+    };
+    if (!block.title.isEmpty()) add(block.title);
+    for (const QString& l : block.lines) add(l);
     // The box as wide as its lines need, never past the area: what does not fit is left out.
     const int fits = std::max(0, (area.width() - cell / 2) / pitch);
     const int shown = std::min(static_cast<int>(columns.size()), fits);
@@ -348,12 +368,9 @@ void drawTextBlock(QPainter& p, const PageGeometry& g, const TextBlock& block) {
     p.fillRect(box, Qt::white);
     p.setPen(thinPen(kBlack));
     p.drawRect(box);
-    p.setFont(reportFont(cell));
-    const QFontMetrics fm(p.font(), p.device());
-    const int room = area.height() - cell;
     int x = box.right() - cell / 4;
     for (int i = 0; i < shown; ++i) {
-        drawRotatedText(p, x, area.top() + cell / 2, fm.elidedText(columns[static_cast<std::size_t>(i)], Qt::ElideRight, room));
+        drawRotatedText(p, x, area.top() + cell / 2, columns[static_cast<std::size_t>(i)]);
         x -= pitch;
     }
 }
