@@ -15,10 +15,6 @@
         <translation>記録</translation>
     </message>
     <message>
-        <source>Measured (UTC)</source>
-        <translation>測定日時 (UTC)</translation>
-    </message>
-    <message>
         <source>Sample ID</source>
         <translation>試料ID</translation>
     </message>
@@ -49,6 +45,26 @@
     <message>
         <source>Operator</source>
         <translation>測定者</translation>
+    </message>
+    <message>
+        <source>SIMULATED</source>
+        <translation>シミュレーション</translation>
+    </message>
+    <message>
+        <source>corrects %1</source>
+        <translation>記録 %1 を訂正</translation>
+    </message>
+    <message>
+        <source>superseded by %1</source>
+        <translation>記録 %1 で訂正済み</translation>
+    </message>
+    <message>
+        <source>Recorded (local time)</source>
+        <translation>記録日時 (現地時刻)</translation>
+    </message>
+    <message>
+        <source>Correction</source>
+        <translation>訂正</translation>
     </message>
 </context>
 <context>
@@ -92,10 +108,6 @@
     <message>
         <source>to</source>
         <translation>～</translation>
-    </message>
-    <message>
-        <source>Sample ID</source>
-        <translation>試料ID</translation>
     </message>
     <message>
         <source>Installation</source>
@@ -168,6 +180,18 @@
     <message>
         <source>Saved %1</source>
         <translation>%1 を保存しました</translation>
+    </message>
+    <message>
+        <source>part of the ID</source>
+        <translation>IDの一部</translation>
+    </message>
+    <message>
+        <source>Lists every record whose sample ID contains this text (letters in either case)</source>
+        <translation>試料IDにこの文字列を含むすべての記録を表示します (英字の大文字・小文字は区別しません)</translation>
+    </message>
+    <message>
+        <source>Sample ID contains</source>
+        <translation>試料ID (部分一致)</translation>
     </message>
 </context>
 <context>
@@ -602,10 +626,6 @@ Net rate: %3 cps</source>
         <translation>未記録</translation>
     </message>
     <message>
-        <source>Correcting record %1: change what was wrong, then Evaluate and Record</source>
-        <translation>記録 %1 を訂正中: 誤りを直して「評価」「記録」を押してください</translation>
-    </message>
-    <message>
         <source>Not recorded: %1. The spectra stay saved in their files.</source>
         <translation>記録されませんでした: %1。スペクトルはファイルに保存されています。</translation>
     </message>
@@ -673,6 +693,34 @@ Net rate: %3 cps</source>
         <source>The settings could not be saved.</source>
         <translation>設定を保存できませんでした。</translation>
     </message>
+    <message>
+        <source>Reason for the correction</source>
+        <translation>訂正の理由</translation>
+    </message>
+    <message>
+        <source>required: what was wrong and what changed</source>
+        <translation>必須: 何が誤りで、何を変えたか</translation>
+    </message>
+    <message>
+        <source>No mass correction: no nominal mass is set, so the mass entered does not change the figures</source>
+        <translation>質量補正なし: 基準質量が未設定のため、入力した質量は値に反映されません</translation>
+    </message>
+    <message>
+        <source>Lower limit of measurement reached: %1 Bq/kg</source>
+        <translation>達成した測定下限値: %1 Bq/kg</translation>
+    </message>
+    <message>
+        <source>Correcting record %1: change what was wrong, give the reason, then Evaluate and Record</source>
+        <translation>記録 %1 を訂正中: 誤りを直し、理由を入力してから「評価」と「記録」を押してください</translation>
+    </message>
+    <message>
+        <source>Enter the reason for the correction: it is recorded with the new record.</source>
+        <translation>訂正の理由を入力してください: 新しい記録と共に保存されます。</translation>
+    </message>
+    <message>
+        <source>Record ID %1 (corrects record %2)</source>
+        <translation>記録ID %1 (記録 %2 を訂正)</translation>
+    </message>
 </context>
 <context>
     <name>ScreeningReport</name>
@@ -695,6 +743,85 @@ Net rate: %3 cps</source>
     <message>
         <source>The report could not be written to %1.</source>
         <translation>報告書を %1 に書き込めませんでした。</translation>
+    </message>
+</context>
+<context>
+    <name>ScreeningSupport</name>
+    <message>
+        <source>sample ID</source>
+        <translation>試料ID</translation>
+    </message>
+    <message>
+        <source>product</source>
+        <translation>品目</translation>
+    </message>
+    <message>
+        <source>origin</source>
+        <translation>産地</translation>
+    </message>
+    <message>
+        <source>mass</source>
+        <translation>質量</translation>
+    </message>
+    <message>
+        <source>nominal mass</source>
+        <translation>基準質量</translation>
+    </message>
+    <message>
+        <source>sampling date</source>
+        <translation>採取日</translation>
+    </message>
+    <message>
+        <source>operator</source>
+        <translation>測定者</translation>
+    </message>
+    <message>
+        <source>sample spectrum</source>
+        <translation>試料スペクトル</translation>
+    </message>
+    <message>
+        <source>background spectrum</source>
+        <translation>バックグラウンドスペクトル</translation>
+    </message>
+    <message>
+        <source>screening level</source>
+        <translation>スクリーニングレベル</translation>
+    </message>
+    <message>
+        <source>lower limit</source>
+        <translation>測定下限値 (要求)</translation>
+    </message>
+    <message>
+        <source>lower limit reached</source>
+        <translation>達成した測定下限値</translation>
+    </message>
+    <message>
+        <source>verdict</source>
+        <translation>判定</translation>
+    </message>
+    <message>
+        <source>baseline</source>
+        <translation type="unfinished">基準</translation>
+    </message>
+    <message>
+        <source>ok</source>
+        <translation type="unfinished">OK</translation>
+    </message>
+    <message>
+        <source>warning</source>
+        <translation type="unfinished">警告</translation>
+    </message>
+    <message>
+        <source>action</source>
+        <translation type="unfinished">要処置</translation>
+    </message>
+    <message>
+        <source>none</source>
+        <translation type="unfinished">なし</translation>
+    </message>
+    <message>
+        <source>Changed against record %1: inputs %2; figures %3</source>
+        <translation>記録 %1 からの変更: 入力 %2、値 %3</translation>
     </message>
 </context>
 <context>

@@ -2,8 +2,10 @@
 
 #include <QBrush>
 #include <QColor>
+#include <QStringList>
 #include <cmath>
 
+#include "model/local_time.h"
 #include "xmca/screening_support.h"
 #include "xmca/window_language.h"
 
@@ -31,6 +33,8 @@ bool HistoryModel::reset(std::shared_ptr<xmca::reg::Register> reg, const xmca::r
                          rows_.size() < static_cast<std::size_t>(kPage);
         }
     }
+    supersededBy_.clear();
+    if (ok) readCorrections(0);
     endResetModel();
     return ok;
 }
@@ -63,7 +67,31 @@ void HistoryModel::fetchMore(const QModelIndex& parent) {
     const int first = static_cast<int>(rows_.size());
     beginInsertRows({}, first, first + static_cast<int>(more.size()) - 1);
     for (auto& r : more) rows_.push_back(std::move(r));
+    readCorrections(static_cast<std::size_t>(first));
     endInsertRows();
+}
+
+void HistoryModel::readCorrections(std::size_t from) {
+    if (!reg_ || from >= rows_.size()) return;
+    std::vector<std::int64_t> ids;
+    for (std::size_t i = from; i < rows_.size(); ++i) ids.push_back(rows_[i].id);
+    std::vector<std::pair<std::int64_t, std::int64_t>> links;
+    std::string error;
+    if (!reg_->listCorrections(ids, links, error)) return;  // the marks stay unknown, the rows shown
+    for (const auto& [by, of] : links) supersededBy_[of].push_back(by);
+}
+
+std::vector<std::int64_t> HistoryModel::supersededBy(std::int64_t id) const {
+    const auto it = supersededBy_.find(id);
+    return it == supersededBy_.end() ? std::vector<std::int64_t>{} : it->second;
+}
+
+QString HistoryModel::marks(const xmca::reg::MeasurementRecord& r) const {
+    QStringList m;
+    if (r.simulated) m << tr("SIMULATED");
+    if (r.supersedes) m << tr("corrects %1").arg(*r.supersedes);
+    for (std::int64_t by : supersededBy(r.id)) m << tr("superseded by %1").arg(by);
+    return m.join(QStringLiteral(", "));
 }
 
 QVariant HistoryModel::data(const QModelIndex& index, int role) const {
@@ -71,6 +99,9 @@ QVariant HistoryModel::data(const QModelIndex& index, int role) const {
     if (!r) return {};
     if (role == Qt::ForegroundRole && index.column() == ColVerdict)
         return QBrush(QColor(verdictColourName(r->verdict)));
+    // A record that no longer stands, or one of the simulator, is told apart at a glance.
+    if (role == Qt::ForegroundRole && index.column() == ColMarks && (r->simulated || !supersededBy(r->id).empty()))
+        return QBrush(QColor(0xc0, 0, 0));
     if (role == Qt::TextAlignmentRole && (index.column() == ColId || index.column() == ColMass ||
                                           index.column() == ColCsAll || index.column() == ColDetectionLimit))
         return QVariant(Qt::AlignRight | Qt::AlignVCenter);
@@ -80,7 +111,10 @@ QVariant HistoryModel::data(const QModelIndex& index, int role) const {
     };
     switch (index.column()) {
         case ColId: return QString::number(r->id);
-        case ColCreated: return QString::fromStdString(r->createdUtc);
+        case ColCreated: {
+            const std::string local = xmca::isoLocalOfUtc(r->createdUtc);
+            return QString::fromStdString(local.empty() ? r->createdUtc : local);
+        }
         case ColSampleId: return QString::fromStdString(r->sampleId);
         case ColProduct: return QString::fromStdString(r->product);
         case ColOrigin: return QString::fromStdString(r->origin);
@@ -88,6 +122,7 @@ QVariant HistoryModel::data(const QModelIndex& index, int role) const {
         case ColCsAll: return num(r->csAll.activity, 1);
         case ColDetectionLimit: return num(r->csAll.detectionLimit, 1);
         case ColVerdict: return xmca::ui::verdictText(QString::fromStdString(r->verdict));
+        case ColMarks: return marks(*r);
         case ColOperator: return QString::fromStdString(r->operatorName);
         default: return {};
     }
@@ -97,7 +132,7 @@ QVariant HistoryModel::headerData(int section, Qt::Orientation o, int role) cons
     if (o != Qt::Horizontal || role != Qt::DisplayRole) return {};
     switch (section) {
         case ColId: return tr("Record");
-        case ColCreated: return tr("Measured (UTC)");
+        case ColCreated: return tr("Recorded (local time)");
         case ColSampleId: return tr("Sample ID");
         case ColProduct: return tr("Product");
         case ColOrigin: return tr("Origin");
@@ -105,6 +140,7 @@ QVariant HistoryModel::headerData(int section, Qt::Orientation o, int role) cons
         case ColCsAll: return tr("Cs-All (Bq/kg)");
         case ColDetectionLimit: return tr("Detection limit");
         case ColVerdict: return tr("Verdict");
+        case ColMarks: return tr("Correction");
         case ColOperator: return tr("Operator");
         default: return {};
     }

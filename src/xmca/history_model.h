@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -13,7 +14,7 @@ class HistoryModel : public QAbstractTableModel {
 public:
     static constexpr int kPage = 200;
     enum Column { ColId, ColCreated, ColSampleId, ColProduct, ColOrigin, ColMass, ColCsAll, ColDetectionLimit,
-                  ColVerdict, ColOperator, ColumnCount };
+                  ColVerdict, ColMarks, ColOperator, ColumnCount };
 
     explicit HistoryModel(QObject* parent = nullptr);
 
@@ -23,6 +24,10 @@ public:
     const xmca::reg::MeasurementRecord* recordAt(int row) const;
     std::int64_t total() const { return total_; }
     const xmca::reg::MeasurementFilter& filter() const { return filter_; }
+    // The records that correct the record id (empty: it stands), as far as read.
+    std::vector<std::int64_t> supersededBy(std::int64_t id) const;
+    // What the marks column says of a record: "SIMULATED", "corrects N", "superseded by N".
+    QString marks(const xmca::reg::MeasurementRecord& r) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -32,9 +37,11 @@ public:
     void fetchMore(const QModelIndex& parent) override;
 
 private:
+    void readCorrections(std::size_t from);
     std::shared_ptr<xmca::reg::Register> reg_;
     xmca::reg::MeasurementFilter filter_;
     std::vector<xmca::reg::MeasurementRecord> rows_;
     std::int64_t total_ = 0;
     bool exhausted_ = true;
+    std::map<std::int64_t, std::vector<std::int64_t>> supersededBy_;
 };

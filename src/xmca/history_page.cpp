@@ -40,6 +40,8 @@ HistoryPage::HistoryPage(TForm1& form, QWidget* parent) : QWidget(parent), form_
     to_->setPlaceholderText(tr("YYYY-MM-DD"));
     sampleId_ = new QLineEdit(this);
     sampleId_->setObjectName(QStringLiteral("HistorySampleId"));
+    sampleId_->setPlaceholderText(tr("part of the ID"));
+    sampleId_->setToolTip(tr("Lists every record whose sample ID contains this text (letters in either case)"));
     installation_ = new QLineEdit(this);
     installation_->setObjectName(QStringLiteral("HistoryInstallation"));
     installation_->setPlaceholderText(tr("all"));
@@ -57,7 +59,7 @@ HistoryPage::HistoryPage(TForm1& form, QWidget* parent) : QWidget(parent), form_
     filters->addWidget(from_);
     filters->addWidget(new QLabel(tr("to"), this));
     filters->addWidget(to_);
-    filters->addWidget(new QLabel(tr("Sample ID"), this));
+    filters->addWidget(new QLabel(tr("Sample ID contains"), this));
     filters->addWidget(sampleId_);
     filters->addWidget(new QLabel(tr("Installation"), this));
     filters->addWidget(installation_);
@@ -136,7 +138,7 @@ void HistoryPage::refresh() {
     }
     if (from.isValid()) f.createdFrom = from.toString(Qt::ISODate).toStdString();
     if (to.isValid()) f.createdBefore = to.addDays(1).toString(Qt::ISODate).toStdString();  // the whole day
-    f.sampleId = sampleId_->text().trimmed().toStdString();
+    f.sampleIdContains = sampleId_->text().trimmed().toStdString();
     f.verdictPrefix = verdict_->currentData().toString().toStdString();
     f.installation = installation_->text().trimmed().toStdString();
 
@@ -191,6 +193,17 @@ void HistoryPage::reprint() {
     data.record = *r;
     data.verdictShown = xmca::ui::verdictText(q(r->verdict));
     data.methodShown = xmca::ui::statusText(r->method);
+    data.qcStatusShown = qcStatusText(r->qcStatus);
+    data.reprint = true;
+    data.supersededBy = model_->supersededBy(r->id);
+    // A correction says what it changed against the record it replaces.
+    if (r->supersedes && reg_) {
+        xmca::reg::MeasurementRecord original;
+        bool found = false;
+        std::string error;
+        if (reg_->getMeasurement(*r->supersedes, original, found, error) && found)
+            setCorrectionChanges(data, original, *r);
+    }
     xmca::report::loadReportSpectrum(r->sampleFile, data);
     const QString base = QFileInfo(q(r->sampleFile)).completeBaseName() + QStringLiteral("-record%1").arg(r->id);
     if (deliverScreeningReport(this, data, base, q(xmca::dataFolder(lab)), hasPrinter, choosePrinter, choosePdf))

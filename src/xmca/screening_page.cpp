@@ -152,6 +152,15 @@ ScreeningPage::ScreeningPage(TForm1& form, QWidget* parent)
     actions->addWidget(record_btn_);
     actions->addWidget(print_);
     rLay->addLayout(actions);
+    // Shown while a recorded result is corrected: a correction is recorded only with its reason.
+    auto* reasonRow = new QHBoxLayout;
+    reasonLabel_ = new QLabel(tr("Reason for the correction"), rBox);
+    reason_ = edit(rBox, "CorrectionReason", tr("required: what was wrong and what changed"));
+    reasonRow->addWidget(reasonLabel_);
+    reasonRow->addWidget(reason_, 1);
+    rLay->addLayout(reasonRow);
+    reasonLabel_->hide();
+    reason_->hide();
     table_ = new QTableWidget(4, 5, rBox);
     table_->setObjectName(QStringLiteral("ResultTable"));
     table_->setHorizontalHeaderLabels(
@@ -199,6 +208,8 @@ ScreeningPage::ScreeningPage(TForm1& form, QWidget* parent)
     connect(print_, &QPushButton::clicked, this, &ScreeningPage::printReport);
     connect(settings, &QPushButton::clicked, this, &ScreeningPage::editSettings);
     connect(&form_, &TForm1::runFinished, this, &ScreeningPage::onRunFinished);
+    // The background chosen or counted last, as long as its file is there.
+    if (!lab_.backgroundFile.empty() && QFileInfo(q(lab_.backgroundFile)).isFile()) setBackground(q(lab_.backgroundFile));
     // Any change to the sample's data makes the shown result stale.
     for (QLineEdit* e : {sampleId_, product_, origin_, mass_, samplingDate_, operator_})
         connect(e, &QLineEdit::textEdited, this, [this] {
@@ -224,12 +235,25 @@ void ScreeningPage::chooseBackground() {
 
 void ScreeningPage::chooseSample() {
     const QString p = askSpectrum(tr("Open sample spectrum"));
-    if (!p.isEmpty()) setSample(p);
+    if (p.isEmpty()) return;
+    endCorrection();
+    setSample(p);
+}
+
+void ScreeningPage::endCorrection() {
+    original_.reset();
+    reason_->clear();
+    reasonLabel_->hide();
+    reason_->hide();
 }
 
 void ScreeningPage::setBackground(const QString& path) {
     bgPath_ = path;
     bgFile_->setText(path);
+    if (lab_.backgroundFile != s8(path)) {  // offered again at the next start
+        lab_.backgroundFile = s8(path);
+        xmca::saveLabSettings(lab_, xmca::defaultLabSettingsPath());
+    }
     const QDate d = spectrumDate(path);
     QString info = d.isValid() ? tr("Counted on %1").arg(d.toString(Qt::ISODate)) : tr("Date unknown");
     bool old = false;
@@ -272,6 +296,7 @@ void ScreeningPage::acquireSample() {
         sampleId_->setFocus();
         return;
     }
+    endCorrection();  // a new count is a new measurement
     startAcquisition(Acquiring::Sample, sampleSeconds_);
 }
 
@@ -373,6 +398,13 @@ void ScreeningPage::evaluate() {
     options_ = {};
     options_.settings = form_.state().screeningSettings;
     options_.nominalMassKg = lab_.nominalMassKg;
+    if (original_) {
+        // A correction keeps the settings the original was formed with; only what the
+        // operator changes on the page changes.
+        if (original_->screeningLevel) options_.settings.level = *original_->screeningLevel;
+        if (original_->lowerLimit) options_.settings.lowerLimit = *original_->lowerLimit;
+        options_.nominalMassKg = original_->nominalMassKg;
+    }
     options_.massKg = sample.massKg;
     xmca::ScreeningOutcome out = xmca::screenFiles(s8(samplePath_), s8(bgPath_), options_);
     if (!out.computed) {
@@ -382,16 +414,18 @@ void ScreeningPage::evaluate() {
         return;
     }
     // The check-source QC lock-out: the figures are shown, the verdict withheld.
+    xmca::QcStanding qc;
     {
         std::string error;
         const auto reg = xmca::reg::openRegister(s8(form_.registerLocation()), error);
-        const std::string qcReason = xmca::qcLockoutReason(reg.get(), lab_);
-        if (!qcReason.empty()) xmca::withholdVerdict(out.result, qcReason);
+        qc = xmca::qcStanding(reg.get(), lab_);
+        if (!qc.reason.empty()) xmca::withholdVerdict(out.result, qc.reason);
     }
     outcome_ = std::move(out);
     record_ = xmca::measurementRecord(*outcome_, s8(samplePath_), s8(bgPath_), sample, options_,
                                       xmca::installationName(lab_), xmca::programVersion());
-    record_.supersedes = supersedes_;
+    xmca::setQcStanding(record_, qc);
+    if (original_) record_.supersedes = original_->id;
     showOutcome();
     record_btn_->setEnabled(true);
     print_->setEnabled(true);
@@ -423,6 +457,7 @@ void ScreeningPage::showOutcome() {
     verdict_->setText(xmca::ui::verdictText(q(record_.verdict)));
     verdict_->setStyleSheet(QStringLiteral("color: %1;").arg(verdictColourName(record_.verdict)));
     QStringList notes;
+    if (record_.simulated) notes << QString::fromLatin1(xmca::report::kSimulatedBanner);
     notes << tr("Screening level %1 Bq/kg, lower limit %2 Bq/kg, method %3")
                  .arg(cell(record_.screeningLevel.value_or(NAN)), cell(record_.lowerLimit.value_or(NAN)),
                       xmca::ui::statusText(record_.method));
@@ -430,8 +465,13 @@ void ScreeningPage::showOutcome() {
         notes << tr("Mass corrected: figures scaled by nominal %1 kg / actual %2 kg (x %3)")
                      .arg(QString::number(*options_.nominalMassKg), QString::number(*options_.massKg),
                           QString::number(*outcome_->massFactor, 'f', 3));
-    else if (lab_.nominalMassKg && !options_.massKg)
-        notes << tr("No mass entered: figures hold for the nominal %1 kg").arg(QString::number(*lab_.nominalMassKg));
+    else if (options_.nominalMassKg && !options_.massKg)
+        notes << tr("No mass entered: figures hold for the nominal %1 kg").arg(QString::number(*options_.nominalMassKg));
+    else if (options_.massKg)
+        notes << tr("No mass correction: no nominal mass is set, so the mass entered does not change the figures");
+    if (record_.achievedLowerLimit)
+        notes << tr("Lower limit of measurement reached: %1 Bq/kg").arg(cell(*record_.achievedLowerLimit));
+    if (original_) notes << correctionChangesText(*original_, record_);
     if (const auto& t = outcome_->result.screening.countTimeNeeded)
         notes << tr("Count the sample for %1 to meet the lower limit").arg(q(xmca::countTimeText(t)));
     if (record_.gainOk && !*record_.gainOk) notes << q(outcome_->result.screening.gain.warning);
@@ -451,12 +491,25 @@ void ScreeningPage::correctRecord(const xmca::reg::MeasurementRecord& old) {
     operator_->setText(q(old.operatorName));
     setBackground(q(old.backgroundFile));
     setSample(q(old.sampleFile));
-    supersedes_ = old.id;
-    recordLabel_->setText(tr("Correcting record %1: change what was wrong, then Evaluate and Record").arg(old.id));
+    original_ = old;
+    reason_->clear();
+    reasonLabel_->show();
+    reason_->show();
+    recordLabel_->setText(tr("Correcting record %1: change what was wrong, give the reason, then Evaluate and Record")
+                              .arg(old.id));
 }
 
 void ScreeningPage::recordResult() {
     if (!outcome_ || record_.id > 0 || !record_.uid.empty()) return;  // recorded (or waiting) already
+    if (original_) {
+        record_.correctionReason = s8(reason_->text());
+        if (!xmca::correctionProblem(record_).empty()) {
+            message(tr("Enter the reason for the correction: it is recorded with the new record."), true);
+            reason_->setFocus();
+            return;
+        }
+    }
+    const bool correction = original_.has_value();
     std::string error;
     const QString location = form_.registerLocation();
     auto reg = xmca::reg::openRegister(s8(location), error);
@@ -466,21 +519,22 @@ void ScreeningPage::recordResult() {
         return;
     }
     record_ = rec;
-    supersedes_.reset();
     record_btn_->setEnabled(false);
-    if (rec.id == 0) {  // the register server does not answer: kept in the local queue, sent later
-        recordLabel_->setText(tr("Waiting for the register server"));
+    // The operator offered next time is who measured last, not a name put right afterwards.
+    if (!correction) {
         lab_.operatorName = rec.operatorName;
         xmca::saveLabSettings(lab_, xmca::defaultLabSettingsPath());
+    }
+    if (rec.id == 0) {  // the register server does not answer: kept in the local queue, sent later
+        recordLabel_->setText(tr("Waiting for the register server"));
         message(tr("Recorded locally: the register server does not answer (%1 waiting); the record is sent when "
                    "it answers.")
                     .arg(reg->pendingCount()));
         emit recorded(rec.id);
         return;
     }
-    recordLabel_->setText(tr("Record ID %1").arg(rec.id));
-    lab_.operatorName = rec.operatorName;
-    xmca::saveLabSettings(lab_, xmca::defaultLabSettingsPath());
+    recordLabel_->setText(correction ? tr("Record ID %1 (corrects record %2)").arg(rec.id).arg(*rec.supersedes)
+                                     : tr("Record ID %1").arg(rec.id));
     message(tr("Recorded as record %1").arg(rec.id));
     emit recorded(rec.id);
 }
@@ -494,6 +548,8 @@ void ScreeningPage::printReport() {
     data.verdictShown = xmca::ui::verdictText(q(record_.verdict));
     data.methodShown = xmca::ui::statusText(record_.method);
     data.backgroundStarted = q(outcome_->background.started);
+    data.qcStatusShown = qcStatusText(record_.qcStatus);
+    if (original_) setCorrectionChanges(data, *original_, record_);
     xmca::report::loadReportSpectrum(s8(samplePath_), data);
     const QString base = QFileInfo(samplePath_).completeBaseName();
     if (deliverScreeningReport(this, data, base, q(xmca::dataFolder(lab_)), hasPrinter, choosePrinter, choosePdf))
