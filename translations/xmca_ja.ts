@@ -801,23 +801,23 @@ Net rate: %3 cps</source>
     </message>
     <message>
         <source>baseline</source>
-        <translation type="unfinished">基準</translation>
+        <translation>基準</translation>
     </message>
     <message>
         <source>ok</source>
-        <translation type="unfinished">OK</translation>
+        <translation>OK</translation>
     </message>
     <message>
         <source>warning</source>
-        <translation type="unfinished">警告</translation>
+        <translation>警告</translation>
     </message>
     <message>
         <source>action</source>
-        <translation type="unfinished">要処置</translation>
+        <translation>要処置</translation>
     </message>
     <message>
         <source>none</source>
-        <translation type="unfinished">なし</translation>
+        <translation>なし</translation>
     </message>
     <message>
         <source>Changed against record %1: inputs %2; figures %3</source>
