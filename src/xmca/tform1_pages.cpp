@@ -40,8 +40,6 @@ bool TForm1::analyserOpen() const { return linkFig_.deviceOpen == 1; }
 
 QString TForm1::registerLocation() const {
     if (!registerLocation_.isEmpty()) return registerLocation_;
-    // Simulated counts never go into the laboratory's register.
-    if (options_.simulated) return QString::fromStdString(xmca::reg::simulatorRegisterLocation());
     const xmca::LabSettings lab = xmca::loadLabSettings(xmca::defaultLabSettingsPath());
     return QString::fromStdString(lab.registerLocation.empty() ? xmca::reg::defaultRegisterLocation()
                                                                : lab.registerLocation);
