@@ -27,8 +27,9 @@ const char* driverOptionsUsage() {
            "                   with no road named: the vendor library, else libftdi1\n"
            "  --sim-speed F    run the simulated analyser's clock F times faster (0 < F <= 1000000)\n"
            "  --sim-gain F     the simulated amplifier's gain (default 1.0; 0.5 .. 2)\n"
-           "  --cs134 A, --cs137 A, --k40 A\n"
-           "                   activities of the simulated sample in Bq/kg (A >= 0)\n"
+           "  --cs134 A        Cs-134 activity of the simulated sample in Bq/kg (A >= 0)\n"
+           "  --cs137 A        Cs-137 activity of the simulated sample in Bq/kg (A >= 0)\n"
+           "  --k40 A          K-40 activity of the simulated sample in Bq/kg (A >= 0)\n"
            "  --background     simulate a background measurement (no sample)\n"
            "  --sim-devices N  number of simulated analysers attached (0..8)\n"
            "  --sim-link L     link timing of the simulated analyser: instant or usb-full-speed\n";
