@@ -240,6 +240,14 @@ void ScreeningPage::chooseSample() {
     setSample(p);
 }
 
+void ScreeningPage::keepSetting(const std::function<void(xmca::LabSettings&)>& change) {
+    // Another page may have saved settings since this one read them: only this field changes.
+    const std::string path = xmca::defaultLabSettingsPath();
+    xmca::LabSettings now = xmca::loadLabSettings(path);
+    change(now);
+    xmca::saveLabSettings(now, path);
+}
+
 void ScreeningPage::endCorrection() {
     original_.reset();
     reason_->clear();
@@ -252,7 +260,7 @@ void ScreeningPage::setBackground(const QString& path) {
     bgFile_->setText(path);
     if (lab_.backgroundFile != s8(path)) {  // offered again at the next start
         lab_.backgroundFile = s8(path);
-        xmca::saveLabSettings(lab_, xmca::defaultLabSettingsPath());
+        keepSetting([&](xmca::LabSettings& l) { l.backgroundFile = lab_.backgroundFile; });
     }
     const QDate d = spectrumDate(path);
     QString info = d.isValid() ? tr("Counted on %1").arg(d.toString(Qt::ISODate)) : tr("Date unknown");
@@ -523,7 +531,7 @@ void ScreeningPage::recordResult() {
     // The operator offered next time is who measured last, not a name put right afterwards.
     if (!correction) {
         lab_.operatorName = rec.operatorName;
-        xmca::saveLabSettings(lab_, xmca::defaultLabSettingsPath());
+        keepSetting([&](xmca::LabSettings& l) { l.operatorName = rec.operatorName; });
     }
     if (rec.id == 0) {  // the register server does not answer: kept in the local queue, sent later
         recordLabel_->setText(tr("Waiting for the register server"));

@@ -62,6 +62,7 @@ private:
     void showOutcome();
     void setBusy(bool busy);
     void endCorrection();
+    void keepSetting(const std::function<void(xmca::LabSettings&)>& change);
     void message(const QString& text, bool error = false);
     bool readSampleData(xmca::SampleData& out, QString& problem) const;
     QString askSpectrum(const QString& title);
