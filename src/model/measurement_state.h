@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "files/spectrum_header.h"
 #include "model/activity_result.h"
@@ -59,7 +60,14 @@ struct Calibration {
     float gain = 0;    // energy per channel
     float offset = 0;  // energy at channel 0
     std::int32_t calibrated = 0;
+    std::int32_t channels = 0;  // channel count of the spectrum it was made on (0: not known)
 };
+
+// The calibration as it holds for a spectrum of n channels made from the one it was
+// made on by summing neighbours (the net spectrum is the sample compressed 2:1):
+// each channel spans `channels / n` of the old ones. Unchanged when n is that count,
+// unknown, or no whole fraction of it.
+std::pair<float, float> calibrationFor(const Calibration& c, std::int32_t n);
 
 struct ViewState {
     std::int32_t lo = 0;
