@@ -370,8 +370,11 @@ TEST(ReportText, ResultsBlockIsLegibleAndStaysInItsArea) {
     const auto shown = inBlock(*many);
     EXPECT_GE(shown.size(), 10u);
     EXPECT_LT(shown.size(), 61u);
-    for (const auto& t : many->runs)
-        if (t.text == "x") EXPECT_TRUE(area.contains(t.anchor()));
+    for (const auto& t : many->runs) {
+        if (t.text == "x") {
+            EXPECT_TRUE(area.contains(t.anchor()));
+        }
+    }
 }
 
 }  // namespace
