@@ -51,6 +51,16 @@ std::unique_ptr<Register> registerWith(const std::string& path, int n) {
     return reg;
 }
 
+// SQL that takes a register back to before the review columns (what a register of
+// schema 2 holds), so that it is brought forward again on opening.
+std::string dropReviewColumns() {
+    std::string sql = "DROP INDEX measurements_supersedes;";
+    for (const char* c : {"simulated", "achieved_lower_limit", "qc_status", "qc_run_id", "correction_reason",
+                          "measurement_start", "measurement_end", "background_start"})
+        sql += std::string(" ALTER TABLE measurements DROP COLUMN ") + c + ";";
+    return sql + " ";
+}
+
 IntegrityReport check(Register& reg) {
     IntegrityReport report;
     std::string error;
@@ -105,8 +115,9 @@ TEST(RegisterChain, ARegisterOfTheFirstSchemaIsChainedWhenBroughtForward) {
     TempDir dir;
     const std::string path = dir.file("r.sqlite");
     registerWith(path, 0).reset();
-    // Back to the first schema (no chain column), with more records than one batch of the migration.
-    ASSERT_EQ(rawExec(path, "ALTER TABLE measurements DROP COLUMN chain_hash; PRAGMA user_version = 1; "
+    // Back to the first schema (no chain column, none of the review columns), with more records than
+    // one batch of the migration.
+    ASSERT_EQ(rawExec(path, dropReviewColumns() + "ALTER TABLE measurements DROP COLUMN chain_hash; PRAGMA user_version = 1; "
                             "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2105) "
                             "INSERT INTO measurements (uid, created_utc, sample_id, cs_all_activity) "
                             "SELECT 'u-' || i, '2026-04-12T10:00:00Z', 'S' || i, i * 0.5 FROM n"),
@@ -123,6 +134,46 @@ TEST(RegisterChain, ARegisterOfTheFirstSchemaIsChainedWhenBroughtForward) {
     reg.reset();
     // The keep-trigger is back once the hashes are in.
     EXPECT_NE(rawExec(path, "UPDATE measurements SET operator = 'x' WHERE id = 1"), SQLITE_OK);
+}
+
+TEST(RegisterChain, ChainedRecordsKeepTheirHashesWhenTheReviewColumnsComeAndTheColumnsAreCovered) {
+    TempDir dir;
+    const std::string path = dir.file("r.sqlite");
+    registerWith(path, 3).reset();
+    // The register as a program before the review columns left it: chained, schema 2.
+    ASSERT_EQ(rawExec(path, dropReviewColumns() + "PRAGMA user_version = 2;"), SQLITE_OK);
+    std::string error;
+    auto reg = openRegister(path, error);
+    ASSERT_TRUE(reg) << error;
+    EXPECT_TRUE(check(*reg).ok()) << check(*reg).chainProblem;
+    MeasurementRecord fix = rec("S2");
+    fix.supersedes = 2;
+    fix.correctionReason = "operator name";
+    fix.qcRunId = 7;
+    fix.qcStatus = "ok";
+    fix.measurementStart = "2026-04-12T09:30:00+09:00";
+    ASSERT_TRUE(reg->appendMeasurement(fix, error)) << error;
+    const IntegrityReport report = check(*reg);
+    EXPECT_TRUE(report.ok()) << report.chainProblem;
+    EXPECT_EQ(report.records, 4);
+    reg.reset();
+
+    // A review field changed behind the program's back breaks the chain at that record,
+    // whether it was given (the reason, the QC run) or not (an old record made simulated).
+    for (const auto& [sql, broken] : std::vector<std::pair<std::string, std::int64_t>>{
+             {"UPDATE measurements SET correction_reason = 'other' WHERE id = 4", 4},
+             {"UPDATE measurements SET qc_run_id = NULL WHERE id = 4", 4},
+             {"UPDATE measurements SET simulated = 1 WHERE id = 1", 1},
+             {"UPDATE measurements SET achieved_lower_limit = 20 WHERE id = 2", 2}}) {
+        const std::string copy = dir.file("changed.sqlite");
+        std::filesystem::remove(copy);
+        std::filesystem::copy_file(path, copy);
+        ASSERT_EQ(rawExec(copy, "DROP TRIGGER measurements_keep_u; " + sql), SQLITE_OK) << sql;
+        reg = openRegister(copy, error);
+        ASSERT_TRUE(reg) << error;
+        EXPECT_EQ(check(*reg).brokenId, broken) << sql;
+        reg.reset();
+    }
 }
 
 TEST(RegisterChain, CanonicalContentTellsFieldsApart) {
