@@ -22,9 +22,8 @@ void TForm1::withholdForQc() {
     // Withheld until the register's QC state has been read on the register thread,
     // so that no unchecked verdict is shown, printed or exported meanwhile.
     const int check = ++qcCheck_;
-    const bool provisional = state_.activity.screening.withheld.empty();
+    if (!state_.activity.screening.withheld.empty()) return;  // withheld for a reason of its own already
     xmca::withholdVerdict(state_.activity, xmca::kQcUnknown);
-    if (!provisional) return;  // withheld for a reason of its own already
     lab_->request<std::string>(
         this, [lab = lab_->settings()](RegisterAccess& a) { return xmca::qcLockoutReason(a.reg(), lab); },
         [this, check](std::string reason) {
