@@ -15,10 +15,6 @@
         <translation>記録</translation>
     </message>
     <message>
-        <source>Measured (UTC)</source>
-        <translation>測定日時 (UTC)</translation>
-    </message>
-    <message>
         <source>Sample ID</source>
         <translation>試料ID</translation>
     </message>
@@ -49,6 +45,26 @@
     <message>
         <source>Operator</source>
         <translation>測定者</translation>
+    </message>
+    <message>
+        <source>SIMULATED</source>
+        <translation>シミュレーション</translation>
+    </message>
+    <message>
+        <source>corrects %1</source>
+        <translation>記録 %1 を訂正</translation>
+    </message>
+    <message>
+        <source>superseded by %1</source>
+        <translation>記録 %1 で訂正済み</translation>
+    </message>
+    <message>
+        <source>Recorded (local time)</source>
+        <translation>記録日時 (現地時刻)</translation>
+    </message>
+    <message>
+        <source>Correction</source>
+        <translation>訂正</translation>
     </message>
 </context>
 <context>
@@ -92,10 +108,6 @@
     <message>
         <source>to</source>
         <translation>～</translation>
-    </message>
-    <message>
-        <source>Sample ID</source>
-        <translation>試料ID</translation>
     </message>
     <message>
         <source>Installation</source>
@@ -172,6 +184,18 @@
     <message>
         <source>Reading the register...</source>
         <translation>記録簿を読み込んでいます...</translation>
+    </message>
+    <message>
+        <source>part of the ID</source>
+        <translation>IDの一部</translation>
+    </message>
+    <message>
+        <source>Lists every record whose sample ID contains this text (letters in either case)</source>
+        <translation>試料IDにこの文字列を含むすべての記録を表示します (英字の大文字・小文字は区別しません)</translation>
+    </message>
+    <message>
+        <source>Sample ID contains</source>
+        <translation>試料ID (部分一致)</translation>
     </message>
 </context>
 <context>
@@ -666,10 +690,6 @@ Net rate: %5 +/- %6 cps (decay-corrected %7 cps)</source>
         <translation>未記録</translation>
     </message>
     <message>
-        <source>Correcting record %1: change what was wrong, then Evaluate and Record</source>
-        <translation>記録 %1 を訂正中: 誤りを直して「評価」「記録」を押してください</translation>
-    </message>
-    <message>
         <source>Not recorded: %1. The spectra stay saved in their files.</source>
         <translation>記録されませんでした: %1。スペクトルはファイルに保存されています。</translation>
     </message>
@@ -749,6 +769,34 @@ Net rate: %5 +/- %6 cps (decay-corrected %7 cps)</source>
         <source>Check-source QC: verdicts withheld - %1</source>
         <translation>点検線源 QC: 判定保留 - %1</translation>
     </message>
+    <message>
+        <source>Reason for the correction</source>
+        <translation>訂正の理由</translation>
+    </message>
+    <message>
+        <source>required: what was wrong and what changed</source>
+        <translation>必須: 何が誤りで、何を変えたか</translation>
+    </message>
+    <message>
+        <source>No mass correction: no nominal mass is set, so the mass entered does not change the figures</source>
+        <translation>質量補正なし: 基準質量が未設定のため、入力した質量は値に反映されません</translation>
+    </message>
+    <message>
+        <source>Lower limit of measurement reached: %1 Bq/kg</source>
+        <translation>達成した測定下限値: %1 Bq/kg</translation>
+    </message>
+    <message>
+        <source>Correcting record %1: change what was wrong, give the reason, then Evaluate and Record</source>
+        <translation>記録 %1 を訂正中: 誤りを直し、理由を入力してから「評価」と「記録」を押してください</translation>
+    </message>
+    <message>
+        <source>Enter the reason for the correction: it is recorded with the new record.</source>
+        <translation>訂正の理由を入力してください: 新しい記録と共に保存されます。</translation>
+    </message>
+    <message>
+        <source>Record ID %1 (corrects record %2)</source>
+        <translation>記録ID %1 (記録 %2 を訂正)</translation>
+    </message>
 </context>
 <context>
     <name>ScreeningReport</name>
@@ -767,6 +815,85 @@ Net rate: %5 +/- %6 cps (decay-corrected %7 cps)</source>
     <message>
         <source>The report could not be written to %1.</source>
         <translation>報告書を %1 に書き込めませんでした。</translation>
+    </message>
+</context>
+<context>
+    <name>ScreeningSupport</name>
+    <message>
+        <source>sample ID</source>
+        <translation>試料ID</translation>
+    </message>
+    <message>
+        <source>product</source>
+        <translation>品目</translation>
+    </message>
+    <message>
+        <source>origin</source>
+        <translation>産地</translation>
+    </message>
+    <message>
+        <source>mass</source>
+        <translation>質量</translation>
+    </message>
+    <message>
+        <source>nominal mass</source>
+        <translation>基準質量</translation>
+    </message>
+    <message>
+        <source>sampling date</source>
+        <translation>採取日</translation>
+    </message>
+    <message>
+        <source>operator</source>
+        <translation>測定者</translation>
+    </message>
+    <message>
+        <source>sample spectrum</source>
+        <translation>試料スペクトル</translation>
+    </message>
+    <message>
+        <source>background spectrum</source>
+        <translation>バックグラウンドスペクトル</translation>
+    </message>
+    <message>
+        <source>screening level</source>
+        <translation>スクリーニングレベル</translation>
+    </message>
+    <message>
+        <source>lower limit</source>
+        <translation>測定下限値 (要求)</translation>
+    </message>
+    <message>
+        <source>lower limit reached</source>
+        <translation>達成した測定下限値</translation>
+    </message>
+    <message>
+        <source>verdict</source>
+        <translation>判定</translation>
+    </message>
+    <message>
+        <source>baseline</source>
+        <translation>基準</translation>
+    </message>
+    <message>
+        <source>ok</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>action</source>
+        <translation>要処置</translation>
+    </message>
+    <message>
+        <source>none</source>
+        <translation>なし</translation>
+    </message>
+    <message>
+        <source>Changed against record %1: inputs %2; figures %3</source>
+        <translation>記録 %1 からの変更: 入力 %2、値 %3</translation>
     </message>
 </context>
 <context>
@@ -1972,14 +2099,6 @@ Spectrum exchange: ANSI N42.42-2011.</source>
         <translation>エネルギー (keV)</translation>
     </message>
     <message>
-        <source>Channel</source>
-        <translation>チャンネル</translation>
-    </message>
-    <message>
-        <source>Counts (log)</source>
-        <translation>カウント (対数)</translation>
-    </message>
-    <message>
         <source>Screening laboratory</source>
         <translation>検査機関</translation>
     </message>
@@ -2020,16 +2139,8 @@ Spectrum exchange: ANSI N42.42-2011.</source>
         <translation>測定者</translation>
     </message>
     <message>
-        <source>Measured (UTC)</source>
-        <translation>測定日時 (UTC)</translation>
-    </message>
-    <message>
         <source>Sample file</source>
         <translation>試料ファイル</translation>
-    </message>
-    <message>
-        <source>Counting time</source>
-        <translation>計数時間</translation>
     </message>
     <message>
         <source>%1 s real, %2 s live</source>
@@ -2040,16 +2151,8 @@ Spectrum exchange: ANSI N42.42-2011.</source>
         <translation>バックグラウンドファイル</translation>
     </message>
     <message>
-        <source>Background date</source>
-        <translation>バックグラウンド測定日</translation>
-    </message>
-    <message>
         <source>Background time</source>
         <translation>バックグラウンド計数時間</translation>
-    </message>
-    <message>
-        <source>%1 s real</source>
-        <translation>リアルタイム %1 秒</translation>
     </message>
     <message>
         <source>Nuclide</source>
@@ -2058,10 +2161,6 @@ Spectrum exchange: ANSI N42.42-2011.</source>
     <message>
         <source>Activity</source>
         <translation>放射能濃度</translation>
-    </message>
-    <message>
-        <source>u</source>
-        <translation>u</translation>
     </message>
     <message>
         <source>Decision threshold</source>
@@ -2084,10 +2183,6 @@ Spectrum exchange: ANSI N42.42-2011.</source>
         <translation>スクリーニングレベル</translation>
     </message>
     <message>
-        <source>Lower limit</source>
-        <translation>測定下限値</translation>
-    </message>
-    <message>
         <source>Gain check</source>
         <translation>ゲイン確認</translation>
     </message>
@@ -2104,20 +2199,140 @@ Spectrum exchange: ANSI N42.42-2011.</source>
         <translation>質量補正</translation>
     </message>
     <message>
-        <source>figures scaled by nominal %1 kg / actual %2 kg</source>
-        <translation>数値に 公称 %1 kg / 実質量 %2 kg を適用</translation>
-    </message>
-    <message>
-        <source>Installation %1  -  xmca %2</source>
-        <translation>装置 %1  -  xmca %2</translation>
-    </message>
-    <message>
         <source>Record %1</source>
         <translation>記録 %1</translation>
     </message>
     <message>
         <source>Sample SHA-256 %1</source>
         <translation>試料 SHA-256 %1</translation>
+    </message>
+    <message>
+        <source>Channel (not calibrated)</source>
+        <translation>チャンネル (未校正)</translation>
+    </message>
+    <message>
+        <source>Counts per channel (log)</source>
+        <translation>チャンネル当たり計数 (対数)</translation>
+    </message>
+    <message>
+        <source>no QC run recorded with this result</source>
+        <translation>この結果に記録された QC 測定なし</translation>
+    </message>
+    <message>
+        <source>%1 (QC run %2)</source>
+        <translation>%1 (QC 測定 %2)</translation>
+    </message>
+    <message>
+        <source>applied: figures scaled by nominal %1 kg / actual %2 kg</source>
+        <translation>適用: 値を 基準 %1 kg / 実測 %2 kg で換算</translation>
+    </message>
+    <message>
+        <source>not applied: no nominal mass is set, the mass entered does not change the figures</source>
+        <translation>未適用: 基準質量が未設定のため、入力した質量は値に反映されていません</translation>
+    </message>
+    <message>
+        <source>not applied: no mass entered</source>
+        <translation>未適用: 質量の入力なし</translation>
+    </message>
+    <message>
+        <source>Counted on the simulated analyser: no sample was measured</source>
+        <translation>シミュレーション分析器による計数: 試料は測定されていません</translation>
+    </message>
+    <message>
+        <source>REPRINT of the record made %1, printed %2</source>
+        <translation>再印刷 (記録作成 %1、印刷 %2)</translation>
+    </message>
+    <message>
+        <source>CORRECTION: replaces record %1. Reason: %2</source>
+        <translation>訂正: 記録 %1 を置き換えます。理由: %2</translation>
+    </message>
+    <message>
+        <source>Changed inputs: %1. Changed figures: %2.</source>
+        <translation>変更した入力: %1。変わった値: %2。</translation>
+    </message>
+    <message>
+        <source>none</source>
+        <translation>なし</translation>
+    </message>
+    <message>
+        <source>SUPERSEDED by record %1: this record no longer stands</source>
+        <translation>記録 %1 により訂正済み: この記録は無効です</translation>
+    </message>
+    <message>
+        <source>Count started</source>
+        <translation>計数開始</translation>
+    </message>
+    <message>
+        <source>Count ended</source>
+        <translation>計数終了</translation>
+    </message>
+    <message>
+        <source>Real time</source>
+        <translation>リアルタイム</translation>
+    </message>
+    <message>
+        <source>%1 s</source>
+        <translation>%1 秒</translation>
+    </message>
+    <message>
+        <source>Live time</source>
+        <translation>ライブタイム</translation>
+    </message>
+    <message>
+        <source>Recorded</source>
+        <translation>記録日時</translation>
+    </message>
+    <message>
+        <source>not yet</source>
+        <translation>未記録</translation>
+    </message>
+    <message>
+        <source>Background counted</source>
+        <translation>バックグラウンド計数</translation>
+    </message>
+    <message>
+        <source>u (k = 1)</source>
+        <translation>u (k = 1)</translation>
+    </message>
+    <message>
+        <source>Cs-All = Cs-134 + Cs-137. u: standard uncertainty (coverage factor k = 1). &quot;-&quot;: not formed; the decision threshold and detection limit are formed for Cs-All and Cs-134 only, Cs-137 and K-40 are reported with their activity and u.</source>
+        <translation>Cs-All = Cs-134 + Cs-137。u: 標準不確かさ (包含係数 k = 1)。「-」: 算出なし。決定しきい値と検出限界は Cs-All と Cs-134 についてのみ算出し、Cs-137 と K-40 は放射能濃度と u を示します。</translation>
+    </message>
+    <message>
+        <source>Lower limit of measurement</source>
+        <translation>測定下限値</translation>
+    </message>
+    <message>
+        <source>%1 Bq/kg required, %2 Bq/kg reached</source>
+        <translation>要求 %1 Bq/kg、達成 %2 Bq/kg</translation>
+    </message>
+    <message>
+        <source>QC status</source>
+        <translation>QC 状態</translation>
+    </message>
+    <message>
+        <source>Background SHA-256</source>
+        <translation>バックグラウンド SHA-256</translation>
+    </message>
+    <message>
+        <source>Operator (name, signature, date)</source>
+        <translation>測定者 (氏名・署名・日付)</translation>
+    </message>
+    <message>
+        <source>Reviewer (name, signature, date)</source>
+        <translation>確認者 (氏名・署名・日付)</translation>
+    </message>
+    <message>
+        <source>page %1 of %2</source>
+        <translation>%1 / %2 ページ</translation>
+    </message>
+    <message>
+        <source>Installation %1  -  xmca %2  -  printed %3</source>
+        <translation>装置 %1  -  xmca %2  -  印刷 %3</translation>
+    </message>
+    <message>
+        <source>Times are local with their offset from UTC.</source>
+        <translation>時刻は UTC との時差を付けた現地時刻です。</translation>
     </message>
 </context>
 </TS>

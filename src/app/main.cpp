@@ -11,6 +11,7 @@
 #include "command_line.h"
 #include "xmca/link_worker.h"
 #include "xmca/tdm_qrvl.h"
+#include "register/register.h"
 #include "xmca/tform1.h"
 #include "xmca/window_language.h"
 
@@ -87,7 +88,12 @@ int main(int argc, char** argv) {
 
     TDmQRVL dataModule;
     TForm1 form(std::move(worker), options);
-    form.lab().setRegisterLocation(QString::fromStdString(cl->registerLocation));
+    // Simulated counts never go into the laboratory's register: they have a file of
+    // their own unless a register is named.
+    const std::string registerAt = !cl->registerLocation.empty() ? cl->registerLocation
+                                   : chosen.simulator           ? xmca::reg::simulatorRegisterLocation()
+                                                                : std::string();
+    form.lab().setRegisterLocation(QString::fromStdString(registerAt));
     // The road to the analyser in the title (the simulator's own title says so already).
     if (!chosen.simulator && !chosen.road.empty())
         form.setWindowTitle(QString("xmca - %1").arg(QString::fromStdString(chosen.road)));

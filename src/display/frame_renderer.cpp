@@ -327,7 +327,10 @@ const QImage& FrameRenderer::compose(const MeasurementState& s, const FrameWrite
     else
         text(p, 50, 5, QString::fromUtf8(s.statusText.data(), static_cast<qsizetype>(s.statusText.size())), col.text);
     // The comment of the spectrum on screen: its header travels with every load and start.
-    text(p, 50, 18, decodeShiftJis(s.header.comment()), col.text);
+    // It ends where the real-time read-out's field begins, shortened when longer.
+    text(p, 50, 18,
+         p.fontMetrics().elidedText(decodeShiftJis(s.header.comment()), Qt::ElideRight, kCommentRight - 50),
+         col.text);
 
     // Lines of one colour, drawn with the painter paused so that its pending
     // work and the direct pixel writes stay in order.
@@ -438,10 +441,16 @@ const QImage& FrameRenderer::compose(const MeasurementState& s, const FrameWrite
             textRight(p, 450, y, fmt("%12.1f", f.sigma), col.readout);
             text(p, 455, y, QStringLiteral("Bq/Kg"), col.text);
         }
-        // The method, and the verdict as the page and the report give it.
-        text(p, 250, 112 + 12 * 4, boxText(methodText(res)), col.text);
-        text(p, 250, 112 + 12 * 5, boxText(verdictText(res)),
-             res.screening.valid ? verdictColour(res.screening) : TColor{0x00808080});
+        // The method, and the verdict as the page and the report give it, wrapped left
+        // of the ROI column (its labels start at x 420).
+        const QRect methodBox(250, 112 + 12 * 4, kBoxTextRight - 250, 24);
+        p.setPen(toQColor(col.text));
+        const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
+        const QString method = boxText(methodText(res));
+        const int mh = std::min(methodBox.height(), p.fontMetrics().boundingRect(methodBox, flags, method).height());
+        p.drawText(methodBox, flags, method);
+        p.setPen(toQColor(res.screening.valid ? verdictColour(res.screening) : TColor{0x00808080}));
+        p.drawText(QRect(250, methodBox.top() + mh, kBoxTextRight - 250, 36), flags, boxText(verdictText(res)));
     }
 
     // Cursor mark.

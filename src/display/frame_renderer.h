@@ -29,6 +29,12 @@ struct FrameWriteBack {
     static FrameWriteBack into(MeasurementState& s) { return {s.traceTop, s.traceBottom, s.rois}; }
 };
 
+// Where texts of the plot end so that they meet no other: the comment ends before
+// the real-time read-out's field (x 105), the box's method and verdict lines before
+// the ROI column (x 420).
+inline constexpr int kCommentRight = 103;
+inline constexpr int kBoxTextRight = 415;
+
 // 0x00BBGGRR to a QColor.
 QColor toQColor(TColor c);
 

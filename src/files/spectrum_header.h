@@ -38,10 +38,13 @@ public:
         kRealTime = 716,
         kComment = 774,
         kSampleId = 806,
+        kNote = 992,  // a note of this program in the header's unused tail (32 bytes)
     };
 
     static constexpr const char* kMakerBanner = "Veltramond Co., Ltd.";
     static constexpr std::size_t kBannerSize = 21;
+    // The note of a spectrum counted on the simulated analyser.
+    static constexpr const char* kSimulatedNote = "SIMULATED - NOT A MEASUREMENT";
 
     SpectrumHeader() { bytes_.fill(0); }
 
@@ -77,6 +80,9 @@ public:
     void setText(std::size_t off, const std::string& raw, std::size_t size = kTextField);
     std::string comment() const { return text(kComment); }
     std::string sampleId() const { return text(kSampleId); }
+    // Counted on the simulated analyser (the note travels with every copy and file).
+    bool simulated() const { return text(kNote) == kSimulatedNote; }
+    void markSimulated() { setText(kNote, kSimulatedNote); }
 
     bool operator==(const SpectrumHeader& o) const { return bytes_ == o.bytes_; }
 

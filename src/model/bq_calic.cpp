@@ -361,6 +361,16 @@ CalicOutcome bqCalic(MeasurementState& s, const AskFile& askBackground) {
     subtractBackgroundMemories(s);
     // Step 7.
     s.mem[2].header.setChannelCount(kNetChannels);
+    // A calibration the sample's header carries holds for the net spectrum's own channels.
+    if (s.mem[2].header.hasCalibration()) {
+        Calibration c;
+        c.gain = s.mem[2].header.f32(H::kCalibCoef1);
+        c.offset = s.mem[2].header.f32(H::kCalibCoef2);
+        c.channels = sampleChannels;
+        const auto [gain, offset] = calibrationFor(c, kNetChannels);
+        s.mem[2].header.setF32(H::kCalibCoef1, gain);
+        s.mem[2].header.setF32(H::kCalibCoef2, offset);
+    }
     loadMemory(s, 3, sampleName);
     s.channelCount = kNetChannels;
 

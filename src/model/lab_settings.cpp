@@ -85,6 +85,7 @@ LabSettings loadLabSettings(const std::string& path) {
             if (const auto d = positive(value)) s.backgroundMaxAgeDays = static_cast<int>(std::min(*d, 3650.0));
         } else if (key == "register") s.registerLocation = value;
         else if (key == "operator") s.operatorName = value;
+        else if (key == "background") s.backgroundFile = value;
         else if (key == "qc_baseline_runs") {
             if (const auto n = positive(value)) s.qcBaselineRuns = static_cast<int>(std::clamp(*n, 2.0, 100.0));
         } else if (key == "qc_require_daily") s.qcRequireDaily = value == "1";
@@ -109,6 +110,7 @@ bool saveLabSettings(const LabSettings& s, const std::string& path) {
     out << "background_max_age_days=" << s.backgroundMaxAgeDays << '\n';
     out << "register=" << escape(s.registerLocation) << '\n';
     out << "operator=" << escape(s.operatorName) << '\n';
+    out << "background=" << escape(s.backgroundFile) << '\n';
     out << "qc_baseline_runs=" << s.qcBaselineRuns << '\n';
     out << "qc_require_daily=" << (s.qcRequireDaily ? 1 : 0) << '\n';
     out << "qc_min_net_counts=" << shortest(s.qcMinNetCounts) << '\n';

@@ -16,6 +16,7 @@ struct LabSettings {
     int backgroundMaxAgeDays = 7;           // older backgrounds are warned about
     std::string registerLocation;           // empty: the default register
     std::string operatorName;               // the last operator, offered again
+    std::string backgroundFile;             // the background last chosen or counted, offered again
     int qcBaselineRuns = 20;                // check-source runs that form a QC baseline (2 .. 100)
     bool qcRequireDaily = false;            // withhold verdicts until a QC run passed today
     double qcMinNetCounts = 10000;          // fewest net counts of a check-source run

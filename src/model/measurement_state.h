@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "files/spectrum_header.h"
@@ -60,7 +61,14 @@ struct Calibration {
     float gain = 0;    // energy per channel
     float offset = 0;  // energy at channel 0
     std::int32_t calibrated = 0;
+    std::int32_t channels = 0;  // channel count of the spectrum it was made on (0: not known)
 };
+
+// The calibration as it holds for a spectrum of n channels made from the one it was
+// made on by summing neighbours (the net spectrum is the sample compressed 2:1):
+// each channel spans `channels / n` of the old ones. Unchanged when n is that count,
+// unknown, or no whole fraction of it.
+std::pair<float, float> calibrationFor(const Calibration& c, std::int32_t n);
 
 struct ViewState {
     std::int32_t lo = 0;
@@ -172,5 +180,11 @@ struct MeasurementState {
     bool haveKeptSample = false;
     ScreeningSettings screeningSettings;
 };
+
+// Labels a run before its start: the preset it counts to (shown and written with
+// the spectrum), and the sample ID and comment (raw header bytes, cut to the field)
+// its header and file carry.
+void labelRun(MeasurementState& s, std::int32_t presetTenths, const std::string& sampleIdRaw,
+              const std::string& commentRaw);
 
 }  // namespace xmca

@@ -1,7 +1,10 @@
 #include "model/screening_record.h"
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 
+#include "model/qc_log.h"
 #include "model/screening.h"
 
 #ifndef XMCA_VERSION
@@ -30,6 +33,86 @@ std::string absolutePath(const std::string& path) {
 }  // namespace
 
 const char* programVersion() { return XMCA_VERSION; }
+
+QcStanding qcStanding(reg::Register* r, const LabSettings& lab) {
+    QcStanding out;
+    out.reason = qcLockoutReason(r, lab);
+    if (!r) return out;
+    reg::QcRunFilter filter;
+    filter.installation = qcDetectorInForce(lab, defaultLabSettingsPath());  // the QC record's key, as the lock-out reads it
+    filter.limit = 1;
+    std::vector<reg::QcRun> runs;
+    std::string error;
+    if (!r->listQcRuns(filter, runs, error)) {
+        out.reason = kQcUnknown;
+        return out;
+    }
+    if (!runs.empty()) {
+        out.runId = runs.front().id;
+        out.status = runs.front().status;
+    }
+    return out;
+}
+
+void setQcStanding(reg::MeasurementRecord& r, const QcStanding& qc) {
+    r.qcStatus = qc.status;
+    r.qcRunId = qc.runId;
+}
+
+std::string correctionProblem(const reg::MeasurementRecord& r) {
+    if (!r.supersedes) return {};
+    bool blank = true;
+    for (char c : r.correctionReason) blank = blank && (c == ' ' || c == '\t' || c == '\n' || c == '\r');
+    if (blank) return "a correction needs its reason";
+    return {};
+}
+
+std::vector<std::string> changedInputs(const reg::MeasurementRecord& original, const reg::MeasurementRecord& now) {
+    std::vector<std::string> out;
+    auto text = [&](const char* name, const std::string& a, const std::string& b) {
+        if (a != b) out.push_back(name);
+    };
+    auto real = [&](const char* name, const std::optional<double>& a, const std::optional<double>& b) {
+        if (a.has_value() != b.has_value() || (a && std::abs(*a - *b) > 1e-9 * std::max(1.0, std::abs(*a))))
+            out.push_back(name);
+    };
+    text("sample ID", original.sampleId, now.sampleId);
+    text("product", original.product, now.product);
+    text("origin", original.origin, now.origin);
+    real("mass", original.massKg, now.massKg);
+    real("nominal mass", original.nominalMassKg, now.nominalMassKg);
+    text("sampling date", original.samplingDate, now.samplingDate);
+    text("operator", original.operatorName, now.operatorName);
+    text("sample spectrum", original.sampleSha256, now.sampleSha256);
+    text("background spectrum", original.backgroundSha256, now.backgroundSha256);
+    real("screening level", original.screeningLevel, now.screeningLevel);
+    real("lower limit", original.lowerLimit, now.lowerLimit);
+    return out;
+}
+
+std::vector<std::string> changedFigures(const reg::MeasurementRecord& original, const reg::MeasurementRecord& now) {
+    std::vector<std::string> out;
+    // Figures as printed (one decimal): a change below that is no change to a reader.
+    auto differ = [](const std::optional<double>& a, const std::optional<double>& b) {
+        if (a.has_value() != b.has_value()) return true;
+        return a && std::lround(*a * 10) != std::lround(*b * 10);
+    };
+    const std::pair<const char*, const reg::Figures*> rows[][2] = {
+        {{"Cs-All", &original.csAll}, {"Cs-All", &now.csAll}},
+        {{"Cs-134", &original.cs134}, {"Cs-134", &now.cs134}},
+        {{"Cs-137", &original.cs137}, {"Cs-137", &now.cs137}},
+        {{"K-40", &original.k40}, {"K-40", &now.k40}}};
+    for (const auto& row : rows) {
+        const reg::Figures& a = *row[0].second;
+        const reg::Figures& b = *row[1].second;
+        if (differ(a.activity, b.activity) || differ(a.u, b.u) || differ(a.decisionThreshold, b.decisionThreshold) ||
+            differ(a.detectionLimit, b.detectionLimit))
+            out.push_back(row[0].first);
+    }
+    if (differ(original.achievedLowerLimit, now.achievedLowerLimit)) out.push_back("lower limit reached");
+    if (original.verdict != now.verdict) out.push_back("verdict");
+    return out;
+}
 
 std::string recordVerdict(const ActivityResult& res) { return verdictText(res); }
 
@@ -62,6 +145,7 @@ reg::MeasurementRecord measurementRecord(const ScreeningOutcome& outcome, const 
         r.lowerLimit = sc.lowerLimit;
         r.screeningLevel = sc.level;
         r.gainOk = sc.gain.ok;
+        r.achievedLowerLimit = sc.csTotal.lowerLimitOfMeasurement;
     } else {
         r.csAll = rowFigures(res.activity[kRowCsAll]);
         r.cs134 = rowFigures(res.activity[kRowCs134]);
@@ -73,6 +157,10 @@ reg::MeasurementRecord measurementRecord(const ScreeningOutcome& outcome, const 
     r.method = methodText(res);
     r.verdict = recordVerdict(res);
     r.programVersion = version;
+    r.simulated = outcome.sample.simulated || outcome.background.simulated;
+    r.measurementStart = outcome.sample.startIso;
+    r.measurementEnd = outcome.sample.endIso;
+    r.backgroundStart = outcome.background.startIso;
     return r;
 }
 

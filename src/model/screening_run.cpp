@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "model/bq_calic.h"
+#include "model/local_time.h"
 #include "model/measurement_state.h"
 #include "model/screening.h"
 #include "model/spectrum_io.h"
@@ -35,7 +36,12 @@ SpectrumTimes timesOf(const SpectrumHeader& h) {
         std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d", y, mo, d, h.i16(H::kHour) % 100,
                       h.i16(H::kMinute) % 100);
         t.started = buf;
+        if (const auto at = fromLocalFields(y, mo, d, h.i16(H::kHour), h.i16(H::kMinute), h.i16(H::kSecond))) {
+            t.startIso = isoLocal(*at);
+            t.endIso = isoLocal(*at + static_cast<std::time_t>(std::lround(t.realTimeS)));
+        }
     }
+    t.simulated = h.simulated();
     return t;
 }
 

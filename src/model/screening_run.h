@@ -24,6 +24,9 @@ struct SpectrumTimes {
     double realTimeS = 0;
     double liveTimeS = 0;
     std::string started;
+    // The count's start and end (start + real time) in local time with its offset; empty when unset.
+    std::string startIso, endIso;
+    bool simulated = false;  // the header says the simulated analyser counted it
 };
 
 struct ScreeningOutcome {

@@ -91,6 +91,7 @@ void applyHeaderValues(MeasurementState& s, const SpectrumHeader& h) {
         s.cal.gain = cal->first;
         s.cal.offset = cal->second;
         s.cal.calibrated = 1;
+        s.cal.channels = h.channelCount();
     }
     for (int j = 0; j < kRoiCount; ++j) {
         s.rois[j].low = h.roiStart(j);
@@ -209,8 +210,10 @@ void fillHeaderForWrite(MeasurementState& s) {
     std::fill_n(b.begin() + H::kBanner, H::kBannerSize, std::uint8_t{0});
     std::memcpy(b.data() + H::kBanner, H::kMakerBanner, std::strlen(H::kMakerBanner));
     if (s.cal.calibrated == 1) {
-        h.setF32(H::kCalibCoef1, s.cal.gain);
-        h.setF32(H::kCalibCoef2, s.cal.offset);
+        // The net spectrum (half the channels) gets the calibration of its own channels.
+        const auto [gain, offset] = calibrationFor(s.cal, boundedN(s));
+        h.setF32(H::kCalibCoef1, gain);
+        h.setF32(H::kCalibCoef2, offset);
         h.setF32(H::kCalibMarker, 0.0f);
     } else {
         h.setF32(H::kCalibMarker, 1.0f);

@@ -91,6 +91,26 @@ std::vector<MeasurementColumn> makeColumns() {
     chain.assigned = true;
     chain.hashed = false;
     c.push_back(chain);
+    // Schema 5: what a reviewer checks beside the figures.
+    const std::size_t reviewFrom = c.size();
+    c.push_back({"simulated", ColumnKind::Boolean, [](const R& r) { return ColumnValue(r.simulated); },
+                 [](R& r, const ColumnValue& v) {
+                     const auto* b = std::get_if<bool>(&v);
+                     r.simulated = b && *b;
+                 }});
+    c.push_back(real<&R::achievedLowerLimit>("achieved_lower_limit"));
+    c.push_back(text<&R::qcStatus>("qc_status"));
+    c.push_back({"qc_run_id", ColumnKind::Integer,
+                 [](const R& r) { return r.qcRunId ? ColumnValue(*r.qcRunId) : ColumnValue(); },
+                 [](R& r, const ColumnValue& v) {
+                     const auto* i = std::get_if<std::int64_t>(&v);
+                     r.qcRunId = i ? std::optional<std::int64_t>(*i) : std::nullopt;
+                 }});
+    c.push_back(text<&R::correctionReason>("correction_reason"));
+    c.push_back(text<&R::measurementStart>("measurement_start"));
+    c.push_back(text<&R::measurementEnd>("measurement_end"));
+    c.push_back(text<&R::backgroundStart>("background_start"));
+    for (std::size_t i = reviewFrom; i < c.size(); ++i) c[i].hashedWhenGiven = true;
     return c;
 }
 

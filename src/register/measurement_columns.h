@@ -35,6 +35,9 @@ struct MeasurementColumn {
     bool assigned = false;
     // Part of the content the chain hash covers.
     bool hashed = true;
+    // Added after the chain began: in the content only when it holds a value (not NULL,
+    // empty text or false), so that the records made before it keep their hashes.
+    bool hashedWhenGiven = false;
 };
 
 // Every column, in the order of the CSV and of each backend's lists; "id" first.

@@ -155,7 +155,25 @@ ALTER TABLE xmca.qc_runs ADD COLUMN net_rate_u double precision;
 ALTER TABLE xmca.qc_runs ADD COLUMN reason text NOT NULL DEFAULT '';
 )sql";
 
-constexpr const char* kServerMigrations[] = {kServerSchemaV1, kServerSchemaV2, kServerSchemaV3};
+// step 4: methods table (merged separately)
+constexpr const char* kServerSchemaV4 = "SELECT 1;";
+
+// What a reviewer checks beside the figures (as in the local register's step 5).
+constexpr const char* kServerSchemaV5 = R"sql(
+ALTER TABLE xmca.measurements
+  ADD COLUMN simulated boolean NOT NULL DEFAULT false,
+  ADD COLUMN achieved_lower_limit double precision,
+  ADD COLUMN qc_status text NOT NULL DEFAULT '',
+  ADD COLUMN qc_run_id bigint,
+  ADD COLUMN correction_reason text NOT NULL DEFAULT '',
+  ADD COLUMN measurement_start text NOT NULL DEFAULT '',
+  ADD COLUMN measurement_end text NOT NULL DEFAULT '',
+  ADD COLUMN background_start text NOT NULL DEFAULT '';
+CREATE INDEX measurements_supersedes ON xmca.measurements (supersedes);
+)sql";
+
+constexpr const char* kServerMigrations[] = {kServerSchemaV1, kServerSchemaV2, kServerSchemaV3, kServerSchemaV4,
+                                             kServerSchemaV5};
 static_assert(sizeof kServerMigrations / sizeof kServerMigrations[0] == kSchemaVersion);
 
 constexpr std::initializer_list<const char*> kQcBaselineColumns = {"uid", "created_utc", "installation", "n_required", "note"};
@@ -654,6 +672,21 @@ public:
                      });
     }
 
+    bool listCorrections(const std::vector<std::int64_t>& ids, std::vector<std::pair<std::int64_t, std::int64_t>>& out,
+                         std::string& error) override {
+        if (ids.empty()) return true;
+        std::string in;
+        for (std::size_t i = 0; i < ids.size(); ++i) in += (i ? "," : "") + std::to_string(ids[i]);
+        return query("SELECT id, supersedes FROM xmca.measurements WHERE supersedes = ANY($1::bigint[]) ORDER BY id",
+                     {"{" + in + "}"}, error, [&](const PGresult* r) {
+                         for (int i = 0; i < PQntuples(r); ++i) {
+                             Row row(r, i);
+                             const auto a = row.integer(), b = row.integer();
+                             if (a && b) out.emplace_back(*a, *b);
+                         }
+                     });
+    }
+
     bool listQcRuns(const QcRunFilter& filter, std::vector<QcRun>& out, std::string& error) override {
         SqlParams args;
         std::string where;
@@ -718,6 +751,7 @@ private:
         if (!f.createdFrom.empty()) add("created_utc >= ?", f.createdFrom);
         if (!f.createdBefore.empty()) add("created_utc < ?", f.createdBefore);
         if (!f.sampleId.empty()) add("sample_id = ?", f.sampleId);
+        if (!f.sampleIdContains.empty()) add("sample_id ILIKE ? ESCAPE '\\'", containsPattern(f.sampleIdContains));
         if (!f.verdictPrefix.empty()) add("left(verdict, length(?)) = ?", f.verdictPrefix);
         if (!f.installation.empty()) add("installation = ?", f.installation);
         if (f.beforeId) add("id < CAST(? AS bigint)", std::to_string(*f.beforeId));
@@ -1033,8 +1067,9 @@ private:
                             "--register postgresql://OWNER@HOST/DB` once as that role";
                 return rollback(o);
             }
-            if (step == 1 && (o = fillChain(error)) != Outcome::Done) return rollback(o);
         }
+        // After every step, so that the records are read with the columns this program knows.
+        if (version < 2 && (o = fillChain(error)) != Outcome::Done) return rollback(o);
         if ((o = exec("DELETE FROM xmca.schema_version", {}, res, error)) != Outcome::Done) return rollback(o);
         if ((o = exec("INSERT INTO xmca.schema_version (version) VALUES ($1)", {std::to_string(kSchemaVersion)},
                       res, error)) != Outcome::Done)

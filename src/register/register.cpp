@@ -41,6 +41,21 @@ std::string defaultRegisterLocation() {
     return "register.sqlite";
 }
 
+std::string simulatorRegisterLocation() {
+    const std::string def = defaultRegisterLocation();
+    const std::size_t slash = def.find_last_of('/');
+    return (slash == std::string::npos ? std::string() : def.substr(0, slash + 1)) + "register-simulated.sqlite";
+}
+
+std::string containsPattern(const std::string& text) {
+    std::string out = "%";
+    for (char c : text) {
+        if (c == '%' || c == '_' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out + '%';
+}
+
 std::string newUuid() {
     // Fresh entropy each time: a generator state copied into a forked process
     // would hand both processes the same identifiers.

@@ -8,13 +8,14 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace xmca::reg {
 
 // Schema version this program writes and reads. An older program refuses a newer
 // register instead of guessing at its columns.
-inline constexpr int kSchemaVersion = 3;
+inline constexpr int kSchemaVersion = 5;
 
 // One window's figures in Bq/kg. Cs-137 and K-40 have no characteristic limits:
 // their threshold and limit stay empty.
@@ -54,6 +55,15 @@ struct MeasurementRecord {
     std::string programVersion;
     std::optional<std::int64_t> supersedes;  // id of the record this one corrects
     std::string chainHash;  // given by the register: SHA-256 of the previous record's and this one's content
+    // Added with schema 5 (empty in records made before it; the chain covers them when given).
+    bool simulated = false;                     // counted on the simulated analyser: not a measurement
+    std::optional<double> achievedLowerLimit;   // the lower limit of measurement reached (Bq/kg, Cs-134 + Cs-137)
+    std::string qcStatus;                       // status of the latest QC run when the verdict was formed
+    std::optional<std::int64_t> qcRunId;        // that QC run (none: no run on record)
+    std::string correctionReason;               // why this record corrects supersedes
+    // Local times with their UTC offset, "YYYY-MM-DDTHH:MM:SS+09:00" (from the spectrum headers).
+    std::string measurementStart, measurementEnd;
+    std::string backgroundStart;
 };
 
 // Which measurements to list or count. Empty fields do not filter.
@@ -61,6 +71,7 @@ struct MeasurementFilter {
     std::string createdFrom;    // created_utc >= this (text compare: "2026-04-12" or a full time)
     std::string createdBefore;  // created_utc < this (pass the day after to include a whole day)
     std::string sampleId;       // exact
+    std::string sampleIdContains;  // sample_id holds this anywhere, ASCII letters in either case
     std::string verdictPrefix;  // verdict starts with this ("No verdict", "Below ...")
     std::string installation;   // exact
     std::optional<std::int64_t> beforeId;  // id < this (paging newest first without an offset)
@@ -160,6 +171,9 @@ public:
     // Runs the database's integrity check and follows the records' hash chain.
     virtual bool checkIntegrity(IntegrityReport& report, std::string& error) = 0;
     virtual bool countMeasurements(const MeasurementFilter& filter, std::int64_t& count, std::string& error) = 0;
+    // The records that correct any of ids: (correcting id, corrected id) pairs, oldest first.
+    virtual bool listCorrections(const std::vector<std::int64_t>& ids,
+                                 std::vector<std::pair<std::int64_t, std::int64_t>>& out, std::string& error) = 0;
     // found is false (and the call true) when no record has this id.
     virtual bool getMeasurement(std::int64_t id, MeasurementRecord& out, bool& found, std::string& error) = 0;
 
@@ -213,6 +227,12 @@ bool checkRegisterLocation(const std::string& location, std::string& error);
 // The default location: $XDG_DATA_HOME/xmca/register.sqlite, else
 // ~/.local/share/xmca/register.sqlite (relative "register.sqlite" when neither is known).
 std::string defaultRegisterLocation();
+// Where the simulated analyser's records go unless a register is named: a file of
+// their own beside the default register, never the laboratory's register.
+std::string simulatorRegisterLocation();
+
+// For the backends: a LIKE pattern ('\\' escapes) matching text anywhere in a value.
+std::string containsPattern(const std::string& text);
 
 // A new random (version 4) UUID in its usual text form.
 std::string newUuid();

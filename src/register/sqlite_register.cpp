@@ -114,9 +114,27 @@ ALTER TABLE qc_runs ADD COLUMN net_rate_u REAL;
 ALTER TABLE qc_runs ADD COLUMN reason TEXT NOT NULL DEFAULT '';
 )sql";
 
-// kMigrations[v] brings a register from version v to v + 1 (the hashes of version 2
-// are filled in by the program after its step).
-constexpr const char* kMigrations[] = {kSchemaV1, kSchemaV2, kSchemaV3};
+// step 4: methods table (merged separately)
+constexpr const char* kSchemaV4 = "SELECT 1;";
+
+// What a reviewer checks beside the figures: the simulated mark, the lower limit
+// reached, the QC run relied on, a correction's reason, the counting times (local,
+// with offset); and the corrections of a record found by their supersedes.
+constexpr const char* kSchemaV5 = R"sql(
+ALTER TABLE measurements ADD COLUMN simulated INTEGER NOT NULL DEFAULT 0;
+ALTER TABLE measurements ADD COLUMN achieved_lower_limit REAL;
+ALTER TABLE measurements ADD COLUMN qc_status TEXT NOT NULL DEFAULT '';
+ALTER TABLE measurements ADD COLUMN qc_run_id INTEGER;
+ALTER TABLE measurements ADD COLUMN correction_reason TEXT NOT NULL DEFAULT '';
+ALTER TABLE measurements ADD COLUMN measurement_start TEXT NOT NULL DEFAULT '';
+ALTER TABLE measurements ADD COLUMN measurement_end TEXT NOT NULL DEFAULT '';
+ALTER TABLE measurements ADD COLUMN background_start TEXT NOT NULL DEFAULT '';
+CREATE INDEX measurements_supersedes ON measurements(supersedes);
+)sql";
+
+// kMigrations[v] brings a register from version v to v + 1 (the hashes the chain of
+// version 2 starts are filled in by the program once every step has run).
+constexpr const char* kMigrations[] = {kSchemaV1, kSchemaV2, kSchemaV3, kSchemaV4, kSchemaV5};
 static_assert(sizeof kMigrations / sizeof kMigrations[0] == kSchemaVersion);
 
 constexpr const char* kQcRunColumns =
@@ -330,10 +348,10 @@ public:
                     return false;
                 }
             }
-            for (std::int64_t step = v; step < kSchemaVersion; ++step) {
+            for (std::int64_t step = v; step < kSchemaVersion; ++step)
                 if (!exec(kMigrations[step], err)) return false;
-                if (step == 1 && !fillChain(err)) return false;
-            }
+            // After every step, so that the records are read with the columns this program knows.
+            if (v < 2 && !fillChain(err)) return false;
             return exec("PRAGMA application_id = " + std::to_string(kApplicationId), err) &&
                    exec("PRAGMA user_version = " + std::to_string(kSchemaVersion), err);
         });
@@ -421,6 +439,18 @@ public:
         return readRows(s, error, [&] {
             out = readMeasurement(s);
             found = true;
+        });
+    }
+
+    bool listCorrections(const std::vector<std::int64_t>& ids, std::vector<std::pair<std::int64_t, std::int64_t>>& out,
+                         std::string& error) override {
+        if (ids.empty()) return true;
+        std::string in;
+        for (std::size_t i = 0; i < ids.size(); ++i) in += (i ? "," : "") + std::to_string(ids[i]);
+        Stmt s(db_, "SELECT id, supersedes FROM measurements WHERE supersedes IN (" + in + ") ORDER BY id");
+        if (!s.ok()) return fail(error, "reading the register");
+        return readRows(s, error, [&] {
+            out.emplace_back(sqlite3_column_int64(s.get(), 0), sqlite3_column_int64(s.get(), 1));
         });
     }
 
@@ -731,6 +761,7 @@ private:
         if (!f.createdFrom.empty()) add("created_utc >= ?", f.createdFrom);
         if (!f.createdBefore.empty()) add("created_utc < ?", f.createdBefore);
         if (!f.sampleId.empty()) add("sample_id = ?", f.sampleId);
+        if (!f.sampleIdContains.empty()) add("sample_id LIKE ? ESCAPE '\\'", containsPattern(f.sampleIdContains));
         if (!f.verdictPrefix.empty()) {
             add("substr(verdict, 1, length(?)) = ", f.verdictPrefix);
             w += "?";

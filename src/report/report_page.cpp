@@ -1,6 +1,7 @@
 #include "report_page.h"
 
 #include <QFile>
+#include <QFontMetrics>
 #include <QFontMetricsF>
 #include <QLocale>
 #include <QPainter>
@@ -73,6 +74,19 @@ QRect PageGeometry::freeArea() const {
     const int left = trunc(ml + ax + 1.8 * u);
     const int right = pw - 1;
     return QRect(left, mt, std::max(0, right - left + 1), al);
+}
+
+QRect PageGeometry::resultsArea() const {
+    const int top = trunc(mt + 0.15 * al);
+    const int bottom = trunc(mt + 0.78 * al);  // the header block's labels start at 0.8 AL
+    const int right = ml + ax - u;
+    const int left = trunc(ml + 0.55 * ax);
+    return QRect(left, top, std::max(0, right - left + 1), std::max(0, bottom - top + 1));
+}
+
+int minimumBlockFont(int pw) {
+    // An A4 sheet is 595.3 pt wide, whatever the device's resolution.
+    return static_cast<int>(std::ceil(kBlockFontPt * pw / 595.3));
 }
 
 RowMode rowMode(std::int32_t lo, std::int32_t hi, int rows) {
@@ -317,24 +331,48 @@ void drawTitles(QPainter& p, const PageGeometry& g) {
 }
 
 void drawTextBlock(QPainter& p, const PageGeometry& g, const TextBlock& block) {
-    const QRect area = g.freeArea();
+    const QRect area = g.resultsArea();
     if (area.isEmpty()) return;
-    p.setPen(thinPen(kBlack));
-    // The font shrinks (down to 0.6 U) so that every line of the block fits the strip.
-    const int columns = static_cast<int>(block.lines.size()) + (block.title.isEmpty() ? 0 : 1);
-    int cell = g.u;
-    if (columns > 0) cell = std::min(cell, std::max(trunc(0.6 * g.u), area.width() * 4 / (5 * columns + 1)));
-    cell = std::max(cell, 1);
+    const int cell = std::max({trunc(1.4 * g.u), minimumBlockFont(g.pw), 1});
+    const int pitch = cell + cell / 3;
     p.setFont(reportFont(cell));
-    const int pitch = cell + cell / 4;
-    int x = area.right();
-    auto column = [&](const QString& text) {
-        if (x - cell < area.left()) return;  // no room left: the rest is not drawn over the banner
-        drawRotatedText(p, x, area.top(), text);
-        x -= pitch;
+    const QFontMetrics fm(p.font(), p.device());
+    const int room = area.height() - cell;
+    // A line longer than the area goes on in the next column, broken between words
+    // (within a word only when one word is longer than the area).
+    std::vector<QString> columns;
+    auto add = [&](const QString& text) {
+        QString rest = text;
+        int indent = 0;  // continuations start two spaces in
+        while (fm.horizontalAdvance(rest) > room && rest.size() > indent + 1) {
+            int cut = static_cast<int>(rest.size());
+            while (cut > indent + 1 && fm.horizontalAdvance(rest.left(cut)) > room) --cut;
+            const int space = static_cast<int>(rest.lastIndexOf(QLatin1Char(' '), cut));
+            if (space > indent) cut = space;
+            columns.push_back(rest.left(cut));
+            const QString next = rest.mid(cut).trimmed();
+            if (next.isEmpty()) return;
+            rest = QStringLiteral("  ") + next;
+            indent = 2;
+        }
+        columns.push_back(rest);
     };
-    if (!block.title.isEmpty()) column(block.title);
-    for (const QString& line : block.lines) column(line);
+    if (!block.title.isEmpty()) add(block.title);
+    for (const QString& l : block.lines) add(l);
+    // The box as wide as its lines need, never past the area: what does not fit is left out.
+    const int fits = std::max(0, (area.width() - cell / 2) / pitch);
+    const int shown = std::min(static_cast<int>(columns.size()), fits);
+    if (shown == 0) return;
+    const int width = shown * pitch + cell / 2;
+    const QRect box(area.right() - width + 1, area.top(), width, area.height());
+    p.fillRect(box, Qt::white);
+    p.setPen(thinPen(kBlack));
+    p.drawRect(box);
+    int x = box.right() - cell / 4;
+    for (int i = 0; i < shown; ++i) {
+        drawRotatedText(p, x, area.top() + cell / 2, columns[static_cast<std::size_t>(i)]);
+        x -= pitch;
+    }
 }
 
 void drawReport(QPainter& p, const MeasurementState& s, const ReportOptions& options) {

@@ -33,7 +33,16 @@ struct PageGeometry {
     // The strip right of the header block and banner that nothing else uses, over the
     // whole plot height: where a block of extra results goes.
     QRect freeArea() const;
+    // Where a block of extra results goes: inside the plot at its top counts (the
+    // upper right once the page is turned, where a spectrum rarely reaches), between
+    // the channel-axis labels and the header block.
+    QRect resultsArea() const;
 };
+
+// The least size of the results block's font, in points, and in pixels of a page pw
+// pixels wide (an A4 sheet).
+inline constexpr double kBlockFontPt = 8.5;
+int minimumBlockFont(int pw);
 
 // Channels per row A (> 0), or rows per channel D when A is 0.
 struct RowMode {
@@ -74,8 +83,9 @@ struct HeaderTexts {
 };
 HeaderTexts headerTexts(const MeasurementState& s, const QDateTime& now);
 
-// A block of extra lines (e.g. analysis results) printed in the free area, first
-// line on the right (uppermost once the page is turned).
+// A block of extra lines (e.g. analysis results) printed on a white box in the
+// results area at no less than 8.5 pt, first line on the right (uppermost once the
+// page is turned); lines that do not fit are left out, long ones shortened.
 struct TextBlock {
     QString title;
     std::vector<QString> lines;
@@ -83,7 +93,7 @@ struct TextBlock {
 
 struct ReportOptions {
     QDateTime now;                      // reporting date and time; invalid: the current time
-    std::optional<TextBlock> extra;     // drawn in PageGeometry::freeArea()
+    std::optional<TextBlock> extra;     // drawn in PageGeometry::resultsArea()
 };
 
 // Draws the whole report on p, whose device is one page; the page size is the

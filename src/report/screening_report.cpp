@@ -10,9 +10,12 @@
 #include <QPdfWriter>
 #include <algorithm>
 #include <cmath>
+#include <ctime>
 
 #include "files/spectrum_file.h"
 #include "files/spectrum_header.h"
+#include "model/bq_calic.h"
+#include "model/local_time.h"
 #include "model/measurement_state.h"
 
 namespace xmca::report {
@@ -35,61 +38,147 @@ QColor verdictColour(const std::string& verdict) {
     return QColor(210, 110, 0);
 }
 
-// Draws "label  value" lines within width (a long value is shortened in its middle);
-// returns the y below them.
-int drawPairs(QPainter& p, int x, int y, int labelWidth, int width, int lineHeight,
-              const std::vector<std::pair<QString, QString>>& pairs) {
-    const int valueWidth = std::max(1, width - labelWidth);
-    for (const auto& [label, value] : pairs) {
-        p.drawText(QRect(x, y, labelWidth, lineHeight), Qt::AlignLeft | Qt::AlignVCenter, label);
-        p.drawText(QRect(x + labelWidth, y, valueWidth, lineHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                   p.fontMetrics().elidedText(value, Qt::ElideMiddle, valueWidth));
-        y += lineHeight;
+QColor fromTColor(std::uint32_t c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
+
+// Draws texts into boxes and keeps what it drew, so that every text can be checked
+// against the box it was given.
+class Writer {
+public:
+    Writer(QPainter& p, std::vector<PlacedText>* placed) : p_(p), placed_(placed) {}
+
+    void text(const QRect& box, int flags, const QString& t) {
+        p_.drawText(box, flags, t);
+        if (placed_) placed_->push_back({box, t, p_.font(), flags, p_.worldTransform()});
+    }
+    // The height t needs when wrapped into width (at least one line of lineHeight).
+    int heightOf(int width, int flags, const QString& t, int lineHeight) const {
+        const QRect r = p_.fontMetrics().boundingRect(QRect(0, 0, std::max(1, width), 100000), flags, t);
+        return std::max(lineHeight, r.height() + lineHeight / 5);
+    }
+
+private:
+    QPainter& p_;
+    std::vector<PlacedText>* placed_;
+};
+
+constexpr int kWrap = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap;
+constexpr int kWrapAnywhere = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWrapAnywhere;
+
+struct Pair {
+    QString label, value;
+    bool anywhere = false;  // file names and hashes break anywhere
+};
+
+// Label and value rows: the label column as wide as the widest label, values wrapped
+// below each other when long. Returns the y below them.
+int drawPairs(Writer& w, QPainter& p, int x, int y, int width, int lineHeight, const std::vector<Pair>& pairs) {
+    int labelW = 0;
+    for (const auto& pr : pairs) labelW = std::max(labelW, p.fontMetrics().horizontalAdvance(pr.label));
+    labelW += lineHeight / 2;
+    const int valueW = std::max(1, width - labelW);
+    for (const auto& pr : pairs) {
+        const int flags = pr.anywhere ? kWrapAnywhere : kWrap;
+        const int h = w.heightOf(valueW, flags, pr.value, lineHeight);
+        w.text(QRect(x, y, labelW, lineHeight), Qt::AlignLeft | Qt::AlignVCenter, pr.label);
+        w.text(QRect(x + labelW, y, valueW, h), flags, pr.value);
+        y += h;
     }
     return y;
 }
 
-void drawSpectrum(QPainter& p, const QRect& box, const ScreeningReportData& d, int mm) {
-    p.setPen(QPen(Qt::black, std::max(1, mm / 5)));
-    p.drawRect(box);
+// A nice step for about `ticks` intervals over span.
+double niceStep(double span, int ticks) {
+    const double raw = std::max(span, 1e-9) / ticks;
+    const double p10 = std::pow(10.0, std::floor(std::log10(raw)));
+    for (double m : {1.0, 2.0, 2.5, 5.0, 10.0})
+        if (raw <= m * p10) return m * p10;
+    return 10 * p10;
+}
+
+void drawSpectrum(Writer& w, QPainter& p, const QRect& box, const ScreeningReportData& d, int mm) {
     const int n = static_cast<int>(d.counts.size());
+    p.setPen(QPen(Qt::black, std::max(1, mm / 5)));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(box);
     if (n < 2) return;
     double top = 1;
     for (int c : d.counts) top = std::max(top, static_cast<double>(c));
-    const double logTop = std::log10(top + 1) * 1.05;
+    const int decades = std::max(1, static_cast<int>(std::ceil(std::log10(top + 1))));
     const bool energy = d.gain && *d.gain > 0;
     auto xOf = [&](double ch) { return box.left() + ch / (n - 1) * box.width(); };
-    auto yOf = [&](double c) { return box.bottom() - std::log10(std::max(0.0, c) + 1) / logTop * box.height(); };
+    auto yOf = [&](double c) {
+        return box.bottom() - std::log10(std::max(0.0, c) + 1) / decades * box.height();
+    };
+
+    // The analysis windows, shaded under the trace (set on the 1024-channel net spectrum).
+    const double perNet = static_cast<double>(n) / kNetChannels;
+    QFont f = p.font();
+    f.setPixelSize(std::max(6, mm * 25 / 10));
+    p.setFont(f);
+    const FixedWindow windows[] = {kWindowCsAll, kWindowCs134, kWindowK40};
+    const char* names[] = {"Cs-All", "Cs-134", "K-40"};
+    for (int i = 0; i < 3; ++i) {
+        const double x0 = xOf(windows[i].start * perNet), x1 = xOf((windows[i].end + 1) * perNet - 1);
+        QColor c = fromTColor(windows[i].colour);
+        c.setAlpha(50);
+        p.fillRect(QRectF(x0, box.top(), x1 - x0, box.height()), c);
+        p.setPen(fromTColor(windows[i].colour).darker(130));
+        // Cs-134 stands right of Cs-All, lower, so that the two names never meet.
+        const int ly = box.top() + mm + (i == 1 ? 4 * mm : 0);
+        w.text(QRect(static_cast<int>(x0), ly, 16 * mm, 4 * mm), Qt::AlignLeft | Qt::AlignTop,
+               QString::fromLatin1(names[i]));
+    }
+
     QPainterPath path;
     path.moveTo(xOf(0), yOf(d.counts[0]));
     for (int ch = 1; ch < n; ++ch) path.lineTo(xOf(ch), yOf(d.counts[static_cast<std::size_t>(ch)]));
     p.setPen(QPen(QColor(0, 0, 160), std::max(1, mm / 6)));
     p.drawPath(path);
 
-    // Axis ticks: energy (keV) when calibrated, else channels.
-    QFont f = p.font();
-    f.setPixelSize(std::max(6, mm * 25 / 10));
-    p.setFont(f);
+    // Count scale: decades 1, 10, 100, ...
     p.setPen(Qt::black);
-    const double maxAxis = energy ? *d.gain * (n - 1) + d.offset.value_or(0) : n - 1;
-    const double minAxis = energy ? d.offset.value_or(0) : 0;
-    double step = std::pow(10.0, std::floor(std::log10(std::max(1.0, maxAxis - minAxis) / 5)));
-    if ((maxAxis - minAxis) / step > 10) step *= 2;
-    if ((maxAxis - minAxis) / step > 10) step *= 2.5;
-    for (double v = std::ceil(minAxis / step) * step; v <= maxAxis; v += step) {
+    for (int k = 0; k <= decades; ++k) {
+        const int y = static_cast<int>(yOf(std::pow(10.0, k) - 1));
+        p.drawLine(box.left() - mm, y, box.left(), y);
+        w.text(QRect(box.left() - 13 * mm, y - 2 * mm, 11 * mm, 4 * mm), Qt::AlignRight | Qt::AlignVCenter,
+               QString::number(static_cast<qint64>(std::llround(std::pow(10.0, k)))));
+    }
+    // Energy (keV) when calibrated, else channels.
+    const double lo = energy ? d.offset.value_or(0) : 0;
+    const double hi = energy ? *d.gain * (n - 1) + d.offset.value_or(0) : n - 1;
+    const double step = niceStep(hi - lo, 8);
+    for (double v = std::ceil(lo / step) * step; v <= hi + 1e-9; v += step) {
         const double ch = energy ? (v - d.offset.value_or(0)) / *d.gain : v;
         const int x = static_cast<int>(xOf(ch));
         p.drawLine(x, box.bottom(), x, box.bottom() + mm);
-        p.drawText(QRect(x - 8 * mm, box.bottom() + mm, 16 * mm, 4 * mm), Qt::AlignHCenter | Qt::AlignTop,
-                   QString::number(v, 'f', 0));
+        w.text(QRect(x - 8 * mm, box.bottom() + mm, 16 * mm, 4 * mm), Qt::AlignHCenter | Qt::AlignTop,
+               QString::number(v, 'f', 0));
     }
-    p.drawText(QRect(box.left(), box.bottom() + 5 * mm, box.width(), 4 * mm), Qt::AlignHCenter,
-               energy ? tr("Energy (keV)") : tr("Channel"));
+    w.text(QRect(box.left(), box.bottom() + 5 * mm, box.width(), 4 * mm), Qt::AlignHCenter | Qt::AlignTop,
+           energy ? tr("Energy (keV)") : tr("Channel (not calibrated)"));
     p.save();
-    p.translate(box.left() - 2 * mm, box.center().y());
+    p.translate(box.left() - 14 * mm, box.center().y());
     p.rotate(-90);
-    p.drawText(QRect(-box.height() / 2, -4 * mm, box.height(), 4 * mm), Qt::AlignCenter, tr("Counts (log)"));
+    // Rotated: measured like any other text, in its own frame.
+    w.text(QRect(-box.height() / 2, -4 * mm, box.height(), 4 * mm), Qt::AlignCenter, tr("Counts per channel (log)"));
     p.restore();
+}
+
+QString localNow() { return QString::fromStdString(isoLocal(std::time(nullptr))); }
+
+QString qcText(const ScreeningReportData& d) {
+    const reg::MeasurementRecord& r = d.record;
+    if (!r.qcRunId) return tr("no QC run recorded with this result");
+    const QString status = d.qcStatusShown.isEmpty() ? u8(r.qcStatus) : d.qcStatusShown;
+    return tr("%1 (QC run %2)").arg(status).arg(*r.qcRunId);
+}
+
+QString massCorrectionText(const reg::MeasurementRecord& r) {
+    if (r.nominalMassKg && r.massKg)
+        return tr("applied: figures scaled by nominal %1 kg / actual %2 kg").arg(fig(r.nominalMassKg, 3),
+                                                                                fig(r.massKg, 3));
+    if (r.massKg) return tr("not applied: no nominal mass is set, the mass entered does not change the figures");
+    return tr("not applied: no mass entered");
 }
 
 }  // namespace
@@ -108,8 +197,9 @@ bool loadReportSpectrum(const std::string& path, ScreeningReportData& data) {
     return true;
 }
 
-void drawScreeningReport(QPainter& p, const ScreeningReportData& d) {
+void drawScreeningReport(QPainter& p, const ScreeningReportData& d, std::vector<PlacedText>* placed) {
     const reg::MeasurementRecord& r = d.record;
+    Writer w(p, placed);
     const double pxPerMm = p.device()->logicalDpiX() / 25.4;
     const int mm = std::max(1, static_cast<int>(pxPerMm));
     const int margin = static_cast<int>(kScreeningMarginMm * pxPerMm);
@@ -120,79 +210,122 @@ void drawScreeningReport(QPainter& p, const ScreeningReportData& d) {
     p.setRenderHint(QPainter::Antialiasing, true);
     p.setRenderHint(QPainter::TextAntialiasing, true);
     QFont base(QStringLiteral("DejaVu Sans"));
-    base.setPixelSize(static_cast<int>(3.4 * pxPerMm));
+    base.setPixelSize(static_cast<int>(3.1 * pxPerMm));
     // No shaping: no ligatures, so "fi" stays two letters in the PDF's text.
     base.setStyleStrategy(QFont::PreferNoShaping);
-    const int line = static_cast<int>(5.2 * pxPerMm);
+    const int line = static_cast<int>(4.6 * pxPerMm);
     int y = area.top();
     const int x = area.left();
+    auto font = [&](double sizeMm, bool bold) {
+        QFont f = base;
+        f.setPixelSize(static_cast<int>(sizeMm * pxPerMm));
+        f.setBold(bold);
+        return f;
+    };
 
-    QFont big = base;
-    big.setPixelSize(static_cast<int>(5.5 * pxPerMm));
-    big.setBold(true);
-    p.setFont(big);
+    // Simulated counts, first and unmissable.
+    if (r.simulated) {
+        const QRect band(x, y, area.width(), 11 * mm);
+        p.fillRect(band, QColor(200, 0, 0));
+        p.setPen(Qt::white);
+        p.setFont(font(5.0, true));
+        w.text(QRect(x, y, area.width(), 7 * mm), Qt::AlignHCenter | Qt::AlignVCenter,
+               QString::fromLatin1(kSimulatedBanner));
+        p.setFont(font(2.8, false));
+        w.text(QRect(x, y + 7 * mm, area.width(), 4 * mm), Qt::AlignHCenter | Qt::AlignVCenter,
+               tr("Counted on the simulated analyser: no sample was measured"));
+        y += 13 * mm;
+    }
+
     p.setPen(Qt::black);
-    p.drawText(QRect(x, y, area.width(), 8 * mm), Qt::AlignLeft | Qt::AlignVCenter,
-               d.laboratoryName.isEmpty() ? tr("Screening laboratory") : d.laboratoryName);
+    p.setFont(font(5.2, true));
+    w.text(QRect(x, y, area.width(), 8 * mm), Qt::AlignLeft | Qt::AlignVCenter,
+           d.laboratoryName.isEmpty() ? tr("Screening laboratory") : d.laboratoryName);
     y += 8 * mm;
     p.setFont(base);
     for (const QString& l : d.laboratoryAddress.split('\n', Qt::SkipEmptyParts)) {
-        p.drawText(QRect(x, y, area.width(), line), Qt::AlignLeft | Qt::AlignVCenter, l);
+        w.text(QRect(x, y, area.width(), line), Qt::AlignLeft | Qt::AlignVCenter, l);
         y += line;
     }
-    y += 2 * mm;
-    QFont head = base;
-    head.setBold(true);
-    head.setPixelSize(static_cast<int>(4.5 * pxPerMm));
-    p.setFont(head);
-    p.drawText(QRect(x, y, area.width(), 7 * mm), Qt::AlignLeft | Qt::AlignVCenter,
-               tr("Radiocaesium screening report"));
-    p.drawText(QRect(x, y, area.width(), 7 * mm), Qt::AlignRight | Qt::AlignVCenter,
-               r.id > 0 ? tr("Record ID %1").arg(r.id) : tr("Not recorded"));
-    y += 8 * mm;
+    y += mm;
+    p.setFont(font(4.3, true));
+    const QString recordId = r.id > 0 ? tr("Record ID %1").arg(r.id) : tr("Not recorded");
+    const int idW = p.fontMetrics().horizontalAdvance(recordId) + 2 * mm;
+    w.text(QRect(x, y, area.width() - idW, 7 * mm), Qt::AlignLeft | Qt::AlignVCenter,
+           tr("Radiocaesium screening report"));
+    w.text(QRect(area.right() - idW, y, idW, 7 * mm), Qt::AlignRight | Qt::AlignVCenter, recordId);
+    y += 7 * mm;
+
+    // Marks a reviewer must see before the figures: reprint, correction, superseded.
+    p.setFont(font(3.3, true));
+    auto mark = [&](const QColor& colour, const QString& t) {
+        p.setPen(colour);
+        const int h = w.heightOf(area.width(), kWrap, t, line);
+        w.text(QRect(x, y, area.width(), h), kWrap, t);
+        y += h;
+    };
+    const QString printed = d.printedAt.isEmpty() ? localNow() : d.printedAt;
+    if (d.reprint) mark(QColor(170, 80, 0), tr("REPRINT of the record made %1, printed %2")
+                                             .arg(u8(isoLocalOfUtc(r.createdUtc)), printed));
+    if (r.supersedes) {
+        mark(QColor(0, 0, 150), tr("CORRECTION: replaces record %1. Reason: %2")
+                                    .arg(*r.supersedes)
+                                    .arg(u8(r.correctionReason)));
+        p.setFont(base);
+        if (!d.changedInputs.isEmpty() || !d.changedFigures.isEmpty())
+            mark(QColor(0, 0, 150), tr("Changed inputs: %1. Changed figures: %2.")
+                                        .arg(d.changedInputs.isEmpty() ? tr("none") : d.changedInputs.join(", "),
+                                             d.changedFigures.isEmpty() ? tr("none") : d.changedFigures.join(", ")));
+        p.setFont(font(3.3, true));
+    }
+    for (std::int64_t by : d.supersededBy)
+        mark(QColor(200, 0, 0), tr("SUPERSEDED by record %1: this record no longer stands").arg(by));
     p.setPen(QPen(Qt::black, std::max(1, mm / 4)));
+    y += mm / 2;
     p.drawLine(x, y, area.right(), y);
     y += 2 * mm;
 
     p.setFont(base);
-    const int labelW = 38 * mm;
-    const int colW = area.width() / 2;
+    const int gap = 4 * mm;
+    const int colW = (area.width() - gap) / 2;
     QString mass = fig(r.massKg, 3);
     if (r.massKg) mass += QStringLiteral(" kg");
-    const int yLeft = drawPairs(p, x, y, labelW, colW - 2 * mm, line,
+    const int yLeft = drawPairs(w, p, x, y, colW, line,
                                 {{tr("Sample ID"), u8(r.sampleId)},
                                  {tr("Product"), u8(r.product)},
                                  {tr("Origin"), u8(r.origin)},
                                  {tr("Mass"), mass},
                                  {tr("Sampling date"), u8(r.samplingDate)},
-                                 {tr("Operator"), u8(r.operatorName)}});
-    const int yRight =
-        drawPairs(p, x + colW, y, 32 * mm, area.width() - colW, line,
-                  {{tr("Measured (UTC)"), u8(r.createdUtc)},
-                   {tr("Sample file"), u8(bareName(r.sampleFile))},
-                   {tr("Counting time"), tr("%1 s real, %2 s live").arg(fig(r.sampleRealTimeS), fig(r.sampleLiveTimeS))},
-                   {tr("Background file"), u8(bareName(r.backgroundFile))},
-                   {tr("Background date"), d.backgroundStarted},
-                   {tr("Background time"), tr("%1 s real").arg(fig(r.backgroundRealTimeS))}});
-    y = std::max(yLeft, yRight) + 3 * mm;
+                                 {tr("Operator"), u8(r.operatorName)},
+                                 {tr("Sample file"), u8(bareName(r.sampleFile)), true}});
+    const QString bgDate = r.backgroundStart.empty() ? d.backgroundStarted : u8(r.backgroundStart);
+    const int yRight = drawPairs(
+        w, p, x + colW + gap, y, area.width() - colW - gap, line,
+        {{tr("Count started"), u8(r.measurementStart).isEmpty() ? QStringLiteral("-") : u8(r.measurementStart)},
+         {tr("Count ended"), u8(r.measurementEnd).isEmpty() ? QStringLiteral("-") : u8(r.measurementEnd)},
+         {tr("Real time"), tr("%1 s").arg(fig(r.sampleRealTimeS))},
+         {tr("Live time"), tr("%1 s").arg(fig(r.sampleLiveTimeS))},
+         {tr("Recorded"), r.createdUtc.empty() ? tr("not yet") : u8(isoLocalOfUtc(r.createdUtc))},
+         {tr("Background counted"), bgDate.isEmpty() ? QStringLiteral("-") : bgDate},
+         {tr("Background time"), tr("%1 s real, %2 s live").arg(fig(r.backgroundRealTimeS), fig(r.backgroundLiveTimeS))},
+         {tr("Background file"), u8(bareName(r.backgroundFile)), true}});
+    y = std::max(yLeft, yRight) + 2 * mm;
 
     // Results table.
-    const QString headers[] = {tr("Nuclide"), tr("Activity"), tr("u"), tr("Decision threshold"),
+    const QString headers[] = {tr("Nuclide"), tr("Activity"), tr("u (k = 1)"), tr("Decision threshold"),
                                tr("Detection limit"), tr("Unit")};
-    const double widths[] = {0.13, 0.16, 0.13, 0.23, 0.21, 0.14};
+    const double widths[] = {0.13, 0.15, 0.14, 0.23, 0.21, 0.14};
     const std::pair<const char*, const reg::Figures*> rows[] = {
         {"Cs-All", &r.csAll}, {"Cs-134", &r.cs134}, {"Cs-137", &r.cs137}, {"K-40", &r.k40}};
-    QFont bold = base;
-    bold.setBold(true);
     auto cellRow = [&](const QString* texts, bool header) {
         int cx = x;
-        p.setFont(header ? bold : base);
+        p.setFont(header ? font(3.1, true) : base);
         for (int i = 0; i < 6; ++i) {
-            const int w = static_cast<int>(widths[i] * area.width());
-            p.drawRect(cx, y, w, line + mm);
-            p.drawText(QRect(cx + mm, y, w - 2 * mm, line + mm),
-                       (i == 0 || i == 5 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter, texts[i]);
-            cx += w;
+            const int cw = static_cast<int>(widths[i] * area.width());
+            p.drawRect(cx, y, cw, line + mm);
+            w.text(QRect(cx + mm, y, cw - 2 * mm, line + mm),
+                   (i == 0 || i == 5 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter, texts[i]);
+            cx += cw;
         }
         y += line + mm;
     };
@@ -203,46 +336,68 @@ void drawScreeningReport(QPainter& p, const ScreeningReportData& d) {
                                  fig(f->detectionLimit), QStringLiteral("Bq/kg")};
         cellRow(cells, false);
     }
-    y += 3 * mm;
+    p.setFont(font(2.7, false));
+    const QString legend =
+        tr("Cs-All = Cs-134 + Cs-137. u: standard uncertainty (coverage factor k = 1). \"-\": not formed; the "
+           "decision threshold and detection limit are formed for Cs-All and Cs-134 only, Cs-137 and K-40 are "
+           "reported with their activity and u.");
+    const int lh = w.heightOf(area.width(), kWrap, legend, line * 3 / 4);
+    w.text(QRect(x, y + mm / 2, area.width(), lh), kWrap, legend);
+    y += lh + 2 * mm;
 
     // Verdict, large and coloured.
-    QFont verdictFont = base;
-    verdictFont.setBold(true);
-    verdictFont.setPixelSize(static_cast<int>(7 * pxPerMm));
-    p.setFont(verdictFont);
+    p.setFont(font(6.5, true));
     p.setPen(verdictColour(r.verdict));
-    p.drawText(QRect(x, y, area.width(), 11 * mm), Qt::AlignLeft | Qt::AlignVCenter,
-               d.verdictShown.isEmpty() ? u8(r.verdict) : d.verdictShown);
-    y += 12 * mm;
+    const QString verdict = d.verdictShown.isEmpty() ? u8(r.verdict) : d.verdictShown;
+    const int vh = w.heightOf(area.width(), kWrap, verdict, 10 * mm);
+    w.text(QRect(x, y, area.width(), vh), kWrap, verdict);
+    y += vh + mm;
     p.setPen(Qt::black);
     p.setFont(base);
-    std::vector<std::pair<QString, QString>> more = {
+    std::vector<Pair> more = {
         {tr("Method"), d.methodShown.isEmpty() ? u8(r.method) : d.methodShown},
         {tr("Screening level"), fig(r.screeningLevel) + QStringLiteral(" Bq/kg (Cs-134 + Cs-137)")},
-        {tr("Lower limit"), fig(r.lowerLimit) + QStringLiteral(" Bq/kg")},
-        {tr("Gain check"), r.gainOk ? (*r.gainOk ? tr("OK") : tr("check gain")) : QStringLiteral("-")}};
-    if (r.nominalMassKg && r.massKg)
-        more.push_back({tr("Mass correction"), tr("figures scaled by nominal %1 kg / actual %2 kg")
-                                                   .arg(fig(r.nominalMassKg, 3), fig(r.massKg, 3))});
-    y = drawPairs(p, x, y, labelW, area.width(), line, more) + 3 * mm;
+        {tr("Lower limit of measurement"), tr("%1 Bq/kg required, %2 Bq/kg reached")
+                                               .arg(fig(r.lowerLimit), fig(r.achievedLowerLimit))},
+        {tr("QC status"), qcText(d)},
+        {tr("Gain check"), r.gainOk ? (*r.gainOk ? tr("OK") : tr("check gain")) : QStringLiteral("-")},
+        {tr("Mass correction"), massCorrectionText(r)},
+        {tr("Background SHA-256"), u8(r.backgroundSha256).isEmpty() ? QStringLiteral("-") : u8(r.backgroundSha256),
+         true}};
+    y = drawPairs(w, p, x, y, area.width(), line, more) + 2 * mm;
 
-    // The spectrum, filling what is left above the footer.
-    const int footer = 4 * line;
-    const QRect plot(x + 8 * mm, y, area.width() - 8 * mm, area.bottom() - footer - 10 * mm - y);
-    if (plot.height() > 20 * mm) drawSpectrum(p, plot, d, mm);
+    // Footer: signatures, then the record's identity; the spectrum fills what is between.
+    const int small = static_cast<int>(3.8 * pxPerMm);
+    const int footer = 14 * mm + 4 * small;
+    const int fy0 = area.bottom() - footer;
+    const QRect plot(x + 16 * mm, y, area.width() - 16 * mm, fy0 - 11 * mm - y);
+    if (plot.height() > 18 * mm) drawSpectrum(w, p, plot, d, mm);
 
-    QFont small = base;
-    small.setPixelSize(static_cast<int>(2.8 * pxPerMm));
-    p.setFont(small);
-    p.setPen(Qt::black);
-    int fy = area.bottom() - footer;
-    p.drawText(QRect(x, fy, area.width(), line), Qt::AlignLeft | Qt::AlignVCenter,
-               tr("Installation %1  -  xmca %2").arg(u8(r.installation), u8(r.programVersion)));
-    fy += line;
-    p.drawText(QRect(x, fy, area.width(), line), Qt::AlignLeft | Qt::AlignVCenter, tr("Record %1").arg(u8(r.uid)));
-    fy += line;
-    p.drawText(QRect(x, fy, area.width(), line), Qt::AlignLeft | Qt::AlignVCenter,
-               tr("Sample SHA-256 %1").arg(u8(r.sampleSha256)));
+    p.setPen(QPen(Qt::black, std::max(1, mm / 6)));
+    p.setFont(base);
+    int fy = fy0 + 2 * mm;
+    const int sigW = (area.width() - gap) / 2;
+    const QString signers[] = {tr("Operator (name, signature, date)"), tr("Reviewer (name, signature, date)")};
+    for (int i = 0; i < 2; ++i) {
+        const int sx = x + i * (sigW + gap);
+        p.drawLine(sx, fy + 6 * mm, sx + sigW, fy + 6 * mm);
+        w.text(QRect(sx, fy + 6 * mm, sigW, line), Qt::AlignLeft | Qt::AlignTop, signers[i]);
+    }
+    fy += 6 * mm + line + mm;
+    p.setFont(font(2.6, false));
+    auto foot = [&](const QString& t, int flags = Qt::AlignLeft | Qt::AlignVCenter) {
+        w.text(QRect(x, fy, area.width(), small), flags, t);
+        fy += small;
+    };
+    const QString pageOf = tr("page %1 of %2").arg(1).arg(1);
+    const int pw = p.fontMetrics().horizontalAdvance(pageOf) + mm;
+    w.text(QRect(area.right() - pw, fy, pw, small), Qt::AlignRight | Qt::AlignVCenter, pageOf);
+    w.text(QRect(x, fy, area.width() - pw, small), Qt::AlignLeft | Qt::AlignVCenter,
+           tr("Installation %1  -  xmca %2  -  printed %3").arg(u8(r.installation), u8(r.programVersion), printed));
+    fy += small;
+    foot(tr("Record %1").arg(u8(r.uid)));
+    foot(tr("Sample SHA-256 %1").arg(u8(r.sampleSha256)));
+    foot(tr("Times are local with their offset from UTC."));
 }
 
 bool printScreeningReport(QPagedPaintDevice& device, const ScreeningReportData& data) {

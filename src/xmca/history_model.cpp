@@ -2,8 +2,10 @@
 
 #include <QBrush>
 #include <QColor>
+#include <QStringList>
 #include <cmath>
 
+#include "model/local_time.h"
 #include "xmca/screening_support.h"
 #include "xmca/window_language.h"
 
@@ -22,11 +24,32 @@ HistoryModel::FirstPage HistoryModel::readFirstPage(xmca::reg::Register& reg,
         out.ok = reg.listMeasurements(all, out.rows, out.error);
     }
     if (!out.ok) out.rows.clear();
+    else out.corrections = readCorrections(reg, out.rows);
     return out;
 }
 
+HistoryModel::Page HistoryModel::readPage(xmca::reg::Register& reg, const xmca::reg::MeasurementFilter& page) {
+    Page out;
+    std::string error;
+    if (!reg.listMeasurements(page, out.rows, error)) out.rows.clear();
+    else out.corrections = readCorrections(reg, out.rows);
+    return out;
+}
+
+HistoryModel::Corrections HistoryModel::readCorrections(xmca::reg::Register& reg,
+                                                        const std::vector<xmca::reg::MeasurementRecord>& rows) {
+    Corrections links;
+    if (rows.empty()) return links;
+    std::vector<std::int64_t> ids;
+    ids.reserve(rows.size());
+    for (const auto& r : rows) ids.push_back(r.id);
+    std::string error;
+    if (!reg.listCorrections(ids, links, error)) links.clear();
+    return links;
+}
+
 void HistoryModel::reset(const xmca::reg::MeasurementFilter& filter, std::int64_t total,
-                         std::vector<xmca::reg::MeasurementRecord> firstPage) {
+                         std::vector<xmca::reg::MeasurementRecord> firstPage, const Corrections& corrections) {
     beginResetModel();
     filter_ = filter;
     filter_.limit = -1;
@@ -37,6 +60,8 @@ void HistoryModel::reset(const xmca::reg::MeasurementFilter& filter, std::int64_
     exhausted_ = rows_.empty() || static_cast<std::int64_t>(rows_.size()) >= total_ ||
                  rows_.size() < static_cast<std::size_t>(kPage);
     fetching_ = false;
+    supersededBy_.clear();
+    addCorrections(corrections);
     endResetModel();
 }
 
@@ -68,7 +93,7 @@ void HistoryModel::fetchMore(const QModelIndex& parent) {
     emit moreWanted();
 }
 
-void HistoryModel::append(std::vector<xmca::reg::MeasurementRecord> more) {
+void HistoryModel::append(std::vector<xmca::reg::MeasurementRecord> more, const Corrections& corrections) {
     fetching_ = false;
     if (more.empty()) {
         exhausted_ = true;
@@ -78,7 +103,25 @@ void HistoryModel::append(std::vector<xmca::reg::MeasurementRecord> more) {
     const int first = static_cast<int>(rows_.size());
     beginInsertRows({}, first, first + static_cast<int>(more.size()) - 1);
     for (auto& r : more) rows_.push_back(std::move(r));
+    addCorrections(corrections);
     endInsertRows();
+}
+
+void HistoryModel::addCorrections(const Corrections& links) {
+    for (const auto& [by, of] : links) supersededBy_[of].push_back(by);
+}
+
+std::vector<std::int64_t> HistoryModel::supersededBy(std::int64_t id) const {
+    const auto it = supersededBy_.find(id);
+    return it == supersededBy_.end() ? std::vector<std::int64_t>{} : it->second;
+}
+
+QString HistoryModel::marks(const xmca::reg::MeasurementRecord& r) const {
+    QStringList m;
+    if (r.simulated) m << tr("SIMULATED");
+    if (r.supersedes) m << tr("corrects %1").arg(*r.supersedes);
+    for (std::int64_t by : supersededBy(r.id)) m << tr("superseded by %1").arg(by);
+    return m.join(QStringLiteral(", "));
 }
 
 QVariant HistoryModel::data(const QModelIndex& index, int role) const {
@@ -86,6 +129,9 @@ QVariant HistoryModel::data(const QModelIndex& index, int role) const {
     if (!r) return {};
     if (role == Qt::ForegroundRole && index.column() == ColVerdict)
         return QBrush(QColor(verdictColourName(r->verdict)));
+    // A record that no longer stands, or one of the simulator, is told apart at a glance.
+    if (role == Qt::ForegroundRole && index.column() == ColMarks && (r->simulated || !supersededBy(r->id).empty()))
+        return QBrush(QColor(0xc0, 0, 0));
     if (role == Qt::TextAlignmentRole && (index.column() == ColId || index.column() == ColMass ||
                                           index.column() == ColCsAll || index.column() == ColDetectionLimit))
         return QVariant(Qt::AlignRight | Qt::AlignVCenter);
@@ -95,7 +141,10 @@ QVariant HistoryModel::data(const QModelIndex& index, int role) const {
     };
     switch (index.column()) {
         case ColId: return QString::number(r->id);
-        case ColCreated: return QString::fromStdString(r->createdUtc);
+        case ColCreated: {
+            const std::string local = xmca::isoLocalOfUtc(r->createdUtc);
+            return QString::fromStdString(local.empty() ? r->createdUtc : local);
+        }
         case ColSampleId: return QString::fromStdString(r->sampleId);
         case ColProduct: return QString::fromStdString(r->product);
         case ColOrigin: return QString::fromStdString(r->origin);
@@ -103,6 +152,7 @@ QVariant HistoryModel::data(const QModelIndex& index, int role) const {
         case ColCsAll: return num(r->csAll.activity, 1);
         case ColDetectionLimit: return num(r->csAll.detectionLimit, 1);
         case ColVerdict: return xmca::ui::verdictText(QString::fromStdString(r->verdict));
+        case ColMarks: return marks(*r);
         case ColOperator: return QString::fromStdString(r->operatorName);
         default: return {};
     }
@@ -112,7 +162,7 @@ QVariant HistoryModel::headerData(int section, Qt::Orientation o, int role) cons
     if (o != Qt::Horizontal || role != Qt::DisplayRole) return {};
     switch (section) {
         case ColId: return tr("Record");
-        case ColCreated: return tr("Measured (UTC)");
+        case ColCreated: return tr("Recorded (local time)");
         case ColSampleId: return tr("Sample ID");
         case ColProduct: return tr("Product");
         case ColOrigin: return tr("Origin");
@@ -120,6 +170,7 @@ QVariant HistoryModel::headerData(int section, Qt::Orientation o, int role) cons
         case ColCsAll: return tr("Cs-All (Bq/kg)");
         case ColDetectionLimit: return tr("Detection limit");
         case ColVerdict: return tr("Verdict");
+        case ColMarks: return tr("Correction");
         case ColOperator: return tr("Operator");
         default: return {};
     }

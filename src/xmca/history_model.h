@@ -5,7 +5,9 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <map>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "register/register.h"
@@ -15,15 +17,19 @@ class HistoryModel : public QAbstractTableModel {
 public:
     static constexpr int kPage = 200;
     enum Column { ColId, ColCreated, ColSampleId, ColProduct, ColOrigin, ColMass, ColCsAll, ColDetectionLimit,
-                  ColVerdict, ColOperator, ColumnCount };
+                  ColVerdict, ColMarks, ColOperator, ColumnCount };
 
     explicit HistoryModel(QObject* parent = nullptr);
 
-    // The first page under filter, of total records (no rows: the register could not be read).
+    // (correcting id, corrected id) pairs, as Register::listCorrections gives them.
+    using Corrections = std::vector<std::pair<std::int64_t, std::int64_t>>;
+
+    // The first page under filter, of total records (no rows: the register could not be
+    // read), with the records that correct its rows.
     void reset(const xmca::reg::MeasurementFilter& filter, std::int64_t total,
-               std::vector<xmca::reg::MeasurementRecord> firstPage);
+               std::vector<xmca::reg::MeasurementRecord> firstPage, const Corrections& corrections = {});
     // The next page, as asked for by moreWanted (empty: no more).
-    void append(std::vector<xmca::reg::MeasurementRecord> more);
+    void append(std::vector<xmca::reg::MeasurementRecord> more, const Corrections& corrections = {});
     // The filter and keyset of the next page to read.
     xmca::reg::MeasurementFilter nextPage() const;
     // Reads the first page of filter from reg, on the thread that holds reg.
@@ -32,11 +38,25 @@ public:
         std::string error;
         std::int64_t total = 0;
         std::vector<xmca::reg::MeasurementRecord> rows;
+        Corrections corrections;
     };
     static FirstPage readFirstPage(xmca::reg::Register& reg, const xmca::reg::MeasurementFilter& filter);
+    // A page after the first, read on the thread that holds reg (no rows: none left, or unreadable).
+    struct Page {
+        std::vector<xmca::reg::MeasurementRecord> rows;
+        Corrections corrections;
+    };
+    static Page readPage(xmca::reg::Register& reg, const xmca::reg::MeasurementFilter& page);
+    // The records that correct any of rows (none when that cannot be read: the marks
+    // stay unknown and the rows are shown all the same).
+    static Corrections readCorrections(xmca::reg::Register& reg, const std::vector<xmca::reg::MeasurementRecord>& rows);
     const xmca::reg::MeasurementRecord* recordAt(int row) const;
     std::int64_t total() const { return total_; }
     const xmca::reg::MeasurementFilter& filter() const { return filter_; }
+    // The records that correct the record id (empty: it stands), as far as read.
+    std::vector<std::int64_t> supersededBy(std::int64_t id) const;
+    // What the marks column says of a record: "SIMULATED", "corrects N", "superseded by N".
+    QString marks(const xmca::reg::MeasurementRecord& r) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -50,9 +70,11 @@ signals:
     void moreWanted();
 
 private:
+    void addCorrections(const Corrections& links);
     xmca::reg::MeasurementFilter filter_;
     std::vector<xmca::reg::MeasurementRecord> rows_;
     std::int64_t total_ = 0;
     bool exhausted_ = true;
     bool fetching_ = false;  // moreWanted sent, rows not yet appended
+    std::map<std::int64_t, std::vector<std::int64_t>> supersededBy_;
 };

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <memory>
 
 #include "files/safe_write.h"
 #include "model/lab_settings.h"
@@ -42,6 +43,8 @@ HistoryPage::HistoryPage(TForm1& form, LabContext& lab, PageDialogs& dialogs, QW
     to_->setPlaceholderText(tr("YYYY-MM-DD"));
     sampleId_ = new QLineEdit(this);
     sampleId_->setObjectName(QStringLiteral("HistorySampleId"));
+    sampleId_->setPlaceholderText(tr("part of the ID"));
+    sampleId_->setToolTip(tr("Lists every record whose sample ID contains this text (letters in either case)"));
     installation_ = new QLineEdit(this);
     installation_->setObjectName(QStringLiteral("HistoryInstallation"));
     installation_->setPlaceholderText(tr("all"));
@@ -59,7 +62,7 @@ HistoryPage::HistoryPage(TForm1& form, LabContext& lab, PageDialogs& dialogs, QW
     filters->addWidget(from_);
     filters->addWidget(new QLabel(tr("to"), this));
     filters->addWidget(to_);
-    filters->addWidget(new QLabel(tr("Sample ID"), this));
+    filters->addWidget(new QLabel(tr("Sample ID contains"), this));
     filters->addWidget(sampleId_);
     filters->addWidget(new QLabel(tr("Installation"), this));
     filters->addWidget(installation_);
@@ -138,7 +141,7 @@ bool HistoryPage::readFilter(xmca::reg::MeasurementFilter& f) {
     }
     if (from.isValid()) f.createdFrom = from.toString(Qt::ISODate).toStdString();
     if (to.isValid()) f.createdBefore = to.addDays(1).toString(Qt::ISODate).toStdString();  // the whole day
-    f.sampleId = sampleId_->text().trimmed().toStdString();
+    f.sampleIdContains = sampleId_->text().trimmed().toStdString();
     f.verdictPrefix = verdict_->currentData().toString().toStdString();
     f.installation = installation_->text().trimmed().toStdString();
     return true;
@@ -160,7 +163,7 @@ void HistoryPage::refresh() {
         },
         [this, f, generation](HistoryModel::FirstPage page) {
             if (generation != generation_) return;  // a newer filter is being read
-            model_->reset(f, page.total, std::move(page.rows));
+            model_->reset(f, page.total, std::move(page.rows), page.corrections);
             if (!page.ok) {
                 message(tr("The register cannot be read: %1").arg(q(page.error)), true);
                 return;
@@ -173,16 +176,14 @@ void HistoryPage::refresh() {
 void HistoryPage::fetchMore() {
     const xmca::reg::MeasurementFilter page = model_->nextPage();
     const int generation = generation_;
-    lab_.request<std::vector<xmca::reg::MeasurementRecord>>(
+    lab_.request<HistoryModel::Page>(
         this,
         [page](RegisterAccess& a) {
-            std::vector<xmca::reg::MeasurementRecord> more;
-            std::string error;
-            if (auto* reg = a.reg(); !reg || !reg->listMeasurements(page, more, error)) more.clear();
-            return more;
+            if (auto* reg = a.reg()) return HistoryModel::readPage(*reg, page);
+            return HistoryModel::Page{};
         },
-        [this, generation](std::vector<xmca::reg::MeasurementRecord> more) {
-            if (generation == generation_) model_->append(std::move(more));
+        [this, generation](HistoryModel::Page more) {
+            if (generation == generation_) model_->append(std::move(more.rows), more.corrections);
         });
 }
 
@@ -212,19 +213,50 @@ void HistoryPage::reprint() {
         return;
     }
     const xmca::LabSettings& lab = lab_.settings();
-    xmca::report::ScreeningReportData data;
-    data.laboratoryName = q(lab.laboratoryName);
-    data.laboratoryAddress = q(lab.laboratoryAddress);
-    data.record = *r;
-    data.verdictShown = xmca::ui::verdictText(q(r->verdict));
-    data.methodShown = xmca::ui::statusText(r->method);
-    xmca::report::loadReportSpectrum(r->sampleFile, data);
+    auto data = std::make_shared<xmca::report::ScreeningReportData>();
+    data->laboratoryName = q(lab.laboratoryName);
+    data->laboratoryAddress = q(lab.laboratoryAddress);
+    data->record = *r;
+    data->verdictShown = xmca::ui::verdictText(q(r->verdict));
+    data->methodShown = xmca::ui::statusText(r->method);
+    data->qcStatusShown = qcStatusText(r->qcStatus);
+    data->reprint = true;
+    data->supersededBy = model_->supersededBy(r->id);
+    xmca::report::loadReportSpectrum(r->sampleFile, *data);
     const QString base = QFileInfo(q(r->sampleFile)).completeBaseName() + QStringLiteral("-record%1").arg(r->id);
-    QString failure;
-    if (deliverScreeningReport(dialogs_, data, base, q(xmca::dataFolder(lab)), failure))
-        message(tr("Report of record %1 delivered").arg(r->id));
-    else if (!failure.isEmpty())
-        message(failure, true);
+    const QString folder = q(xmca::dataFolder(lab));
+    auto deliver = [this, data, base, folder] {
+        QString failure;
+        if (deliverScreeningReport(dialogs_, *data, base, folder, failure))
+            message(tr("Report of record %1 delivered").arg(data->record.id));
+        else if (!failure.isEmpty())
+            message(failure, true);
+    };
+    if (!r->supersedes) {
+        deliver();
+        return;
+    }
+    // A correction says what it changed against the record it replaces (read off the
+    // window thread; printed without the changes when the original cannot be read).
+    struct Original {
+        bool found = false;
+        xmca::reg::MeasurementRecord record;
+    };
+    const std::int64_t originalId = *r->supersedes;
+    message(tr("Reading the register..."));
+    lab_.request<Original>(
+        this,
+        [originalId](RegisterAccess& a) {
+            Original o;
+            std::string error;
+            if (auto* reg = a.reg(); !reg || !reg->getMeasurement(originalId, o.record, o.found, error)) o.found = false;
+            return o;
+        },
+        [this, data, deliver](Original o) {
+            message(QString());
+            if (o.found) setCorrectionChanges(*data, o.record, data->record);
+            deliver();
+        });
 }
 
 void HistoryPage::exportCsv() {

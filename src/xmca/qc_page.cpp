@@ -356,7 +356,8 @@ void QcPage::acquireCheck() {
                 return;
             }
             self->message(tr("Counting the check source for %1 s...").arg(preset / 10.0));
-        });
+        },
+        "QC", "check source");
 }
 
 void QcPage::stopRun() {

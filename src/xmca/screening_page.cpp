@@ -167,6 +167,15 @@ ScreeningPage::ScreeningPage(TForm1& form, LabContext& lab, PageDialogs& dialogs
     actions->addWidget(record_btn_);
     actions->addWidget(print_);
     rLay->addLayout(actions);
+    // Shown while a recorded result is corrected: a correction is recorded only with its reason.
+    auto* reasonRow = new QHBoxLayout;
+    reasonLabel_ = new QLabel(tr("Reason for the correction"), rBox);
+    reason_ = edit(rBox, "CorrectionReason", tr("required: what was wrong and what changed"));
+    reasonRow->addWidget(reasonLabel_);
+    reasonRow->addWidget(reason_, 1);
+    rLay->addLayout(reasonRow);
+    reasonLabel_->hide();
+    reason_->hide();
     table_ = new QTableWidget(4, 5, rBox);
     table_->setObjectName(QStringLiteral("ResultTable"));
     table_->setHorizontalHeaderLabels(
@@ -214,6 +223,9 @@ ScreeningPage::ScreeningPage(TForm1& form, LabContext& lab, PageDialogs& dialogs
     connect(print_, &QPushButton::clicked, this, &ScreeningPage::printReport);
     connect(settings, &QPushButton::clicked, this, &ScreeningPage::editSettings);
     connect(&form_, &TForm1::runFinished, this, &ScreeningPage::onRunFinished);
+    // The background chosen or counted last, as long as its file is there.
+    if (const QString last = q(lab_.settings().backgroundFile); !last.isEmpty() && QFileInfo(last).isFile())
+        setBackground(last);
     // Any change to the sample's data makes the shown result stale.
     for (QLineEdit* e : {sampleId_, product_, origin_, mass_, samplingDate_, operator_})
         connect(e, &QLineEdit::textEdited, this, [this] {
@@ -244,13 +256,27 @@ void ScreeningPage::chooseBackground() {
 
 void ScreeningPage::chooseSample() {
     const QString p = askSpectrum(tr("Open sample spectrum"));
-    if (!p.isEmpty()) setSample(p);
+    if (p.isEmpty()) return;
+    endCorrection();
+    setSample(p);
+}
+
+void ScreeningPage::endCorrection() {
+    original_.reset();
+    reason_->clear();
+    reasonLabel_->hide();
+    reason_->hide();
 }
 
 void ScreeningPage::setBackground(const QString& path) {
     ++evaluation_;  // an evaluation under way was of the pair before
     bgPath_ = path;
     bgFile_->setText(path);
+    if (lab_.settings().backgroundFile != s8(path)) {  // offered again at the next start
+        const std::string file = s8(path);
+        if (!lab_.updateSettings([&](xmca::LabSettings& l) { l.backgroundFile = file; }))
+            message(tr("The settings could not be saved."), true);
+    }
     const QDate d = spectrumDate(path);
     QString info = d.isValid() ? tr("Counted on %1").arg(d.toString(Qt::ISODate)) : tr("Date unknown");
     bool old = false;
@@ -294,6 +320,7 @@ void ScreeningPage::acquireSample() {
         sampleId_->setFocus();
         return;
     }
+    endCorrection();  // a new count is a new measurement
     startAcquisition(Acquiring::Sample, sampleSeconds_);
 }
 
@@ -306,12 +333,13 @@ void ScreeningPage::startAcquisition(Acquiring what, QLineEdit* seconds) {
     }
     // On the simulated analyser the sample comes off the detector for the background
     // and goes back for the sample, as the operator does on a real one.
+    const bool sample = what == Acquiring::Sample;
     setBusy(true);  // until the run has started or could not
     stop_->setEnabled(false);
     const std::int32_t preset = *tenths;
     QPointer<ScreeningPage> self(this);
     form_.startPageRun(
-        preset, what == Acquiring::Sample,
+        preset, sample,
         [self, what] {
             if (!self) return;
             self->acquiring_ = what;
@@ -328,7 +356,9 @@ void ScreeningPage::startAcquisition(Acquiring what, QLineEdit* seconds) {
             self->message(what == Acquiring::Background
                               ? tr("Counting the background for %1 s...").arg(preset / 10.0)
                               : tr("Counting the sample for %1 s...").arg(preset / 10.0));
-        });
+        },
+        // The run's header names what was counted.
+        sample ? s8(sampleId_->text()) : std::string("BG"), sample ? s8(product_->text()) : std::string("background"));
 }
 
 void ScreeningPage::stopRun() {
@@ -403,6 +433,13 @@ void ScreeningPage::evaluate() {
     options_ = {};
     options_.settings = form_.state().screeningSettings;
     options_.nominalMassKg = lab.nominalMassKg;
+    if (original_) {
+        // A correction keeps the settings the original was formed with; only what the
+        // operator changes on the page changes.
+        if (original_->screeningLevel) options_.settings.level = *original_->screeningLevel;
+        if (original_->lowerLimit) options_.settings.lowerLimit = *original_->lowerLimit;
+        options_.nominalMassKg = original_->nominalMassKg;
+    }
     options_.massKg = sample.massKg;
     options_.settings.backgroundMaxAgeDays = lab.backgroundMaxAgeDays;
     xmca::ScreeningOutcome out = xmca::screenFiles(s8(samplePath_), s8(bgPath_), options_);
@@ -417,16 +454,17 @@ void ScreeningPage::evaluate() {
     // the verdict withheld. Nothing can be recorded or printed before it is known.
     message(tr("Reading the QC state from the register..."));
     auto computed = std::make_shared<xmca::ScreeningOutcome>(std::move(out));
-    lab_.request<std::string>(
-        this, [lab](RegisterAccess& a) { return xmca::qcLockoutReason(a.reg(), lab); },
-        [this, computed, sample, lab, evaluation](std::string qcReason) {
+    lab_.request<xmca::QcStanding>(
+        this, [lab](RegisterAccess& a) { return xmca::qcStanding(a.reg(), lab); },
+        [this, computed, sample, lab, evaluation](xmca::QcStanding qc) {
             if (evaluation != evaluation_) return;  // the pair or its data changed meanwhile
-            if (!qcReason.empty()) xmca::withholdVerdict(computed->result, qcReason);
-            showQcState(qcState_, qcReason);
+            if (!qc.reason.empty()) xmca::withholdVerdict(computed->result, qc.reason);
+            showQcState(qcState_, qc.reason);
             outcome_ = std::move(*computed);
             record_ = xmca::measurementRecord(*outcome_, s8(samplePath_), s8(bgPath_), sample, options_,
                                               xmca::installationName(lab), xmca::programVersion());
-            record_.supersedes = supersedes_;
+            xmca::setQcStanding(record_, qc);
+            if (original_) record_.supersedes = original_->id;
             showOutcome();
             record_btn_->setEnabled(true);
             print_->setEnabled(true);
@@ -459,6 +497,7 @@ void ScreeningPage::showOutcome() {
     verdict_->setText(xmca::ui::verdictText(q(record_.verdict)));
     verdict_->setStyleSheet(QStringLiteral("color: %1;").arg(verdictColourName(record_.verdict)));
     QStringList notes;
+    if (record_.simulated) notes << QString::fromLatin1(xmca::report::kSimulatedBanner);
     notes << tr("Screening level %1 Bq/kg, lower limit %2 Bq/kg, method %3")
                  .arg(cell(record_.screeningLevel.value_or(NAN)), cell(record_.lowerLimit.value_or(NAN)),
                       xmca::ui::statusText(record_.method));
@@ -468,6 +507,11 @@ void ScreeningPage::showOutcome() {
                           QString::number(*outcome_->massFactor, 'f', 3));
     else if (options_.nominalMassKg && !options_.massKg)
         notes << tr("No mass entered: figures hold for the nominal %1 kg").arg(QString::number(*options_.nominalMassKg));
+    else if (options_.massKg)
+        notes << tr("No mass correction: no nominal mass is set, so the mass entered does not change the figures");
+    if (record_.achievedLowerLimit)
+        notes << tr("Lower limit of measurement reached: %1 Bq/kg").arg(cell(*record_.achievedLowerLimit));
+    if (original_) notes << correctionChangesText(*original_, record_);
     if (const auto& t = outcome_->result.screening.countTimeNeeded)
         notes << tr("Count the sample for %1 to meet the lower limit").arg(q(xmca::countTimeText(t)));
     if (record_.gainOk && !*record_.gainOk) notes << q(outcome_->result.screening.gain.warning);
@@ -487,8 +531,12 @@ void ScreeningPage::correctRecord(const xmca::reg::MeasurementRecord& old) {
     operator_->setText(q(old.operatorName));
     setBackground(q(old.backgroundFile));
     setSample(q(old.sampleFile));
-    supersedes_ = old.id;
-    recordLabel_->setText(tr("Correcting record %1: change what was wrong, then Evaluate and Record").arg(old.id));
+    original_ = old;
+    reason_->clear();
+    reasonLabel_->show();
+    reason_->show();
+    recordLabel_->setText(tr("Correcting record %1: change what was wrong, give the reason, then Evaluate and Record")
+                              .arg(old.id));
 }
 
 void ScreeningPage::showEvent(QShowEvent* e) {
@@ -504,6 +552,15 @@ void ScreeningPage::refreshQcState() {
 
 void ScreeningPage::recordResult() {
     if (!outcome_ || recording_ || record_.id > 0 || !record_.uid.empty()) return;  // recorded (or waiting) already
+    if (original_) {
+        record_.correctionReason = s8(reason_->text());
+        if (!xmca::correctionProblem(record_).empty()) {
+            message(tr("Enter the reason for the correction: it is recorded with the new record."), true);
+            reason_->setFocus();
+            return;
+        }
+    }
+    const bool correction = original_.has_value();
     struct Appended {
         bool ok = false;
         std::string error;
@@ -527,27 +584,27 @@ void ScreeningPage::recordResult() {
             if (out.ok) out.pending = reg->pendingCount();
             return out;
         },
-        [this, evaluation](Appended r) {
+        [this, evaluation, correction](Appended r) {
             recording_ = false;
             if (!r.ok) {
                 if (evaluation == evaluation_ && outcome_) record_btn_->setEnabled(true);
                 message(tr("Not recorded: %1. The spectra stay saved in their files.").arg(q(r.error)), true);
                 return;
             }
+            // The operator offered next time is who measured last, not a name put right afterwards.
             const std::string operatorName = r.rec.operatorName;
-            if (!lab_.updateSettings([&](xmca::LabSettings& s) { s.operatorName = operatorName; }))
+            if (!correction && !lab_.updateSettings([&](xmca::LabSettings& s) { s.operatorName = operatorName; }))
                 message(tr("The settings could not be saved."), true);
-            if (evaluation == evaluation_) {
-                record_ = r.rec;
-                supersedes_.reset();
-            }
+            if (evaluation == evaluation_) record_ = r.rec;
             if (r.rec.id == 0) {  // the register server does not answer: kept in the local queue, sent later
                 recordLabel_->setText(tr("Waiting for the register server"));
                 message(tr("Recorded locally: the register server does not answer (%1 waiting); the record is sent "
                            "when it answers.")
                             .arg(r.pending));
             } else {
-                recordLabel_->setText(tr("Record ID %1").arg(r.rec.id));
+                recordLabel_->setText(correction && r.rec.supersedes
+                                          ? tr("Record ID %1 (corrects record %2)").arg(r.rec.id).arg(*r.rec.supersedes)
+                                          : tr("Record ID %1").arg(r.rec.id));
                 message(tr("Recorded as record %1").arg(r.rec.id));
             }
             emit recorded(r.rec.id);
@@ -563,6 +620,8 @@ void ScreeningPage::printReport() {
     data.verdictShown = xmca::ui::verdictText(q(record_.verdict));
     data.methodShown = xmca::ui::statusText(record_.method);
     data.backgroundStarted = q(outcome_->background.started);
+    data.qcStatusShown = qcStatusText(record_.qcStatus);
+    if (original_) setCorrectionChanges(data, *original_, record_);
     xmca::report::loadReportSpectrum(s8(samplePath_), data);
     const QString base = QFileInfo(samplePath_).completeBaseName();
     QString failure;

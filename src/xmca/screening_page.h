@@ -59,6 +59,7 @@ private:
     void setSample(const QString& path);
     void showOutcome();
     void setBusy(bool busy);
+    void endCorrection();
     void message(const QString& text, bool error = false);
     bool readSampleData(xmca::SampleData& out, QString& problem) const;
     QString askSpectrum(const QString& title);
@@ -73,11 +74,14 @@ private:
     std::optional<xmca::ScreeningOutcome> outcome_;
     xmca::ScreeningOptions options_;
     xmca::reg::MeasurementRecord record_;
-    std::optional<std::int64_t> supersedes_;
+    // The record being corrected: its settings hold for the correction, and what
+    // changed against it is said on the page and on paper.
+    std::optional<xmca::reg::MeasurementRecord> original_;
 
     QLineEdit *bgFile_, *bgSeconds_, *sampleFile_, *sampleSeconds_;
     QLabel *bgInfo_, *sampleInfo_, *verdict_, *notes_, *recordLabel_, *message_, *qcState_;
-    QLineEdit *sampleId_, *product_, *origin_, *mass_, *samplingDate_, *operator_;
+    QLineEdit *sampleId_, *product_, *origin_, *mass_, *samplingDate_, *operator_, *reason_;
+    QLabel* reasonLabel_;
     QPushButton *bgAcquire_, *bgChoose_, *sampleAcquire_, *sampleChoose_, *stop_, *evaluate_, *record_btn_, *print_;
     QTableWidget* table_;
 };

@@ -7,6 +7,7 @@
 #include <ctime>
 
 #include "display/frame_renderer.h"
+#include "files/sjis_text.h"
 #include "helpabout/tmca_about.h"
 #include "window_language.h"
 #include "ui_tform1.h"
@@ -46,6 +47,8 @@ TForm1::TForm1(std::unique_ptr<LinkWorker> worker, Options options, QWidget* par
         // An operator must never mistake simulated counts for a measurement.
         setWindowTitle(tr("xmca - SIMULATED ANALYSER (not a measurement)"));
         state_.statusText = "SIMULATION";
+        // Every spectrum counted here carries the note into its header and file.
+        state_.headerTemplate.markSimulated();
     } else {
         setWindowTitle(tr("xmca"));
     }
@@ -248,7 +251,8 @@ void TForm1::afterLink(std::function<void()> then) {
 }
 
 void TForm1::startPageRun(std::int32_t tenths, bool sampleOnDetector, std::function<void()> starting,
-                          std::function<void(const QString& failure)> done) {
+                          std::function<void(const QString& failure)> done, const std::string& sampleId,
+                          const std::string& comment) {
     if (pageRunStarting_) {
         if (done) done(tr("The analyser did not start counting."));
         return;
@@ -259,14 +263,17 @@ void TForm1::startPageRun(std::int32_t tenths, bool sampleOnDetector, std::funct
         if (done) done(failure);
     };
     if (!analyserOpen()) McaOpenClick();
-    afterLink([this, tenths, sampleOnDetector, starting, finish] {
+    afterLink([this, tenths, sampleOnDetector, starting, finish, sampleId, comment] {
         if (!analyserOpen()) return finish(tr("The analyser could not be opened."));
-        setPresetTenths(tenths, [this, sampleOnDetector, starting, finish](bool accepted) {
+        setPresetTenths(tenths, [this, tenths, sampleOnDetector, starting, finish, sampleId, comment](bool accepted) {
             if (!accepted) return finish(tr("The analyser refused the counting time."));
             if (starting) starting();
             placeSimulatedSample(sampleOnDetector);
             McaMemClick();
             McaClearClick();
+            // The file of this run says what was counted and for how long (the memory
+            // selection above took the times of the spectrum shown before).
+            xmca::labelRun(state_, tenths, xmca::utf8ToSjis(sampleId), xmca::utf8ToSjis(comment));
             McaStartClick();
             afterLink([this, finish] {
                 finish(Timer1->isActive() ? QString() : tr("The analyser did not start counting."));

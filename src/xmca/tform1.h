@@ -81,10 +81,12 @@ public:
     // the preset, puts the simulated sample on or off the detector, clears and
     // starts, each step once the link has answered the one before; `starting` runs
     // just before the start (the page takes the run as its own); done hears why it
-    // could not start, or an empty text when it is counting. The window thread
+    // could not start, or an empty text when it is counting. The sample ID and
+    // comment (UTF-8) go into the run's header with the preset. The window thread
     // never waits for the link.
     void startPageRun(std::int32_t tenths, bool sampleOnDetector, std::function<void()> starting,
-                      std::function<void(const QString& failure)> done);
+                      std::function<void(const QString& failure)> done, const std::string& sampleId = {},
+                      const std::string& comment = {});
     // True once the analyser has been opened.
     bool analyserOpen() const;
     // The laboratory settings and the register this window records into.

@@ -149,9 +149,9 @@ void TForm1::showActivityResults() {
     };
     QString text;
     if (sc.valid)
-        text = rows("Cs-All", sc.csTotal) + "\n" + rows("Cs-134", sc.cs134) + "\n" + "  LM " +
-               fixed1(sc.csTotal.lowerLimitOfMeasurement) + " Bq/Kg\n" +
-               xmca::ui::statusText(sc.gain.ok ? std::string("Gain OK") : sc.gain.warning) + "\n";
+        // LM is Cs-All's lower limit of measurement: it stands in Cs-All's block.
+        text = rows("Cs-All", sc.csTotal) + "\n" + "  LM " + fixed1(sc.csTotal.lowerLimitOfMeasurement) +
+               " Bq/Kg\n" + rows("Cs-134", sc.cs134) + "\n" + xmca::ui::statusText(sc.gain.ok ? std::string("Gain OK") : sc.gain.warning) + "\n";
     else
         text = figure(xmca::kRowCsAll) + "\n" + figure(xmca::kRowCs134) + "\n";
     text += figure(xmca::kRowCs137) + "\n" + figure(xmca::kRowK40) + "\n";

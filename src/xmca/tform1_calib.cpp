@@ -99,6 +99,7 @@ void TForm1::EngCalibClick() {
     c.gain = r.gain;
     c.offset = r.offset;
     c.calibrated = 1;
+    c.channels = state_.channelCount;
     showCursorEnergy();
     PaintBox1Paint();
 }

@@ -26,6 +26,7 @@ TEST(LabSettings, RoundTripDefaultsAndBadValues) {
     s.backgroundMaxAgeDays = 3;
     s.registerLocation = "/srv/reg.sqlite";
     s.operatorName = "山田";
+    s.backgroundFile = "/data/spectra/20260411-180005-背景=夜.dat";
     ASSERT_TRUE(saveLabSettings(s, path));
     const LabSettings back = loadLabSettings(path);
     EXPECT_EQ(back.laboratoryName, s.laboratoryName);
@@ -36,6 +37,7 @@ TEST(LabSettings, RoundTripDefaultsAndBadValues) {
     EXPECT_EQ(back.backgroundMaxAgeDays, 3);
     EXPECT_EQ(back.registerLocation, "/srv/reg.sqlite");
     EXPECT_EQ(back.operatorName, "山田");
+    EXPECT_EQ(back.backgroundFile, s.backgroundFile);
     EXPECT_EQ(installationName(back), "det-2");
     EXPECT_FALSE(installationName({}).empty());  // the host name
 

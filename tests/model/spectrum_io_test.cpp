@@ -335,3 +335,43 @@ TEST(SpectrumIo, SampleAndBackgroundReads) {
 
 }  // namespace
 }  // namespace xmca
+
+namespace xmca {
+namespace {
+
+// The net spectrum is the sample compressed 2:1: written with the sample's calibration
+// every energy read from the file would be half what it is.
+TEST(SpectrumIo, CompressedSpectrumIsWrittenWithTheCalibrationOfItsOwnChannels) {
+    TempDir dir;
+    auto s = measuredState(1024);
+    s->cal.gain = 1.0f;  // keV per channel of the 2048-channel sample
+    s->cal.offset = 0.5f;
+    s->cal.channels = 2048;
+    // A line at raw channels 661..662 (661.5 .. 662.5 keV) lands in net channel 330 or 331.
+    const std::string path = dir.file("net.dat");
+    ASSERT_EQ(saveSpectrum(*s, path), "");
+    auto back = std::make_unique<MeasurementState>();
+    ASSERT_TRUE(loadSpectrum(*back, path).valid);
+    ASSERT_EQ(back->cal.calibrated, 1);
+    EXPECT_FLOAT_EQ(back->cal.gain, 2.0f);
+    EXPECT_FLOAT_EQ(back->cal.offset, 1.0f);
+    // Net channel 330 holds raw 660 and 661: its energy is their middle.
+    EXPECT_FLOAT_EQ(back->cal.gain * 330 + back->cal.offset, 0.5f * ((660 + 0.5f) + (661 + 0.5f)));
+    EXPECT_EQ(back->cal.channels, 1024);
+    // Written again at its own channel count, the file keeps what it holds.
+    ASSERT_EQ(saveSpectrum(*back, path), "");
+    auto again = std::make_unique<MeasurementState>();
+    ASSERT_TRUE(loadSpectrum(*again, path).valid);
+    EXPECT_FLOAT_EQ(again->cal.gain, 2.0f);
+    // A calibration of unknown origin, or on a spectrum of its own count, is written as it is.
+    auto plain = measuredState(1024);
+    EXPECT_EQ(calibrationFor(plain->cal, 1024), std::make_pair(plain->cal.gain, plain->cal.offset));
+    plain->cal.channels = 1024;
+    EXPECT_EQ(calibrationFor(plain->cal, 512).first, plain->cal.gain * 2);
+    EXPECT_EQ(calibrationFor(plain->cal, 2048).first, plain->cal.gain);  // never spread over more channels
+    plain->cal.channels = 1000;
+    EXPECT_EQ(calibrationFor(plain->cal, 300).first, plain->cal.gain);  // no whole fraction
+}
+
+}  // namespace
+}  // namespace xmca

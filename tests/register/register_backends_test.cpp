@@ -460,6 +460,79 @@ TYPED_TEST(RegisterBackends, CorrectionsAndQcRecordsKeepTheirLinks) {
     EXPECT_TRUE(runs.empty());
 }
 
+// What a reviewer checks beside the figures, the corrections of a record found
+// from it, and the History page's search by part of a sample ID.
+TYPED_TEST(RegisterBackends, ReviewFieldsCorrectionLinksAndSampleIdSearch) {
+    auto reg = this->open();
+    ASSERT_TRUE(reg);
+    std::string error;
+    MeasurementRecord a = record("Rice-0412");
+    a.simulated = true;
+    a.achievedLowerLimit = 12.25;
+    a.qcStatus = "pass";
+    a.qcRunId = 7;
+    a.measurementStart = "2026-04-12T09:30:00+09:00";
+    a.measurementEnd = "2026-04-12T10:00:00+09:00";
+    a.backgroundStart = "2026-04-11T18:00:05+09:00";
+    ASSERT_TRUE(reg->appendMeasurement(a, error)) << error;
+    MeasurementRecord b = record("wheat_50%");
+    ASSERT_TRUE(reg->appendMeasurement(b, error)) << error;
+    MeasurementRecord fix = record("Rice-0412");
+    fix.supersedes = a.id;
+    fix.correctionReason = "質量の入力誤り: 0.8 kg → 0.5 kg";
+    ASSERT_TRUE(reg->appendMeasurement(fix, error)) << error;
+    MeasurementRecord fix2 = record("Rice-0412");
+    fix2.supersedes = fix.id;
+    fix2.correctionReason = "operator name";
+    ASSERT_TRUE(reg->appendMeasurement(fix2, error)) << error;
+
+    reg = this->open();
+    ASSERT_TRUE(reg);
+    MeasurementRecord back;
+    bool found = false;
+    ASSERT_TRUE(reg->getMeasurement(a.id, back, found, error)) << error;
+    ASSERT_TRUE(found);
+    EXPECT_TRUE(back.simulated);
+    EXPECT_EQ(back.achievedLowerLimit, 12.25);
+    EXPECT_EQ(back.qcStatus, "pass");
+    EXPECT_EQ(back.qcRunId, 7);
+    EXPECT_EQ(back.measurementStart, a.measurementStart);
+    EXPECT_EQ(back.measurementEnd, a.measurementEnd);
+    EXPECT_EQ(back.backgroundStart, a.backgroundStart);
+    ASSERT_TRUE(reg->getMeasurement(fix.id, back, found, error)) << error;
+    EXPECT_FALSE(back.simulated);
+    EXPECT_FALSE(back.achievedLowerLimit);
+    EXPECT_FALSE(back.qcRunId);
+    EXPECT_EQ(back.correctionReason, fix.correctionReason);
+
+    // Which records correct which: a chain a <- fix <- fix2, and b uncorrected.
+    std::vector<std::pair<std::int64_t, std::int64_t>> links;
+    ASSERT_TRUE(reg->listCorrections({a.id, b.id, fix.id, fix2.id}, links, error)) << error;
+    ASSERT_EQ(links.size(), 2u);
+    EXPECT_EQ(links[0], std::make_pair(fix.id, a.id));
+    EXPECT_EQ(links[1], std::make_pair(fix2.id, fix.id));
+    links.clear();
+    ASSERT_TRUE(reg->listCorrections({b.id}, links, error)) << error;
+    EXPECT_TRUE(links.empty());
+    ASSERT_TRUE(reg->listCorrections({}, links, error)) << error;
+
+    // Part of an ID, letters in either case; % and _ are plain characters here.
+    MeasurementFilter f;
+    f.sampleIdContains = "rice";
+    EXPECT_EQ(this->count(*reg, f), 3);
+    f.sampleIdContains = "0412";
+    EXPECT_EQ(this->count(*reg, f), 3);
+    f.sampleIdContains = "_50%";
+    EXPECT_EQ(this->count(*reg, f), 1);
+    f.sampleIdContains = "%";
+    EXPECT_EQ(this->count(*reg, f), 1);
+    f.sampleIdContains = "e_0";
+    EXPECT_EQ(this->count(*reg, f), 0);
+    f.sampleIdContains = "Rice-0412";
+    f.sampleId = "wheat_50%";  // both filters hold at once
+    EXPECT_EQ(this->count(*reg, f), 0);
+}
+
 TYPED_TEST(RegisterBackends, NewerSchemaIsRefusedWithAClearMessage) {
     ASSERT_TRUE(this->open());  // made at this program's version
     ASSERT_TRUE(this->backend.setSchemaVersion(kSchemaVersion + 1));

@@ -52,6 +52,8 @@ std::unique_ptr<Register> registerWith(const std::string& path, int n) {
     return reg;
 }
 
+// SQL that takes a register back to before the review columns (what a register of
+// schema 2 holds), so that it is brought forward again on opening.
 IntegrityReport check(Register& reg) {
     IntegrityReport report;
     std::string error;
@@ -106,7 +108,7 @@ TEST(RegisterChain, ARegisterOfTheFirstSchemaIsChainedWhenBroughtForward) {
     TempDir dir;
     const std::string path = dir.file("r.sqlite");
     registerWith(path, 0).reset();
-    // Back to the first schema (no chain column), with more records than one batch of the migration.
+    // Back to the first schema (no chain column, none of the review columns), with more records than one batch of the migration.
     std::string error;
     ASSERT_EQ(xmca::test::backToFirstSchema(path, error), SQLITE_OK) << error;
     ASSERT_EQ(rawExec(path, "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2105) "
@@ -124,6 +126,46 @@ TEST(RegisterChain, ARegisterOfTheFirstSchemaIsChainedWhenBroughtForward) {
     reg.reset();
     // The keep-trigger is back once the hashes are in.
     EXPECT_NE(rawExec(path, "UPDATE measurements SET operator = 'x' WHERE id = 1"), SQLITE_OK);
+}
+
+TEST(RegisterChain, ChainedRecordsKeepTheirHashesWhenTheReviewColumnsComeAndTheColumnsAreCovered) {
+    TempDir dir;
+    const std::string path = dir.file("r.sqlite");
+    registerWith(path, 3).reset();
+    // The register as a program before the review columns left it: chained, schema 2.
+    std::string error;
+    ASSERT_EQ(xmca::test::backToSchema(path, 2, error), SQLITE_OK) << error;
+    auto reg = openRegister(path, error);
+    ASSERT_TRUE(reg) << error;
+    EXPECT_TRUE(check(*reg).ok()) << check(*reg).chainProblem;
+    MeasurementRecord fix = rec("S2");
+    fix.supersedes = 2;
+    fix.correctionReason = "operator name";
+    fix.qcRunId = 7;
+    fix.qcStatus = "ok";
+    fix.measurementStart = "2026-04-12T09:30:00+09:00";
+    ASSERT_TRUE(reg->appendMeasurement(fix, error)) << error;
+    const IntegrityReport report = check(*reg);
+    EXPECT_TRUE(report.ok()) << report.chainProblem;
+    EXPECT_EQ(report.records, 4);
+    reg.reset();
+
+    // A review field changed behind the program's back breaks the chain at that record,
+    // whether it was given (the reason, the QC run) or not (an old record made simulated).
+    for (const auto& [sql, broken] : std::vector<std::pair<std::string, std::int64_t>>{
+             {"UPDATE measurements SET correction_reason = 'other' WHERE id = 4", 4},
+             {"UPDATE measurements SET qc_run_id = NULL WHERE id = 4", 4},
+             {"UPDATE measurements SET simulated = 1 WHERE id = 1", 1},
+             {"UPDATE measurements SET achieved_lower_limit = 20 WHERE id = 2", 2}}) {
+        const std::string copy = dir.file("changed.sqlite");
+        std::filesystem::remove(copy);
+        std::filesystem::copy_file(path, copy);
+        ASSERT_EQ(rawExec(copy, "DROP TRIGGER measurements_keep_u; " + sql), SQLITE_OK) << sql;
+        reg = openRegister(copy, error);
+        ASSERT_TRUE(reg) << error;
+        EXPECT_EQ(check(*reg).brokenId, broken) << sql;
+        reg.reset();
+    }
 }
 
 TEST(RegisterChain, CanonicalContentTellsFieldsApart) {

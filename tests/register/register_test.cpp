@@ -310,6 +310,73 @@ TEST(Register, SchemaVersionWalAndForeignFiles) {
     EXPECT_NE(error.find("password"), std::string::npos) << error;
 }
 
+// A register written before the review fields keeps its records: they read with
+// the new fields empty, and new records carry them.
+TEST(Register, FirstSchemaIsBroughtForwardKeepingItsRecords) {
+    TempDir dir;
+    const std::string path = dir.file("old.sqlite");
+    const std::string v1 =
+        "CREATE TABLE measurements (id INTEGER PRIMARY KEY AUTOINCREMENT, uid TEXT NOT NULL UNIQUE, "
+        "created_utc TEXT NOT NULL, installation TEXT NOT NULL DEFAULT '', operator TEXT NOT NULL DEFAULT '', "
+        "sample_id TEXT NOT NULL DEFAULT '', product TEXT NOT NULL DEFAULT '', origin TEXT NOT NULL DEFAULT '', "
+        "mass_kg REAL, nominal_mass_kg REAL, sampling_date TEXT NOT NULL DEFAULT '', sample_file TEXT NOT NULL "
+        "DEFAULT '', sample_sha256 TEXT NOT NULL DEFAULT '', background_file TEXT NOT NULL DEFAULT '', "
+        "background_sha256 TEXT NOT NULL DEFAULT '', sample_real_time_s REAL, sample_live_time_s REAL, "
+        "background_real_time_s REAL, background_live_time_s REAL, cs_all_activity REAL, cs_all_u REAL, "
+        "cs_all_decision_threshold REAL, cs_all_detection_limit REAL, cs134_activity REAL, cs134_u REAL, "
+        "cs134_decision_threshold REAL, cs134_detection_limit REAL, cs137_activity REAL, cs137_u REAL, "
+        "cs137_decision_threshold REAL, cs137_detection_limit REAL, k40_activity REAL, k40_u REAL, "
+        "k40_decision_threshold REAL, k40_detection_limit REAL, lower_limit REAL, screening_level REAL, "
+        "method TEXT NOT NULL DEFAULT '', gain_ok INTEGER, verdict TEXT NOT NULL DEFAULT '', program_version TEXT "
+        "NOT NULL DEFAULT '', supersedes INTEGER REFERENCES measurements(id));"
+        "CREATE TABLE qc_baselines (id INTEGER PRIMARY KEY AUTOINCREMENT, uid TEXT NOT NULL UNIQUE, created_utc "
+        "TEXT NOT NULL, installation TEXT NOT NULL DEFAULT '', n_required INTEGER NOT NULL DEFAULT 0, note TEXT NOT "
+        "NULL DEFAULT '');"
+        "CREATE TABLE qc_runs (id INTEGER PRIMARY KEY AUTOINCREMENT, uid TEXT NOT NULL UNIQUE, created_utc TEXT NOT "
+        "NULL, installation TEXT NOT NULL DEFAULT '', baseline_id INTEGER, operator TEXT NOT NULL DEFAULT '', "
+        "check_file TEXT NOT NULL DEFAULT '', check_sha256 TEXT NOT NULL DEFAULT '', background_file TEXT NOT NULL "
+        "DEFAULT '', background_sha256 TEXT NOT NULL DEFAULT '', peak_channel REAL, fwhm_percent REAL, "
+        "net_rate_cps REAL, background_rate_cps REAL, status TEXT NOT NULL DEFAULT '', program_version TEXT NOT "
+        "NULL DEFAULT '');"
+        "INSERT INTO measurements (uid, created_utc, sample_id, verdict) VALUES ('u-1', '2026-04-01T00:00:00Z', "
+        "'old-1', 'Below screening level');"
+        "CREATE TRIGGER measurements_keep_u BEFORE UPDATE ON measurements "
+        "BEGIN SELECT RAISE(ABORT, 'register records are never changed'); END;"
+        "PRAGMA application_id = 1481458497; PRAGMA user_version = 1;";
+    ASSERT_EQ(rawExec(path, v1), SQLITE_OK);
+    std::string error;
+    auto reg = openRegister(path, error);
+    ASSERT_TRUE(reg) << error;
+    std::vector<MeasurementRecord> rows;
+    ASSERT_TRUE(reg->listMeasurements({}, rows, error)) << error;
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].sampleId, "old-1");
+    EXPECT_FALSE(rows[0].simulated);
+    EXPECT_FALSE(rows[0].achievedLowerLimit);
+    EXPECT_TRUE(rows[0].measurementStart.empty());
+    MeasurementRecord fix;
+    fix.sampleId = "old-1";
+    fix.supersedes = rows[0].id;
+    fix.correctionReason = "wrong product";
+    fix.simulated = true;
+    ASSERT_TRUE(reg->appendMeasurement(fix, error)) << error;
+    reg.reset();
+    reg = openRegister(path, error);
+    ASSERT_TRUE(reg) << error;
+    rows.clear();
+    ASSERT_TRUE(reg->listMeasurements({}, rows, error)) << error;
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].correctionReason, "wrong product");
+    EXPECT_TRUE(rows[0].simulated);
+    // Chained when brought forward, the new record following.
+    IntegrityReport report;
+    ASSERT_TRUE(reg->checkIntegrity(report, error)) << error;
+    EXPECT_TRUE(report.ok()) << report.chainProblem;
+    EXPECT_EQ(report.records, 2);
+    // Still append-only after the step.
+    EXPECT_NE(rawExec(path, "UPDATE measurements SET simulated = 0"), SQLITE_OK);
+}
+
 TEST(Register, DamagedFileIsRefusedAndLeftAlone) {
     TempDir dir;
     const std::string path = dir.file("r.sqlite");

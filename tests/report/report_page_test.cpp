@@ -317,34 +317,64 @@ TEST(ReportText, HeaderBlockTitlesAndBanner) {
     }
 }
 
-TEST(ReportText, ExtraBlockFillsTheFreeAreaOnly) {
+TEST(ReportText, ResultsBlockIsLegibleAndStaysInItsArea) {
     auto s = emptyState(1024, 0, 1023);
-    const QRect free = PageGeometry::forPage(kPW, kPH).freeArea();
+    const PageGeometry g = PageGeometry::forPage(kPW, kPH);
+    const QRect area = g.resultsArea();
+    // Inside the plot, clear of the header block's labels and of the banner strip.
+    EXPECT_GE(area.left(), g.ml);
+    EXPECT_LE(area.right(), g.ml + g.ax);
+    EXPECT_LT(area.bottom(), static_cast<int>(g.mt + 0.8 * g.al));
     auto inBlock = [&](Drawn& d) {
-        int n = 0;
-        for (const auto& t : d.runs) {
-            if (t.anchor().y() != free.top() || t.anchor().x() < free.left()) continue;
-            ++n;
-            EXPECT_GT(t.anchor().x(), free.left()) << t.text.toStdString();
-        }
-        return n;
+        std::vector<const RecordedText*> out;
+        for (const auto& t : d.runs)
+            if (area.contains(t.anchor())) out.push_back(&t);
+        return out;
     };
-    // A title and five result lines: the font shrinks so that all six fit.
     ReportOptions o;
     o.extra = TextBlock{"Results", {"Cs-All  12.3 Bq/Kg", "Cs-134   1.0 Bq/Kg", "a", "b", "Below screening level"}};
     auto d = draw(*s, o);
-    const RecordedText* title = d->text("Results");
-    ASSERT_NE(title, nullptr);
-    EXPECT_EQ(title->anchor(), QPoint(free.right(), free.top()));
-    ASSERT_NE(d->text("Below screening level"), nullptr);
-    EXPECT_EQ(inBlock(*d), 6);
-    // Far more lines than the strip holds at the smallest font: the rest is left out
-    // rather than drawn over the banner.
-    o.extra->lines.assign(30, QStringLiteral("x"));
+    const auto block = inBlock(*d);
+    ASSERT_EQ(block.size(), 6u);
+    // At least 8.5 pt whatever the number of lines (an A4 sheet is 595.3 pt wide),
+    // the lines a full font height and more apart, the title rightmost (uppermost).
+    const double minPx = 8.5 * kPW / 595.3;
+    for (const auto* t : block) {
+        const QFontMetricsF fm(t->font);
+        EXPECT_GE(fm.ascent() + fm.descent(), minPx - 1.0) << t->text.toStdString();
+    }
+    EXPECT_EQ(block[0]->text, "Results");
+    for (std::size_t i = 1; i < block.size(); ++i)
+        EXPECT_GE(block[i - 1]->anchor().x() - block[i]->anchor().x(), static_cast<int>(minPx)) << i;
+    // Drawn on white, so a trace under it does not cross the figures.
+    bool white = false;
+    for (const auto& r : d->rec().rects) white = white || (r.right() <= area.right() + 1 && r.left() >= area.left() - 1);
+    EXPECT_TRUE(white);
+
+    // A line longer than the area goes on in the next column: every word is on the page.
+    QString longLine;
+    for (int i = 0; i < 40; ++i) longLine += QStringLiteral("word%1 ").arg(i);
+    o.extra->lines = {longLine.trimmed()};
+    auto wrapped = draw(*s, o);
+    QString joined;
+    for (const auto* t : inBlock(*wrapped)) {
+        joined += t->text + QLatin1Char(' ');
+        EXPECT_LE(QFontMetricsF(t->font).horizontalAdvance(t->text), area.height()) << t->text.toStdString();
+    }
+    EXPECT_GT(inBlock(*wrapped).size(), 2u);
+    for (int i = 0; i < 40; ++i) EXPECT_TRUE(joined.contains(QStringLiteral("word%1 ").arg(i))) << i;
+
+    // Far more lines than the area holds: the rest is left out, never drawn outside it.
+    o.extra->lines.assign(60, QStringLiteral("x"));
     auto many = draw(*s, o);
-    const int n = inBlock(*many);
-    EXPECT_GE(n, 6);
-    EXPECT_LT(n, 31);
+    const auto shown = inBlock(*many);
+    EXPECT_GE(shown.size(), 10u);
+    EXPECT_LT(shown.size(), 61u);
+    for (const auto& t : many->runs) {
+        if (t.text == "x") {
+            EXPECT_TRUE(area.contains(t.anchor()));
+        }
+    }
 }
 
 }  // namespace

@@ -142,6 +142,7 @@ TEST(McatoolAcquire, SimulatedHourInAFewSecondsReadsBackWithTheRightTimes) {
     EXPECT_GT(s->liveTime, 35000);
     EXPECT_LE(s->liveTime, 36000);
     EXPECT_FLOAT_EQ(s->header.f32(SpectrumHeader::kCalibMarker), 1.0f);  // uncalibrated
+    EXPECT_TRUE(s->header.simulated());  // marked: not a measurement
     EXPECT_GE(s->header.i16(SpectrumHeader::kYear), 2025);
     std::int64_t total = 0;
     for (int i = 0; i < 2048; ++i) total += s->spectrum[static_cast<std::size_t>(i)];
@@ -191,6 +192,7 @@ TEST(McatoolAcquire, OverASerialPortTheCommandOrderAndCountsAreTheAnalysers) {
     auto s = readBack(out);
     EXPECT_EQ(s->realTime, 3000);
     EXPECT_EQ(s->presetTime, 3000);
+    EXPECT_FALSE(s->header.simulated());  // a serial port is an analyser as far as the file can say
     pty.with([&](SimulatedAnalyser& sim, ManualClock&) {
         // The analyser stopped itself at the preset: the file holds its counts exactly.
         EXPECT_FALSE(sim.running());

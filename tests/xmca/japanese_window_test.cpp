@@ -324,8 +324,9 @@ TEST_F(Japanese, ActivityPageVerdictAndFigures) {
     ASSERT_TRUE(form->state().activity.valid);
     EXPECT_EQ(ui->ScreenVerdict->text(), "スクリーニングレベル超過 - 要確定検査");
     EXPECT_TRUE(ui->ScreenResult->text().startsWith("Cs-All"));
-    // Cs-All and Cs-134 (two lines each), LM, the gain line, ..., the method, sample and background.
-    EXPECT_TRUE(ui->ScreenResult->text().section('\n', 4, 4).contains("LM"));
+    // Cs-All (two lines) with its LM, Cs-134 (two lines), the gain line, ..., the method, sample and background.
+    EXPECT_TRUE(ui->ScreenResult->text().section('\n', 2, 2).contains("LM"));
+    EXPECT_TRUE(ui->ScreenResult->text().section('\n', 3, 3).startsWith("Cs-134"));
     EXPECT_TRUE(hasJapanese(ui->ScreenResult->text().section('\n', 5, 5)));  // the gain line
     EXPECT_TRUE(ui->ScreenResult->text().section('\n', -3, -3).startsWith("方法"));
     ui->PageControl1->setCurrentWidget(ui->BqPage);

@@ -137,7 +137,7 @@ TEST(ScreeningWindow, ShortCountAgainstALongBackgroundAndAWrongGain) {
     const std::string gain = lab.dir.file("gain.dat");
     ASSERT_TRUE(xmca::test::acquireAndSave(c, 3000, gain));
 
-    QString& next = lab.scripted->next;
+    QString& next = lab.scripted->next;  // the spectrum each dialog answers
     next = QString::fromStdString(bg);
     lab.click("BackgroundChoose");
     next = QString::fromStdString(low);
@@ -288,8 +288,9 @@ TEST(ScreeningWindow, EmptyRegisterToARecordedPrintedVerdict) {
     lab.type("Operator", QString::fromUtf8("佐藤"));
     lab.click("Evaluate");
     EXPECT_EQ(lab.w<QLabel>("RecordId")->text(), "Not recorded yet (corrects record 1)");
+    lab.type("CorrectionReason", "operator name");
     lab.click("Record");
-    EXPECT_EQ(lab.w<QLabel>("RecordId")->text(), "Record ID 2");
+    EXPECT_EQ(lab.w<QLabel>("RecordId")->text(), "Record ID 2 (corrects record 1)");
     rows.clear();
     ASSERT_TRUE(reg->listMeasurements({}, rows, error));
     ASSERT_EQ(rows.size(), 2u);

@@ -175,6 +175,8 @@ int runAcquire(const Args& args, std::ostream& out, std::ostream& err) {
     if (driver.simulator) err << "mcatool acquire: SIMULATED ANALYSER, not a measurement\n";
 
     auto state = std::make_unique<xmca::MeasurementState>();
+    // The file of a simulated run says so in its header, as the window's do.
+    if (driver.simulator) state->headerTemplate.markSimulated();
     xmca::AnalyserLink link(*driver.driver);
 
     struct sigaction sa {};

@@ -58,6 +58,14 @@ std::string recordJson(const xmca::reg::MeasurementRecord& r) {
     text("method", r.method);
     text("program_version", r.programVersion);
     s += ", " + field("supersedes", r.supersedes ? std::to_string(*r.supersedes) : "null");
+    text("correction_reason", r.correctionReason);
+    s += ", " + field("simulated", r.simulated ? "true" : "false");
+    real("achieved_lower_limit", r.achievedLowerLimit, "%.2f");
+    text("qc_status", r.qcStatus);
+    s += ", " + field("qc_run_id", r.qcRunId ? std::to_string(*r.qcRunId) : "null");
+    text("measurement_start", r.measurementStart);
+    text("measurement_end", r.measurementEnd);
+    text("background_start", r.backgroundStart);
     return s + "}";
 }
 

@@ -1,5 +1,6 @@
 // The screen command: `activity`'s computation on a sample and a background file,
 // recorded in the register with the sample's data.
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -27,7 +28,8 @@ constexpr const char* kUsage =
 int runScreen(const Args& argsIn, std::ostream& out, std::ostream& err) {
     Args args = argsIn;
     bool badRegister = false;
-    const std::string location = registerLocation(args, badRegister);
+    const bool registerNamed = std::find(args.begin(), args.end(), "--register") != args.end();
+    std::string location = registerLocation(args, badRegister);
     std::string why;
     if (badRegister || !xmca::reg::checkRegisterLocation(location, why)) {
         if (!why.empty()) err << "Error ! " << why << '\n';
@@ -98,10 +100,13 @@ int runScreen(const Args& argsIn, std::ostream& out, std::ostream& err) {
         err << outcome.error << '\n';
         return kExitFileError;
     }
+    // Spectra of the simulated analyser are kept out of the laboratory's register.
+    if (!registerNamed && (outcome.sample.simulated || outcome.background.simulated))
+        location = xmca::reg::simulatorRegisterLocation();
     std::string error;
     auto reg = xmca::reg::openRegister(location, error);
-    const std::string qcReason = xmca::qcLockoutReason(reg.get(), lab);
-    if (!qcReason.empty()) xmca::withholdVerdict(outcome.result, qcReason);
+    const xmca::QcStanding qc = xmca::qcStanding(reg.get(), lab);
+    if (!qc.reason.empty()) xmca::withholdVerdict(outcome.result, qc.reason);
     std::string json = activityJson(outcome.result);
     json.pop_back();  // the closing brace: the mass correction and the record follow
     if (outcome.massFactor)
@@ -112,6 +117,7 @@ int runScreen(const Args& argsIn, std::ostream& out, std::ostream& err) {
     xmca::reg::MeasurementRecord rec =
         xmca::measurementRecord(outcome, files[0], files[1], sample, options, xmca::installationName(lab),
                                 xmca::programVersion());
+    xmca::setQcStanding(rec, qc);
     if (!reg || !reg->appendMeasurement(rec, error)) {
         // The figures are still printed; the record is missing and the exit says so.
         out << json << ", \"record\": null}\n";
