@@ -4,7 +4,7 @@ namespace xmca {
 
 const char* usageText() {
     static const std::string text =
-        std::string("usage: xmca [--simulate [--sim-speed F] [--sim-gain F] [--cs134 A] [--cs137 A] [--k40 A] [--background]\n"
+        std::string("usage: xmca [--simulate [--sim-speed F] [--sim-gain F] [--sim-efficiency F] [--cs134 A] [--cs137 A] [--k40 A] [--background]\n"
                     "                        [--sim-devices N] [--sim-link L]] | [--serial PATH] | [--driver NAME]\n"
                     "            [--lang en|ja] [--register PATH]\n") +
         driverOptionsUsage() +

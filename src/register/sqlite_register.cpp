@@ -95,8 +95,25 @@ CREATE TRIGGER qc_runs_keep_d BEFORE DELETE ON qc_runs
   BEGIN SELECT RAISE(ABORT, 'register records are never deleted'); END;
 )sql";
 
+// Version 2: the laboratory's calibrated methods, append-only with versions, and the
+// method each measurement was computed with.
+constexpr const char* kSchemaV2 = R"sql(
+CREATE TABLE methods (
+  id INTEGER PRIMARY KEY AUTOINCREMENT,
+  uid TEXT NOT NULL UNIQUE,
+  created_utc TEXT NOT NULL,
+  installation TEXT NOT NULL DEFAULT '',
+  name TEXT NOT NULL,
+  version INTEGER NOT NULL,
+  body TEXT NOT NULL,
+  UNIQUE (name, version)
+);
+ALTER TABLE measurements ADD COLUMN method_name TEXT NOT NULL DEFAULT '';
+ALTER TABLE measurements ADD COLUMN method_version INTEGER;
+)sql";
+
 // kMigrations[v] brings a register from version v to v + 1.
-constexpr const char* kMigrations[] = {kSchemaV1};
+constexpr const char* kMigrations[] = {kSchemaV1, kSchemaV2};
 static_assert(sizeof kMigrations / sizeof kMigrations[0] == kSchemaVersion);
 
 constexpr const char* kMeasurementColumns =
@@ -107,8 +124,9 @@ constexpr const char* kMeasurementColumns =
     "cs134_activity, cs134_u, cs134_decision_threshold, cs134_detection_limit, "
     "cs137_activity, cs137_u, cs137_decision_threshold, cs137_detection_limit, "
     "k40_activity, k40_u, k40_decision_threshold, k40_detection_limit, "
-    "lower_limit, screening_level, method, gain_ok, verdict, program_version, supersedes";
-constexpr int kMeasurementColumnCount = 42;
+    "lower_limit, screening_level, method, gain_ok, verdict, program_version, supersedes, "
+    "method_name, method_version";
+constexpr int kMeasurementColumnCount = 44;
 
 constexpr const char* kQcRunColumns =
     "id, uid, created_utc, installation, baseline_id, operator, check_file, check_sha256, background_file, "
@@ -220,6 +238,8 @@ void bindMeasurement(Stmt& s, const MeasurementRecord& r) {
     s.text(r.verdict);
     s.text(r.programVersion);
     s.integer(r.supersedes);
+    s.text(r.methodName);
+    s.integer(r.methodVersion);
 }
 
 MeasurementRecord readMeasurement(Stmt& s) {
@@ -255,6 +275,8 @@ MeasurementRecord readMeasurement(Stmt& s) {
     r.verdict = s.colText();
     r.programVersion = s.colText();
     r.supersedes = s.colInt();
+    r.methodName = s.colText();
+    r.methodVersion = s.colInt();
     return r;
 }
 
@@ -410,6 +432,55 @@ public:
         return readRows(s, error, [&] {
             out = readMeasurement(s);
             found = true;
+        });
+    }
+
+    bool appendMethod(MethodRecord& rec, std::string& error) override {
+        MethodRecord r = rec;
+        if (r.uid.empty()) r.uid = newUuid();
+        if (r.createdUtc.empty()) r.createdUtc = utcNow();
+        const bool ok = write(error, [&](std::string& err) {
+            // The next version is taken inside the write, so two calibrations of one
+            // name never get the same number.
+            Stmt v(db_, "SELECT coalesce(max(version), 0) + 1 FROM methods WHERE name = ?");
+            if (!v.ok()) return fail(err, "reading the methods");
+            v.text(r.name);
+            if (sqlite3_step(v.get()) != SQLITE_ROW) return fail(err, "reading the methods");
+            r.version = sqlite3_column_int64(v.get(), 0);
+            Stmt s(db_, "INSERT INTO methods (uid, created_utc, installation, name, version, body) "
+                        "VALUES (?, ?, ?, ?, ?, ?)");
+            if (!s.ok()) return fail(err, "preparing the method");
+            s.text(r.uid);
+            s.text(r.createdUtc);
+            s.text(r.installation);
+            s.text(r.name);
+            s.integer(r.version);
+            s.text(r.body);
+            if (sqlite3_step(s.get()) != SQLITE_DONE) return fail(err, "writing the method");
+            r.id = sqlite3_last_insert_rowid(db_);
+            return true;
+        });
+        if (!ok) return false;
+        rec = std::move(r);
+        return true;
+    }
+
+    bool listMethods(const std::string& name, std::vector<MethodRecord>& out, std::string& error) override {
+        Stmt s(db_, std::string("SELECT id, uid, created_utc, installation, name, version, body FROM methods") +
+                        (name.empty() ? "" : " WHERE name = ?") + " ORDER BY id DESC");
+        if (!s.ok()) return fail(error, "reading the methods");
+        if (!name.empty()) s.text(name);
+        return readRows(s, error, [&] {
+            s.startRow();
+            MethodRecord r;
+            r.id = s.colInt().value_or(0);
+            r.uid = s.colText();
+            r.createdUtc = s.colText();
+            r.installation = s.colText();
+            r.name = s.colText();
+            r.version = s.colInt().value_or(0);
+            r.body = s.colText();
+            out.push_back(std::move(r));
         });
     }
 

@@ -16,14 +16,22 @@ constexpr mcatool::Command kCommands[] = {
     {"n42", "SAMPLE.dat OUT.n42 [--background BG.dat]", mcatool::runN42},
     {"import-n42", "IN.n42 OUT.dat", mcatool::runImportN42},
     {"acquire",
-     "[--simulate [--sim-speed F] [--sim-gain F] [--cs134 A] [--cs137 A] [--k40 A] [--background] [--sim-link L]] | "
+     "[--simulate [--sim-speed F] [--sim-gain F] [--sim-efficiency F] [--cs134 A] [--cs137 A] [--k40 A] [--background] [--sim-link L]] | "
      "[--serial PATH] | [--driver d2xx|libftdi] --channels N --preset SECONDS [--dead-time US] [--clear] -o OUT.dat",
      mcatool::runAcquire},
-    {"activity", "SAMPLE.dat BACKGROUND.dat [--net NET.dat] [--level X] [--lower-limit Y]", mcatool::runActivity},
+    {"activity",
+     "SAMPLE.dat BACKGROUND.dat [--net NET.dat] [--level X] [--lower-limit Y] [--method NAME] [--mass-kg M] "
+     "[--sampling-date YYYY-MM-DD [--decay-correct]] [--register DB]",
+     mcatool::runActivity},
     {"screen",
      "SAMPLE.dat BACKGROUND.dat --sample-id ID [--mass-kg M] [--product P] [--origin O] [--operator NAME] "
-     "[--sampling-date YYYY-MM-DD] [--register DB]",
+     "[--sampling-date YYYY-MM-DD [--decay-correct]] [--method NAME] [--register DB]",
      mcatool::runScreen},
+    {"method",
+     "calibrate --name NAME --background BG.dat --cs137 FILE --cs137-bq A --cs137-date YYYY-MM-DD [--cs137-u PCT] "
+     "[--cs134 FILE --cs134-bq A --cs134-date D [--cs134-u PCT]] [--k40 FILE --k40-bq A [--k40-u PCT]] "
+     "--mass-kg M [--mass-range LO-HI] [--geometry TEXT] [--register DB] | list [--register DB]",
+     mcatool::runMethod},
     {"register",
      "list [--register DB] [--since YYYY-MM-DD] [--sample-id ID] [--installation NAME] | "
      "export --csv OUT [--register DB] | verify [--register DB] | "
