@@ -140,6 +140,27 @@ bool listMethods(reg::Register& r, std::vector<method::Method>& out, std::string
     return true;
 }
 
+std::optional<method::Method> methodVersion(reg::Register* r, const LabSettings& lab, const std::string& name,
+                                            int version, std::string& error) {
+    if (name == method::kFactoryName) return method::factoryMethod(lab.nominalMassKg.value_or(0));
+    std::vector<reg::MethodRecord> recs;
+    if (!r) {
+        error = "no register to find the method " + name + " in";
+        return std::nullopt;
+    }
+    if (!r->listMethods(name, recs, error)) return std::nullopt;
+    for (const auto& rec : recs) {
+        if (rec.version != version) continue;
+        auto m = method::fromText(rec.body);
+        if (!m) break;
+        m->name = rec.name;
+        m->version = version;
+        return m;
+    }
+    error = "no version " + std::to_string(version) + " of the method " + name + " in the register";
+    return std::nullopt;
+}
+
 std::optional<method::Method> methodInForce(reg::Register* r, const LabSettings& lab, const std::string& name,
                                             std::string& error) {
     const std::string wanted = !name.empty() ? name : lab.defaultMethod;

@@ -46,6 +46,10 @@ bool recordMethod(reg::Register& r, method::Method& m, const std::string& instal
 // Every method version in the register, newest first (unreadable ones are skipped).
 bool listMethods(reg::Register& r, std::vector<method::Method>& out, std::string& error);
 
+// One version of a method (the factory method for "factory"); nullopt and error when absent.
+std::optional<method::Method> methodVersion(reg::Register* r, const LabSettings& lab, const std::string& name,
+                                            int version, std::string& error);
+
 // The method in force: `name` when given, else the laboratory's default, else the
 // factory method (with the laboratory's nominal mass). A name other than "factory"
 // is looked up in the register (its newest version); nullopt and error when absent.

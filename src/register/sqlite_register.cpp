@@ -108,6 +108,10 @@ CREATE TABLE methods (
   body TEXT NOT NULL,
   UNIQUE (name, version)
 );
+CREATE TRIGGER methods_keep_u BEFORE UPDATE ON methods
+  BEGIN SELECT RAISE(ABORT, 'register records are never changed'); END;
+CREATE TRIGGER methods_keep_d BEFORE DELETE ON methods
+  BEGIN SELECT RAISE(ABORT, 'register records are never deleted'); END;
 ALTER TABLE measurements ADD COLUMN method_name TEXT NOT NULL DEFAULT '';
 ALTER TABLE measurements ADD COLUMN method_version INTEGER;
 )sql";

@@ -26,6 +26,7 @@
 
 #include "files/spectrum_file.h"
 #include "files/spectrum_header.h"
+#include "model/method_store.h"
 #include "model/qc_log.h"
 #include "model/screening.h"
 #include "model/settings_io.h"
@@ -370,6 +371,18 @@ void ScreeningPage::evaluate() {
     options_.settings = form_.state().screeningSettings;
     options_.nominalMassKg = lab_.nominalMassKg;
     options_.massKg = sample.massKg;
+    options_.samplingDate = sample.samplingDate;
+    options_.decayToSampling = lab_.decayToSamplingDate;
+    {
+        // The laboratory's method in force (its newest version), else the factory one.
+        std::string error;
+        const auto reg = lab_.defaultMethod.empty() ? nullptr : xmca::reg::openRegister(s8(form_.registerLocation()), error);
+        options_.method = xmca::methodInForce(reg.get(), lab_, "", error);
+        if (!options_.method) {
+            message(tr("The laboratory's method cannot be used: %1").arg(q(error)), true);
+            return;
+        }
+    }
     xmca::ScreeningOutcome out = xmca::screenFiles(s8(samplePath_), s8(bgPath_), options_);
     if (!out.computed) {
         outcome_.reset();

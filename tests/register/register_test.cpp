@@ -292,7 +292,7 @@ TEST(Register, SchemaVersionWalAndForeignFiles) {
     sqlite3_close(db);
 
     // A register from a newer program is refused, and left as it was.
-    ASSERT_EQ(rawExec(path, "PRAGMA user_version = 2"), SQLITE_OK);
+    ASSERT_EQ(rawExec(path, "PRAGMA user_version = " + std::to_string(kSchemaVersion + 1)), SQLITE_OK);
     auto reg = openRegister(path, error);
     EXPECT_FALSE(reg);
     EXPECT_NE(error.find("newer program version"), std::string::npos) << error;

@@ -3,6 +3,8 @@
 #include <filesystem>
 
 #include "files/sha256.h"
+#include "model/lab_settings.h"
+#include "model/method_store.h"
 #include "model/screening_record.h"
 #include "register/csv_export.h"
 #include "register/register_copy.h"
@@ -124,6 +126,7 @@ int verify(const Args& args, const std::string& location, std::ostream& out, std
     if (!allRecords(*reg, {}, rows, err)) return kExitFileError;
     std::size_t checked = 0;
     std::string missing, differing;
+    const xmca::LabSettings lab = xmca::loadLabSettings(xmca::defaultLabSettingsPath());
     for (auto it = rows.rbegin(); it != rows.rend(); ++it) {  // oldest first
         const auto& rec = *it;
         std::error_code ec;
@@ -138,6 +141,16 @@ int verify(const Args& args, const std::string& location, std::ostream& out, std
         if (rec.lowerLimit) options.settings.lowerLimit = *rec.lowerLimit;
         options.nominalMassKg = rec.nominalMassKg;
         options.massKg = rec.massKg;
+        // The method and version the record was computed with, and its decay correction.
+        std::vector<std::string> methodProblem;
+        if (!rec.methodName.empty() && rec.methodVersion) {
+            std::string why;
+            options.method =
+                xmca::methodVersion(reg.get(), lab, rec.methodName, static_cast<int>(*rec.methodVersion), why);
+            if (!options.method) methodProblem.push_back("its method cannot be had again: " + why);
+            options.samplingDate = rec.samplingDate;
+            options.decayToSampling = rec.method.find("decay-corrected to") != std::string::npos;
+        }
         const xmca::ScreeningOutcome now = xmca::screenFiles(rec.sampleFile, rec.backgroundFile, options);
         std::vector<std::string> diff;
         if (!now.computed) {
@@ -150,6 +163,7 @@ int verify(const Args& args, const std::string& location, std::ostream& out, std
             diff = differences(rec, xmca::measurementRecord(now, rec.sampleFile, rec.backgroundFile, sample,
                                                             options, rec.installation, rec.programVersion));
         }
+        diff.insert(diff.begin(), methodProblem.begin(), methodProblem.end());
         if (diff.empty()) continue;
         std::string problems;
         for (const auto& p : diff) problems += (problems.empty() ? "" : ", ") + jsonString(p);
