@@ -32,6 +32,7 @@
 #include "model/settings_io.h"
 #include "register/postgres_register.h"
 #include "report/screening_report.h"
+#include "xmca/method_dialog.h"
 #include "xmca/screening_support.h"
 #include "xmca/tform1.h"
 #include "xmca/window_language.h"
@@ -135,9 +136,15 @@ ScreeningPage::ScreeningPage(TForm1& form, QWidget* parent)
     stop_ = button(this, "StopRun", tr("Stop counting"));
     stop_->setEnabled(false);
     auto* settings = button(this, "LabSettings", tr("Laboratory settings..."));
+    auto* methods = button(this, "Methods", tr("Methods..."));
     runRow->addWidget(stop_);
     runRow->addWidget(settings);
+    runRow->addWidget(methods);
     left->addLayout(runRow);
+    methodInfo_ = new QLabel(this);
+    methodInfo_->setObjectName(QStringLiteral("MethodInfo"));
+    methodInfo_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    left->addWidget(methodInfo_);
     left->addStretch(1);
 
     // Result.
@@ -199,12 +206,22 @@ ScreeningPage::ScreeningPage(TForm1& form, QWidget* parent)
     connect(record_btn_, &QPushButton::clicked, this, &ScreeningPage::recordResult);
     connect(print_, &QPushButton::clicked, this, &ScreeningPage::printReport);
     connect(settings, &QPushButton::clicked, this, &ScreeningPage::editSettings);
+    connect(methods, &QPushButton::clicked, this, [this] {
+        MethodDialog dlg(this, lab_, form_.registerLocation());
+        dlg.exec();
+        showMethodInForce();
+    });
     connect(&form_, &TForm1::runFinished, this, &ScreeningPage::onRunFinished);
     // Any change to the sample's data makes the shown result stale.
     for (QLineEdit* e : {sampleId_, product_, origin_, mass_, samplingDate_, operator_})
         connect(e, &QLineEdit::textEdited, this, [this] {
             if (record_.id == 0) record_btn_->setEnabled(false);
         });
+}
+
+void ScreeningPage::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    showMethodInForce();
 }
 
 void ScreeningPage::message(const QString& text, bool error) {
@@ -405,6 +422,27 @@ void ScreeningPage::evaluate() {
     record_btn_->setEnabled(true);
     print_->setEnabled(true);
     message(tr("Evaluated: %1").arg(xmca::ui::verdictText(q(record_.verdict))));
+}
+
+void ScreeningPage::showMethodInForce() {
+    std::string error;
+    const auto reg =
+        lab_.defaultMethod.empty() ? nullptr : xmca::reg::openRegister(s8(form_.registerLocation()), error);
+    const auto m = xmca::methodInForce(reg.get(), lab_, "", error);
+    if (!m) {
+        methodInfo_->setText(tr("Method %1 cannot be used: %2").arg(q(lab_.defaultMethod), q(error)));
+        return;
+    }
+    QString t = m->isFactory() ? tr("Method: factory (the fixed factors)")
+                               : tr("Method: %1 v%2, calibrated %3")
+                                     .arg(q(m->name))
+                                     .arg(m->version)
+                                     .arg(q(m->calibratedUtc.substr(0, 10)));
+    QStringList notes;
+    if (m->cs134Assumed) notes << tr("Cs-134 response assumed");
+    if (lab_.decayToSamplingDate) notes << tr("figures corrected to the sampling date");
+    methodInfo_->setText(notes.isEmpty() ? t : t + " (" + notes.join("; ") + ")");
+    methodInfo_->setToolTip(methodInfo_->text());
 }
 
 void ScreeningPage::showOutcome() {

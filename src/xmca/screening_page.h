@@ -53,6 +53,11 @@ public slots:
 signals:
     void recorded(qint64 id);
 
+protected:
+    // The method in force is read again whenever the page is shown (the register's
+    // location is set after the window is made, the Methods dialog may change it).
+    void showEvent(QShowEvent* event) override;
+
 private:
     enum class Acquiring { None, Background, Sample };
     void startAcquisition(Acquiring what, QLineEdit* seconds);
@@ -60,6 +65,7 @@ private:
     void setBackground(const QString& path);
     void setSample(const QString& path);
     void showOutcome();
+    void showMethodInForce();
     void setBusy(bool busy);
     void message(const QString& text, bool error = false);
     bool readSampleData(xmca::SampleData& out, QString& problem) const;
@@ -76,6 +82,7 @@ private:
 
     QLineEdit *bgFile_, *bgSeconds_, *sampleFile_, *sampleSeconds_;
     QLabel *bgInfo_, *sampleInfo_, *verdict_, *notes_, *recordLabel_, *message_;
+    QLabel* methodInfo_ = nullptr;  // the method in force and its version
     QLineEdit *sampleId_, *product_, *origin_, *mass_, *samplingDate_, *operator_;
     QPushButton *bgAcquire_, *bgChoose_, *sampleAcquire_, *sampleChoose_, *stop_, *evaluate_, *record_btn_, *print_;
     QTableWidget* table_;
