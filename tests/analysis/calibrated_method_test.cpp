@@ -8,6 +8,7 @@
 #include "files/temp_dir.h"
 #include "model/method_store.h"
 #include "model/screening.h"
+#include "model/screening_record.h"
 #include "model/screening_run.h"
 #include "support/simulated_spectra.h"
 
@@ -196,6 +197,65 @@ TEST(CalibratedMethod, StandardsWithoutTheirPeakOrWithBadCertificatesAreRefused)
     EXPECT_EQ(refused({standard(nuclide::Cs137, cs137, 2000, "2026-12-09")}),
               "Error ! the Cs-137 standard's reference date is after its spectrum was measured");
     EXPECT_EQ(refused({standard(nuclide::Cs134, cs134, 2000, kMeasured)}), "Error ! a Cs-137 standard is needed");
+}
+
+TEST(CalibratedMethod, FiguresAreDecayCorrectedToTheSamplingDateWhenAskedAndRecordedWithTheMethod) {
+    Geometry g(1.0, 1100);
+    const method::Method m = calibrated(g);
+    // Counted a year after sampling: Cs-134 has fallen to 0.715 of what it was.
+    const std::string sample = g.acquire("old.dat", 60, 100, 500, 360000);
+    ASSERT_TRUE(g.ok());
+    ScreeningOptions o;
+    o.method = m;
+    o.massKg = 1.0;
+    o.samplingDate = kYearBefore;
+    const ScreeningOutcome atMeasurement = screenFiles(sample, g.background(), o);
+    o.decayToSampling = true;
+    const ScreeningOutcome atSampling = screenFiles(sample, g.background(), o);
+    ASSERT_TRUE(atMeasurement.computed && atSampling.computed);
+    const auto& a = atMeasurement.result.activity;
+    const auto& b = atSampling.result.activity;
+    EXPECT_NEAR(a[kRowCs134].bqPerKg, 60.0, 3 * a[kRowCs134].sigma);
+    EXPECT_NEAR(b[kRowCs134].bqPerKg / a[kRowCs134].bqPerKg, 1.0 / nuclide::decayFactor(nuclide::Cs134, 365), 1e-3);
+    EXPECT_NEAR(b[kRowCs137].bqPerKg / a[kRowCs137].bqPerKg, 1.0 / nuclide::decayFactor(nuclide::Cs137, 365), 1e-3);
+    EXPECT_NEAR(b[kRowCsAll].bqPerKg, b[kRowCs134].bqPerKg + b[kRowCs137].bqPerKg, 0.1);
+    EXPECT_NEAR(b[kRowK40].bqPerKg, a[kRowK40].bqPerKg, 1e-3);  // no decay
+    EXPECT_TRUE(atMeasurement.result.method.decayCorrectedTo.empty());
+    EXPECT_EQ(atSampling.result.method.decayCorrectedTo, kYearBefore);
+    EXPECT_NE(methodText(atSampling.result).find("decay-corrected to 2025-12-08"), std::string::npos);
+
+    // The record names the method and its version.
+    SampleData data;
+    data.sampleId = "kombu";
+    data.massKg = 1.0;
+    const reg::MeasurementRecord rec =
+        measurementRecord(atSampling, sample, g.background(), data, o, "lab", programVersion());
+    EXPECT_EQ(rec.methodName, "marinelli");
+    EXPECT_EQ(rec.methodVersion, m.version);
+    EXPECT_NE(rec.method.find("method marinelli v"), std::string::npos) << rec.method;
+
+    // A sampling date after the count: no correction, and no verdict on the figures.
+    o.samplingDate = "2026-12-09";
+    const ScreeningOutcome wrong = screenFiles(sample, g.background(), o);
+    EXPECT_EQ(verdictText(wrong.result), "No verdict - no decay correction: the sampling date is not before the measurement");
+}
+
+TEST(CalibratedMethod, AMassOutsideTheRangeWithholdsTheVerdict) {
+    Geometry g(1.0, 1300);
+    const method::Method m = calibrated(g);
+    const std::string sample = g.acquire("s.dat", 0, 80, 0, 36000);
+    ASSERT_TRUE(g.ok());
+    ScreeningOptions o;
+    o.method = m;
+    for (const double kg : {0.85, 1.15}) {
+        o.massKg = kg;
+        EXPECT_EQ(verdictText(screenFiles(sample, g.background(), o).result), "Above screening level - confirm") << kg;
+    }
+    o.massKg = 0.5;  // half the nominal fill: the geometry is another
+    const ScreeningOutcome half = screenFiles(sample, g.background(), o);
+    EXPECT_EQ(verdictText(half.result), "No verdict - mass outside the method's range");
+    // The figures are still shown, per kg of what was weighed.
+    EXPECT_NEAR(half.result.activity[kRowCsAll].bqPerKg, 160.0, 3 * half.result.activity[kRowCsAll].sigma);
 }
 
 }  // namespace

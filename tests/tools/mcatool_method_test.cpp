@@ -119,6 +119,11 @@ TEST(McatoolMethod, CalibratesListsAndScreensWithTheMethod) {
     ASSERT_EQ(recs.size(), 1);
     EXPECT_EQ(recs[0]["method_name"].toString(), "marinelli");
     EXPECT_EQ(recs[0]["method_version"].toInt(), 2);
+    EXPECT_NE(recs[0]["method"].toString().indexOf("method marinelli v2, calibrated"), -1);
+    // verify computes it again with that very method and version.
+    const auto verify = lab.run("register verify --register " + quote(lab.db));
+    EXPECT_EQ(verify.code, 0) << verify.err << verify.out;
+    EXPECT_EQ(object(verify.out)["checked"].toInt(), 1);
 }
 
 TEST(McatoolMethod, RefusesWhatNoLaboratoryCouldCalibrateFrom) {
