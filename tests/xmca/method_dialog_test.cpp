@@ -13,6 +13,8 @@
 #include "files/temp_dir.h"
 #include "model/lab_settings.h"
 #include "support/simulated_spectra.h"
+#include "register/register.h"
+#include "xmca/history_model.h"
 #include "xmca/method_dialog.h"
 
 namespace {
@@ -109,6 +111,24 @@ TEST(MethodDialog, RefusesAFormWithoutWhatACalibrationNeeds) {
     click(d, "CalibrateMethod");
     EXPECT_EQ(d.messageLabel()->text(), "Enter the Cs-137 standard's certified Bq and its u in %.");
     EXPECT_EQ(d.methodTable()->rowCount(), 0);
+}
+
+TEST(HistoryModel, NamesTheMethodAndVersionOfEachRecord) {
+    TempDir dir;
+    std::string error;
+    std::shared_ptr<xmca::reg::Register> reg = xmca::reg::openRegister(dir.file("r.sqlite"), error);
+    ASSERT_TRUE(reg) << error;
+    xmca::reg::MeasurementRecord old, calibrated;
+    old.sampleId = "before methods";
+    calibrated.sampleId = "kombu";
+    calibrated.methodName = "marinelli";
+    calibrated.methodVersion = 2;
+    ASSERT_TRUE(reg->appendMeasurement(old, error) && reg->appendMeasurement(calibrated, error)) << error;
+    HistoryModel m;
+    ASSERT_TRUE(m.reset(reg, {}, error)) << error;
+    EXPECT_EQ(m.headerData(HistoryModel::ColMethod, Qt::Horizontal, Qt::DisplayRole).toString(), "Method");
+    EXPECT_EQ(m.data(m.index(0, HistoryModel::ColMethod), Qt::DisplayRole).toString(), "marinelli v2");
+    EXPECT_EQ(m.data(m.index(1, HistoryModel::ColMethod), Qt::DisplayRole).toString(), "");
 }
 
 }  // namespace
