@@ -50,6 +50,10 @@
         <source>Operator</source>
         <translation>測定者</translation>
     </message>
+    <message>
+        <source>Method</source>
+        <translation>測定方法</translation>
+    </message>
 </context>
 <context>
     <name>HistoryPage</name>
