@@ -8,8 +8,9 @@ cd "$(dirname "$0")/.."
 packages=(g++ make cmake ninja-build pkg-config ca-certificates qt6-base-dev libgtest-dev libgmock-dev
           libbenchmark-dev fonts-dejavu-core fonts-ipafont-gothic poppler-utils xvfb xauth imagemagick
           libeigen3-dev clang libclang-rt-14-dev)
-# The libftdi1 road to the analyser; dpkg-dev and file for `cpack -G DEB`.
-packages+=(libftdi1-dev libusb-1.0-0-dev dpkg-dev file)
+# The libftdi1 road to the analyser; dpkg-dev and file for `cpack -G DEB`; help2man
+# makes the manual pages from the programs' --help.
+packages+=(libftdi1-dev libusb-1.0-0-dev dpkg-dev file help2man)
 # SHA-256 content hashes of spectra (OpenSSL libcrypto).
 packages+=(libssl-dev)
 # The window's translations (lupdate, lrelease, qt_add_translations) and Qt's own Japanese.

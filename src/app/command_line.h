@@ -12,6 +12,7 @@ namespace xmca {
 struct CommandLine {
     DriverOptions road;  // --simulate (with the simulated sample), --serial or --driver
     bool help = false;
+    bool version = false;  // --version
     std::string lang;  // --lang en|ja; empty: the locale's language
     std::string registerLocation;  // --register PATH (empty: the settings' or the default)
 };
@@ -20,5 +21,6 @@ struct CommandLine {
 std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& args, std::string& error);
 
 const char* usageText();
+const char* versionText();  // "xmca <version>\n"
 
 }  // namespace xmca

@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <cstdio>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "acquisition/link_client.h"
 #include "command_line.h"
@@ -11,22 +14,47 @@
 #include "xmca/tform1.h"
 #include "xmca/window_language.h"
 
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("xmca");
+namespace {
 
+std::vector<std::string> arguments(int argc, char** argv) {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+    return args;
+}
+
+// --help and --version answer before QApplication exists, so that they need no
+// display (the manual page is made from them at build time).
+bool answeredWithoutWindow(const std::optional<xmca::CommandLine>& cl) {
+    if (!cl) return false;
+    if (cl->help) {
+        std::fputs(xmca::usageText(), stdout);
+        return true;
+    }
+    if (cl->version) {
+        std::fputs(xmca::versionText(), stdout);
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
     std::string error;
-    const auto cl = xmca::parseCommandLine(args, error);
+    // Qt's own options (-platform, -style...) are not ours: a command line holding
+    // them is parsed again once QApplication has taken them out.
+    if (answeredWithoutWindow(xmca::parseCommandLine(arguments(argc, argv), error))) return 0;
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("xmca");
+    QApplication::setApplicationVersion(QStringLiteral(XMCA_VERSION));
+
+    const auto cl = xmca::parseCommandLine(arguments(argc, argv), error);
     if (!cl) {
         std::fprintf(stderr, "xmca: %s\n%s", error.c_str(), xmca::usageText());
         return 2;
     }
-    if (cl->help) {
-        std::fputs(xmca::usageText(), stdout);
-        return 0;
-    }
+    if (answeredWithoutWindow(cl)) return 0;
 
     // The window's language; files, reports and mcatool stay English whatever it is.
     const QString lang = xmca::ui::chooseLanguage(QString::fromStdString(cl->lang));

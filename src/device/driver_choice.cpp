@@ -30,8 +30,9 @@ const char* driverOptionsUsage() {
            "  --sim-efficiency F\n"
            "                   the simulated geometry's detection efficiency against the\n"
            "                   fixed one (default 1.0; 0.1 .. 10)\n"
-           "  --cs134 A, --cs137 A, --k40 A\n"
-           "                   activities of the simulated sample in Bq/kg (A >= 0)\n"
+           "  --cs134 A        Cs-134 activity of the simulated sample in Bq/kg (A >= 0)\n"
+           "  --cs137 A        Cs-137 activity of the simulated sample in Bq/kg (A >= 0)\n"
+           "  --k40 A          K-40 activity of the simulated sample in Bq/kg (A >= 0)\n"
            "  --background     simulate a background measurement (no sample)\n"
            "  --sim-devices N  number of simulated analysers attached (0..8)\n"
            "  --sim-link L     link timing of the simulated analyser: instant or usb-full-speed\n";

@@ -29,6 +29,7 @@ using RunFn = int (*)(const Args& args, std::ostream& out, std::ostream& err);
 struct Command {
     const char* name;
     const char* usage;  // arguments, for the usage text
+    const char* summary;  // what it does, for --help and the manual page
     RunFn run;
 };
 
