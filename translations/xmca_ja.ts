@@ -1226,6 +1226,10 @@ Net rate: %3 cps</source>
         <source>Error ! two %1 standards given</source>
         <translation>Error ! %1 標準線源が 2 つ指定されています</translation>
     </message>
+    <message>
+        <source>Error ! a method needs spectra of 2048 channels</source>
+        <translation>Error ! 測定方法には 2048 チャンネルのスペクトルが必要です</translation>
+    </message>
 </context>
 <context>
     <name>TForm1</name>

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "analysis/method_text.h"
+#include "model/bq_calic.h"
 #include "model/measurement_state.h"
 #include "model/method_choice.h"
 #include "model/spectrum_io.h"
@@ -56,6 +57,11 @@ FileCalibration calibrateFromFiles(const CalibrationRequest& q) {
         return out;
     }
     const MemorySpectrum& b = bg.spectrum();
+    // The windows stand on their lines at 2048 channels only.
+    if (b.header.channelCount() != kWindowsChannels) {
+        out.error = "Error ! a method needs spectra of " + std::to_string(kWindowsChannels) + " channels";
+        return out;
+    }
     std::vector<ReadSpectrum> read;
     std::vector<method::StandardInput> inputs;
     read.reserve(q.standards.size());

@@ -68,6 +68,7 @@ const char* const kStatusMessages[] = {
     QT_TRANSLATE_NOOP("Status", "Error ! a Cs-137 standard is needed"),
     QT_TRANSLATE_NOOP("Status", "Error ! the standards' responses cannot be solved for three nuclides"),
     QT_TRANSLATE_NOOP("Status", "Error ! the nominal mass must be above 0 kg"),
+    QT_TRANSLATE_NOOP("Status", "Error ! a method needs spectra of 2048 channels"),
 };
 
 // Messages with figures or names in them: the English pattern and, as the source

@@ -197,6 +197,16 @@ TEST(CalibratedMethod, StandardsWithoutTheirPeakOrWithBadCertificatesAreRefused)
     EXPECT_EQ(refused({standard(nuclide::Cs137, cs137, 2000, "2026-12-09")}),
               "Error ! the Cs-137 standard's reference date is after its spectrum was measured");
     EXPECT_EQ(refused({standard(nuclide::Cs134, cs134, 2000, kMeasured)}), "Error ! a Cs-137 standard is needed");
+    // Spectra of another channel count: the windows do not stand on their lines.
+    test::TempDir other;
+    SimulatedAnalyserConfig b4096 = content(0, 0, 0, 901);
+    b4096.backgroundOnly = true;
+    ASSERT_TRUE(test::acquireAndSave(b4096, 36000, other.file("bg.dat"), 4096));
+    ASSERT_TRUE(test::acquireAndSave(content(0, 2000, 0, 902), 36000, other.file("cs137.dat"), 4096));
+    CalibrationRequest q = g.request();
+    q.backgroundPath = other.file("bg.dat");
+    q.standards = {standard(nuclide::Cs137, other.file("cs137.dat"), 2000, kMeasured)};
+    EXPECT_EQ(calibrateFromFiles(q).error, "Error ! a method needs spectra of 2048 channels");
 }
 
 TEST(CalibratedMethod, FiguresAreDecayCorrectedToTheSamplingDateWhenAskedAndRecordedWithTheMethod) {
