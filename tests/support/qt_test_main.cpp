@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "private_home.h"
+
 int main(int argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     if (!std::getenv("XDG_RUNTIME_DIR")) {
@@ -18,6 +20,7 @@ int main(int argc, char** argv) {
         chmod(dir.c_str(), 0700);
         setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
     }
+    test::PrivateHome home;
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
