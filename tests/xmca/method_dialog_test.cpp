@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <cstdlib>
+#include <optional>
+#include <string>
 
 #include "analysis/nuclide_data.h"
 #include "files/temp_dir.h"
@@ -27,7 +29,9 @@ struct Bench {
     std::string db = dir.file("register.sqlite");
     std::string bg = dir.file("bg.dat"), cs137 = dir.file("cs137.dat");
     xmca::LabSettings lab;
+    std::optional<std::string> oldConfig;
     Bench() {
+        if (const char* old = std::getenv("XDG_CONFIG_HOME")) oldConfig = old;
         setenv("XDG_CONFIG_HOME", config.c_str(), 1);
         xmca::SimulatedAnalyserConfig b;
         b.backgroundOnly = true;
@@ -39,7 +43,10 @@ struct Bench {
         s.seed = 42;
         EXPECT_TRUE(xmca::test::acquireAndSave(s, 36000, cs137));
     }
-    ~Bench() { unsetenv("XDG_CONFIG_HOME"); }
+    ~Bench() {
+        if (oldConfig) setenv("XDG_CONFIG_HOME", oldConfig->c_str(), 1);
+        else unsetenv("XDG_CONFIG_HOME");
+    }
 };
 
 void click(MethodDialog& d, const char* name) {
