@@ -47,7 +47,8 @@ const std::vector<std::string>& csvColumns() {
         "cs134_activity", "cs134_u", "cs134_decision_threshold", "cs134_detection_limit",
         "cs137_activity", "cs137_u", "cs137_decision_threshold", "cs137_detection_limit",
         "k40_activity", "k40_u", "k40_decision_threshold", "k40_detection_limit",
-        "lower_limit", "screening_level", "method", "gain_ok", "verdict", "program_version", "supersedes"};
+        "lower_limit", "screening_level", "method", "gain_ok", "verdict", "program_version", "supersedes",
+        "method_name", "method_version"};
     return cols;
 }
 
@@ -82,6 +83,8 @@ std::string measurementsCsv(const std::vector<MeasurementRecord>& records) {
         row.push_back(quoted(r.verdict));
         row.push_back(quoted(r.programVersion));
         row.push_back(r.supersedes ? std::to_string(*r.supersedes) : "");
+        row.push_back(quoted(r.methodName));
+        row.push_back(r.methodVersion ? std::to_string(*r.methodVersion) : "");
         for (std::size_t i = 0; i < row.size(); ++i) out += (i ? "," : "") + row[i];
         out += "\r\n";
     }
