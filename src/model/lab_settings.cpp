@@ -88,6 +88,8 @@ LabSettings loadLabSettings(const std::string& path) {
         else if (key == "qc_baseline_runs") {
             if (const auto n = positive(value)) s.qcBaselineRuns = static_cast<int>(std::clamp(*n, 2.0, 100.0));
         } else if (key == "qc_require_daily") s.qcRequireDaily = value == "1";
+        else if (key == "default_method") s.defaultMethod = value;
+        else if (key == "decay_to_sampling_date") s.decayToSamplingDate = value == "1";
     }
     return s;
 }
@@ -105,6 +107,8 @@ bool saveLabSettings(const LabSettings& s, const std::string& path) {
     out << "operator=" << escape(s.operatorName) << '\n';
     out << "qc_baseline_runs=" << s.qcBaselineRuns << '\n';
     out << "qc_require_daily=" << (s.qcRequireDaily ? 1 : 0) << '\n';
+    out << "default_method=" << s.defaultMethod << '\n';
+    out << "decay_to_sampling_date=" << (s.decayToSamplingDate ? 1 : 0) << '\n';
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
     return writeWholeFile(path, out.str()) == WriteStatus::Ok;

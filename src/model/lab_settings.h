@@ -18,6 +18,8 @@ struct LabSettings {
     std::string operatorName;               // the last operator, offered again
     int qcBaselineRuns = 10;                // check-source runs that form a QC baseline (2 .. 100)
     bool qcRequireDaily = false;            // withhold verdicts until a QC run passed today
+    std::string defaultMethod;              // the calibrated method in force; empty: "factory"
+    bool decayToSamplingDate = false;       // figures decay-corrected back to the sampling date
 };
 
 std::string defaultLabSettingsPath();

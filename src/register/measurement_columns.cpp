@@ -91,6 +91,17 @@ std::vector<MeasurementColumn> makeColumns() {
     chain.assigned = true;
     chain.hashed = false;
     c.push_back(chain);
+    // The method the figures were formed with (added after the chain began).
+    MeasurementColumn methodName = text<&R::methodName>("method_name");
+    methodName.hashedWhenSet = true;
+    c.push_back(methodName);
+    c.push_back({"method_version", ColumnKind::Integer,
+                 [](const R& r) { return r.methodVersion ? ColumnValue(*r.methodVersion) : ColumnValue(); },
+                 [](R& r, const ColumnValue& v) {
+                     const auto* i = std::get_if<std::int64_t>(&v);
+                     r.methodVersion = i ? std::optional<std::int64_t>(*i) : std::nullopt;
+                 },
+                 false, true, true});
     return c;
 }
 

@@ -35,6 +35,9 @@ struct MeasurementColumn {
     bool assigned = false;
     // Part of the content the chain hash covers.
     bool hashed = true;
+    // Covered only when it holds a value (not NULL, not empty): a column added after
+    // the chain began, so that the records written before it keep their hashes.
+    bool hashedWhenSet = false;
 };
 
 // Every column, in the order of the CSV and of each backend's lists; "id" first.

@@ -33,9 +33,13 @@ std::string canonicalMeasurement(const MeasurementRecord& r) {
     std::string out;
     for (const auto& c : measurementColumns()) {
         if (!c.hashed) continue;
+        const ColumnValue v = c.get(r);
+        if (c.hashedWhenSet) {
+            const auto* t = std::get_if<std::string>(&v);
+            if (std::holds_alternative<std::monostate>(v) || (t && t->empty())) continue;
+        }
         out += c.name;
         out += '=';
-        const ColumnValue v = c.get(r);
         if (const auto* t = std::get_if<std::string>(&v)) {
             out += 'T' + std::to_string(t->size()) + ':' + *t;
         } else if (const auto* d = std::get_if<double>(&v)) {

@@ -104,6 +104,10 @@ QVariant HistoryModel::data(const QModelIndex& index, int role) const {
         case ColDetectionLimit: return num(r->csAll.detectionLimit, 1);
         case ColVerdict: return xmca::ui::verdictText(QString::fromStdString(r->verdict));
         case ColOperator: return QString::fromStdString(r->operatorName);
+        case ColMethod:  // "factory v1", "marinelli v2"; empty for records made before methods were named
+            return r->methodName.empty() || !r->methodVersion
+                       ? QString()
+                       : QString::fromStdString(r->methodName) + " v" + QString::number(*r->methodVersion);
         default: return {};
     }
 }
@@ -121,6 +125,7 @@ QVariant HistoryModel::headerData(int section, Qt::Orientation o, int role) cons
         case ColDetectionLimit: return tr("Detection limit");
         case ColVerdict: return tr("Verdict");
         case ColOperator: return tr("Operator");
+        case ColMethod: return tr("Method");
         default: return {};
     }
 }

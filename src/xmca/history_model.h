@@ -15,7 +15,7 @@ class HistoryModel : public QAbstractTableModel {
 public:
     static constexpr int kPage = 200;
     enum Column { ColId, ColCreated, ColSampleId, ColProduct, ColOrigin, ColMass, ColCsAll, ColDetectionLimit,
-                  ColVerdict, ColOperator, ColumnCount };
+                  ColVerdict, ColOperator, ColMethod, ColumnCount };
 
     explicit HistoryModel(QObject* parent = nullptr);
 

@@ -18,6 +18,8 @@ TEST(CsvExport, SpreadsheetSafeUtf8WithBom) {
     a.gainOk = false;
     a.verdict = "No verdict - check gain";
     a.supersedes = 3;
+    a.methodName = "U8 pot";
+    a.methodVersion = 2;
     MeasurementRecord b;
     b.id = 8;
     const std::string csv = measurementsCsv({a, b});
@@ -36,9 +38,9 @@ TEST(CsvExport, SpreadsheetSafeUtf8WithBom) {
     EXPECT_NE(csv.find(",0.8,"), std::string::npos);
     EXPECT_NE(csv.find(",-1.25,"), std::string::npos);  // negative figures stay numbers
     EXPECT_NE(csv.find(",0,No verdict - check gain,"), std::string::npos);
-    // a's line ends with what it supersedes and its (here empty) chain hash; b, with nothing filled in, is one
-    // line of empty fields.
-    EXPECT_NE(csv.find(",3,\r\n8,"), std::string::npos);
+    // a's line ends with what it supersedes, its (here empty) chain hash and its method; b, with nothing filled
+    // in, is one line of empty fields.
+    EXPECT_NE(csv.find(",3,,U8 pot,2\r\n8,"), std::string::npos);
     EXPECT_EQ(csv.substr(csv.size() - 4), ",,\r\n");
 }
 
