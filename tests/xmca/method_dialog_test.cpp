@@ -143,7 +143,9 @@ TEST(HistoryModel, NamesTheMethodAndVersionOfEachRecord) {
     calibrated.methodVersion = 2;
     ASSERT_TRUE(reg->appendMeasurement(old, error) && reg->appendMeasurement(calibrated, error)) << error;
     HistoryModel m;
-    ASSERT_TRUE(m.reset(reg, {}, error)) << error;
+    HistoryModel::FirstPage page = HistoryModel::readFirstPage(*reg, {});
+    ASSERT_TRUE(page.ok) << page.error;
+    m.reset({}, page.total, std::move(page.rows));
     EXPECT_EQ(m.headerData(HistoryModel::ColMethod, Qt::Horizontal, Qt::DisplayRole).toString(), "Method");
     EXPECT_EQ(m.data(m.index(0, HistoryModel::ColMethod), Qt::DisplayRole).toString(), "marinelli v2");
     EXPECT_EQ(m.data(m.index(1, HistoryModel::ColMethod), Qt::DisplayRole).toString(), "");

@@ -137,11 +137,8 @@ TEST(ScreeningWindow, ShortCountAgainstALongBackgroundAndAWrongGain) {
     const std::string gain = lab.dir.file("gain.dat");
     ASSERT_TRUE(xmca::test::acquireAndSave(c, 3000, gain));
 
-    QString next;
-    lab.page->chooseSpectrum = [&next](const QString&) { return next; };
-    next = QString::fromStdString(bg);
+    lab.scripted->files = {QString::fromStdString(bg), QString::fromStdString(low)};
     lab.click("BackgroundChoose");
-    next = QString::fromStdString(low);
     lab.click("SampleChoose");
     lab.type("SampleId", "short-1");
     lab.click("Evaluate");
@@ -153,7 +150,7 @@ TEST(ScreeningWindow, ShortCountAgainstALongBackgroundAndAWrongGain) {
     const QString verdict = lab.w<QLabel>("Verdict")->text();
     EXPECT_FALSE(verdict.contains("No verdict")) << verdict.toStdString();
 
-    next = QString::fromStdString(gain);
+    lab.scripted->files = {QString::fromStdString(gain)};
     lab.click("SampleChoose");
     lab.type("SampleId", "gain-1");
     lab.click("Evaluate");
