@@ -344,6 +344,14 @@
         <source>Choose a method first.</source>
         <translation>先に測定方法を選んでください。</translation>
     </message>
+    <message>
+        <source>The settings could not be saved.</source>
+        <translation>設定を保存できませんでした。</translation>
+    </message>
+    <message>
+        <source>Recording the method in the register...</source>
+        <translation>測定方法を記録簿に記録しています...</translation>
+    </message>
 </context>
 <context>
     <name>QcChart</name>
@@ -879,6 +887,10 @@ Net rate: %3 cps</source>
     <message>
         <source>Reading the QC state from the register...</source>
         <translation>記録簿から QC の状態を読み込んでいます...</translation>
+    </message>
+    <message>
+        <source>Reading the method from the register...</source>
+        <translation>記録簿から測定方法を読み込んでいます...</translation>
     </message>
 </context>
 <context>

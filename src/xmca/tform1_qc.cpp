@@ -22,15 +22,19 @@ void TForm1::withholdForQc() {
     // Withheld until the register's QC state has been read on the register thread,
     // so that no unchecked verdict is shown, printed or exported meanwhile.
     const int check = ++qcCheck_;
-    const bool provisional = state_.activity.screening.withheld.empty();
+    // A reason of the figures' own (the grounds) comes back once the QC state is known.
+    const xmca::ScreeningResult& before = state_.activity.screening;
+    const bool qcOnly = before.withheld == xmca::kQcUnknown;  // a check asked already
+    const std::string reasonBefore = qcOnly ? std::string() : before.withheld;
+    const int rankBefore = qcOnly ? 0 : before.withheldRank;
     xmca::withholdVerdict(state_.activity, xmca::kQcUnknown);
-    if (!provisional) return;  // withheld for a reason of its own already
     lab_->request<std::string>(
         this, [lab = lab_->settings()](RegisterAccess& a) { return xmca::qcLockoutReason(a.reg(), lab); },
-        [this, check](std::string reason) {
+        [this, check, reasonBefore, rankBefore](std::string reason) {
             xmca::ScreeningResult& sc = state_.activity.screening;
             if (check != qcCheck_ || sc.withheld != xmca::kQcUnknown) return;  // computed again since
-            sc.withheld.clear();
+            sc.withheld = reasonBefore;
+            sc.withheldRank = rankBefore;
             xmca::updateVerdict(state_.activity, state_.screeningSettings);
             if (!reason.empty()) xmca::withholdVerdict(state_.activity, reason);
             showActivityResults();

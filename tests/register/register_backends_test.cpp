@@ -600,7 +600,7 @@ TYPED_TEST(RegisterBackends, MethodsAreAppendedAsVersionsOfTheirName) {
     EXPECT_EQ(back.methodVersion, 2);
 }
 
-TEST(RegisterMethods, AVersionOneFileIsBroughtForwardWithItsRecords) {
+TEST(RegisterMethods, AFileFromBeforeMethodsIsBroughtForwardWithItsRecordsAndChain) {
     TempDir dir;
     const std::string path = dir.file("register.sqlite");
     std::string error;
@@ -610,16 +610,21 @@ TEST(RegisterMethods, AVersionOneFileIsBroughtForwardWithItsRecords) {
         ASSERT_TRUE(reg) << error;
         ASSERT_TRUE(reg->appendMeasurement(r, error)) << error;
     }
-    // Take the file back to what a version-1 program left.
+    // Take the file back to what a program of the schema before the methods left.
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    const std::string before = "PRAGMA user_version = " + std::to_string(kSchemaVersion - 1);
     for (const char* sql : {"DROP TABLE methods", "ALTER TABLE measurements DROP COLUMN method_name",
-                            "ALTER TABLE measurements DROP COLUMN method_version", "PRAGMA user_version = 1"})
+                            "ALTER TABLE measurements DROP COLUMN method_version", before.c_str()})
         ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sql << ": " << sqlite3_errmsg(db);
     sqlite3_close(db);
 
     auto reg = openRegister(path, error);
     ASSERT_TRUE(reg) << error;
+    // The record's hash, formed before the method columns were there, still follows.
+    IntegrityReport integrity;
+    ASSERT_TRUE(reg->checkIntegrity(integrity, error)) << error;
+    EXPECT_TRUE(integrity.ok()) << integrity.chainProblem;
     MeasurementRecord back;
     bool found = false;
     ASSERT_TRUE(reg->getMeasurement(r.id, back, found, error)) << error;

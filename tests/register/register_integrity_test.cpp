@@ -106,7 +106,9 @@ TEST(RegisterChain, ARegisterOfTheFirstSchemaIsChainedWhenBroughtForward) {
     const std::string path = dir.file("r.sqlite");
     registerWith(path, 0).reset();
     // Back to the first schema (no chain column), with more records than one batch of the migration.
-    ASSERT_EQ(rawExec(path, "ALTER TABLE measurements DROP COLUMN chain_hash; PRAGMA user_version = 1; "
+    ASSERT_EQ(rawExec(path, "DROP TABLE methods; ALTER TABLE measurements DROP COLUMN method_name; "
+                            "ALTER TABLE measurements DROP COLUMN method_version; "
+                            "ALTER TABLE measurements DROP COLUMN chain_hash; PRAGMA user_version = 1; "
                             "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2105) "
                             "INSERT INTO measurements (uid, created_utc, sample_id, cs_all_activity) "
                             "SELECT 'u-' || i, '2026-04-12T10:00:00Z', 'S' || i, i * 0.5 FROM n"),
@@ -123,6 +125,42 @@ TEST(RegisterChain, ARegisterOfTheFirstSchemaIsChainedWhenBroughtForward) {
     reg.reset();
     // The keep-trigger is back once the hashes are in.
     EXPECT_NE(rawExec(path, "UPDATE measurements SET operator = 'x' WHERE id = 1"), SQLITE_OK);
+}
+
+TEST(RegisterChain, TheMethodARecordNamesIsCoveredOnceItIsGiven) {
+    TempDir dir;
+    const std::string path = dir.file("r.sqlite");
+    std::string error;
+    {
+        auto reg = registerWith(path, 1);  // no method named: its hash is as before the method columns
+        MeasurementRecord r = rec("kombu");
+        r.methodName = "marinelli";
+        r.methodVersion = 2;
+        ASSERT_TRUE(reg->appendMeasurement(r, error)) << error;
+        EXPECT_TRUE(check(*reg).ok());
+    }
+    MeasurementRecord plain = rec("x"), named = plain;
+    named.methodName = "marinelli";
+    EXPECT_NE(canonicalMeasurement(plain), canonicalMeasurement(named));
+    EXPECT_EQ(canonicalMeasurement(plain).find("method_name="), std::string::npos);
+    // Another version named behind the program's back breaks the chain at that record.
+    const std::string other = dir.file("other.sqlite");
+    std::filesystem::copy_file(path, other);
+    ASSERT_EQ(rawExec(other, "DROP TRIGGER measurements_keep_u; UPDATE measurements SET method_version = 1 "
+                             "WHERE id = 2"),
+              SQLITE_OK);
+    auto reg = openRegister(other, error);
+    ASSERT_TRUE(reg) << error;
+    EXPECT_EQ(check(*reg).brokenId, 2);
+    // So does a method name given to a record that had none.
+    const std::string added = dir.file("added.sqlite");
+    std::filesystem::copy_file(path, added);
+    ASSERT_EQ(rawExec(added, "DROP TRIGGER measurements_keep_u; UPDATE measurements SET method_name = 'm' "
+                             "WHERE id = 1"),
+              SQLITE_OK);
+    reg = openRegister(added, error);
+    ASSERT_TRUE(reg) << error;
+    EXPECT_EQ(check(*reg).brokenId, 1);
 }
 
 TEST(RegisterChain, CanonicalContentTellsFieldsApart) {
