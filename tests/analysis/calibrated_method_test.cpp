@@ -131,6 +131,20 @@ TEST(CalibratedMethod, CaesiumInAPotassiumRichSampleReadsTrue) {
     EXPECT_EQ(verdictText(cal.result), "Below screening level");
 }
 
+TEST(CalibratedMethod, Cs134sOwnLinesAndTheK40ContinuumAreNoUnexplainedPeak) {
+    // Cs-134's 563-802 keV lines, its 1365 keV line and the 605+796 keV sum peak,
+    // over a K-40-rich continuum, counted long enough for every one to be significant.
+    Geometry g(1.0, 700);
+    const method::Method m = calibrated(g);
+    const std::string rich = g.acquire("rich.dat", 400, 100, 1500, 360000);
+    ASSERT_TRUE(g.ok());
+    for (const std::optional<method::Method>& with : {std::optional<method::Method>(), std::optional(m)}) {
+        const ScreeningOutcome out = screenWith(rich, g.background(), with);
+        EXPECT_FALSE(out.result.screening.gain.unexplainedKeV) << *out.result.screening.gain.unexplainedKeV;
+        EXPECT_EQ(verdictText(out.result), "Above screening level - confirm");
+    }
+}
+
 TEST(CalibratedMethod, ACs134StandardLeftUncorrectedForAYearReadsFortyPercentHigh) {
     Geometry g(1.0, 500);
     CalibrationRequest q = g.request();
