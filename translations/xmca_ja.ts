@@ -66,6 +66,10 @@
         <source>Correction</source>
         <translation>訂正</translation>
     </message>
+    <message>
+        <source>Method</source>
+        <translation>測定方法</translation>
+    </message>
 </context>
 <context>
     <name>HistoryPage</name>
@@ -196,6 +200,181 @@
     <message>
         <source>Sample ID contains</source>
         <translation>試料ID (部分一致)</translation>
+    </message>
+</context>
+<context>
+    <name>MethodDialog</name>
+    <message>
+        <source>Methods</source>
+        <translation>測定方法</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名称</translation>
+    </message>
+    <message>
+        <source>Version</source>
+        <translation>バージョン</translation>
+    </message>
+    <message>
+        <source>Calibrated</source>
+        <translation>校正日</translation>
+    </message>
+    <message>
+        <source>Geometry</source>
+        <translation>測定容器・形状</translation>
+    </message>
+    <message>
+        <source>Mass range (kg)</source>
+        <translation>質量範囲 (kg)</translation>
+    </message>
+    <message>
+        <source>Cs-134</source>
+        <translation>Cs-134</translation>
+    </message>
+    <message>
+        <source>Counts per second per Bq of each nuclide (columns) in each window (rows), with u</source>
+        <translation>各核種 (列) 1 Bq あたりの各ウィンドウ (行) の計数率 (cps) と u</translation>
+    </message>
+    <message>
+        <source>Response (counts/s per Bq, u in brackets)</source>
+        <translation>応答 (cps/Bq、括弧内は u)</translation>
+    </message>
+    <message>
+        <source>Set as default</source>
+        <translation>既定にする</translation>
+    </message>
+    <message>
+        <source>Use the fixed factors</source>
+        <translation>固定換算係数を使う</translation>
+    </message>
+    <message>
+        <source>Correct figures to the sampling date</source>
+        <translation>採取日に減衰補正する</translation>
+    </message>
+    <message>
+        <source>Calibrate a method</source>
+        <translation>測定方法を校正</translation>
+    </message>
+    <message>
+        <source>e.g. 1 L Marinelli, filled to the mark</source>
+        <translation>例: 1 L マリネリ容器、標線まで充填</translation>
+    </message>
+    <message>
+        <source>nominal +/- 15 %</source>
+        <translation>公称値 ±15 %</translation>
+    </message>
+    <message>
+        <source>Nominal mass (kg)</source>
+        <translation>公称質量 (kg)</translation>
+    </message>
+    <message>
+        <source>Mass range (kg, LO-HI)</source>
+        <translation>質量範囲 (kg, 下限-上限)</translation>
+    </message>
+    <message>
+        <source>Choose...</source>
+        <translation>選択...</translation>
+    </message>
+    <message>
+        <source>Spectrum file</source>
+        <translation>スペクトルファイル</translation>
+    </message>
+    <message>
+        <source>Spectrum (*.dat)</source>
+        <translation>スペクトル (*.dat)</translation>
+    </message>
+    <message>
+        <source>Background</source>
+        <translation>バックグラウンド</translation>
+    </message>
+    <message>
+        <source>Standard file</source>
+        <translation>標準線源のファイル</translation>
+    </message>
+    <message>
+        <source>Certified Bq</source>
+        <translation>認証値 (Bq)</translation>
+    </message>
+    <message>
+        <source>Reference date</source>
+        <translation>基準日</translation>
+    </message>
+    <message>
+        <source>u (%)</source>
+        <translation>u (%)</translation>
+    </message>
+    <message>
+        <source>none (KCl: 16.3 Bq per g)</source>
+        <translation>不要 (KCl: 1 g あたり 16.3 Bq)</translation>
+    </message>
+    <message>
+        <source>YYYY-MM-DD</source>
+        <translation>YYYY-MM-DD</translation>
+    </message>
+    <message>
+        <source>Calibrate and record</source>
+        <translation>校正して登録</translation>
+    </message>
+    <message>
+        <source>The register cannot be read: %1</source>
+        <translation>記録簿を読めません: %1</translation>
+    </message>
+    <message>
+        <source>assumed</source>
+        <translation>仮定</translation>
+    </message>
+    <message>
+        <source>measured</source>
+        <translation>実測</translation>
+    </message>
+    <message>
+        <source>In force: the fixed factors (factory)</source>
+        <translation>使用中: 固定換算係数 (factory)</translation>
+    </message>
+    <message>
+        <source>In force: %1 (its newest version)</source>
+        <translation>使用中: %1 (最新版)</translation>
+    </message>
+    <message>
+        <source>Name the method (not &quot;factory&quot;).</source>
+        <translation>測定方法の名称を入力してください (&quot;factory&quot; 以外)。</translation>
+    </message>
+    <message>
+        <source>Enter the nominal mass in kg.</source>
+        <translation>公称質量を kg で入力してください。</translation>
+    </message>
+    <message>
+        <source>The mass range must read LO-HI and hold the nominal mass.</source>
+        <translation>質量範囲は「下限-上限」で、公称質量を含めてください。</translation>
+    </message>
+    <message>
+        <source>Enter the %1 standard&apos;s certified Bq and its u in %.</source>
+        <translation>%1 標準線源の認証値 (Bq) と u (%) を入力してください。</translation>
+    </message>
+    <message>
+        <source>The method was not recorded: %1</source>
+        <translation>測定方法を登録できませんでした: %1</translation>
+    </message>
+    <message>
+        <source>Recorded %1 version %2.</source>
+        <translation>%1 第 %2 版を登録しました。</translation>
+    </message>
+    <message>
+        <source>Cs-134 response assumed (no Cs-134 standard).</source>
+        <translation>Cs-134 の応答は仮定値です (Cs-134 標準線源なし)。</translation>
+    </message>
+    <message>
+        <source>Choose a method first.</source>
+        <translation>先に測定方法を選んでください。</translation>
+    </message>
+    <message>
+        <source>The settings could not be saved.</source>
+        <translation>設定を保存できませんでした。</translation>
+    </message>
+    <message>
+        <source>Recording the method in the register...</source>
+        <translation>測定方法を記録簿に記録しています...</translation>
     </message>
 </context>
 <context>
@@ -758,6 +937,34 @@ Net rate: %5 +/- %6 cps (decay-corrected %7 cps)</source>
         <translation>設定を保存できませんでした。</translation>
     </message>
     <message>
+        <source>Methods...</source>
+        <translation>測定方法...</translation>
+    </message>
+    <message>
+        <source>The laboratory&apos;s method cannot be used: %1</source>
+        <translation>検査機関の測定方法を使えません: %1</translation>
+    </message>
+    <message>
+        <source>Method %1 cannot be used: %2</source>
+        <translation>測定方法 %1 を使えません: %2</translation>
+    </message>
+    <message>
+        <source>Method: factory (the fixed factors)</source>
+        <translation>測定方法: factory (固定換算係数)</translation>
+    </message>
+    <message>
+        <source>Method: %1 v%2, calibrated %3</source>
+        <translation>測定方法: %1 第 %2 版、%3 校正</translation>
+    </message>
+    <message>
+        <source>Cs-134 response assumed</source>
+        <translation>Cs-134 の応答は仮定値</translation>
+    </message>
+    <message>
+        <source>figures corrected to the sampling date</source>
+        <translation>採取日に減衰補正</translation>
+    </message>
+    <message>
         <source>Reading the QC state from the register...</source>
         <translation>記録簿から QC の状態を読み込んでいます...</translation>
     </message>
@@ -796,6 +1003,10 @@ Net rate: %5 +/- %6 cps (decay-corrected %7 cps)</source>
     <message>
         <source>Record ID %1 (corrects record %2)</source>
         <translation>記録ID %1 (記録 %2 を訂正)</translation>
+    </message>
+    <message>
+        <source>Reading the method from the register...</source>
+        <translation>記録簿から測定方法を読み込んでいます...</translation>
     </message>
 </context>
 <context>
@@ -1181,6 +1392,54 @@ Net rate: %5 +/- %6 cps (decay-corrected %7 cps)</source>
     <message>
         <source>Lower limit of measurement %1 Bq/kg (required %2);  %3</source>
         <translation>測定下限値 %1 Bq/kg (要求 %2);  %3</translation>
+    </message>
+    <message>
+        <source>Error ! a Cs-137 standard is needed</source>
+        <translation>Error ! Cs-137 標準線源が必要です</translation>
+    </message>
+    <message>
+        <source>Error ! the standards&apos; responses cannot be solved for three nuclides</source>
+        <translation>Error ! 標準線源の応答から 3 核種を解けません</translation>
+    </message>
+    <message>
+        <source>Error ! the nominal mass must be above 0 kg</source>
+        <translation>Error ! 公称質量は 0 kg より大きくしてください</translation>
+    </message>
+    <message>
+        <source>Error ! the %1 standard is the background file</source>
+        <translation>Error ! %1 標準線源がバックグラウンドのファイルです</translation>
+    </message>
+    <message>
+        <source>Error ! the %1 standard holds no significant %2 peak</source>
+        <translation>Error ! %1 標準線源に有意な %2 のピークがありません</translation>
+    </message>
+    <message>
+        <source>Error ! the %1 standard&apos;s activity must be above 0 Bq</source>
+        <translation>Error ! %1 標準線源の放射能は 0 Bq より大きくしてください</translation>
+    </message>
+    <message>
+        <source>Error ! the %1 standard&apos;s reference date is after its spectrum was measured</source>
+        <translation>Error ! %1 標準線源の基準日がスペクトルの測定日より後です</translation>
+    </message>
+    <message>
+        <source>Error ! the %1 standard needs its reference date</source>
+        <translation>Error ! %1 標準線源の基準日が必要です</translation>
+    </message>
+    <message>
+        <source>Error ! the %1 standard&apos;s spectrum has no start date</source>
+        <translation>Error ! %1 標準線源のスペクトルに測定開始日がありません</translation>
+    </message>
+    <message>
+        <source>Error ! the %1 standard and the background have different channel counts</source>
+        <translation>Error ! %1 標準線源とバックグラウンドのチャンネル数が違います</translation>
+    </message>
+    <message>
+        <source>Error ! two %1 standards given</source>
+        <translation>Error ! %1 標準線源が 2 つ指定されています</translation>
+    </message>
+    <message>
+        <source>Error ! a method needs spectra of 2048 channels</source>
+        <translation>Error ! 測定方法には 2048 チャンネルのスペクトルが必要です</translation>
     </message>
     <message>
         <source>Error ! Sample Live Time</source>
@@ -2015,6 +2274,22 @@ Spectrum exchange: ANSI N42.42-2011.</source>
         <translation>再計算 (台形ベースライン差引き)</translation>
     </message>
     <message>
+        <source>mass outside the method&apos;s range</source>
+        <translation>質量が測定方法の範囲外</translation>
+    </message>
+    <message>
+        <source>no detection limit with the method&apos;s uncertainty</source>
+        <translation>測定方法の不確かさでは検出限界値なし</translation>
+    </message>
+    <message>
+        <source>the method&apos;s figures could not be formed</source>
+        <translation>測定方法で数値を求められません</translation>
+    </message>
+    <message>
+        <source>no decay correction: the sampling date is not before the measurement</source>
+        <translation>減衰補正不可: 採取日が測定日より前ではありません</translation>
+    </message>
+    <message>
         <source>background has no K-40 peak</source>
         <translation>バックグラウンドに K-40 ピークがない</translation>
     </message>
@@ -2051,6 +2326,10 @@ Spectrum exchange: ANSI N42.42-2011.</source>
     <message>
         <source>Simulated analyser: Cs-134 %1, Cs-137 %2, K-40 %3 Bq/Kg</source>
         <translation>シミュレーション分析器: Cs-134 %1, Cs-137 %2, K-40 %3 Bq/Kg</translation>
+    </message>
+    <message>
+        <source>, efficiency %1</source>
+        <translation>、効率 %1</translation>
     </message>
 </context>
 <context>

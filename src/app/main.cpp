@@ -78,6 +78,8 @@ int main(int argc, char** argv) {
                                           .arg(cfg.cs137)
                                           .arg(cfg.k40);
         if (cfg.gain != 1.0) options.driverMessage += QString(", gain %1").arg(cfg.gain);
+        if (cfg.efficiency != 1.0)
+            options.driverMessage += QCoreApplication::translate("main", ", efficiency %1").arg(cfg.efficiency);
     } else {
         options.driverMessage = QString::fromStdString(chosen.message);
     }

@@ -27,6 +27,9 @@ const char* driverOptionsUsage() {
            "                   with no road named: the vendor library, else libftdi1\n"
            "  --sim-speed F    run the simulated analyser's clock F times faster (0 < F <= 1000000)\n"
            "  --sim-gain F     the simulated amplifier's gain (default 1.0; 0.5 .. 2)\n"
+           "  --sim-efficiency F\n"
+           "                   the simulated geometry's detection efficiency against the\n"
+           "                   fixed one (default 1.0; 0.1 .. 10)\n"
            "  --cs134 A        Cs-134 activity of the simulated sample in Bq/kg (A >= 0)\n"
            "  --cs137 A        Cs-137 activity of the simulated sample in Bq/kg (A >= 0)\n"
            "  --k40 A          K-40 activity of the simulated sample in Bq/kg (A >= 0)\n"
@@ -95,6 +98,14 @@ int parseDriverOption(const std::vector<std::string>& args, std::size_t& i, Driv
         }
         o.simGain = v;
         o.simOptionSeen = true;
+    } else if (a == "--sim-efficiency") {
+        if (!number(v)) return -1;
+        if (v < 0.1 || v > 10.0) {
+            error = "--sim-efficiency must be from 0.1 to 10";
+            return -1;
+        }
+        o.simEfficiency = v;
+        o.simOptionSeen = true;
     } else if (a == "--cs134" || a == "--cs137" || a == "--k40") {
         if (!number(v)) return -1;
         if (v < 0) {
@@ -149,6 +160,7 @@ ChosenDriver makeDriver(const DriverOptions& o, std::uint64_t seed) {
             if (o.k40) cfg.k40 = *o.k40;
             cfg.backgroundOnly = o.background;
             cfg.gain = o.simGain;
+            cfg.efficiency = o.simEfficiency;
             cfg.link = o.simLink;
             cfg.seed = seed;
             auto sim = std::make_unique<SimulatedAnalyser>(cfg, std::make_shared<WallClock>(o.simSpeed));

@@ -20,6 +20,7 @@ struct DriverOptions {
     // Simulated analyser (--simulate only).
     double simSpeed = 1.0;
     double simGain = 1.0;  // the simulated amplifier's gain (a drift of a few per cent for QC)
+    double simEfficiency = 1.0;  // the simulated geometry's efficiency against the fixed one
     std::optional<double> cs134, cs137, k40;
     bool background = false;
     int simDevices = 1;

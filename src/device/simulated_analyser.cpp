@@ -24,11 +24,7 @@ struct Window {
     int lo, hi;
 };
 constexpr Window kCsAll{272, 354};
-constexpr Window kCs134{372, 420};
-constexpr Window kK40{686, 756};
 constexpr double kFactorCsAll = 106.73;
-constexpr double kFactorCs134 = 160.12;
-constexpr double kFactorK40 = 1900.0;
 
 double windowSum(const std::vector<double>& spectrum2048, Window w) {
     double s = 0;
@@ -166,43 +162,19 @@ double SimulatedAnalyser::energyOfChannel(double channel, int channels) {
 }
 double SimulatedAnalyser::channelOfEnergy(double keV, int channels) { return sim::channelOfEnergy(keV, channels); }
 
-// Chooses the efficiencies so that the net window rates of the fixed activity
-// computation are, per Bq/kg: Cs-All (A134 + A137) / 106.73, Cs-134 A134 / 160.12,
-// K-40 (A40 + A134) / 1900.
+// One efficiency for every sample line (each line group already carries the
+// crystal's energy dependence), chosen so that Cs-137 in the fixed geometry gives
+// the fixed Cs-All factor back: A137 / 106.73 counts per second in the Cs-All
+// window. Cs-134 and K-40 then respond as their own lines and continua make them
+// (Cs-134 gives more counts per Bq in Cs-All than Cs-137; K-40's continuum spills
+// into the Cs windows). `efficiency` scales all of it for another geometry; the
+// 605+796 keV sum peak needs two photons detected at once, so it scales twice.
 void SimulatedAnalyser::calibrate() {
-    using sim::Group;
     const auto& s137 = shapes_->group(sim::Cs137, 2048);
-    const auto& sLow = shapes_->group(sim::Cs134Low, 2048);
-    const auto& sMid = shapes_->group(sim::Cs134Mid, 2048);
-    const auto& sSum = shapes_->group(sim::Cs134Sum, 2048);
-    const auto& sK = shapes_->group(sim::K40Sample, 2048);
-
-    eff_.cs137 = (1.0 / kFactorCsAll) / windowSum(s137, kCsAll);
-    eff_.k40 = (1.0 / kFactorK40) / windowSum(sK, kK40);
-
-    // Cs-134: three line groups, three windows; solve M e = t.
-    const Window w[3] = {kCsAll, kCs134, kK40};
-    const std::vector<double>* g[3] = {&sLow, &sMid, &sSum};
-    double m[3][4];
-    const double t[3] = {1.0 / kFactorCsAll, 1.0 / kFactorCs134, 1.0 / kFactorK40};
-    for (int r = 0; r < 3; ++r) {
-        for (int c = 0; c < 3; ++c) m[r][c] = windowSum(*g[c], w[r]);
-        m[r][3] = t[r];
-    }
-    for (int col = 0; col < 3; ++col) {
-        int piv = col;
-        for (int r = col + 1; r < 3; ++r)
-            if (std::fabs(m[r][col]) > std::fabs(m[piv][col])) piv = r;
-        for (int c = 0; c < 4; ++c) std::swap(m[col][c], m[piv][c]);
-        for (int r = 0; r < 3; ++r) {
-            if (r == col) continue;
-            const double f = m[r][col] / m[col][col];
-            for (int c = col; c < 4; ++c) m[r][c] -= f * m[col][c];
-        }
-    }
-    eff_.cs134Low = m[0][3] / m[0][0];
-    eff_.cs134Mid = m[1][3] / m[1][1];
-    eff_.cs134Sum = m[2][3] / m[2][2];
+    const double e0 = (1.0 / kFactorCsAll) / windowSum(s137, kCsAll);
+    const double f = config_.efficiency > 0 && std::isfinite(config_.efficiency) ? config_.efficiency : 1.0;
+    eff_.cs137 = eff_.cs134Low = eff_.cs134Mid = eff_.k40 = e0 * f;
+    eff_.cs134Sum = e0 * f * f;
 }
 
 std::vector<double> SimulatedAnalyser::expectedRates(int channels, Part part) const {

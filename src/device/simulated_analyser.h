@@ -80,10 +80,12 @@ struct SimulatedAnalyserConfig {
     double k40 = 80.0;
     bool backgroundOnly = false;
     double backgroundScale = 1.0;  // multiplies every natural-background component
-    // The sample's K-40 Compton continuum falls under the Cs windows, which the fixed
-    // activity computation does not correct for; off by default so the simulated
-    // activities come back exactly.
-    bool sampleK40Continuum = false;
+    // The sample's K-40 Compton continuum, which falls under the Cs windows; off only
+    // for checks of the peaks alone.
+    bool sampleK40Continuum = true;
+    // Detection efficiency of the counting geometry relative to the one the fixed
+    // factors hold for (a larger container, a closer detector: above 1).
+    double efficiency = 1.0;
 
     double fwhm662 = 0.075;     // relative FWHM at 662 keV, scales as 1/sqrt(E)
     double gain = 1.0;          // amplifier gain error: a line lands at gain x its nominal channel
@@ -181,8 +183,9 @@ public:
     // Energy scale: about 1.0 keV per channel at 2048 channels, scaled with the count.
     static double energyOfChannel(double channel, int channels);
     static double channelOfEnergy(double keV, int channels);
-    // Per-line detection efficiencies chosen so the fixed activity windows give the
-    // simulated activities back (cps per Bq/kg per emitted gamma).
+    // Detection efficiencies (cps per Bq/kg per emitted gamma at 662 keV): one for
+    // every sample line group, chosen so the fixed Cs-All factor gives a Cs-137
+    // sample back at efficiency 1; the sum peak scales with the square.
     struct Efficiencies {
         double cs137 = 0, cs134Low = 0, cs134Mid = 0, cs134Sum = 0, k40 = 0;
     };

@@ -16,17 +16,29 @@ constexpr double kSourceStep = 2.0;               // keV, source bins of the con
 
 double phi(double z) { return 0.5 * std::erfc(-z / std::sqrt(2.0)); }
 
+// Full-energy detection efficiency relative to 662 keV: a crystal in a close
+// geometry loses efficiency roughly as E^-1.1 above a few hundred keV (this also
+// makes the 1461 keV line come out at the fixed K-40 factor).
+constexpr double kEfficiencyExponent = 1.1;
+double relativeEfficiency(double keV) { return std::pow(661.657 / keV, kEfficiencyExponent); }
+
 // Peak-to-total ratio of the crystal: falls with energy.
 double peakToTotal(double keV) { return std::min(0.9, 0.35 * std::pow(662.0 / keV, 0.6)); }
 
+// Sample lines: emission probability times the relative efficiency at the line.
+std::vector<Line> sampleLines(std::vector<Line> lines) {
+    for (Line& l : lines) l.area *= relativeEfficiency(l.keV);
+    return lines;
+}
+
 std::vector<Line> linesOf(Group g, bool k40Continuum) {
     switch (g) {
-        case Cs137: return {{661.657, 0.851, true}};
-        case Cs134Low: return {{563.25, 0.083, true}, {569.33, 0.154, true}, {604.72, 0.976, true}};
-        case Cs134Mid: return {{795.86, 0.855, true}, {801.95, 0.087, true}};
+        case Cs137: return sampleLines({{661.657, 0.851, true}});
+        case Cs134Low: return sampleLines({{563.25, 0.083, true}, {569.33, 0.154, true}, {604.72, 0.976, true}});
+        case Cs134Mid: return sampleLines({{795.86, 0.855, true}, {801.95, 0.087, true}});
         // The 1365 keV line and the 605+796 keV coincidence sum peak.
-        case Cs134Sum: return {{1365.19, 0.030, true}, {1400.58, 0.050, true}};
-        case K40Sample: return {{1460.82, 0.107, k40Continuum}};
+        case Cs134Sum: return sampleLines({{1365.19, 0.030, true}, {1400.58, 0.050, true}});
+        case K40Sample: return sampleLines({{1460.82, 0.107, k40Continuum}});
         case Background:
             return {
                 {74.97, 0.25, false},  {84.9, 0.07, false},    // lead X-rays from the shield

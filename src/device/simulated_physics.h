@@ -12,7 +12,8 @@
 namespace xmca::sim {
 
 // Line groups; the sample groups are per unit efficiency and unit activity (Bq/kg),
-// the background group is in counts per second.
+// each line weighted by its emission probability and the crystal's relative
+// efficiency at its energy; the background group is in counts per second.
 enum Group { Cs137, Cs134Low, Cs134Mid, Cs134Sum, K40Sample, Background, kGroupCount };
 
 struct Line {

@@ -74,6 +74,16 @@ struct ScreeningResult {
     int withheldRank = 0;  // ReasonRank of the reason given
 };
 
+// A method as a result names it.
+struct MethodRef {
+    std::string name = "factory";
+    int version = 1;
+    std::string calibratedUtc;  // empty for the factory method
+    bool cs134Assumed = false;
+    // Set when the figures were decay-corrected back to the sampling date ("YYYY-MM-DD").
+    std::string decayCorrectedTo;
+};
+
 struct ActivityResult {
     bool valid = false;                  // figures below belong to a finished computation
     bool baseline = false;               // "Re Calic" subtracted the trapezoid baseline
@@ -92,6 +102,9 @@ struct ActivityResult {
     // Fingerprint of the working spectrum the figures were computed on (see
     // workingSpectrumKey): they are shown beside that spectrum only.
     std::uint64_t spectrumKey = 0;
+    // The method the figures were formed with: "factory" (the fixed factors, the
+    // computation above) or a laboratory's calibrated method and its version.
+    MethodRef method;
 };
 
 }  // namespace xmca

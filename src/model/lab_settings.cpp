@@ -95,6 +95,8 @@ LabSettings loadLabSettings(const std::string& path) {
         else if (key == "qc_half_life_years") {
             if (const auto y = positive(value)) s.qcHalfLifeYears = *y;
         } else if (key == "qc_detector") s.qcDetector = value;
+        else if (key == "default_method") s.defaultMethod = value;
+        else if (key == "decay_to_sampling_date") s.decayToSamplingDate = value == "1";
     }
     return s;
 }
@@ -117,6 +119,8 @@ bool saveLabSettings(const LabSettings& s, const std::string& path) {
     out << "qc_nuclide=" << escape(s.qcNuclide) << '\n';
     out << "qc_half_life_years=" << shortest(s.qcHalfLifeYears) << '\n';
     out << "qc_detector=" << escape(s.qcDetector) << '\n';
+    out << "default_method=" << s.defaultMethod << '\n';
+    out << "decay_to_sampling_date=" << (s.decayToSamplingDate ? 1 : 0) << '\n';
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
     return writeWholeFile(path, out.str()) == WriteStatus::Ok;

@@ -23,6 +23,8 @@ struct LabSettings {
     std::string qcNuclide = "Cs-137";       // the check source's nuclide
     double qcHalfLifeYears = 30.08;         // and its half-life, for the decay correction
     std::string qcDetector;                 // the detector the QC record is kept under (bound once)
+    std::string defaultMethod;              // the calibrated method in force; empty: "factory"
+    bool decayToSamplingDate = false;       // figures decay-corrected back to the sampling date
 };
 
 std::string defaultLabSettingsPath();

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "model/bq_calic.h"
+#include "model/method_choice.h"
 
 namespace xmca {
 
@@ -102,7 +103,11 @@ std::string countTimeText(const std::optional<double>& seconds) {
 }
 
 std::string methodText(const ActivityResult& res) {
-    return res.baseline ? "Re Calic, trapezoid baseline subtracted" : "Bq Calic, no baseline";
+    std::string t = res.baseline ? "Re Calic, trapezoid baseline subtracted" : "Bq Calic, no baseline";
+    // A calibrated method (or a decay correction) is named with its version and date.
+    if (res.method.name != method::kFactoryName || !res.method.decayCorrectedTo.empty())
+        t += "; method " + methodRefText(res.method);
+    return t;
 }
 
 std::string inputsText(const ActivityResult& res) {

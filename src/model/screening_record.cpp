@@ -15,8 +15,11 @@ namespace xmca {
 
 namespace {
 
+std::optional<double> finite(double v) { return std::isfinite(v) ? std::optional<double>(v) : std::nullopt; }
+
+// A limit that could not be formed (NaN) is stored as none.
 reg::Figures limitsFigures(const limits::WindowLimits& l) {
-    return {l.activity, l.uncertainty, l.decisionThreshold, l.detectionLimit};
+    return {finite(l.activity), finite(l.uncertainty), finite(l.decisionThreshold), finite(l.detectionLimit)};
 }
 
 reg::Figures rowFigures(const activity::Figure& f) {
@@ -155,6 +158,8 @@ reg::MeasurementRecord measurementRecord(const ScreeningOutcome& outcome, const 
     r.cs137 = rowFigures(res.activity[kRowCs137]);
     r.k40 = rowFigures(res.activity[kRowK40]);
     r.method = methodText(res);
+    r.methodName = res.method.name;
+    r.methodVersion = res.method.version;
     r.verdict = recordVerdict(res);
     r.programVersion = version;
     r.simulated = outcome.sample.simulated || outcome.background.simulated;

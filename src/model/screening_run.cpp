@@ -7,6 +7,7 @@
 #include "model/bq_calic.h"
 #include "model/local_time.h"
 #include "model/measurement_state.h"
+#include "model/method_choice.h"
 #include "model/screening.h"
 #include "model/spectrum_io.h"
 #include "model/verdict_grounds.h"
@@ -82,6 +83,37 @@ void applyMassFactor(ActivityResult& res, double f, const ScreeningSettings& set
     }
 }
 
+MethodInputs methodInputs(const MeasurementState& s) {
+    MethodInputs in;
+    in.sample = countedSpectrum(s.mem[0]);
+    in.background = countedSpectrum(s.mem[1]);
+    in.measuredDay = spectrumStartDay(s.mem[0].header);
+    return in;
+}
+
+void applyScreeningOptions(ActivityResult& res, const MethodInputs& in, const ScreeningOptions& options,
+                           std::optional<double>& massFactorApplied, std::optional<activity::Figure>& factoryCsAll) {
+    const bool corrected = options.decayToSampling && !options.samplingDate.empty();
+    const bool calibrated = options.method && !options.method->isFactory();
+    if (calibrated) factoryCsAll = res.activity[kRowCsAll];
+    // A calibrated method (or a decay correction) divides by the mass itself.
+    if (!calibrated && !corrected) {
+        if (const auto f = massFactor(options.nominalMassKg, options.massKg)) {
+            applyMassFactor(res, *f, options.settings);
+            massFactorApplied = f;
+        }
+    }
+    if (!options.method) return;
+    MethodApplication how;
+    how.massKg = options.massKg;
+    // The fixed factors scale with the mass only where the laboratory states its nominal mass.
+    if (options.method->isFactory()) how.massKg = options.nominalMassKg ? options.massKg : std::nullopt;
+    how.samplingDate = options.samplingDate;
+    how.decayToSampling = options.decayToSampling;
+    how.measuredDay = in.measuredDay;
+    applyMethod(res, *options.method, in.sample, in.background, how, options.settings);
+}
+
 ScreeningOutcome screenFiles(const std::string& samplePath, const std::string& backgroundPath,
                              const ScreeningOptions& options) {
     ScreeningOutcome out;
@@ -98,6 +130,7 @@ ScreeningOutcome screenFiles(const std::string& samplePath, const std::string& b
         out.error = loadError(backgroundPath, background);
         return out;
     }
+    const MethodInputs inputs = methodInputs(*s);
     const CalicOutcome calic = bqCalic(*s);
     if (!calic.computed) {
         const std::string msg =
@@ -112,14 +145,15 @@ ScreeningOutcome screenFiles(const std::string& samplePath, const std::string& b
     // The hashes of the bytes the figures were computed from, taken as each file was read.
     out.sampleSha256 = out.result.sampleSha256;
     out.backgroundSha256 = out.result.backgroundSha256;
-    if (const auto f = massFactor(options.nominalMassKg, options.massKg)) {
-        applyMassFactor(out.result, *f, options.settings);
-        out.massFactor = f;
+    applyScreeningOptions(out.result, inputs, options, out.massFactor, out.factoryCsAll);
+    // A calibrated method holds its own mass range (applyMethod checks it); the fixed
+    // factors take the laboratory's nominal mass.
+    if (!options.method || options.method->isFactory()) {
+        GroundsOptions grounds;
+        grounds.nominalMassKg = options.nominalMassKg;
+        grounds.massKg = options.massKg;
+        checkMass(grounds, out.result);
     }
-    GroundsOptions grounds;
-    grounds.nominalMassKg = options.nominalMassKg;
-    grounds.massKg = options.massKg;
-    checkMass(grounds, out.result);
     return out;
 }
 

@@ -7,7 +7,9 @@
 #include <optional>
 #include <string>
 
+#include "analysis/method.h"
 #include "model/activity_result.h"
+#include "model/measurement_state.h"
 
 namespace xmca {
 
@@ -17,6 +19,10 @@ struct ScreeningOptions {
     // Unset: no correction. Set, with a sample mass: figures scale by nominal / actual.
     std::optional<double> nominalMassKg;
     std::optional<double> massKg;  // the sample's mass as weighed
+    // The method in force; unset: the factory method as the computation gives it.
+    std::optional<method::Method> method;
+    std::string samplingDate;      // "YYYY-MM-DD" or empty
+    bool decayToSampling = false;  // decay-correct the figures back to the sampling date
 };
 
 // When a spectrum was started, from its header ("YYYY-MM-DD HH:MM", empty when unset).
@@ -34,9 +40,23 @@ struct ScreeningOutcome {
     std::string error;      // "Error ! ..." when not computed
     ActivityResult result;  // the result record, its inputs named
     std::optional<double> massFactor;  // nominal / actual when the correction was applied
+    // The fixed factors' Cs-All figure when a calibrated method formed the result (for comparison).
+    std::optional<activity::Figure> factoryCsAll;
     SpectrumTimes sample, background;
     std::string sampleSha256, backgroundSha256;  // of the files as read
 };
+
+// What the method counts of the spectra as read (before "Bq Calic" compresses them).
+struct MethodInputs {
+    method::CountedSpectrum sample, background;
+    std::optional<double> measuredDay;  // the sample's start, days since 1970
+};
+MethodInputs methodInputs(const MeasurementState& s);
+
+// After "Bq Calic": the mass correction of the fixed factors, or the calibrated
+// method (and the decay correction) of the options, on the record.
+void applyScreeningOptions(ActivityResult& res, const MethodInputs& in, const ScreeningOptions& options,
+                           std::optional<double>& massFactorApplied, std::optional<activity::Figure>& factoryCsAll);
 
 ScreeningOutcome screenFiles(const std::string& samplePath, const std::string& backgroundPath,
                              const ScreeningOptions& options);

@@ -91,7 +91,18 @@ std::vector<MeasurementColumn> makeColumns() {
     chain.assigned = true;
     chain.hashed = false;
     c.push_back(chain);
-    // Schema 5: what a reviewer checks beside the figures.
+    // The method the figures were formed with (added after the chain began: step 4).
+    MeasurementColumn methodName = text<&R::methodName>("method_name");
+    methodName.hashedWhenGiven = true;
+    c.push_back(methodName);
+    c.push_back({"method_version", ColumnKind::Integer,
+                 [](const R& r) { return r.methodVersion ? ColumnValue(*r.methodVersion) : ColumnValue(); },
+                 [](R& r, const ColumnValue& v) {
+                     const auto* i = std::get_if<std::int64_t>(&v);
+                     r.methodVersion = i ? std::optional<std::int64_t>(*i) : std::nullopt;
+                 },
+                 false, true, true});
+    // Added after the chain began: what a reviewer checks beside the figures.
     const std::size_t reviewFrom = c.size();
     c.push_back({"simulated", ColumnKind::Boolean, [](const R& r) { return ColumnValue(r.simulated); },
                  [](R& r, const ColumnValue& v) {

@@ -155,8 +155,26 @@ ALTER TABLE xmca.qc_runs ADD COLUMN net_rate_u double precision;
 ALTER TABLE xmca.qc_runs ADD COLUMN reason text NOT NULL DEFAULT '';
 )sql";
 
-// step 4: methods table (merged separately)
-constexpr const char* kServerSchemaV4 = "SELECT 1;";
+// Version 4: the laboratory's calibrated methods, append-only with versions, and the
+// method each measurement was computed with.
+constexpr const char* kServerSchemaV4 = R"sql(
+CREATE TABLE xmca.methods (
+  id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
+  uid text NOT NULL UNIQUE,
+  created_utc text COLLATE "C" NOT NULL,
+  installation text NOT NULL DEFAULT '',
+  name text NOT NULL,
+  version bigint NOT NULL,
+  body text NOT NULL,
+  UNIQUE (name, version)
+);
+CREATE TRIGGER methods_keep BEFORE UPDATE OR DELETE ON xmca.methods
+  FOR EACH ROW EXECUTE FUNCTION xmca.refuse_change();
+CREATE TRIGGER methods_keep_all BEFORE TRUNCATE ON xmca.methods
+  FOR EACH STATEMENT EXECUTE FUNCTION xmca.refuse_change();
+ALTER TABLE xmca.measurements ADD COLUMN method_name text NOT NULL DEFAULT '';
+ALTER TABLE xmca.measurements ADD COLUMN method_version bigint;
+)sql";
 
 // What a reviewer checks beside the figures (as in the local register's step 5).
 constexpr const char* kServerSchemaV5 = R"sql(
@@ -553,6 +571,52 @@ public:
 
     // A baseline is set up while the operator is at the server's mercy anyway (it is
     // looked up at once by the runs that follow), so it is never queued.
+    // Methods are written straight to the server (never queued): a version number
+    // is only known once the server has given it.
+    bool appendMethod(MethodRecord& rec, std::string& error) override {
+        MethodRecord r = rec;
+        stamp(r);
+        const std::string sql =
+            "INSERT INTO xmca.methods (uid, created_utc, installation, name, version, body) "
+            "SELECT $1, $2, $3, $4, coalesce(max(version), 0) + 1, $5 FROM xmca.methods WHERE name = $4 "
+            "RETURNING id, version";
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            Result res;
+            const Outcome o = run(sql, {r.uid, r.createdUtc, r.installation, r.name, r.body}, res, error);
+            if (o == Outcome::Done && PQntuples(res.get()) == 1) {
+                Row row(res.get(), 0);
+                r.id = row.integer().value_or(0);
+                r.version = row.integer().value_or(0);
+                rec = std::move(r);
+                return true;
+            }
+            // Another installation took the same version at the same moment: try the next.
+            if (o != Outcome::Failed || error.find("methods_name_version_key") == std::string::npos) break;
+        }
+        return false;
+    }
+
+    bool listMethods(const std::string& name, std::vector<MethodRecord>& out, std::string& error) override {
+        SqlParams args;
+        if (!name.empty()) args.push_back(name);
+        return query(std::string("SELECT id, uid, created_utc, installation, name, version, body FROM xmca.methods") +
+                         (name.empty() ? "" : " WHERE name = $1") + " ORDER BY id DESC",
+                     args, error, [&](const PGresult* res) {
+                         for (int i = 0; i < PQntuples(res); ++i) {
+                             Row row(res, i);
+                             MethodRecord m;
+                             m.id = row.integer().value_or(0);
+                             m.uid = row.text();
+                             m.createdUtc = row.text();
+                             m.installation = row.text();
+                             m.name = row.text();
+                             m.version = row.integer().value_or(0);
+                             m.body = row.text();
+                             out.push_back(std::move(m));
+                         }
+                     });
+    }
+
     bool appendQcBaseline(QcBaseline& baseline, std::string& error) override {
         bool inserted = false;
         return copyQcBaseline(baseline, inserted, error);

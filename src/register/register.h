@@ -50,6 +50,8 @@ struct MeasurementRecord {
     std::optional<double> lowerLimit;      // the lower limit of measurement required (Bq/kg)
     std::optional<double> screeningLevel;  // Bq/kg
     std::string method;                    // "Bq Calic" or "Re Calic (baseline)"
+    std::string methodName;                // the calibrated method ("factory": the fixed factors)
+    std::optional<std::int64_t> methodVersion;
     std::optional<bool> gainOk;
     std::string verdict;  // the English verdict text, "No verdict - <reason>" when withheld
     std::string programVersion;
@@ -124,6 +126,18 @@ struct QcRun {
     std::string reason;       // why the run has its status (English, "; " between rules)
 };
 
+// One version of a laboratory's calibrated method. A new calibration of the same
+// name is a new version; none is ever changed.
+struct MethodRecord {
+    std::int64_t id = 0;
+    std::string uid;
+    std::string createdUtc;
+    std::string installation;
+    std::string name;
+    std::int64_t version = 0;  // given by the register: one above the name's newest
+    std::string body;          // the method as text (analysis/method_text)
+};
+
 // Which QC runs to list. Empty / unset fields do not filter. Newest first.
 struct QcRunFilter {
     std::string installation;
@@ -189,6 +203,11 @@ public:
                                   std::string& error) = 0;
     // Every baseline, newest first (to copy a register).
     virtual bool listQcBaselines(std::vector<QcBaseline>& out, std::string& error) = 0;
+
+    // Appends a method as the next version of its name (fills id, version, uid, createdUtc).
+    virtual bool appendMethod(MethodRecord& rec, std::string& error) = 0;
+    // Every version of every method, newest first; name filters when not empty.
+    virtual bool listMethods(const std::string& name, std::vector<MethodRecord>& out, std::string& error) = 0;
 
     // Records that wait in a local queue for a server that did not answer (none for a file).
     virtual std::int64_t pendingCount() { return 0; }

@@ -114,8 +114,26 @@ ALTER TABLE qc_runs ADD COLUMN net_rate_u REAL;
 ALTER TABLE qc_runs ADD COLUMN reason TEXT NOT NULL DEFAULT '';
 )sql";
 
-// step 4: methods table (merged separately)
-constexpr const char* kSchemaV4 = "SELECT 1;";
+// Version 4: the laboratory's calibrated methods, append-only with versions, and the
+// method each measurement was computed with.
+constexpr const char* kSchemaV4 = R"sql(
+CREATE TABLE methods (
+  id INTEGER PRIMARY KEY AUTOINCREMENT,
+  uid TEXT NOT NULL UNIQUE,
+  created_utc TEXT NOT NULL,
+  installation TEXT NOT NULL DEFAULT '',
+  name TEXT NOT NULL,
+  version INTEGER NOT NULL,
+  body TEXT NOT NULL,
+  UNIQUE (name, version)
+);
+CREATE TRIGGER methods_keep_u BEFORE UPDATE ON methods
+  BEGIN SELECT RAISE(ABORT, 'register records are never changed'); END;
+CREATE TRIGGER methods_keep_d BEFORE DELETE ON methods
+  BEGIN SELECT RAISE(ABORT, 'register records are never deleted'); END;
+ALTER TABLE measurements ADD COLUMN method_name TEXT NOT NULL DEFAULT '';
+ALTER TABLE measurements ADD COLUMN method_version INTEGER;
+)sql";
 
 // What a reviewer checks beside the figures: the simulated mark, the lower limit
 // reached, the QC run relied on, a correction's reason, the counting times (local,
@@ -451,6 +469,55 @@ public:
         if (!s.ok()) return fail(error, "reading the register");
         return readRows(s, error, [&] {
             out.emplace_back(sqlite3_column_int64(s.get(), 0), sqlite3_column_int64(s.get(), 1));
+        });
+    }
+
+    bool appendMethod(MethodRecord& rec, std::string& error) override {
+        MethodRecord r = rec;
+        if (r.uid.empty()) r.uid = newUuid();
+        if (r.createdUtc.empty()) r.createdUtc = utcNow();
+        const bool ok = write(error, [&](std::string& err) {
+            // The next version is taken inside the write, so two calibrations of one
+            // name never get the same number.
+            Stmt v(db_, "SELECT coalesce(max(version), 0) + 1 FROM methods WHERE name = ?");
+            if (!v.ok()) return fail(err, "reading the methods");
+            v.text(r.name);
+            if (sqlite3_step(v.get()) != SQLITE_ROW) return fail(err, "reading the methods");
+            r.version = sqlite3_column_int64(v.get(), 0);
+            Stmt s(db_, "INSERT INTO methods (uid, created_utc, installation, name, version, body) "
+                        "VALUES (?, ?, ?, ?, ?, ?)");
+            if (!s.ok()) return fail(err, "preparing the method");
+            s.text(r.uid);
+            s.text(r.createdUtc);
+            s.text(r.installation);
+            s.text(r.name);
+            s.integer(r.version);
+            s.text(r.body);
+            if (sqlite3_step(s.get()) != SQLITE_DONE) return fail(err, "writing the method");
+            r.id = sqlite3_last_insert_rowid(db_);
+            return true;
+        });
+        if (!ok) return false;
+        rec = std::move(r);
+        return true;
+    }
+
+    bool listMethods(const std::string& name, std::vector<MethodRecord>& out, std::string& error) override {
+        Stmt s(db_, std::string("SELECT id, uid, created_utc, installation, name, version, body FROM methods") +
+                        (name.empty() ? "" : " WHERE name = ?") + " ORDER BY id DESC");
+        if (!s.ok()) return fail(error, "reading the methods");
+        if (!name.empty()) s.text(name);
+        return readRows(s, error, [&] {
+            s.startRow();
+            MethodRecord r;
+            r.id = s.colInt().value_or(0);
+            r.uid = s.colText();
+            r.createdUtc = s.colText();
+            r.installation = s.colText();
+            r.name = s.colText();
+            r.version = s.colInt().value_or(0);
+            r.body = s.colText();
+            out.push_back(std::move(r));
         });
     }
 

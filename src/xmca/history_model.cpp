@@ -154,6 +154,10 @@ QVariant HistoryModel::data(const QModelIndex& index, int role) const {
         case ColVerdict: return xmca::ui::verdictText(QString::fromStdString(r->verdict));
         case ColMarks: return marks(*r);
         case ColOperator: return QString::fromStdString(r->operatorName);
+        case ColMethod:  // "factory v1", "marinelli v2"; empty for records made before methods were named
+            return r->methodName.empty() || !r->methodVersion
+                       ? QString()
+                       : QString::fromStdString(r->methodName) + " v" + QString::number(*r->methodVersion);
         default: return {};
     }
 }
@@ -172,6 +176,7 @@ QVariant HistoryModel::headerData(int section, Qt::Orientation o, int role) cons
         case ColVerdict: return tr("Verdict");
         case ColMarks: return tr("Correction");
         case ColOperator: return tr("Operator");
+        case ColMethod: return tr("Method");
         default: return {};
     }
 }

@@ -17,7 +17,7 @@ class HistoryModel : public QAbstractTableModel {
 public:
     static constexpr int kPage = 200;
     enum Column { ColId, ColCreated, ColSampleId, ColProduct, ColOrigin, ColMass, ColCsAll, ColDetectionLimit,
-                  ColVerdict, ColMarks, ColOperator, ColumnCount };
+                  ColVerdict, ColMarks, ColOperator, ColMethod, ColumnCount };
 
     explicit HistoryModel(QObject* parent = nullptr);
 

@@ -23,12 +23,14 @@
 
 #include "files/spectrum_file.h"
 #include "files/spectrum_header.h"
+#include "model/method_store.h"
 #include "model/qc_log.h"
 #include "model/screening.h"
 #include "model/settings_io.h"
 #include "register/postgres_register.h"
 #include "report/screening_report.h"
 #include "xmca/lab_context.h"
+#include "xmca/method_dialog.h"
 #include "xmca/page_dialogs.h"
 #include "xmca/screening_support.h"
 #include "xmca/tform1.h"
@@ -145,9 +147,15 @@ ScreeningPage::ScreeningPage(TForm1& form, LabContext& lab, PageDialogs& dialogs
     stop_ = button(this, "StopRun", tr("Stop counting"));
     stop_->setEnabled(false);
     auto* settings = button(this, "LabSettings", tr("Laboratory settings..."));
+    auto* methods = button(this, "Methods", tr("Methods..."));
     runRow->addWidget(stop_);
     runRow->addWidget(settings);
+    runRow->addWidget(methods);
     left->addLayout(runRow);
+    methodInfo_ = new QLabel(this);
+    methodInfo_->setObjectName(QStringLiteral("MethodInfo"));
+    methodInfo_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    left->addWidget(methodInfo_);
     left->addStretch(1);
 
     // Result.
@@ -222,6 +230,14 @@ ScreeningPage::ScreeningPage(TForm1& form, LabContext& lab, PageDialogs& dialogs
     connect(record_btn_, &QPushButton::clicked, this, &ScreeningPage::recordResult);
     connect(print_, &QPushButton::clicked, this, &ScreeningPage::printReport);
     connect(settings, &QPushButton::clicked, this, &ScreeningPage::editSettings);
+    connect(methods, &QPushButton::clicked, this, [this] {
+        MethodDialog dlg(this, lab_, dialogs_);
+        dlg.exec();
+        showMethodInForce();
+    });
+    // The method in force follows the settings and the register's location.
+    connect(&lab_, &LabContext::settingsChanged, this, &ScreeningPage::showMethodInForce);
+    connect(&lab_, &LabContext::registerLocationChanged, this, &ScreeningPage::showMethodInForce);
     connect(&form_, &TForm1::runFinished, this, &ScreeningPage::onRunFinished);
     // The background chosen or counted last, as long as its file is there.
     if (const QString last = q(lab_.settings().backgroundFile); !last.isEmpty() && QFileInfo(last).isFile())
@@ -231,6 +247,12 @@ ScreeningPage::ScreeningPage(TForm1& form, LabContext& lab, PageDialogs& dialogs
         connect(e, &QLineEdit::textEdited, this, [this] {
             if (record_.id == 0) record_btn_->setEnabled(false);
         });
+}
+
+void ScreeningPage::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    showMethodInForce();
+    refreshQcState();
 }
 
 void ScreeningPage::message(const QString& text, bool error) {
@@ -442,10 +464,41 @@ void ScreeningPage::evaluate() {
     }
     options_.massKg = sample.massKg;
     options_.settings.backgroundMaxAgeDays = lab.backgroundMaxAgeDays;
-    xmca::ScreeningOutcome out = xmca::screenFiles(s8(samplePath_), s8(bgPath_), options_);
+    options_.samplingDate = sample.samplingDate;
+    options_.decayToSampling = lab.decayToSamplingDate;
     const int evaluation = ++evaluation_;
     outcome_.reset();
     showOutcome();
+    if (lab.defaultMethod.empty() || lab.defaultMethod == xmca::method::kFactoryName) {
+        std::string unused;  // the factory method needs no register
+        options_.method = xmca::methodInForce(nullptr, lab, "", unused);
+        evaluateWith(sample, evaluation);
+        return;
+    }
+    // The laboratory's own method (its newest version) is read from the register first.
+    message(tr("Reading the method from the register..."));
+    lab_.request<MethodAnswer>(
+        this,
+        [lab](RegisterAccess& a) {
+            MethodAnswer answer;
+            answer.method = xmca::methodInForce(a.reg(), lab, "", answer.error);
+            if (!a.reg() && !a.error().empty()) answer.error = a.error();
+            return answer;
+        },
+        [this, sample, evaluation](MethodAnswer answer) {
+            if (evaluation != evaluation_) return;
+            if (!answer.method) {
+                message(tr("The laboratory's method cannot be used: %1").arg(q(answer.error)), true);
+                return;
+            }
+            options_.method = std::move(answer.method);
+            evaluateWith(sample, evaluation);
+        });
+}
+
+void ScreeningPage::evaluateWith(const xmca::SampleData& sample, int evaluation) {
+    const xmca::LabSettings lab = lab_.settings();
+    xmca::ScreeningOutcome out = xmca::screenFiles(s8(samplePath_), s8(bgPath_), options_);
     if (!out.computed) {
         message(q(out.error), true);
         return;
@@ -470,6 +523,45 @@ void ScreeningPage::evaluate() {
             print_->setEnabled(true);
             message(tr("Evaluated: %1").arg(xmca::ui::verdictText(q(record_.verdict))));
         });
+}
+
+void ScreeningPage::showMethodInForce() {
+    const xmca::LabSettings lab = lab_.settings();
+    const int asked = ++methodShown_;
+    auto show = [this, lab, asked](MethodAnswer answer) {
+        if (asked != methodShown_) return;  // the settings changed again meanwhile
+        const auto& m = answer.method;
+        if (!m) {
+            methodInfo_->setText(tr("Method %1 cannot be used: %2").arg(q(lab.defaultMethod), q(answer.error)));
+            methodInfo_->setToolTip(methodInfo_->text());
+            return;
+        }
+        QString t = m->isFactory() ? tr("Method: factory (the fixed factors)")
+                                   : tr("Method: %1 v%2, calibrated %3")
+                                         .arg(q(m->name))
+                                         .arg(m->version)
+                                         .arg(q(m->calibratedUtc.substr(0, 10)));
+        QStringList notes;
+        if (m->cs134Assumed) notes << tr("Cs-134 response assumed");
+        if (lab.decayToSamplingDate) notes << tr("figures corrected to the sampling date");
+        methodInfo_->setText(notes.isEmpty() ? t : t + " (" + notes.join("; ") + ")");
+        methodInfo_->setToolTip(methodInfo_->text());
+    };
+    if (lab.defaultMethod.empty() || lab.defaultMethod == xmca::method::kFactoryName) {
+        MethodAnswer answer;
+        answer.method = xmca::methodInForce(nullptr, lab, "", answer.error);
+        show(std::move(answer));
+        return;
+    }
+    lab_.request<MethodAnswer>(
+        this,
+        [lab](RegisterAccess& a) {
+            MethodAnswer answer;
+            answer.method = xmca::methodInForce(a.reg(), lab, "", answer.error);
+            if (!a.reg() && !a.error().empty()) answer.error = a.error();
+            return answer;
+        },
+        show);
 }
 
 void ScreeningPage::showOutcome() {
@@ -537,11 +629,6 @@ void ScreeningPage::correctRecord(const xmca::reg::MeasurementRecord& old) {
     reason_->show();
     recordLabel_->setText(tr("Correcting record %1: change what was wrong, give the reason, then Evaluate and Record")
                               .arg(old.id));
-}
-
-void ScreeningPage::showEvent(QShowEvent* e) {
-    QWidget::showEvent(e);
-    refreshQcState();
 }
 
 void ScreeningPage::refreshQcState() {

@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <optional>
 
+#include "analysis/method.h"
 #include "model/lab_settings.h"
 #include "model/screening_record.h"
 
@@ -49,7 +50,10 @@ signals:
     void recorded(qint64 id);
 
 protected:
-    void showEvent(QShowEvent* e) override;
+    // The method in force is read again whenever the page is shown (the register's
+    // location is set after the window is made, the Methods dialog may change it).
+    // and so is the QC state.
+    void showEvent(QShowEvent* event) override;
 
 private:
     enum class Acquiring { None, Background, Sample };
@@ -58,6 +62,14 @@ private:
     void setBackground(const QString& path);
     void setSample(const QString& path);
     void showOutcome();
+    void showMethodInForce();
+    // The rest of evaluate() once the method in force is known.
+    void evaluateWith(const xmca::SampleData& sample, int evaluation);
+    // A method looked up in the register on its thread.
+    struct MethodAnswer {
+        std::optional<xmca::method::Method> method;
+        std::string error;
+    };
     void setBusy(bool busy);
     void endCorrection();
     void message(const QString& text, bool error = false);
@@ -68,6 +80,7 @@ private:
     LabContext& lab_;
     PageDialogs& dialogs_;
     int evaluation_ = 0;      // of the pair evaluated last: older answers are dropped
+    int methodShown_ = 0;     // of the method-in-force look-up last asked
     bool recording_ = false;  // a record on its way to the register
     Acquiring acquiring_ = Acquiring::None;
     QString bgPath_, samplePath_;
@@ -82,6 +95,7 @@ private:
     QLabel *bgInfo_, *sampleInfo_, *verdict_, *notes_, *recordLabel_, *message_, *qcState_;
     QLineEdit *sampleId_, *product_, *origin_, *mass_, *samplingDate_, *operator_, *reason_;
     QLabel* reasonLabel_;
+    QLabel* methodInfo_ = nullptr;  // the method in force and its version
     QPushButton *bgAcquire_, *bgChoose_, *sampleAcquire_, *sampleChoose_, *stop_, *evaluate_, *record_btn_, *print_;
     QTableWidget* table_;
 };

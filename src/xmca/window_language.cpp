@@ -67,6 +67,11 @@ const char* const kStatusMessages[] = {
     QT_TRANSLATE_NOOP("Status", "Gain OK"),
     QT_TRANSLATE_NOOP("Status", "Error ! Export: processed spectrum (compressed, smoothed or net), not a measurement"),
     QT_TRANSLATE_NOOP("Status", "(no file)"),  // the inputs line without a file
+    // Calibrating a method.
+    QT_TRANSLATE_NOOP("Status", "Error ! a Cs-137 standard is needed"),
+    QT_TRANSLATE_NOOP("Status", "Error ! the standards' responses cannot be solved for three nuclides"),
+    QT_TRANSLATE_NOOP("Status", "Error ! the nominal mass must be above 0 kg"),
+    QT_TRANSLATE_NOOP("Status", "Error ! a method needs spectra of 2048 channels"),
 };
 
 // Messages with figures or names in them: the English pattern and, as the source
@@ -108,6 +113,21 @@ const Pattern kStatusPatterns[] = {
      QT_TRANSLATE_NOOP("Status", "Above screening level - confirm (%1 Bq/kg)")},
     {R"(^Error ! Sample Counts \(channel (\d+)\)$)", QT_TRANSLATE_NOOP("Status", "Error ! Sample Counts (channel %1)")},
     {R"(^Error ! BG Counts \(channel (\d+)\)$)", QT_TRANSLATE_NOOP("Status", "Error ! BG Counts (channel %1)")},
+    {R"(^Error ! the (\S+) standard is the background file$)",
+     QT_TRANSLATE_NOOP("Status", "Error ! the %1 standard is the background file")},
+    {R"(^Error ! the (\S+) standard holds no significant (\S+) peak$)",
+     QT_TRANSLATE_NOOP("Status", "Error ! the %1 standard holds no significant %2 peak")},
+    {R"(^Error ! the (\S+) standard's activity must be above 0 Bq$)",
+     QT_TRANSLATE_NOOP("Status", "Error ! the %1 standard's activity must be above 0 Bq")},
+    {R"(^Error ! the (\S+) standard's reference date is after its spectrum was measured$)",
+     QT_TRANSLATE_NOOP("Status", "Error ! the %1 standard's reference date is after its spectrum was measured")},
+    {R"(^Error ! the (\S+) standard needs its reference date$)",
+     QT_TRANSLATE_NOOP("Status", "Error ! the %1 standard needs its reference date")},
+    {R"(^Error ! the (\S+) standard's spectrum has no start date$)",
+     QT_TRANSLATE_NOOP("Status", "Error ! the %1 standard's spectrum has no start date")},
+    {R"(^Error ! the (\S+) standard and the background have different channel counts$)",
+     QT_TRANSLATE_NOOP("Status", "Error ! the %1 standard and the background have different channel counts")},
+    {R"(^Error ! two (\S+) standards given$)", QT_TRANSLATE_NOOP("Status", "Error ! two %1 standards given")},
     // A withheld verdict: the reason is translated on its own (kVerdicts).
     {R"(^No verdict - (.+)$)", QT_TRANSLATE_NOOP("Status", "No verdict - %1")},
     {R"(^windows need (\d+) channels$)", QT_TRANSLATE_NOOP("Status", "windows need %1 channels")},
@@ -141,6 +161,10 @@ const char* const kVerdicts[] = {
     QT_TRANSLATE_NOOP("Verdict", "background dated after the sample"),
     QT_TRANSLATE_NOOP("Verdict", "mass outside 0.5-2 x nominal"),
     QT_TRANSLATE_NOOP("Verdict", "not given"),
+    QT_TRANSLATE_NOOP("Verdict", "mass outside the method's range"),
+    QT_TRANSLATE_NOOP("Verdict", "no detection limit with the method's uncertainty"),
+    QT_TRANSLATE_NOOP("Verdict", "the method's figures could not be formed"),
+    QT_TRANSLATE_NOOP("Verdict", "no decay correction: the sampling date is not before the measurement"),
     // The method of the figures, as the record and the page give it.
     QT_TRANSLATE_NOOP("Verdict", "Bq Calic, no baseline"),
     QT_TRANSLATE_NOOP("Verdict", "Re Calic, trapezoid baseline subtracted"),

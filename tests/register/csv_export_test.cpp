@@ -23,6 +23,8 @@ TEST(CsvExport, SpreadsheetSafeUtf8WithBom) {
     a.qcRunId = 12;
     a.qcStatus = "pass";
     a.measurementStart = "2026-04-12T09:30:00+09:00";
+    a.methodName = "U8 pot";
+    a.methodVersion = 2;
     MeasurementRecord b;
     b.id = 8;
     const std::string csv = measurementsCsv({a, b});
@@ -41,9 +43,9 @@ TEST(CsvExport, SpreadsheetSafeUtf8WithBom) {
     EXPECT_NE(csv.find(",0.8,"), std::string::npos);
     EXPECT_NE(csv.find(",-1.25,"), std::string::npos);  // negative figures stay numbers
     EXPECT_NE(csv.find(",0,No verdict - check gain,"), std::string::npos);
-    // a's line ends with what it supersedes, its (here empty) chain hash, its simulated mark, QC run,
+    // a's line ends with what it supersedes, its (here empty) chain hash, its method, its simulated mark, QC run,
     // reason and times; b, with nothing filled in, is one line of empty fields and a 0 for "not simulated".
-    EXPECT_NE(csv.find(",3,,1,,pass,12,\"mass, not 0.8\",2026-04-12T09:30:00+09:00,,\r\n8,"), std::string::npos)
+    EXPECT_NE(csv.find(",3,,U8 pot,2,1,,pass,12,\"mass, not 0.8\",2026-04-12T09:30:00+09:00,,\r\n8,"), std::string::npos)
         << csv;
     EXPECT_NE(csv.find(",,,0,,,,,,,\r\n"), std::string::npos) << csv;
     EXPECT_EQ(csv.substr(csv.size() - 4), ",,\r\n");

@@ -16,6 +16,7 @@
 #include "register/measurement_columns.h"
 #include "register/postgres_register.h"
 #include "register/register.h"
+#include "support/first_schema.h"
 #include "support/pg_server.h"
 
 namespace xmca::reg {
@@ -638,6 +639,98 @@ TYPED_TEST(RegisterBackends, TwoWriterProcessesOfAThousandRecordsEachLeaveTwoTho
     EXPECT_EQ(uids.size(), std::size_t(2 * kEach));
     std::cout << "[ figures  ] 2 writers x " << kEach << " records: " << all.size() << " stored in " << seconds
               << " s\n";
+}
+
+}  // namespace
+}  // namespace xmca::reg
+
+namespace xmca::reg {
+namespace {
+
+MethodRecord methodRecord(const std::string& name, const std::string& body) {
+    MethodRecord m;
+    m.name = name;
+    m.installation = "lab-1";
+    m.body = body;
+    return m;
+}
+
+TYPED_TEST(RegisterBackends, MethodsAreAppendedAsVersionsOfTheirName) {
+    auto reg = this->open();
+    ASSERT_TRUE(reg);
+    std::string error;
+    MethodRecord a1 = methodRecord("marinelli", "first"), u1 = methodRecord("U8 容器", "pot"),
+                 a2 = methodRecord("marinelli", "second");
+    ASSERT_TRUE(reg->appendMethod(a1, error)) << error;
+    ASSERT_TRUE(reg->appendMethod(u1, error)) << error;
+    ASSERT_TRUE(reg->appendMethod(a2, error)) << error;
+    EXPECT_EQ(a1.version, 1);
+    EXPECT_EQ(u1.version, 1);
+    EXPECT_EQ(a2.version, 2);
+    EXPECT_EQ(a1.uid.size(), 36u);
+    EXPECT_FALSE(a1.createdUtc.empty());
+
+    reg = this->open();
+    ASSERT_TRUE(reg);
+    std::vector<MethodRecord> all, one;
+    ASSERT_TRUE(reg->listMethods("", all, error)) << error;
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_EQ(all[0].body, "second");  // newest first
+    EXPECT_EQ(all[1].name, "U8 容器");
+    ASSERT_TRUE(reg->listMethods("marinelli", one, error)) << error;
+    ASSERT_EQ(one.size(), 2u);
+    EXPECT_EQ(one[0].version, 2);
+    EXPECT_EQ(one[1].body, "first");
+    EXPECT_EQ(one[1].installation, "lab-1");
+
+    // Each measurement names the method and version its figures came from.
+    MeasurementRecord r = record("kombu");
+    r.methodName = "marinelli";
+    r.methodVersion = 2;
+    ASSERT_TRUE(reg->appendMeasurement(r, error)) << error;
+    MeasurementRecord back;
+    bool found = false;
+    ASSERT_TRUE(reg->getMeasurement(r.id, back, found, error)) << error;
+    ASSERT_TRUE(found);
+    EXPECT_EQ(back.methodName, "marinelli");
+    EXPECT_EQ(back.methodVersion, 2);
+}
+
+TEST(RegisterMethods, AFileFromBeforeMethodsIsBroughtForwardWithItsRecordsAndChain) {
+    TempDir dir;
+    const std::string path = dir.file("register.sqlite");
+    std::string error;
+    MeasurementRecord r = record("old");
+    {
+        auto reg = openRegister(path, error);
+        ASSERT_TRUE(reg) << error;
+        ASSERT_TRUE(reg->appendMeasurement(r, error)) << error;
+    }
+    // Take the file back to what a program of the schema before the methods left.
+    ASSERT_EQ(xmca::test::backToSchema(path, 3, error), SQLITE_OK) << error;
+
+    auto reg = openRegister(path, error);
+    ASSERT_TRUE(reg) << error;
+    // The record's hash, formed before the method columns were there, still follows.
+    IntegrityReport integrity;
+    ASSERT_TRUE(reg->checkIntegrity(integrity, error)) << error;
+    EXPECT_TRUE(integrity.ok()) << integrity.chainProblem;
+    MeasurementRecord back;
+    bool found = false;
+    ASSERT_TRUE(reg->getMeasurement(r.id, back, found, error)) << error;
+    ASSERT_TRUE(found);
+    EXPECT_EQ(back.sampleId, "old");
+    EXPECT_EQ(back.methodName, "");
+    EXPECT_FALSE(back.methodVersion);
+    MethodRecord m = methodRecord("marinelli", "x");
+    ASSERT_TRUE(reg->appendMethod(m, error)) << error;
+    EXPECT_EQ(m.version, 1);
+    // Methods are kept as they were written, like every record.
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    EXPECT_NE(sqlite3_exec(db, "UPDATE methods SET body = 'y'", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_NE(sqlite3_exec(db, "DELETE FROM methods", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
 }
 
 }  // namespace

@@ -168,6 +168,42 @@ TEST(RegisterChain, ChainedRecordsKeepTheirHashesWhenTheReviewColumnsComeAndTheC
     }
 }
 
+TEST(RegisterChain, TheMethodARecordNamesIsCoveredOnceItIsGiven) {
+    TempDir dir;
+    const std::string path = dir.file("r.sqlite");
+    std::string error;
+    {
+        auto reg = registerWith(path, 1);  // no method named: its hash is as before the method columns
+        MeasurementRecord r = rec("kombu");
+        r.methodName = "marinelli";
+        r.methodVersion = 2;
+        ASSERT_TRUE(reg->appendMeasurement(r, error)) << error;
+        EXPECT_TRUE(check(*reg).ok());
+    }
+    MeasurementRecord plain = rec("x"), named = plain;
+    named.methodName = "marinelli";
+    EXPECT_NE(canonicalMeasurement(plain), canonicalMeasurement(named));
+    EXPECT_EQ(canonicalMeasurement(plain).find("method_name="), std::string::npos);
+    // Another version named behind the program's back breaks the chain at that record.
+    const std::string other = dir.file("other.sqlite");
+    std::filesystem::copy_file(path, other);
+    ASSERT_EQ(rawExec(other, "DROP TRIGGER measurements_keep_u; UPDATE measurements SET method_version = 1 "
+                             "WHERE id = 2"),
+              SQLITE_OK);
+    auto reg = openRegister(other, error);
+    ASSERT_TRUE(reg) << error;
+    EXPECT_EQ(check(*reg).brokenId, 2);
+    // So does a method name given to a record that had none.
+    const std::string added = dir.file("added.sqlite");
+    std::filesystem::copy_file(path, added);
+    ASSERT_EQ(rawExec(added, "DROP TRIGGER measurements_keep_u; UPDATE measurements SET method_name = 'm' "
+                             "WHERE id = 1"),
+              SQLITE_OK);
+    reg = openRegister(added, error);
+    ASSERT_TRUE(reg) << error;
+    EXPECT_EQ(check(*reg).brokenId, 1);
+}
+
 TEST(RegisterChain, CanonicalContentTellsFieldsApart) {
     MeasurementRecord a = rec("x");
     MeasurementRecord b = a;

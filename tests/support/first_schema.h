@@ -18,8 +18,9 @@ inline const char* const kUndoStep[] = {
     "ALTER TABLE qc_runs DROP COLUMN acquired_utc; ALTER TABLE qc_runs DROP COLUMN peak_channel_u;"
     "ALTER TABLE qc_runs DROP COLUMN fwhm_percent_u; ALTER TABLE qc_runs DROP COLUMN net_rate_u;"
     "ALTER TABLE qc_runs DROP COLUMN reason;",
-    // step 4: reserved
-    "",
+    // step 4: the calibrated methods
+    "DROP TABLE methods; ALTER TABLE measurements DROP COLUMN method_name;"
+    "ALTER TABLE measurements DROP COLUMN method_version;",
     // step 5: what a reviewer checks
     "DROP INDEX measurements_supersedes;"
     "ALTER TABLE measurements DROP COLUMN simulated; ALTER TABLE measurements DROP COLUMN achieved_lower_limit;"

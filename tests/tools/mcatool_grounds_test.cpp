@@ -119,10 +119,16 @@ TEST(McatoolGrounds, PeaksTheMethodDoesNotExplainWithholdTheVerdict) {
     wrong.cs137 = 100;
     wrong.gain = 1.4;
     wrong.seed = 4500;
-    const std::string v = verdictOf(b.activity(b.sample("gain.dat", wrong, 3000), b.bg));
-    ASSERT_EQ(v.rfind("No verdict - unexplained peak at ", 0), 0u) << v;
-    const double keV = std::atof(v.substr(std::string("No verdict - unexplained peak at ").size()).c_str());
-    EXPECT_NEAR(keV, 661.66 * 1.4, 20.0);
+    // The natural K-40 line moves out of the K-40 window too, so that window may
+    // also count far below the background (given first when it holds; here the
+    // gross count sits about 4 sd below, either side of the rule by the draw).
+    const test::ToolRun gain = b.activity(b.sample("gain.dat", wrong, 3000), b.bg);
+    const std::string v = verdictOf(gain);
+    EXPECT_TRUE(v == "No verdict - sample below background" || v.rfind("No verdict - unexplained peak at ", 0) == 0)
+        << v;
+    const QJsonValue keV = json(gain)["screening"]["gain_check"]["unexplained_peak_kev"];
+    ASSERT_TRUE(keV.isDouble()) << v;
+    EXPECT_NEAR(keV.toDouble(), 661.66 * 1.4, 20.0);
 
     // A clean sample with a line no method nuclide has (I-131, 364 keV): its
     // caesium figure may be fine, its verdict is not.

@@ -29,7 +29,7 @@ volatile std::sig_atomic_t gStop = 0;
 void onSignal(int) { gStop = 1; }
 
 const char* kUsage =
-    "usage: mcatool acquire [--simulate [--sim-speed F] [--sim-gain F] [--cs134 A] [--cs137 A] [--k40 A] [--background]\n"
+    "usage: mcatool acquire [--simulate [--sim-speed F] [--sim-gain F] [--sim-efficiency F] [--cs134 A] [--cs137 A] [--k40 A] [--background]\n"
     "                        [--sim-link L]] | [--serial PATH] | [--driver d2xx|libftdi]\n"
     "                       --channels N --preset SECONDS [--dead-time US] [--clear] -o OUT.dat\n";
 

@@ -7,16 +7,20 @@
 
 #include "model/bq_calic.h"
 #include "model/measurement_state.h"
+#include "model/screening_run.h"
 #include "model/spectrum_io.h"
 #include "tools/mcatool/activity_json.h"
 #include "tools/mcatool/commands.h"
+#include "tools/mcatool/method_args.h"
+#include "tools/mcatool/register_json.h"
 
 namespace mcatool {
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: mcatool activity SAMPLE.dat BACKGROUND.dat [--net NET.dat] [--level X] [--lower-limit Y]\n";
+    "usage: mcatool activity SAMPLE.dat BACKGROUND.dat [--net NET.dat] [--level X] [--lower-limit Y]\n"
+    "       [--method NAME] [--mass-kg M] [--sampling-date YYYY-MM-DD [--decay-correct]] [--register DB]\n";
 
 // A file that did not land in its memory: why, as the window would have it.
 std::string loadError(const std::string& path, const xmca::FileLoadResult& r) {
@@ -38,13 +42,27 @@ bool parseNumber(const std::string& text, double& out) {
 
 }  // namespace
 
-int runActivity(const Args& args, std::ostream& out, std::ostream& err) {
+int runActivity(const Args& argsIn, std::ostream& out, std::ostream& err) {
+    Args args = argsIn;
+    bool badRegister = false;
+    const std::string location = registerLocation(args, badRegister);
+    if (badRegister) {
+        err << kUsage;
+        return kExitUsage;
+    }
     std::vector<std::string> files;
     std::string netPath;
     xmca::ScreeningSettings screening;
+    MethodArgs methodArgs;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         const bool hasValue = i + 1 < args.size();
+        const int taken = parseMethodArg(args, i, methodArgs);
+        if (taken < 0) {
+            err << kUsage;
+            return kExitUsage;
+        }
+        if (taken > 0) continue;
         if (a == "--net" && hasValue) {
             netPath = args[++i];
         } else if (a == "--level" && hasValue) {
@@ -84,6 +102,14 @@ int runActivity(const Args& args, std::ostream& out, std::ostream& err) {
         err << loadError(files[1], background) << '\n';
         return kExitFileError;
     }
+    xmca::ScreeningOptions options;
+    options.settings = screening;
+    std::string methodError;
+    if (!screeningOptions(methodArgs, location, options, methodError)) {
+        err << methodError << '\n';
+        return kExitFileError;
+    }
+    const xmca::MethodInputs inputs = xmca::methodInputs(*s);
     const xmca::CalicOutcome calic = xmca::bqCalic(*s);
     if (!calic.computed) {
         const std::string msg = calic.edit1.empty() ? "Error ! the background file could not be read again"
@@ -95,7 +121,12 @@ int runActivity(const Args& args, std::ostream& out, std::ostream& err) {
         err << "Error ! cannot write " << netPath << '\n';
         return kExitFileError;
     }
-    out << activityJson(s->activity) << '\n';
+    std::optional<double> massFactor;
+    std::optional<xmca::activity::Figure> factoryCsAll;
+    xmca::applyScreeningOptions(s->activity, inputs, options, massFactor, factoryCsAll);
+    std::string json = activityJson(s->activity);
+    json.pop_back();
+    out << json << methodExtrasJson(factoryCsAll, massFactor, options) << "}\n";
     return out.good() ? kExitOk : kExitFileError;
 }
 

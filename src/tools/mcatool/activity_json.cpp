@@ -5,6 +5,7 @@
 
 #include "model/screening.h"
 #include "tools/mcatool/commands.h"
+#include "tools/mcatool/method_json.h"
 
 namespace mcatool {
 
@@ -47,7 +48,8 @@ std::string activityJson(const xmca::ActivityResult& res) {
         s += jsonString(xmca::kActivityRowLabels[r]) + ": {\"bq_per_kg\": " + num("%.1f", res.activity[r].bqPerKg) +
              ", \"sigma\": " + num("%.1f", res.activity[r].sigma) + "}";
     }
-    s += "}, \"screening\": ";
+    s += "}, \"method\": " + methodRefJson(res.method);
+    s += ", \"screening\": ";
     const xmca::ScreeningResult& sc = res.screening;
     if (!sc.valid) return s + "null}";
     s += "{\"level\": " + num("%.1f", sc.level) + ", \"lower_limit\": " + num("%.1f", sc.lowerLimit) +

@@ -76,6 +76,10 @@ int runRegister(const Args& args, std::ostream& out, std::ostream& err);
 // [--register DB]`: the control chart of the installation's QC runs.
 int runQc(const Args& args, std::ostream& out, std::ostream& err);
 
+// `mcatool method calibrate ... | list [--register DB]`: a calibrated method formed
+// from standard spectra and recorded as the next version of its name; every version.
+int runMethod(const Args& args, std::ostream& out, std::ostream& err);
+
 // File rules shared by every command (file_rules.cpp).
 // True (and an "Error !" line on err) when output is the same file as one of inputs.
 bool refuseOutputIsInput(const std::string& output, const std::vector<std::string>& inputs, std::ostream& err);

@@ -16,14 +16,23 @@ constexpr mcatool::Command kCommands[] = {
     {"n42", "SAMPLE.dat OUT.n42 [--background BG.dat]", "the spectrum (and the background) as an N42.42-2011 document", mcatool::runN42},
     {"import-n42", "IN.n42 OUT.dat", "the first foreground measurement of an N42 document as a .dat file", mcatool::runImportN42},
     {"acquire",
-     "[--simulate [--sim-speed F] [--sim-gain F] [--cs134 A] [--cs137 A] [--k40 A] [--background] [--sim-link L]] | "
+     "[--simulate [--sim-speed F] [--sim-gain F] [--sim-efficiency F] [--cs134 A] [--cs137 A] [--k40 A] [--background] [--sim-link L]] | "
      "[--serial PATH] | [--driver d2xx|libftdi] --channels N --preset SECONDS [--dead-time US] [--clear] -o OUT.dat",
      "an unattended acquisition on the analyser, saved as a .dat file; Ctrl-C stops and saves", mcatool::runAcquire},
-    {"activity", "SAMPLE.dat BACKGROUND.dat [--net NET.dat] [--level X] [--lower-limit Y]", "Cs-134, Cs-137 and K-40 activities in Bq/kg, limits and screening verdict as JSON", mcatool::runActivity},
+    {"activity",
+     "SAMPLE.dat BACKGROUND.dat [--net NET.dat] [--level X] [--lower-limit Y] [--method NAME] [--mass-kg M] "
+     "[--sampling-date YYYY-MM-DD [--decay-correct]] [--register DB]",
+     "Cs-134, Cs-137 and K-40 activities in Bq/kg, limits and screening verdict as JSON", mcatool::runActivity},
     {"screen",
      "SAMPLE.dat BACKGROUND.dat --sample-id ID [--mass-kg M] [--product P] [--origin O] [--operator NAME] "
-     "[--sampling-date YYYY-MM-DD] [--register DB]",
+     "[--sampling-date YYYY-MM-DD [--decay-correct]] [--method NAME] [--register DB]",
      "the activity computation, recorded in the sample register", mcatool::runScreen},
+    {"method",
+     "calibrate --name NAME --background BG.dat --cs137 FILE --cs137-bq A --cs137-date YYYY-MM-DD [--cs137-u PCT] "
+     "[--cs134 FILE --cs134-bq A --cs134-date D [--cs134-u PCT]] [--k40 FILE --k40-bq A [--k40-u PCT]] "
+     "--mass-kg M [--mass-range LO-HI] [--geometry TEXT] [--register DB] | list [--register DB]",
+     "a laboratory's calibrated method from standard spectra, recorded as the next version; every version",
+     mcatool::runMethod},
     {"register",
      "list [--register DB] [--since YYYY-MM-DD] [--sample-id ID] [--installation NAME] | "
      "export --csv OUT [--register DB] | verify [--register DB] | "

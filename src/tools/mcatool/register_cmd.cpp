@@ -10,6 +10,8 @@
 
 #include "files/file_guard.h"
 #include "files/sha256.h"
+#include "model/lab_settings.h"
+#include "model/method_store.h"
 #include "model/qc_log.h"
 #include "model/screening.h"
 #include "model/screening_record.h"
@@ -235,6 +237,11 @@ int verify(const Args& args, const std::string& location, std::ostream& out, std
 
     std::size_t checked = 0, records = 0;
     std::string missing, differing;
+    const xmca::LabSettings lab = xmca::loadLabSettings(xmca::defaultLabSettingsPath());
+    // The methods are read before the records are walked (a server answers one query at a time).
+    std::vector<xmca::reg::MethodRecord> methods;
+    std::string methodsError;
+    const bool haveMethods = reg->listMethods("", methods, methodsError);
     xmca::reg::MeasurementFilter all;
     all.oldestFirst = true;
     // A record is computed again from its files, one at a time.
@@ -252,6 +259,17 @@ int verify(const Args& args, const std::string& location, std::ostream& out, std
         if (rec.lowerLimit) options.settings.lowerLimit = *rec.lowerLimit;
         options.nominalMassKg = rec.nominalMassKg;
         options.massKg = rec.massKg;
+        // The method and version the record was computed with, and its decay correction.
+        std::vector<std::string> methodProblem;
+        if (!rec.methodName.empty() && rec.methodVersion) {
+            std::string why;
+            options.method =
+                xmca::methodVersion(methods, lab, rec.methodName, static_cast<int>(*rec.methodVersion), why);
+            if (!options.method)
+                methodProblem.push_back("its method cannot be had again: " + (haveMethods ? why : methodsError));
+            options.samplingDate = rec.samplingDate;
+            options.decayToSampling = rec.method.find("decay-corrected to") != std::string::npos;
+        }
         xmca::ScreeningOutcome now = xmca::screenFiles(rec.sampleFile, rec.backgroundFile, options);
         std::vector<std::string> diff;
         if (!now.computed) {
@@ -279,6 +297,7 @@ int verify(const Args& args, const std::string& location, std::ostream& out, std
             for (const auto& d : differences(rec, again))
                 if (reason.empty() || d.rfind("verdict", 0) != 0 || diff.empty()) diff.push_back(d);
         }
+        diff.insert(diff.begin(), methodProblem.begin(), methodProblem.end());
         if (diff.empty()) return true;
         std::string problems;
         for (const auto& p : diff) problems += (problems.empty() ? "" : ", ") + jsonString(p);

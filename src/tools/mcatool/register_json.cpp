@@ -56,6 +56,8 @@ std::string recordJson(const xmca::reg::MeasurementRecord& r) {
          field("gain_check", std::string("{\"ok\": ") + (r.gainOk ? (*r.gainOk ? "true" : "false") : "null") + "}") +
          "}";
     text("method", r.method);
+    text("method_name", r.methodName);
+    s += ", " + field("method_version", r.methodVersion ? std::to_string(*r.methodVersion) : "null");
     text("program_version", r.programVersion);
     s += ", " + field("supersedes", r.supersedes ? std::to_string(*r.supersedes) : "null");
     text("correction_reason", r.correctionReason);

@@ -11,6 +11,7 @@
 #include "register/record_chain.h"
 #include "tools/mcatool/activity_json.h"
 #include "tools/mcatool/commands.h"
+#include "tools/mcatool/method_args.h"
 #include "tools/mcatool/register_json.h"
 
 namespace mcatool {
@@ -19,7 +20,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: mcatool screen SAMPLE.dat BACKGROUND.dat --sample-id ID [--mass-kg M] [--product P] [--origin O]\n"
-    "       [--operator NAME] [--sampling-date YYYY-MM-DD] [--register DB]\n";
+    "       [--operator NAME] [--sampling-date YYYY-MM-DD [--decay-correct]] [--method NAME] [--register DB]\n";
 
 }  // namespace
 
@@ -39,9 +40,16 @@ int runScreen(const Args& argsIn, std::ostream& out, std::ostream& err) {
     std::vector<std::string> files;
     xmca::SampleData sample;
     bool haveId = false;
+    MethodArgs methodArgs;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         const bool hasValue = i + 1 < args.size();
+        const int taken = parseMethodArg(args, i, methodArgs, false);
+        if (taken < 0) {
+            err << kUsage;
+            return kExitUsage;
+        }
+        if (taken > 0) continue;
         if (a == "--sample-id" && hasValue) {
             sample.sampleId = args[++i];
             haveId = !sample.sampleId.empty();
@@ -92,8 +100,13 @@ int runScreen(const Args& argsIn, std::ostream& out, std::ostream& err) {
 
     const xmca::LabSettings lab = xmca::loadLabSettings(xmca::defaultLabSettingsPath());
     xmca::ScreeningOptions options;
-    options.nominalMassKg = lab.nominalMassKg;
-    options.massKg = sample.massKg;
+    methodArgs.massKg = sample.massKg;
+    methodArgs.samplingDate = sample.samplingDate;
+    std::string methodError;
+    if (!screeningOptions(methodArgs, location, options, methodError)) {
+        err << methodError << '\n';
+        return kExitFileError;
+    }
     options.settings.backgroundMaxAgeDays = lab.backgroundMaxAgeDays;
     xmca::ScreeningOutcome outcome = xmca::screenFiles(files[0], files[1], options);
     if (!outcome.computed) {
@@ -113,6 +126,7 @@ int runScreen(const Args& argsIn, std::ostream& out, std::ostream& err) {
         json += ", \"mass_correction\": {\"nominal_mass_kg\": " + std::to_string(*options.nominalMassKg) +
                 ", \"mass_kg\": " + std::to_string(*sample.massKg) +
                 ", \"factor\": " + std::to_string(*outcome.massFactor) + "}";
+    json += methodExtrasJson(outcome.factoryCsAll, std::nullopt, options);
 
     xmca::reg::MeasurementRecord rec =
         xmca::measurementRecord(outcome, files[0], files[1], sample, options, xmca::installationName(lab),
