@@ -2355,12 +2355,12 @@ Spectrum exchange: ANSI N42.42-2011.</source>
         <translation>基準</translation>
     </message>
     <message>
-        <source>3 sd</source>
-        <translation>3 sd</translation>
+        <source>3 sigma</source>
+        <translation>3σ</translation>
     </message>
     <message>
-        <source>2 sd</source>
-        <translation>2 sd</translation>
+        <source>2 sigma</source>
+        <translation>2σ</translation>
     </message>
     <message>
         <source>mean</source>

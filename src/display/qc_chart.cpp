@@ -81,7 +81,7 @@ void drawQcChart(QPainter& p, const QRectF& rect, const QcChartData& data) {
                                                           {qc::Status::Baseline, tr("baseline")}};
     double legendW = line * 0.8;
     for (const auto& item : legendItems) legendW += fm.horizontalAdvance(item.second) + line * 1.9;
-    for (const char* t : {"3 sd", "2 sd", "mean"}) legendW += fm.horizontalAdvance(tr(t)) + line * 2.2;
+    for (const char* t : {"3 sigma", "2 sigma", "mean"}) legendW += fm.horizontalAdvance(tr(t)) + line * 2.2;
     // The key moves to a line of its own when the title leaves no room beside it.
     const bool ownLine = fm.horizontalAdvance(title) + 24 + legendW > rect.width();
     const double ly = rect.top() + (ownLine ? line * 2.1 : line);
@@ -97,10 +97,10 @@ void drawQcChart(QPainter& p, const QRectF& rect, const QcChartData& data) {
         lx -= line;
     }
 
-    // The line key: mean, 2 sd, 3 sd.
+    // The line key: mean, 2 sigma, 3 sigma (the limits the runs are judged by).
     const std::pair<QPen, QString> lines[] = {
-        {QPen(rgb(statusRgb(qc::Status::Action)), 1.2, Qt::DashLine), tr("3 sd")},
-        {QPen(rgb(statusRgb(qc::Status::Warning)), 1.2, Qt::DashLine), tr("2 sd")},
+        {QPen(rgb(statusRgb(qc::Status::Action)), 1.2, Qt::DashLine), tr("3 sigma")},
+        {QPen(rgb(statusRgb(qc::Status::Warning)), 1.2, Qt::DashLine), tr("2 sigma")},
         {QPen(QColor(0x30, 0x30, 0x30), 1.4), tr("mean")}};
     lx -= line * 0.8;
     for (const auto& [pen, text] : lines) {
@@ -144,7 +144,7 @@ void drawQcChart(QPainter& p, const QRectF& rect, const QcChartData& data) {
     for (int k = 0; k < 3; ++k) {
         const Panel& panel = kPanels[k];
         const QRectF area(left, top + k * (panelH + gap), right - left, panelH);
-        // Value range: every point and every drawn 3 sd line, padded.
+        // Value range: every point and every drawn 3 sigma line, padded.
         double lo = INFINITY, hi = -INFINITY;
         for (const auto& r : data.runs) {
             const double v = r.values.*panel.field;
