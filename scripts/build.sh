@@ -21,17 +21,8 @@ packages+=(libxml2-dev libxml2-utils)
 packages+=(libsqlite3-dev)
 # The register on a laboratory's PostgreSQL server (libpq), and a throw-away server for its tests.
 packages+=(libpq-dev postgresql postgresql-common)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  SUDO=""
-  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
-  $SUDO apt-get update
-  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+. scripts/install-missing.sh
+install_missing "${packages[@]}"
 
 build="${XMCA_BUILD_DIR:-build}"
 cmake -S . -B "$build" -G Ninja "$@"

@@ -7,17 +7,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(lintian appstream desktop-file-utils dpkg-dev)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  SUDO=""
-  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
-  $SUDO apt-get update
-  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+. scripts/install-missing.sh
+install_missing "${packages[@]}"
 
 fail() { echo "package check: $*" >&2; exit 1; }
 
