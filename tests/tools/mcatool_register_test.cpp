@@ -15,6 +15,7 @@
 #include "files/temp_dir.h"
 #include "register/register.h"
 #include "support/simulated_spectra.h"
+#include "tools/screening_lab.h"
 #include "tools/tool_run.h"
 
 namespace xmca {
@@ -23,31 +24,12 @@ namespace {
 using test::quote;
 using test::TempDir;
 
-struct Lab {
-    TempDir dir;
-    std::string sample = dir.file("s.dat"), bg = dir.file("b.dat");
-    std::string config = dir.file("config"), data = dir.file("data");
-    std::string db = dir.file("reg.sqlite");
-    Lab() {
-        SimulatedAnalyserConfig c;
-        c.seed = 31;
-        c.cs137 = 60;
-        EXPECT_TRUE(test::acquireAndSave(c, 18000, sample));
-        c.backgroundOnly = true;
-        c.seed = 32;
-        EXPECT_TRUE(test::acquireAndSave(c, 36000, bg));
-    }
-    test::ToolRun run(const std::string& args) const {
-        return test::runCommand(dir, "XDG_CONFIG_HOME=" + quote(config) + " XDG_DATA_HOME=" + quote(data) + " " +
-                                         quote(test::mcatoolPath()) + " " + args);
-    }
-    test::ToolRun screen(const std::string& extra) const {
-        return run("screen " + quote(sample) + " " + quote(bg) + " --register " + quote(db) + " " + extra);
-    }
+struct Lab : test::ScreeningLab {
+    Lab() : ScreeningLab(31, true) {}
 };
 
-QJsonObject object(const std::string& json) { return QJsonDocument::fromJson(QByteArray::fromStdString(json)).object(); }
-QJsonArray array(const std::string& json) { return QJsonDocument::fromJson(QByteArray::fromStdString(json)).array(); }
+QJsonObject object(const std::string& json) { return test::jsonObject(json); }
+QJsonArray array(const std::string& json) { return test::jsonArray(json); }
 
 int rawExec(const std::string& path, const std::string& sql) {
     sqlite3* db = nullptr;
