@@ -29,7 +29,7 @@ std::optional<std::time_t> fromLocalFields(int year, int month, int day, int hou
     t.tm_sec = second;
     t.tm_isdst = -1;  // the zone's rule for that date decides
     const std::time_t r = std::mktime(&t);
-    if (r == static_cast<std::time_t>(-1)) return std::nullopt;
+    if (r == static_cast<std::time_t>(-1) || t.tm_mday != day) return std::nullopt;  // 31 February does not exist
     return r;
 }
 

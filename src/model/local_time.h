@@ -9,7 +9,8 @@
 
 namespace xmca {
 
-// The instant of a local wall-clock time on this machine (none when out of range).
+// The instant of a local wall-clock time on this machine (none when out of range
+// or not a date of the calendar).
 std::optional<std::time_t> fromLocalFields(int year, int month, int day, int hour, int minute, int second);
 
 // The instant as local time with its offset, "YYYY-MM-DDTHH:MM:SS+HH:MM".

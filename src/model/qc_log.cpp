@@ -11,6 +11,7 @@
 #include "files/sha256.h"
 #include "files/spectrum_file.h"
 #include "model/bq_calic.h"
+#include "model/local_time.h"
 #include "model/settings_io.h"
 
 namespace xmca {
@@ -37,20 +38,9 @@ std::string acquisitionStartUtc(const SpectrumHeader& h) {
     using H = SpectrumHeader;
     const int y = h.i16(H::kYear), mo = h.i16(H::kMonth), d = h.i16(H::kDay);
     const int hh = h.i16(H::kHour), mi = h.i16(H::kMinute), ss = h.i16(H::kSecond);
-    if (y < 1970 || y > 9999 || mo < 1 || mo > 12 || d < 1 || d > 31 || hh < 0 || hh > 23 || mi < 0 || mi > 59 ||
-        ss < 0 || ss > 60)
-        return "";
-    std::tm tm{};
-    tm.tm_year = y - 1900;
-    tm.tm_mon = mo - 1;
-    tm.tm_mday = d;
-    tm.tm_hour = hh;
-    tm.tm_min = mi;
-    tm.tm_sec = ss;
-    tm.tm_isdst = -1;
-    const std::time_t t = std::mktime(&tm);
-    if (t == static_cast<std::time_t>(-1) || tm.tm_mday != d) return "";  // 31 February does not exist
-    return utcText(t);
+    if (y < 1970 || y > 9999) return "";
+    const auto t = fromLocalFields(y, mo, d, hh, mi, ss);
+    return t ? utcText(*t) : "";
 }
 
 bool loadCounted(const std::string& path, LoadedSpectrum& out, std::string& error) {

@@ -146,6 +146,8 @@ TEST_F(ScreeningRecordFiles, LocalTimesCarryTheirOffset) {
     EXPECT_EQ(isoLocalOfUtc(""), "");
     EXPECT_FALSE(fromLocalFields(2026, 13, 1, 0, 0, 0));
     EXPECT_FALSE(fromLocalFields(0, 1, 1, 0, 0, 0));  // an unset header date
+    EXPECT_FALSE(fromLocalFields(2026, 2, 31, 12, 0, 0));  // not a date: no silent 3 March
+    EXPECT_TRUE(fromLocalFields(2028, 2, 29, 12, 0, 0));
     setenv("TZ", "EST+5", 1);
     tzset();
     EXPECT_EQ(isoLocalOfUtc("2026-04-12T00:30:00Z"), "2026-04-11T19:30:00-05:00");
