@@ -281,10 +281,6 @@
         <translation>スペクトルファイル</translation>
     </message>
     <message>
-        <source>Spectrum (*.dat)</source>
-        <translation>スペクトル (*.dat)</translation>
-    </message>
-    <message>
         <source>Background</source>
         <translation>バックグラウンド</translation>
     </message>
@@ -375,6 +371,13 @@
     <message>
         <source>Recording the method in the register...</source>
         <translation>測定方法を記録簿に記録しています...</translation>
+    </message>
+</context>
+<context>
+    <name>PageDialogs</name>
+    <message>
+        <source>Spectrum (*.dat)</source>
+        <translation>スペクトル (*.dat)</translation>
     </message>
 </context>
 <context>
@@ -501,10 +504,6 @@
     <message>
         <source>Open background spectrum</source>
         <translation>バックグラウンドスペクトルを開く</translation>
-    </message>
-    <message>
-        <source>Spectrum (*.dat)</source>
-        <translation>スペクトル (*.dat)</translation>
     </message>
     <message>
         <source>Open check-source spectrum</source>
@@ -761,10 +760,6 @@ Net rate: %5 +/- %6 cps (decay-corrected %7 cps)</source>
     <message>
         <source>Unit</source>
         <translation>単位</translation>
-    </message>
-    <message>
-        <source>Spectrum (*.dat)</source>
-        <translation>スペクトル (*.dat)</translation>
     </message>
     <message>
         <source>Open background spectrum</source>

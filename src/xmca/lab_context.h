@@ -99,12 +99,14 @@ private:
     };
     void post(QObject* receiver, std::function<void(RegisterAccess&)> work, std::function<void()> done);
     void run();
+    void collectAnswers();
     void answerWaiting(std::int64_t waiting, std::int64_t setAside, const QString& why);
 
     std::string settingsPath_;
     xmca::LabSettings settings_;
     QString registerOverride_;
     QTimer* waitTimer_;
+    QTimer* answerTimer_;
     std::int64_t waiting_ = 0;
     std::int64_t setAside_ = 0;
     int outstanding_ = 0;
@@ -112,6 +114,7 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;
     std::deque<Job> jobs_;
+    std::deque<std::shared_ptr<Job>> answered_;  // done on the worker, not yet answered
     bool stop_ = false;
     std::thread worker_;
 };

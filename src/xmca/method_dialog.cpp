@@ -103,11 +103,7 @@ MethodDialog::MethodDialog(QWidget* parent, LabContext& lab, PageDialogs& dialog
         row->addWidget(edit, 1);
         row->addWidget(pick);
         connect(pick, &QPushButton::clicked, this, [this, edit] {
-            PageDialogs::FileQuestion question;
-            question.kind = PageDialogs::Kind::OpenSpectrum;
-            question.title = tr("Spectrum file");
-            question.filter = tr("Spectrum (*.dat)");
-            question.suffix = QStringLiteral("dat");
+            PageDialogs::FileQuestion question = PageDialogs::spectrumToOpen(tr("Spectrum file"));
             question.suggested = edit->text();
             const QString f = dialogs_.chooseFile(question);
             if (!f.isEmpty()) edit->setText(f);

@@ -8,6 +8,16 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 
+PageDialogs::FileQuestion PageDialogs::spectrumToOpen(const QString& title, const QString& folder) {
+    FileQuestion question;
+    question.kind = Kind::OpenSpectrum;
+    question.title = title;
+    question.filter = QCoreApplication::translate("PageDialogs", "Spectrum (*.dat)");
+    question.suffix = QStringLiteral("dat");
+    question.folder = folder;
+    return question;
+}
+
 QString WidgetDialogs::chooseFile(const FileQuestion& question) {
     QFileDialog dlg(parent_, question.title, question.folder);
     dlg.setNameFilter(question.filter);

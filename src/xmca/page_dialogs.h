@@ -22,6 +22,9 @@ public:
         bool opens() const { return kind == Kind::OpenSpectrum || kind == Kind::OpenN42; }
     };
 
+    // The question for a spectrum file (.dat) to open, starting in folder.
+    static FileQuestion spectrumToOpen(const QString& title, const QString& folder = {});
+
     virtual ~PageDialogs() = default;
     // The file chosen; empty when the operator cancelled.
     virtual QString chooseFile(const FileQuestion& question) = 0;

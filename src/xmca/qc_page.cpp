@@ -301,13 +301,7 @@ void QcPage::refresh() {
 }
 
 QString QcPage::askSpectrum(const QString& title) {
-    PageDialogs::FileQuestion question;
-    question.kind = PageDialogs::Kind::OpenSpectrum;
-    question.title = title;
-    question.filter = tr("Spectrum (*.dat)");
-    question.suffix = QStringLiteral("dat");
-    question.folder = q(xmca::dataFolder(lab_.settings()));
-    return dialogs_.chooseFile(question);
+    return dialogs_.chooseFile(PageDialogs::spectrumToOpen(title, q(xmca::dataFolder(lab_.settings()))));
 }
 
 void QcPage::chooseBackground() {

@@ -262,13 +262,7 @@ void ScreeningPage::message(const QString& text, bool error) {
 }
 
 QString ScreeningPage::askSpectrum(const QString& title) {
-    PageDialogs::FileQuestion question;
-    question.kind = PageDialogs::Kind::OpenSpectrum;
-    question.title = title;
-    question.filter = tr("Spectrum (*.dat)");
-    question.suffix = QStringLiteral("dat");
-    question.folder = q(xmca::dataFolder(lab_.settings()));
-    return dialogs_.chooseFile(question);
+    return dialogs_.chooseFile(PageDialogs::spectrumToOpen(title, q(xmca::dataFolder(lab_.settings()))));
 }
 
 void ScreeningPage::chooseBackground() {
@@ -469,14 +463,28 @@ void ScreeningPage::evaluate() {
     const int evaluation = ++evaluation_;
     outcome_.reset();
     showOutcome();
-    if (lab.defaultMethod.empty() || lab.defaultMethod == xmca::method::kFactoryName) {
-        std::string unused;  // the factory method needs no register
-        options_.method = xmca::methodInForce(nullptr, lab, "", unused);
+    // The laboratory's own method (its newest version) is read from the register first.
+    if (!(lab.defaultMethod.empty() || lab.defaultMethod == xmca::method::kFactoryName))
+        message(tr("Reading the method from the register..."));
+    askMethodInForce([this, sample, evaluation](MethodAnswer answer) {
+        if (evaluation != evaluation_) return;
+        if (!answer.method) {
+            message(tr("The laboratory's method cannot be used: %1").arg(q(answer.error)), true);
+            return;
+        }
+        options_.method = std::move(answer.method);
         evaluateWith(sample, evaluation);
+    });
+}
+
+void ScreeningPage::askMethodInForce(std::function<void(MethodAnswer)> done) {
+    const xmca::LabSettings lab = lab_.settings();
+    if (lab.defaultMethod.empty() || lab.defaultMethod == xmca::method::kFactoryName) {
+        MethodAnswer answer;  // the factory method needs no register
+        answer.method = xmca::methodInForce(nullptr, lab, "", answer.error);
+        done(std::move(answer));
         return;
     }
-    // The laboratory's own method (its newest version) is read from the register first.
-    message(tr("Reading the method from the register..."));
     lab_.request<MethodAnswer>(
         this,
         [lab](RegisterAccess& a) {
@@ -485,15 +493,7 @@ void ScreeningPage::evaluate() {
             if (!a.reg() && !a.error().empty()) answer.error = a.error();
             return answer;
         },
-        [this, sample, evaluation](MethodAnswer answer) {
-            if (evaluation != evaluation_) return;
-            if (!answer.method) {
-                message(tr("The laboratory's method cannot be used: %1").arg(q(answer.error)), true);
-                return;
-            }
-            options_.method = std::move(answer.method);
-            evaluateWith(sample, evaluation);
-        });
+        std::move(done));
 }
 
 void ScreeningPage::evaluateWith(const xmca::SampleData& sample, int evaluation) {
@@ -547,21 +547,7 @@ void ScreeningPage::showMethodInForce() {
         methodInfo_->setText(notes.isEmpty() ? t : t + " (" + notes.join("; ") + ")");
         methodInfo_->setToolTip(methodInfo_->text());
     };
-    if (lab.defaultMethod.empty() || lab.defaultMethod == xmca::method::kFactoryName) {
-        MethodAnswer answer;
-        answer.method = xmca::methodInForce(nullptr, lab, "", answer.error);
-        show(std::move(answer));
-        return;
-    }
-    lab_.request<MethodAnswer>(
-        this,
-        [lab](RegisterAccess& a) {
-            MethodAnswer answer;
-            answer.method = xmca::methodInForce(a.reg(), lab, "", answer.error);
-            if (!a.reg() && !a.error().empty()) answer.error = a.error();
-            return answer;
-        },
-        show);
+    askMethodInForce(show);
 }
 
 void ScreeningPage::showOutcome() {

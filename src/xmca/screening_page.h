@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 #include <optional>
 
 #include "analysis/method.h"
@@ -70,6 +71,8 @@ private:
         std::optional<xmca::method::Method> method;
         std::string error;
     };
+    // The method in force: the factory's at once, the laboratory's from the register thread.
+    void askMethodInForce(std::function<void(MethodAnswer)> done);
     void setBusy(bool busy);
     void endCorrection();
     void message(const QString& text, bool error = false);

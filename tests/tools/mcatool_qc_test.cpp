@@ -64,7 +64,7 @@ TEST(McatoolQc, BaselineThenGainDriftThenNewBaseline) {
     QJsonObject o;
     std::string firstCheck;
     for (int i = 1; i <= 20 || !o["baseline"].toObject()["accepted"].toBool(); ++i) {
-        ASSERT_LE(i, 30) << "the baseline was never accepted";
+        ASSERT_LE(i, 40) << "the baseline was never accepted";  // the chi-square test at 5 % may reject a few times
         const std::string file = lab.check();
         if (i == 1) firstCheck = file;
         const ToolRun r = lab.qc(file);
