@@ -15,6 +15,7 @@
 
 #include "device/simulated_analyser.h"
 #include "files/temp_dir.h"
+#include "support/scoped_env.h"
 #include "ui_tform1.h"
 #include "model/screening.h"
 #include "model/spectrum_io.h"
@@ -25,22 +26,7 @@
 
 namespace {
 
-// Points an environment variable elsewhere for the life of a test.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (old_) ::setenv(name_, old_->c_str(), 1);
-        else ::unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
+using xmca::test::ScopedEnv;
 
 struct QcWindow {
     xmca::test::TempDir dir;

@@ -18,6 +18,7 @@
 #include "files/spectrum_header.h"
 #include "support/simulated_spectra.h"
 #include "files/temp_dir.h"
+#include "support/scoped_env.h"
 #include "register/register.h"
 #include "tools/tool_run.h"
 #include "ui_tform1.h"
@@ -31,22 +32,7 @@ namespace {
 
 using xmca::test::TempDir;
 
-// Points the laboratory settings and the data folder into a scratch folder.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (old_) setenv(name_, old_->c_str(), 1);
-        else unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
+using xmca::test::ScopedEnv;
 
 // The runFinished signals a window sent, in order.
 struct FinishedSpy {

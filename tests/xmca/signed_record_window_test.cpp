@@ -15,6 +15,7 @@
 #include "files/spectrum_file.h"
 #include "files/spectrum_header.h"
 #include "files/temp_dir.h"
+#include "support/scoped_env.h"
 #include "model/lab_settings.h"
 #include "register/register.h"
 #include "report/screening_report.h"
@@ -30,21 +31,7 @@ namespace {
 
 using xmca::test::TempDir;
 
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (old_) setenv(name_, old_->c_str(), 1);
-        else unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
+using xmca::test::ScopedEnv;
 
 // What each language says of the marks (the English is also the record's own).
 struct Words {
