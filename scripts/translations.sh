@@ -31,6 +31,10 @@ case "${1:-}" in
   update)
     for ts in translations/xmca_*.ts; do
       lang=$(basename "$ts" .ts); lang=${lang#xmca_}
+      # A text that moved to another class keeps its translation: read without
+      # dropping the old one, carry it across, then drop what is gone.
+      run_lupdate "$ts" "$lang"
+      if command -v python3 >/dev/null 2>&1; then python3 scripts/ts_carry.py "$ts"; fi
       run_lupdate "$ts" "$lang" -no-obsolete
       echo "$ts: $(grep -c 'type="unfinished"' "$ts" || true) unfinished"
     done

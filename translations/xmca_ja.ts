@@ -2,6 +2,41 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="ja" sourcelanguage="en">
 <context>
+    <name>AnalyserSession</name>
+    <message>
+        <source>Analyser opened</source>
+        <translation>分析器に接続しました</translation>
+    </message>
+    <message>
+        <source>No analyser found</source>
+        <translation>分析器が見つかりません</translation>
+    </message>
+    <message>
+        <source>Run started</source>
+        <translation>測定開始</translation>
+    </message>
+    <message>
+        <source>Run stopped</source>
+        <translation>測定停止</translation>
+    </message>
+    <message>
+        <source>Run finished at the preset</source>
+        <translation>プリセット時間で測定終了</translation>
+    </message>
+    <message>
+        <source>The analyser did not start counting.</source>
+        <translation>分析器が計数を開始しませんでした。</translation>
+    </message>
+    <message>
+        <source>The analyser could not be opened.</source>
+        <translation>分析器を開けませんでした。</translation>
+    </message>
+    <message>
+        <source>The analyser refused the counting time.</source>
+        <translation>分析器が計数時間を受け付けませんでした。</translation>
+    </message>
+</context>
+<context>
     <name>FrameRenderer</name>
     <message>
         <source>sd</source>
@@ -1908,26 +1943,6 @@ Net rate: %5 +/- %6 cps (decay-corrected %7 cps)</source>
         <translation>DT: 決定しきい値、DL: 検出限界、LM: 測定下限値 (Bq/kg)</translation>
     </message>
     <message>
-        <source>Analyser opened</source>
-        <translation>分析器に接続しました</translation>
-    </message>
-    <message>
-        <source>No analyser found</source>
-        <translation>分析器が見つかりません</translation>
-    </message>
-    <message>
-        <source>Run started</source>
-        <translation>測定開始</translation>
-    </message>
-    <message>
-        <source>Run stopped</source>
-        <translation>測定停止</translation>
-    </message>
-    <message>
-        <source>Run finished at the preset</source>
-        <translation>プリセット時間で測定終了</translation>
-    </message>
-    <message>
         <source>u(k=1)</source>
         <translation>u(k=1)</translation>
     </message>
@@ -1970,18 +1985,6 @@ Net rate: %5 +/- %6 cps (decay-corrected %7 cps)</source>
     <message>
         <source>QC</source>
         <translation>QC</translation>
-    </message>
-    <message>
-        <source>The analyser could not be opened.</source>
-        <translation>分析器を開けませんでした。</translation>
-    </message>
-    <message>
-        <source>The analyser refused the counting time.</source>
-        <translation>分析器が計数時間を受け付けませんでした。</translation>
-    </message>
-    <message>
-        <source>The analyser did not start counting.</source>
-        <translation>分析器が計数を開始しませんでした。</translation>
     </message>
 </context>
 <context>

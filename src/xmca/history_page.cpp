@@ -21,7 +21,7 @@
 #include "xmca/lab_context.h"
 #include "xmca/page_dialogs.h"
 #include "xmca/screening_support.h"
-#include "xmca/tform1.h"
+#include "xmca/measurement_document.h"
 #include "xmca/window_language.h"
 
 namespace {
@@ -30,8 +30,8 @@ QString q(const std::string& s) { return QString::fromStdString(s); }
 
 }  // namespace
 
-HistoryPage::HistoryPage(TForm1& form, LabContext& lab, PageDialogs& dialogs, QWidget* parent)
-    : QWidget(parent), form_(form), lab_(lab), dialogs_(dialogs) {
+HistoryPage::HistoryPage(MeasurementDocument& doc, LabContext& lab, PageDialogs& dialogs, QWidget* parent)
+    : QWidget(parent), doc_(doc), lab_(lab), dialogs_(dialogs) {
     setObjectName(QStringLiteral("HistoryPage"));
     auto* lay = new QVBoxLayout(this);
     auto* filters = new QHBoxLayout;
@@ -202,7 +202,7 @@ void HistoryPage::openSpectra() {
         message(tr("The sample spectrum %1 is no longer there.").arg(q(r->sampleFile)), true);
         return;
     }
-    form_.readSpectrumPath(q(r->sampleFile));
+    doc_.readSpectrum(q(r->sampleFile));
     message(tr("Opened %1").arg(QFileInfo(q(r->sampleFile)).fileName()));
 }
 
@@ -300,6 +300,6 @@ void HistoryPage::exportCsv() {
             }
             message(tr("Exported %n record(s) to %1", nullptr, static_cast<int>(r.rows.size()))
                         .arg(QFileInfo(path).fileName()));
-            emit form_.statusMessage(tr("Saved %1").arg(QFileInfo(path).fileName()));
+            emit statusMessage(tr("Saved %1").arg(QFileInfo(path).fileName()));
         });
 }

@@ -7,7 +7,7 @@
 
 #include "register/register.h"
 
-class TForm1;
+class MeasurementDocument;
 class HistoryModel;
 class LabContext;
 class PageDialogs;
@@ -19,7 +19,7 @@ class QTableView;
 class HistoryPage : public QWidget {
     Q_OBJECT
 public:
-    HistoryPage(TForm1& form, LabContext& lab, PageDialogs& dialogs, QWidget* parent = nullptr);
+    HistoryPage(MeasurementDocument& doc, LabContext& lab, PageDialogs& dialogs, QWidget* parent = nullptr);
 
     HistoryModel& model() { return *model_; }
     QTableView& view() { return *view_; }
@@ -34,6 +34,8 @@ public slots:
 
 signals:
     void correctionRequested(const xmca::reg::MeasurementRecord& record);
+    // A plain-words message for the status bar ("Saved register.csv").
+    void statusMessage(const QString& text);
 
 protected:
     void showEvent(QShowEvent* e) override;  // the register is read when the page is first shown
@@ -44,7 +46,7 @@ private:
     void fetchMore();
     bool readFilter(xmca::reg::MeasurementFilter& f);  // false (and a message) on a bad date
 
-    TForm1& form_;
+    MeasurementDocument& doc_;
     LabContext& lab_;
     PageDialogs& dialogs_;
     int generation_ = 0;  // of the filter shown: answers for an older one are dropped

@@ -23,7 +23,8 @@
 #include "register/register.h"
 #include "xmca/lab_context.h"
 #include "xmca/page_dialogs.h"
-#include "xmca/tform1.h"
+#include "xmca/analyser_session.h"
+#include "xmca/measurement_document.h"
 #include "xmca/window_language.h"
 
 namespace {
@@ -84,8 +85,9 @@ void QcChartView::paintEvent(QPaintEvent*) {
     xmca::display::drawQcChart(p, QRectF(rect()), history_);
 }
 
-QcPage::QcPage(TForm1& form, LabContext& lab, PageDialogs& dialogs, QWidget* parent)
-    : QWidget(parent), form_(form), lab_(lab), dialogs_(dialogs) {
+QcPage::QcPage(AnalyserSession& session, MeasurementDocument& doc, LabContext& lab, PageDialogs& dialogs,
+               QWidget* parent)
+    : QWidget(parent), session_(session), doc_(doc), lab_(lab), dialogs_(dialogs) {
     setObjectName(QStringLiteral("QcPage"));
 
     auto* top = new QHBoxLayout(this);
@@ -191,7 +193,7 @@ QcPage::QcPage(TForm1& form, LabContext& lab, PageDialogs& dialogs, QWidget* par
         saveSettings();
         refresh();
     });
-    connect(&form_, &TForm1::runFinished, this, &QcPage::onRunFinished);
+    connect(&session_, &AnalyserSession::runFinished, this, &QcPage::onRunFinished);
     connect(&lab_, &LabContext::registerLocationChanged, this, &QcPage::refresh);
     // A renamed installation shows at once beside the detector the record is kept under.
     connect(&lab_, &LabContext::settingsChanged, this, &QcPage::refresh);
@@ -332,8 +334,13 @@ void QcPage::acquireCheck() {
     read_->setEnabled(false);
     const std::int32_t preset = *tenths;
     QPointer<QcPage> self(this);
-    form_.startPageRun(
-        preset, true,
+    AnalyserSession::RunRequest run;
+    run.tenths = preset;
+    run.sampleOnDetector = true;
+    run.sampleId = "QC";
+    run.comment = "check source";
+    runTicket_ = session_.startRun(
+        run,
         [self] {
             if (!self) return;
             self->acquiring_ = true;
@@ -350,16 +357,15 @@ void QcPage::acquireCheck() {
                 return;
             }
             self->message(tr("Counting the check source for %1 s...").arg(preset / 10.0));
-        },
-        "QC", "check source");
+        });
 }
 
 void QcPage::stopRun() {
-    if (acquiring_) form_.McaStopClick();
+    if (acquiring_) session_.stop();
 }
 
-void QcPage::onRunFinished(bool atPreset) {
-    if (!acquiring_) return;  // a run of another page
+void QcPage::onRunFinished(int ticket, bool atPreset) {
+    if (!acquiring_ || ticket != runTicket_) return;  // a run of another page
     acquiring_ = false;
     acquire_->setEnabled(true);
     read_->setEnabled(true);
@@ -373,9 +379,10 @@ void QcPage::onRunFinished(bool atPreset) {
     QDir().mkpath(folder);
     const QString path = QDir(folder).filePath(
         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")) + QStringLiteral("-check.dat"));
-    form_.writeSpectrumPath(path);
-    if (!QFileInfo(path).isFile()) {
-        message(tr("The spectrum could not be saved in %1.").arg(folder), true);
+    if (const QString failed = doc_.writeSpectrum(path); !failed.isEmpty()) {
+        message(tr("The spectrum could not be saved in %1.").arg(folder) + QLatin1Char(' ') +
+                    xmca::ui::statusText(failed),
+                true);
         return;
     }
     measureFile(path);

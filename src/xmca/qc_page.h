@@ -11,7 +11,8 @@
 #include "model/lab_settings.h"
 #include "model/qc_log.h"
 
-class TForm1;
+class AnalyserSession;
+class MeasurementDocument;
 class LabContext;
 class PageDialogs;
 class QCheckBox;
@@ -39,7 +40,7 @@ private:
 class QcPage : public QWidget {
     Q_OBJECT
 public:
-    QcPage(TForm1& form, LabContext& lab, PageDialogs& dialogs, QWidget* parent = nullptr);
+    QcPage(AnalyserSession& session, MeasurementDocument& doc, LabContext& lab, PageDialogs& dialogs, QWidget* parent = nullptr);
 
     const std::optional<xmca::QcRecordOutcome>& lastRun() const { return last_; }
     const QString& backgroundPath() const { return bgPath_; }
@@ -64,7 +65,7 @@ signals:
     void qcChanged();
 
 private:
-    void onRunFinished(bool atPreset);
+    void onRunFinished(int ticket, bool atPreset);
     void message(const QString& text, bool error = false);
     void saveSettings();
     void showRun();
@@ -73,7 +74,9 @@ private:
     std::string detector() const;  // the key the QC record is kept under
     bool bindDetector();           // binds it at the first QC use; false when not saved
 
-    TForm1& form_;
+    AnalyserSession& session_;
+    MeasurementDocument& doc_;
+    int runTicket_ = 0;  // the session's ticket of the page's run
     LabContext& lab_;
     PageDialogs& dialogs_;
     QString lockoutReason_;

@@ -33,7 +33,8 @@
 #include "xmca/method_dialog.h"
 #include "xmca/page_dialogs.h"
 #include "xmca/screening_support.h"
-#include "xmca/tform1.h"
+#include "xmca/analyser_session.h"
+#include "xmca/measurement_document.h"
 #include "xmca/window_language.h"
 
 namespace {
@@ -80,8 +81,9 @@ QString cell(double v) { return std::isfinite(v) ? QString::number(v, 'f', 1) : 
 
 }  // namespace
 
-ScreeningPage::ScreeningPage(TForm1& form, LabContext& lab, PageDialogs& dialogs, QWidget* parent)
-    : QWidget(parent), form_(form), lab_(lab), dialogs_(dialogs) {
+ScreeningPage::ScreeningPage(AnalyserSession& session, MeasurementDocument& doc, LabContext& lab, PageDialogs& dialogs,
+                             QWidget* parent)
+    : QWidget(parent), session_(session), doc_(doc), lab_(lab), dialogs_(dialogs) {
     setObjectName(QStringLiteral("ScreeningPage"));
     auto* top = new QHBoxLayout(this);
     auto* left = new QVBoxLayout;
@@ -238,7 +240,7 @@ ScreeningPage::ScreeningPage(TForm1& form, LabContext& lab, PageDialogs& dialogs
     // The method in force follows the settings and the register's location.
     connect(&lab_, &LabContext::settingsChanged, this, &ScreeningPage::showMethodInForce);
     connect(&lab_, &LabContext::registerLocationChanged, this, &ScreeningPage::showMethodInForce);
-    connect(&form_, &TForm1::runFinished, this, &ScreeningPage::onRunFinished);
+    connect(&session_, &AnalyserSession::runFinished, this, &ScreeningPage::onRunFinished);
     // The background chosen or counted last, as long as its file is there.
     if (const QString last = q(lab_.settings().backgroundFile); !last.isEmpty() && QFileInfo(last).isFile())
         setBackground(last);
@@ -258,7 +260,7 @@ void ScreeningPage::showEvent(QShowEvent* event) {
 void ScreeningPage::message(const QString& text, bool error) {
     message_->setText(text);
     message_->setStyleSheet(error ? QStringLiteral("color: #c00000;") : QString());
-    if (!text.isEmpty()) emit form_.statusMessage(text);
+    if (!text.isEmpty()) emit statusMessage(text);
 }
 
 QString ScreeningPage::askSpectrum(const QString& title) {
@@ -354,8 +356,14 @@ void ScreeningPage::startAcquisition(Acquiring what, QLineEdit* seconds) {
     stop_->setEnabled(false);
     const std::int32_t preset = *tenths;
     QPointer<ScreeningPage> self(this);
-    form_.startPageRun(
-        preset, sample,
+    AnalyserSession::RunRequest run;
+    run.tenths = preset;
+    run.sampleOnDetector = sample;
+    // The run's header names what was counted.
+    run.sampleId = sample ? s8(sampleId_->text()) : std::string("BG");
+    run.comment = sample ? s8(product_->text()) : std::string("background");
+    runTicket_ = session_.startRun(
+        run,
         [self, what] {
             if (!self) return;
             self->acquiring_ = what;
@@ -372,17 +380,15 @@ void ScreeningPage::startAcquisition(Acquiring what, QLineEdit* seconds) {
             self->message(what == Acquiring::Background
                               ? tr("Counting the background for %1 s...").arg(preset / 10.0)
                               : tr("Counting the sample for %1 s...").arg(preset / 10.0));
-        },
-        // The run's header names what was counted.
-        sample ? s8(sampleId_->text()) : std::string("BG"), sample ? s8(product_->text()) : std::string("background"));
+        });
 }
 
 void ScreeningPage::stopRun() {
-    if (acquiring_ != Acquiring::None) form_.McaStopClick();
+    if (acquiring_ != Acquiring::None) session_.stop();
 }
 
-void ScreeningPage::onRunFinished(bool atPreset) {
-    if (acquiring_ == Acquiring::None) return;  // a run of the MCA page
+void ScreeningPage::onRunFinished(int ticket, bool atPreset) {
+    if (acquiring_ == Acquiring::None || ticket != runTicket_) return;  // another page's run, or the MCA page's
     const Acquiring what = acquiring_;
     acquiring_ = Acquiring::None;
     setBusy(false);
@@ -394,9 +400,10 @@ void ScreeningPage::onRunFinished(bool atPreset) {
                              ? stamp + QStringLiteral("-background.dat")
                              : stamp + QLatin1Char('-') + screeningFileStem(sampleId_->text()) + QStringLiteral(".dat");
     const QString path = QDir(folder).filePath(name);
-    form_.writeSpectrumPath(path);
-    if (!QFileInfo(path).isFile()) {
-        message(tr("The spectrum could not be saved in %1.").arg(folder), true);
+    if (const QString failed = doc_.writeSpectrum(path); !failed.isEmpty()) {
+        message(tr("The spectrum could not be saved in %1.").arg(folder) + QLatin1Char(' ') +
+                    xmca::ui::statusText(failed),
+                true);
         return;
     }
     if (what == Acquiring::Background) setBackground(path);
@@ -447,7 +454,7 @@ void ScreeningPage::evaluate() {
     }
     const xmca::LabSettings& lab = lab_.settings();
     options_ = {};
-    options_.settings = form_.state().screeningSettings;
+    options_.settings = doc_.state().screeningSettings;
     options_.nominalMassKg = lab.nominalMassKg;
     if (original_) {
         // A correction keeps the settings the original was formed with; only what the

@@ -1,7 +1,8 @@
 // The Screening page: background and sample (acquired here or chosen as files),
 // the sample's data, Evaluate (the "Bq Calic" core on the chosen pair), Record
-// (into the register) and Print (the screening report). It drives acquisitions
-// only through the main window's handlers and learns their end from runFinished.
+// (into the register) and Print (the screening report). Its runs go through the
+// analyser session, which names each run's end by its ticket; counted spectra are
+// saved through the measurement document.
 #pragma once
 
 #include <QWidget>
@@ -12,7 +13,8 @@
 #include "model/lab_settings.h"
 #include "model/screening_record.h"
 
-class TForm1;
+class AnalyserSession;
+class MeasurementDocument;
 class LabContext;
 class PageDialogs;
 class QLabel;
@@ -23,7 +25,7 @@ class QTableWidget;
 class ScreeningPage : public QWidget {
     Q_OBJECT
 public:
-    ScreeningPage(TForm1& form, LabContext& lab, PageDialogs& dialogs, QWidget* parent = nullptr);
+    ScreeningPage(AnalyserSession& session, MeasurementDocument& doc, LabContext& lab, PageDialogs& dialogs, QWidget* parent = nullptr);
 
     const QString& backgroundPath() const { return bgPath_; }
     const QString& samplePath() const { return samplePath_; }
@@ -49,6 +51,8 @@ public slots:
 
 signals:
     void recorded(qint64 id);
+    // A plain-words message for the status bar (what the page says, as it says it).
+    void statusMessage(const QString& text);
 
 protected:
     // The method in force is read again whenever the page is shown (the register's
@@ -59,7 +63,7 @@ protected:
 private:
     enum class Acquiring { None, Background, Sample };
     void startAcquisition(Acquiring what, QLineEdit* seconds);
-    void onRunFinished(bool atPreset);
+    void onRunFinished(int ticket, bool atPreset);
     void setBackground(const QString& path);
     void setSample(const QString& path);
     void showOutcome();
@@ -79,13 +83,15 @@ private:
     bool readSampleData(xmca::SampleData& out, QString& problem) const;
     QString askSpectrum(const QString& title);
 
-    TForm1& form_;
+    AnalyserSession& session_;
+    MeasurementDocument& doc_;
     LabContext& lab_;
     PageDialogs& dialogs_;
     int evaluation_ = 0;      // of the pair evaluated last: older answers are dropped
     int methodShown_ = 0;     // of the method-in-force look-up last asked
     bool recording_ = false;  // a record on its way to the register
     Acquiring acquiring_ = Acquiring::None;
+    int runTicket_ = 0;       // the session's ticket of the page's run
     QString bgPath_, samplePath_;
     std::optional<xmca::ScreeningOutcome> outcome_;
     xmca::ScreeningOptions options_;

@@ -1,7 +1,7 @@
-// TForm1: the main window. It owns the measurement state for the whole run and the
-// link worker (which owns the driver, the analyser link and the acquisition cycle);
-// its handlers read their widgets, send requests to the link or call the core, and
-// show the result when it comes.
+// TForm1: the main window. It assembles the measurement document, the analyser
+// session (the link worker, which owns the driver, the analyser link and the
+// acquisition cycle), the laboratory and the pages; its handlers read their widgets,
+// send requests through the session or call the core, and show the result.
 #pragma once
 
 #include <QImage>
@@ -10,15 +10,16 @@
 #include <array>
 #include <functional>
 #include <memory>
-#include <set>
 
 #include "acquisition/acquisition_cycle.h"
+#include "analyser_session.h"
 #include "analysis/peak_fit.h"
 #include "device/analyser_link.h"
 #include "device/ftdi_driver.h"
 #include "device/simulated_analyser.h"
 #include "lab_context.h"
 #include "link_worker.h"
+#include "measurement_document.h"
 #include "page_dialogs.h"
 #include "model/bq_calic.h"
 #include "model/measurement_state.h"
@@ -58,37 +59,25 @@ public:
     ~TForm1() override;
 
     xmca::MeasurementState& state() { return state_; }
+    MeasurementDocument& document() { return *doc_; }
+    AnalyserSession& session() { return *session_; }
     // The client's own objects: only while the link runs inline or is idle.
-    xmca::AnalyserLink& link() { return worker_->client().link(); }
-    xmca::AcquisitionCycle& cycle() { return worker_->client().cycle(); }
-    xmca::FtdiDriver& driver() { return worker_->client().driver(); }
-    LinkWorker& linkWorker() { return *worker_; }
+    xmca::AnalyserLink& link() { return session_->worker().client().link(); }
+    xmca::AcquisitionCycle& cycle() { return session_->worker().client().cycle(); }
+    xmca::FtdiDriver& driver() { return session_->worker().client().driver(); }
+    LinkWorker& linkWorker() { return session_->worker(); }
     // The link's figures as of the last result shown.
-    const xmca::LinkFigures& linkFigures() const { return linkFig_; }
+    const xmca::LinkFigures& linkFigures() const { return session_->figures(); }
     Ui::TForm1* form() { return ui; }
 
-    QTimer* Timer1 = nullptr;
+    QTimer* Timer1 = nullptr;  // the session's poll timer
 
-    // The preset the next run stops at (0.1 s), sent to an open analyser as the MCA
-    // setup does; done hears whether the analyser took it (true when none is open).
-    void setPresetTenths(std::int32_t tenths, std::function<void(bool accepted)> done = {});
-    // With the simulated analyser: the sample on the detector (its configured
-    // activities) or off it (natural background only) from the next counts on. Sent
-    // through the link, so it happens on the link's thread between exchanges. Does
-    // nothing on a real analyser.
-    void placeSimulatedSample(bool onDetector);
-    // A page's own run into the MCA memory: opens the analyser when needed, sends
-    // the preset, puts the simulated sample on or off the detector, clears and
-    // starts, each step once the link has answered the one before; `starting` runs
-    // just before the start (the page takes the run as its own); done hears why it
-    // could not start, or an empty text when it is counting. The sample ID and
-    // comment (UTF-8) go into the run's header with the preset. The window thread
-    // never waits for the link.
-    void startPageRun(std::int32_t tenths, bool sampleOnDetector, std::function<void()> starting,
-                      std::function<void(const QString& failure)> done, const std::string& sampleId = {},
-                      const std::string& comment = {});
+    // The preset the next run stops at (0.1 s), as the session sends it.
+    void setPresetTenths(std::int32_t tenths, std::function<void(bool accepted)> done = {}) {
+        session_->setPresetTenths(tenths, std::move(done));
+    }
     // True once the analyser has been opened.
-    bool analyserOpen() const;
+    bool analyserOpen() const { return session_->isOpen(); }
     // The laboratory settings and the register this window records into.
     LabContext& lab() { return *lab_; }
     // The file and printer dialogs of the window and its pages.
@@ -117,7 +106,7 @@ public:
     // Label1, Label2, Label3 and Label7 from the view state.
     void updateWindowLabels();
     // Mirrors the cycle's poll timer onto Timer1.
-    void applyTimer();
+    void applyTimer() { session_->applyTimer(); }
     // Redraws the plot from the state (the paint handler).
     void repaintPlot() { PaintBox1Paint(); }
 
@@ -171,7 +160,7 @@ public slots:
     void OverLapONClick();
 
 public:
-    // The handlers' cores, for a path already chosen.
+    // The handlers' cores, for a path already chosen (through the document).
     void readSpectrumPath(const QString& path);
     void writeSpectrumPath(const QString& path);
     void writeTextPath(const QString& path);
@@ -292,29 +281,27 @@ private:
     void wireFiles();
     void wireSetup();
     void enableAnalyserButtons();
+    void wireSession();  // the session's answers onto the widgets
     void afterTick(const xmca::TickOutcome& t);
+    void afterRead(const MeasurementDocument::ReadResult& r);
 
-    // Requests to the link. A button's request is not queued again while it is
-    // outstanding (Key::None: always queued, e.g. view commands, each a step).
-    enum class Key { None, Open, Start, Stop, Clear, Clock, Setup, ScanSetup, ScanStart, ScanStop, ScanClear, Mem };
-    bool linkRequest(Key key, xmca::LinkClient::Op op, std::function<void()> then, bool poll = false);
-    void afterLink(std::function<void()> then);  // then, once every request made so far is answered
-    bool pageRunStarting_ = false;                // a page's start sequence under way
-    bool outstanding(Key key) const { return pending_.count(key) != 0; }
-    void sendTick();
+    // Requests to the link, through the session.
+    using Key = AnalyserSession::Key;
+    bool linkRequest(Key key, xmca::LinkClient::Op op, std::function<void()> then, bool poll = false) {
+        return session_->request(key, std::move(op), std::move(then), poll);
+    }
+    bool outstanding(Key key) const { return session_->outstanding(key); }
+    const xmca::LinkFigures& linkFig() const { return session_->figures(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
     Ui::TForm1* ui;
-    xmca::MeasurementState state_;
-    std::unique_ptr<LinkWorker> worker_;
-    xmca::LinkFigures linkFig_;
-    std::set<Key> pending_;
-    int ticksOutstanding_ = 0;  // threaded: the tick being read and at most one queued
-    bool tickDue_ = false;      // the timer fired while two ticks were outstanding
+    std::unique_ptr<MeasurementDocument> doc_;
+    xmca::MeasurementState& state_;  // the document's: the handlers run the core on it
     Options options_;
+    std::unique_ptr<AnalyserSession> session_;
     std::unique_ptr<LabContext> lab_;
     std::shared_ptr<PageDialogs> dialogs_;
 };

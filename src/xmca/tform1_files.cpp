@@ -55,8 +55,8 @@ void TForm1::Write1Click() {
 void TForm1::SaveSpecClick() { Write1Click(); }
 
 void TForm1::writeSpectrumPath(const QString& path) {
-    const std::string msg = xmca::saveSpectrum(state_, localPath(path));
-    if (!msg.empty()) showStatus(QString::fromStdString(msg));
+    const QString failed = doc_->writeSpectrum(path);
+    if (!failed.isEmpty()) showStatus(failed);
     else emit statusMessage(tr("Saved %1").arg(QFileInfo(path).fileName()));
 }
 
@@ -65,11 +65,11 @@ void TForm1::Read1Click() {
     if (!path.isEmpty()) readSpectrumPath(path);
 }
 
-void TForm1::readSpectrumPath(const QString& path) {
-    syncSelectedSource();
-    const xmca::FileLoadResult r = xmca::loadSpectrum(state_, localPath(path));
+void TForm1::readSpectrumPath(const QString& path) { doc_->readSpectrum(path); }
+
+void TForm1::afterRead(const MeasurementDocument::ReadResult& r) {
     if (!r.opened) return;  // only the path and file name changed
-    if (!r.edit1.empty()) showStatus(QString::fromStdString(r.edit1));
+    if (!r.statusText.isEmpty()) showStatus(r.statusText);
     updateWindowLabels();
     PaintBox1Paint();
 }
@@ -112,24 +112,7 @@ void TForm1::writeTextPath(const QString& path) {
 
 // --- the "Mem" group and "SnapShot" ---
 
-void TForm1::McaMemClick() {
-    ui->McaMem->setChecked(true);
-    xmca::selectAnalyser(state_);
-    if (!linkFig_.deviceOpen) {
-        PaintBox1Paint();
-        return;
-    }
-    auto read = std::make_shared<bool>(false);
-    linkRequest(Key::Mem, [read](xmca::LinkClient& c) {
-                    *read = c.cycle().readAnalyserView();
-                    if (*read)
-                        c.publish(xmca::LinkSnapshot::Spectrum | xmca::LinkSnapshot::View | xmca::LinkSnapshot::Times);
-                },
-                [this, read] {
-                    if (*read) updateWindowLabels();
-                    PaintBox1Paint();
-                });
-}
+void TForm1::McaMemClick() { session_->showAnalyserMemory(); }
 
 void TForm1::Mem1SpecClick() {
     ui->Mem1Spec->setChecked(true);

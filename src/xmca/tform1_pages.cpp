@@ -15,8 +15,10 @@ void TForm1::addScreeningPages() {
     auto* tabs = new QTabWidget(this);
     tabs->setObjectName(QStringLiteral("MainTabs"));
     tabs->addTab(takeCentralWidget(), tr("Spectrum"));
-    auto* screening = new ScreeningPage(*this, *lab_, *dialogs_, tabs);
-    auto* history = new HistoryPage(*this, *lab_, *dialogs_, tabs);
+    auto* screening = new ScreeningPage(*session_, *doc_, *lab_, *dialogs_, tabs);
+    auto* history = new HistoryPage(*doc_, *lab_, *dialogs_, tabs);
+    connect(screening, &ScreeningPage::statusMessage, this, &TForm1::statusMessage);
+    connect(history, &HistoryPage::statusMessage, this, &TForm1::statusMessage);
     tabs->addTab(screening, tr("Screening"));
     tabs->addTab(history, tr("History"));
     setCentralWidget(tabs);
@@ -34,5 +36,3 @@ void TForm1::addScreeningPages() {
     QTimer::singleShot(0, waiting, &RegisterQueueStatus::check);
     connect(screening, &ScreeningPage::recorded, waiting, &RegisterQueueStatus::check);
 }
-
-bool TForm1::analyserOpen() const { return linkFig_.deviceOpen == 1; }

@@ -16,7 +16,7 @@ void TForm1::addQcPage() {
         tabs->addTab(takeCentralWidget(), tr("Spectrum"));
         setCentralWidget(tabs);
     }
-    auto* qc = new QcPage(*this, *lab_, *dialogs_, tabs);
+    auto* qc = new QcPage(*session_, *doc_, *lab_, *dialogs_, tabs);
     tabs->addTab(qc, tr("QC"));
     // The Screening page shows the QC state before "Evaluate": it follows each run and new baseline at once.
     if (auto* screening = findChild<ScreeningPage*>())

@@ -55,7 +55,7 @@ void TForm1::Button10Click() {
     }
 
     // Sent only to an open analyser; the values go with the request.
-    const bool sending = linkFig_.deviceOpen == 1;
+    const bool sending = linkFig().deviceOpen == 1;
     const std::int32_t preset = rec.presetTime, channels = rec.channelCount;
     // The preset shown is the one the run stops at, with or without a device.
     s.presetTime = rec.presetTime;
@@ -181,5 +181,5 @@ void TForm1::ZelmClearClick() {
 void TForm1::drawScanFrame() {
     ui->Edit4->setText(QString::number(state_.scanCounter));
     // Over the background bitmap and between the scale strips, as an MCA frame.
-    ui->PaintBox1->setFrame(viewRenderer_->composeScan(state_, linkFig_.status));
+    ui->PaintBox1->setFrame(viewRenderer_->composeScan(state_, linkFig().status));
 }

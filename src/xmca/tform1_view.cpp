@@ -85,7 +85,7 @@ void TForm1::redrawChannelScale(bool fromAnalyser) {
 
 // --- forwarding ---
 
-bool TForm1::viewForwarded() const { return linkFig_.deviceOpen && linkFig_.acquisitionRunning; }
+bool TForm1::viewForwarded() const { return linkFig().deviceOpen && linkFig().acquisitionRunning; }
 
 void TForm1::forwardView(const std::string& command, std::function<void()> acknowledged, bool readWindow) {
     // 0: not acknowledged; 1: acknowledged; 2: and the status record read after it.
@@ -106,7 +106,7 @@ void TForm1::forwardView(const std::string& command, std::function<void()> ackno
 
 void TForm1::takeWindowFromAnalyser() {
     if (!windowRead_) return;
-    const xmca::DeviceStatus& st = linkFig_.status;
+    const xmca::DeviceStatus& st = linkFig().status;
     // The record comes from outside: a window past the spectrum room is bounded.
     const int last = std::max(0, channelsOf(state_) - 1);
     const int lo = std::clamp<int>(st.displayLowCh, 0, last);
@@ -243,7 +243,7 @@ void TForm1::PaintBox1MouseDown(Qt::MouseButton button, int x, int /*y*/) {
     if (button != Qt::LeftButton) return;
     auto& v = state_.view;
     // While the analyser is connected its own window (the 16-bit copies) is in force.
-    const bool open = linkFig_.deviceOpen != 0;
+    const bool open = linkFig().deviceOpen != 0;
     const int lo = open ? v.lo16 : v.lo;
     const int hi = open ? v.hi16 : v.hi;
     // A click left of the plot gives a channel below lo; it is kept inside the spectrum.
@@ -275,6 +275,6 @@ void TForm1::SnapPeakClick() {
     state_.view.cursor = r.cursor;
     ui->Label3->setText(QString::number(r.cursor));
     showCursorEnergy();  // the energy label follows the moved cursor
-    if (linkFig_.deviceOpen) sendCursor(r.cursor);
+    if (linkFig().deviceOpen) sendCursor(r.cursor);
     PaintBox1Paint();
 }
