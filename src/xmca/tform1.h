@@ -272,7 +272,7 @@ private:
     void checkMemButton();  // the "Mem" radio button of the state's selected source
 
 private:
-    void addScreeningPages();  // the Screening and History pages beside the spectrum (tform1_pages.cpp)
+    void addScreeningPages();  // the Screening and History pages beside the spectrum (tform1_tabs.cpp)
     void addQcPage();  // the check-source QC page beside the spectrum (tform1_qc.cpp)
     void withholdForQc();  // the QC lock-out on the activity page's verdict (tform1_qc.cpp)
     int qcCheck_ = 0;      // the lock-out check under way: older answers are dropped
