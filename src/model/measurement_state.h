@@ -6,7 +6,6 @@
 
 #include <array>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
@@ -41,7 +40,8 @@ struct ScanSettings {
     std::int32_t presetTime = 10;      // per pass, 100 ms units
     std::int32_t refreshInterval = 100;  // poll-timer interval, ms
     std::array<std::int32_t, 16> reserved{};
-    std::FILE* rawDataFile = nullptr;
+    // The raw-data file of "Save Spectrum Data" is no part of the record: the setup
+    // dialog holds it, and the main window keeps it after OK.
 };
 
 struct RoiRecord {

@@ -17,6 +17,7 @@
 #include "device/analyser_link.h"
 #include "device/ftdi_driver.h"
 #include "device/simulated_analyser.h"
+#include "dlgzelm/raw_data_file.h"
 #include "lab_context.h"
 #include "link_worker.h"
 #include "page_dialogs.h"
@@ -309,6 +310,7 @@ protected:
 private:
     Ui::TForm1* ui;
     xmca::MeasurementState state_;
+    xmca::RawDataFile rawDataFile_;  // "Save Spectrum Data" of the last scan-map setup, for the run
     std::unique_ptr<LinkWorker> worker_;
     xmca::LinkFigures linkFig_;
     std::set<Key> pending_;

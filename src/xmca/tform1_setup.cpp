@@ -120,6 +120,8 @@ void TForm1::Button7Click() {
         TZELMSetUp dlg(s.scan, this);
         result = dlg.exec();
         messages = dlg.errors();
+        if (result == TZELMSetUp::mrOk)
+            if (auto f = dlg.takeRawDataFile()) rawDataFile_ = std::move(f);
     }
     if (result != TZELMSetUp::mrOk) return;
 
