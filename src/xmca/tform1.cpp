@@ -284,7 +284,7 @@ void TForm1::startPageRun(std::int32_t tenths, bool sampleOnDetector, std::funct
 
 void TForm1::setPresetTenths(std::int32_t tenths, std::function<void(bool accepted)> done) {
     state_.settings.presetTime = tenths;
-    state_.presetTime = tenths;
+    state_.presetTimeShown = tenths;
     if (linkFig_.deviceOpen != 1) {
         if (done) done(true);
         return;
