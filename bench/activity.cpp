@@ -30,7 +30,7 @@ void writeSpectrum(const std::string& path, double csHeight, unsigned seed) {
                             20.0 * std::exp(-0.5 * std::pow((i - 1450) / 35.0, 2));
         s->spectrum[i] = std::poisson_distribution<int>(mean)(rng);
     }
-    s->realTime = s->liveTime = s->presetTime = 36000;
+    s->realTime = s->liveTime = s->presetTimeShown = 36000;
     xmca::saveSpectrum(*s, path);
 }
 

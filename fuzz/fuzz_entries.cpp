@@ -67,7 +67,7 @@ void spectrumFile(const std::uint8_t* data, std::size_t size) {
 
     auto s = std::make_unique<MeasurementState>();
     // The LLD and the memory chosen come from the input too.
-    s->lld = size > 0 ? data[0] * 40 - 200 : 0;
+    s->workingLld = size > 0 ? data[0] * 40 - 200 : 0;
     s->selectedSource = size > 1 ? data[1] % 4 : 0;
     const FileLoadResult r = loadSpectrum(*s, path);
     check(r.opened, "a regular file opens");

@@ -52,7 +52,7 @@ BatchResult runBatchAcquisition(MeasurementState& s, AnalyserLink& link, const B
     s.settings.presetTime = req.presetTenths;
     s.settings.deadTimePerEvent = req.deadTimeUs;
     s.channelCount = req.channels;
-    s.presetTime = req.presetTenths;
+    s.presetTimeShown = req.presetTenths;
     s.headerTemplate.setChannelCount(static_cast<std::int16_t>(req.channels));
     s.headerTemplate.setI32(SpectrumHeader::kPresetTime, req.presetTenths);
 

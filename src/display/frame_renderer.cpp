@@ -311,7 +311,7 @@ const QImage& FrameRenderer::compose(const MeasurementState& s, const FrameWrite
 
     // Status read-outs.
     const bool running = s.acquiring;
-    textRight(p, 175, 5, fmt("%8.1f", s.presetTime / 10.0), col.readout);
+    textRight(p, 175, 5, fmt("%8.1f", s.presetTimeShown / 10.0), col.readout);
     textRight(p, 175, 18, fmt("%8.1f", s.realTime / 10.0), col.readout);
     textRight(p, 275, 5, fmt("%8.1f", s.deadTimePermille / 10.0), col.readout);
     textRight(p, 275, 18, fmt("%8.1f", s.liveTime / 10.0), col.readout);

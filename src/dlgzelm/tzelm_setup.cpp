@@ -56,16 +56,9 @@ void TZELMSetUp::OkButtonClick() {
 void TZELMSetUp::CancelButtonClick() { done(mrCancel); }
 
 void TZELMSetUp::done(int result) {
-    if (result != mrOk) closeRawFile();
+    if (result != mrOk) rawFile_.reset();
     FormClose();
     QDialog::done(result);
-}
-
-void TZELMSetUp::closeRawFile() {
-    if (s_.rawDataFile) {
-        std::fclose(s_.rawDataFile);
-        s_.rawDataFile = nullptr;
-    }
 }
 
 void TZELMSetUp::SaveRawDataClick() {
@@ -73,8 +66,8 @@ void TZELMSetUp::SaveRawDataClick() {
     if (name.isEmpty()) return;
     ui->Edit3->setText(name);
     // A second choice replaces the first; the earlier handle is not left open.
-    closeRawFile();
-    if (std::FILE* f = std::fopen(QFile::encodeName(name).constData(), "rb")) s_.rawDataFile = f;
+    rawFile_.reset();
+    rawFile_.reset(std::fopen(QFile::encodeName(name).constData(), "rb"));
 }
 
 void TZELMSetUp::ScanSkipOptionClick() {}

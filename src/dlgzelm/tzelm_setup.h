@@ -1,7 +1,8 @@
 // TZELMSetUp ("ZELM SetUp"): the modal scan-map setup dialog. It fills the
-// ScanSettings record: memory size per bank, preset time per pass, poll refresh
-// interval, and optionally a raw-data file chosen with "Save Spectrum Data". The
-// mapping controls are present but take part in no operation.
+// ScanSettings record (memory size per bank, preset time per pass, poll refresh
+// interval) and holds the raw-data file chosen with "Save Spectrum Data" until its
+// owner takes it after OK. The mapping controls are present but take part in no
+// operation.
 #pragma once
 
 #include <QDialog>
@@ -9,6 +10,7 @@
 #include <QStringList>
 #include <functional>
 
+#include "dlgzelm/raw_data_file.h"
 #include "model/measurement_state.h"
 
 namespace Ui {
@@ -34,6 +36,11 @@ public:
     // pressed; those fields kept their old value.
     const QStringList& errors() const { return errors_; }
 
+    // The raw-data file opened in this dialog (null: none chosen, or it did not open).
+    std::FILE* rawDataFile() const { return rawFile_.get(); }
+    // Hands that file over (after OK); the dialog no longer closes it.
+    xmca::RawDataFile takeRawDataFile() { return std::move(rawFile_); }
+
 public slots:
     void FormCreate();
     void FormClose();
@@ -46,15 +53,14 @@ public slots:
     void DispRefTimerChange();
 
 public:
-    // Closing other than by OK (Cancel, Escape, the close box) releases a raw-data
-    // file opened in this dialog.
+    // Closing other than by OK (Cancel, Escape, the close box) closes a raw-data file
+    // opened in this dialog; one not taken after OK is closed with the dialog.
     void done(int result) override;
 
 private:
-    void closeRawFile();
-
     Ui::TZELMSetUp* ui;
     xmca::ScanSettings& s_;
+    xmca::RawDataFile rawFile_;
     FileChooser chooser_;
     QStringList errors_;
 };

@@ -26,7 +26,7 @@ std::pair<float, float> calibrationFor(const Calibration& c, std::int32_t n) {
 void labelRun(MeasurementState& s, std::int32_t presetTenths, const std::string& sampleIdRaw,
               const std::string& commentRaw) {
     s.settings.presetTime = presetTenths;
-    s.presetTime = presetTenths;
+    s.presetTimeShown = presetTenths;
     s.headerTemplate.setI32(SpectrumHeader::kPresetTime, presetTenths);
     s.headerTemplate.setText(SpectrumHeader::kSampleId, sampleIdRaw);
     s.headerTemplate.setText(SpectrumHeader::kComment, commentRaw);

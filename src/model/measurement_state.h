@@ -6,7 +6,6 @@
 
 #include <array>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
@@ -27,10 +26,13 @@ constexpr int kMaxColumns = 4096;      // per-column trace arrays
 // Colours are 0x00BBGGRR values.
 using TColor = std::uint32_t;
 
+// The record the MCA setup dialog edits. The dialog reads its controls back into it
+// on every close (Cancel too); the main window applies it to the working values of
+// MeasurementState only after OK, so the two may differ.
 struct AcquisitionSettings {
-    std::int32_t channelCount = 2048;
-    std::int32_t presetTime = 36000;  // 0.1 s units
-    std::int32_t lld = 0;             // SPC_LLD
+    std::int32_t channelCount = 2048;  // chosen; sent to the analyser at OK
+    std::int32_t presetTime = 36000;   // the preset real time a run stops at, 0.1 s units
+    std::int32_t lld = 0;              // SPC_LLD as entered (never sent to the analyser)
     float deadTimePerEvent = 1.8f;    // microseconds
     std::string label1;               // comment, raw (Shift-JIS) bytes, at most 31
     std::string label2;               // sample ID, raw bytes, at most 31
@@ -41,7 +43,8 @@ struct ScanSettings {
     std::int32_t presetTime = 10;      // per pass, 100 ms units
     std::int32_t refreshInterval = 100;  // poll-timer interval, ms
     std::array<std::int32_t, 16> reserved{};
-    std::FILE* rawDataFile = nullptr;
+    // The raw-data file of "Save Spectrum Data" is no part of the record: the setup
+    // dialog holds it, and the main window keeps it after OK.
 };
 
 struct RoiRecord {
@@ -118,10 +121,17 @@ struct MeasurementState {
     int selectedSource = 0;         // 0 = analyser, 1..3 = memory k (the "Mem" group)
     bool workingProcessed = false;  // the working spectrum is a computation's output, no measurement
 
-    std::int32_t channelCount = 2048;  // N
+    // N, the working channel count: how much of the working spectrum is shown, saved
+    // and analysed. Set at the MCA setup's OK (from settings.channelCount), by an
+    // acknowledged scan-map setup and by every spectrum read from a file or a memory;
+    // the analyser's own count is AnalyserLink::ChannelCount.
+    std::int32_t channelCount = 2048;
 
     // Times and rates.
-    std::int32_t presetTime = 36000;  // PresetTimeShown, 0.1 s
+    // The preset of the spectrum on screen (0.1 s): drawn, and written into its header
+    // and files. Set at the MCA setup's OK and for a labelled run, and taken from each
+    // header read in; settings.presetTime is the one the next run stops at.
+    std::int32_t presetTimeShown = 36000;
     std::int32_t realTime = 0;        // 0.1 s
     std::int32_t liveTime = 0;        // 0.1 s
     std::int32_t deadTimePermille = 0;  // 0.1 % units
@@ -135,7 +145,9 @@ struct MeasurementState {
     ScanSettings scan;
     std::int32_t scanCounter = 0;
     std::int32_t scanFlag = 0;
-    std::int32_t lld = 0;             // working LLD channel count
+    // The working LLD: channels 0 .. workingLld - 1 of each spectrum file read are
+    // zeroed. Takes settings.lld at the MCA setup's OK only.
+    std::int32_t workingLld = 0;
 
     Calibration cal;
     std::array<RoiRecord, kRoiCount> rois;

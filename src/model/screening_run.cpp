@@ -118,7 +118,7 @@ ScreeningOutcome screenFiles(const std::string& samplePath, const std::string& b
                              const ScreeningOptions& options) {
     ScreeningOutcome out;
     auto s = std::make_unique<MeasurementState>();
-    s->lld = 0;  // no LLD cut, as `mcatool activity`
+    s->workingLld = 0;  // no LLD cut, as `mcatool activity`
     s->screeningSettings = options.settings;
     const FileLoadResult sample = readSampleFile(*s, samplePath);
     if (sample.memoryStored != 1) {

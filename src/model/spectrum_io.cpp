@@ -86,7 +86,7 @@ std::optional<std::pair<float, float>> headerCalibration(const SpectrumHeader& h
 void applyHeaderValues(MeasurementState& s, const SpectrumHeader& h) {
     s.liveTime = h.i32(H::kLiveTime);
     s.realTime = h.i32(H::kRealTime);
-    s.presetTime = h.i32(H::kPresetTime);
+    s.presetTimeShown = h.i32(H::kPresetTime);
     if (const auto cal = headerCalibration(h)) {
         s.cal.gain = cal->first;
         s.cal.offset = cal->second;
@@ -142,7 +142,7 @@ FileLoadResult finishLoad(MeasurementState& s, const SpectrumHeader& h, const Sp
     res.channelsRead = r.channelsRead;
     s.header = h;
 
-    const int lld = std::clamp<int>(s.lld, 0, kWorkChannels);
+    const int lld = std::clamp<int>(s.workingLld, 0, kWorkChannels);
     std::fill_n(s.spectrum.begin(), lld, 0);
 
     if (!r.valid) {
@@ -226,7 +226,7 @@ void fillHeaderForWrite(MeasurementState& s) {
     }
     h.setI32(H::kLiveTime, s.liveTime);
     h.setI32(H::kRealTime, s.realTime);
-    h.setI32(H::kPresetTime, s.presetTime);
+    h.setI32(H::kPresetTime, s.presetTimeShown);
 }
 
 std::string saveSpectrum(MeasurementState& s, const std::string& path) {
@@ -240,7 +240,7 @@ std::string saveSpectrum(MeasurementState& s, const std::string& path) {
 std::string textDump(MeasurementState& s, const std::string& dataFileName) {
     s.header.setI32(H::kLiveTime, s.liveTime);
     s.header.setI32(H::kRealTime, s.realTime);
-    s.header.setI32(H::kPresetTime, s.presetTime);
+    s.header.setI32(H::kPresetTime, s.presetTimeShown);
     const std::span<const std::int32_t> counts(s.spectrum.data(), static_cast<std::size_t>(boundedN(s)));
     return formatTextDump(s.header, counts, dataFileName);
 }

@@ -195,7 +195,7 @@ void AnalyserSession::placeSimulatedSample(bool onDetector) {
 void AnalyserSession::setPresetTenths(std::int32_t tenths, std::function<void(bool accepted)> done) {
     xmca::MeasurementState& s = doc_.edit();
     s.settings.presetTime = tenths;
-    s.presetTime = tenths;
+    s.presetTimeShown = tenths;
     if (fig_.deviceOpen != 1) {
         if (done) done(true);
         return;

@@ -17,6 +17,7 @@
 #include "device/analyser_link.h"
 #include "device/ftdi_driver.h"
 #include "device/simulated_analyser.h"
+#include "dlgzelm/raw_data_file.h"
 #include "lab_context.h"
 #include "link_worker.h"
 #include "measurement_document.h"
@@ -300,6 +301,7 @@ private:
     Ui::TForm1* ui;
     std::unique_ptr<MeasurementDocument> doc_;
     xmca::MeasurementState& state_;  // the document's: the handlers run the core on it
+    xmca::RawDataFile rawDataFile_;  // "Save Spectrum Data" of the last scan-map setup, for the run
     Options options_;
     std::unique_ptr<AnalyserSession> session_;
     std::unique_ptr<LabContext> lab_;

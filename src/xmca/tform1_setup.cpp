@@ -58,8 +58,8 @@ void TForm1::Button10Click() {
     const bool sending = linkFig().deviceOpen == 1;
     const std::int32_t preset = rec.presetTime, channels = rec.channelCount;
     // The preset shown is the one the run stops at, with or without a device.
-    s.presetTime = rec.presetTime;
-    s.lld = rec.lld;
+    s.presetTimeShown = rec.presetTime;
+    s.workingLld = rec.lld;
     s.channelCount = rec.channelCount;
     // The link keeps the count the analyser acknowledged; the next read shows it.
     s.headerTemplate.setChannelCount(static_cast<std::int16_t>(rec.channelCount));
@@ -120,6 +120,8 @@ void TForm1::Button7Click() {
         TZELMSetUp dlg(s.scan, this);
         result = dlg.exec();
         messages = dlg.errors();
+        if (result == TZELMSetUp::mrOk)
+            if (auto f = dlg.takeRawDataFile()) rawDataFile_ = std::move(f);
     }
     if (result != TZELMSetUp::mrOk) return;
 

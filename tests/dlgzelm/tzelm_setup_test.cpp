@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <cstdio>
+#include <filesystem>
 
 #include "dlgzelm/tzelm_setup.h"
 #include "ui_tzelm_setup.h"
@@ -126,24 +128,40 @@ struct RawFile {
     }
 };
 
-TEST(TZELMSetUp, SaveRawDataOpensTheChosenFile) {
+// Files this process holds open (the listing itself adds one, the same each time).
+int openFiles() {
+    int n = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/fd")) ++n;
+    return n;
+}
+
+TEST(TZELMSetUp, SaveRawDataOpensTheChosenFileAndOkHandsItOver) {
     RawFile file;
     ScanSettings rec;
+    const int before = openFiles();
+    xmca::RawDataFile kept;
     {
         TZELMSetUp dlg(rec);
         dlg.setFileChooser([&](QWidget*) { return file.path; });
         dlg.form()->SaveRawData->click();
         EXPECT_EQ(dlg.form()->Edit3->text(), file.path);
-        ASSERT_NE(rec.rawDataFile, nullptr);
+        ASSERT_NE(dlg.rawDataFile(), nullptr);
         char buf[4] = {};
-        EXPECT_EQ(std::fread(buf, 1, 4, rec.rawDataFile), 4u);  // opened for reading
+        EXPECT_EQ(std::fread(buf, 1, 4, dlg.rawDataFile()), 4u);  // opened for reading
         EXPECT_EQ(std::string(buf, 4), "data");
         dlg.OkButtonClick();
+        kept = dlg.takeRawDataFile();
+        EXPECT_EQ(dlg.rawDataFile(), nullptr);
     }
-    // Kept after OK, for the run.
-    ASSERT_NE(rec.rawDataFile, nullptr);
-    std::fclose(rec.rawDataFile);
-    rec.rawDataFile = nullptr;
+    // Kept after OK, for the run: the dialog going does not close it.
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(openFiles(), before + 1);
+    char buf[4] = {};
+    ASSERT_EQ(std::fseek(kept.get(), 0, SEEK_SET), 0);
+    EXPECT_EQ(std::fread(buf, 1, 4, kept.get()), 4u);
+    EXPECT_EQ(std::string(buf, 4), "data");
+    kept.reset();
+    EXPECT_EQ(openFiles(), before);
 }
 
 TEST(TZELMSetUp, ChooserCancelAndMissingFileHoldNothing) {
@@ -152,30 +170,40 @@ TEST(TZELMSetUp, ChooserCancelAndMissingFileHoldNothing) {
     dlg.setFileChooser([](QWidget*) { return QString(); });
     dlg.SaveRawDataClick();
     EXPECT_EQ(dlg.form()->Edit3->text(), "File Name");
-    EXPECT_EQ(rec.rawDataFile, nullptr);
+    EXPECT_EQ(dlg.rawDataFile(), nullptr);
 
     QTemporaryDir dir;
     const QString missing = dir.filePath("none.bin");
     dlg.setFileChooser([&](QWidget*) { return missing; });
     dlg.SaveRawDataClick();
     EXPECT_EQ(dlg.form()->Edit3->text(), missing);
-    EXPECT_EQ(rec.rawDataFile, nullptr);
+    EXPECT_EQ(dlg.rawDataFile(), nullptr);
+    EXPECT_FALSE(dlg.takeRawDataFile());
 }
 
-TEST(TZELMSetUp, CancelAndCloseBoxReleaseTheFile) {
+TEST(TZELMSetUp, CancelCloseBoxAndAnUntakenFileAreClosed) {
     RawFile a("a.bin"), b("b.bin");
-    for (int how = 0; how < 2; ++how) {
+    for (int how = 0; how < 3; ++how) {
         ScanSettings rec;
-        TZELMSetUp dlg(rec);
-        dlg.setFileChooser([&](QWidget*) { return a.path; });
-        dlg.SaveRawDataClick();
-        // A second choice replaces the first handle.
-        dlg.setFileChooser([&](QWidget*) { return b.path; });
-        dlg.SaveRawDataClick();
-        ASSERT_NE(rec.rawDataFile, nullptr);
-        if (how == 0) dlg.CancelButtonClick();
-        else dlg.reject();
-        EXPECT_EQ(rec.rawDataFile, nullptr) << how;
+        const int before = openFiles();
+        {
+            TZELMSetUp dlg(rec);
+            dlg.setFileChooser([&](QWidget*) { return a.path; });
+            dlg.SaveRawDataClick();
+            // A second choice replaces the first handle, which is closed.
+            dlg.setFileChooser([&](QWidget*) { return b.path; });
+            dlg.SaveRawDataClick();
+            ASSERT_NE(dlg.rawDataFile(), nullptr);
+            EXPECT_EQ(openFiles(), before + 1) << how;
+            if (how == 0) dlg.CancelButtonClick();
+            else if (how == 1) dlg.reject();
+            else dlg.OkButtonClick();  // confirmed, but nobody takes it
+            if (how < 2) {
+                EXPECT_EQ(dlg.rawDataFile(), nullptr) << how;
+                EXPECT_EQ(openFiles(), before) << how;
+            }
+        }
+        EXPECT_EQ(openFiles(), before) << how;
     }
 }
 

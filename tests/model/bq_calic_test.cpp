@@ -31,7 +31,7 @@ std::string writeSpectrum(const TempDir& dir, const std::string& name, int n, st
     }
     s->realTime = realTenths;
     s->liveTime = realTenths;
-    s->presetTime = realTenths;
+    s->presetTimeShown = realTenths;
     const std::string p = dir.file(name);
     EXPECT_EQ(saveSpectrum(*s, p), "");
     return p;

@@ -17,7 +17,7 @@ TEST(MemorySpectra, SelectMemoryBoundsTheHeaderChannelCount) {
     s->header.setChannelCount(1024);
     s->header.setI32(H::kRealTime, 600);
     s->realTime = 600;
-    s->presetTime = 700;
+    s->presetTimeShown = 700;
     s->rois[4].low = 640;
     s->fileName = "shown.dat";
     const SpectrumHeader before = s->header;
@@ -30,7 +30,7 @@ TEST(MemorySpectra, SelectMemoryBoundsTheHeaderChannelCount) {
     EXPECT_EQ(s->header, before);
     EXPECT_EQ(s->fileName, "shown.dat");
     EXPECT_EQ(s->realTime, 600);
-    EXPECT_EQ(s->presetTime, 700);
+    EXPECT_EQ(s->presetTimeShown, 700);
     EXPECT_EQ(s->rois[4].low, 640);
     EXPECT_EQ(s->selectedSource, 3);
     // A header copy claiming more than a memory holds copies only the memory.
@@ -66,7 +66,7 @@ TEST(MemorySpectra, AnalyserSelectTakesTheLiveHeaderButLeavesTheCounts) {
     EXPECT_EQ(s->channelCount, 2048);
     EXPECT_EQ(s->liveTime, 50);
     EXPECT_EQ(s->realTime, 60);
-    EXPECT_EQ(s->presetTime, 70);
+    EXPECT_EQ(s->presetTimeShown, 70);
     EXPECT_EQ(s->cal.calibrated, 1);
     EXPECT_EQ(s->cal.gain, 0.5f);
     EXPECT_EQ(s->rois[2].low, 300);

@@ -23,7 +23,7 @@ std::unique_ptr<MeasurementState> measuredState(int n) {
     for (int i = 0; i < n; ++i) s->spectrum[i] = (i * 37) % 1001 + (i == 5 ? -7 : 0);
     s->liveTime = 35912;
     s->realTime = 36000;
-    s->presetTime = 36000;
+    s->presetTimeShown = 36000;
     s->cal.gain = 0.7321f;
     s->cal.offset = -3.25f;
     s->cal.calibrated = 1;
@@ -42,6 +42,7 @@ TEST(SpectrumIo, SaveAndLoadRoundTripsEverySize) {
     for (const int n : {512, 1024, 2048, 4096}) {
         SCOPED_TRACE(n);
         auto out = measuredState(n);
+        out->settings.presetTime = 600;  // the next run's preset is not the spectrum's
         const std::string p = dir.file("r" + std::to_string(n) + ".dat");
         ASSERT_EQ(saveSpectrum(*out, p), "");
         EXPECT_EQ(std::filesystem::file_size(p), 1024u + 4u * n);  // 17408 bytes at 4096
@@ -54,7 +55,8 @@ TEST(SpectrumIo, SaveAndLoadRoundTripsEverySize) {
         EXPECT_TRUE(std::equal(out->spectrum.begin(), out->spectrum.begin() + n, in->spectrum.begin()));
         EXPECT_EQ(in->liveTime, 35912);
         EXPECT_EQ(in->realTime, 36000);
-        EXPECT_EQ(in->presetTime, 36000);
+        EXPECT_EQ(in->presetTimeShown, 36000);
+        EXPECT_EQ(in->settings.presetTime, AcquisitionSettings{}.presetTime);  // reading sets no run preset
         EXPECT_EQ(in->cal.calibrated, 1);
         EXPECT_EQ(in->cal.gain, 0.7321f);
         EXPECT_EQ(in->cal.offset, -3.25f);
@@ -147,12 +149,13 @@ TEST(SpectrumIo, LldChannelsComeBackZeroAndAHugeLldIsBounded) {
     for (int i = 0; i < 512; ++i) out->spectrum[i] = 1000 + i;
     ASSERT_EQ(saveSpectrum(*out, dir.file("l.dat")), "");
     auto s = std::make_unique<MeasurementState>();
-    s->lld = 10;
+    s->workingLld = 10;
+    s->settings.lld = 100;  // entered in the setup but not confirmed: no cut
     ASSERT_TRUE(loadSpectrum(*s, dir.file("l.dat")).valid);
     for (int i = 0; i < 10; ++i) EXPECT_EQ(s->spectrum[i], 0);
     EXPECT_EQ(s->spectrum[10], 1010);
 
-    s->lld = 1 << 30;
+    s->workingLld = 1 << 30;
     ASSERT_TRUE(loadSpectrum(*s, dir.file("l.dat")).valid);
     EXPECT_TRUE(std::all_of(s->spectrum.begin(), s->spectrum.end(), [](int v) { return v == 0; }));
 }
@@ -213,7 +216,7 @@ TEST(SpectrumIo, LoadIntoTheCheckedMemoryThenSelectItGivesTheFileBack) {
 
     // Wipe the working state, then select memory 2.
     std::fill(s->spectrum.begin(), s->spectrum.end(), 0);
-    s->liveTime = s->realTime = s->presetTime = 0;
+    s->liveTime = s->realTime = s->presetTimeShown = 0;
     s->cal = Calibration{};
     s->rois = {};
     s->channelCount = 512;
@@ -222,7 +225,7 @@ TEST(SpectrumIo, LoadIntoTheCheckedMemoryThenSelectItGivesTheFileBack) {
     EXPECT_EQ(s->channelCount, 2048);
     EXPECT_TRUE(std::equal(out->spectrum.begin(), out->spectrum.begin() + 2048, s->spectrum.begin()));
     EXPECT_EQ(s->liveTime, 35912);
-    EXPECT_EQ(s->presetTime, 36000);
+    EXPECT_EQ(s->presetTimeShown, 36000);
     EXPECT_EQ(s->cal.calibrated, 1);
     EXPECT_EQ(s->cal.gain, 0.7321f);
     EXPECT_EQ(s->rois[7].high, 75);

@@ -137,7 +137,7 @@ TEST(McatoolAcquire, SimulatedHourInAFewSecondsReadsBackWithTheRightTimes) {
     EXPECT_EQ(std::filesystem::file_size(out), 1024u + 4u * 2048u);
     auto s = readBack(out);
     EXPECT_EQ(s->channelCount, 2048);
-    EXPECT_EQ(s->presetTime, 36000);
+    EXPECT_EQ(s->presetTimeShown, 36000);
     EXPECT_EQ(s->realTime, 36000);  // the preset stop, exactly
     EXPECT_GT(s->liveTime, 35000);
     EXPECT_LE(s->liveTime, 36000);
@@ -191,7 +191,7 @@ TEST(McatoolAcquire, OverASerialPortTheCommandOrderAndCountsAreTheAnalysers) {
 
     auto s = readBack(out);
     EXPECT_EQ(s->realTime, 3000);
-    EXPECT_EQ(s->presetTime, 3000);
+    EXPECT_EQ(s->presetTimeShown, 3000);
     EXPECT_FALSE(s->header.simulated());  // a serial port is an analyser as far as the file can say
     pty.with([&](SimulatedAnalyser& sim, ManualClock&) {
         // The analyser stopped itself at the preset: the file holds its counts exactly.
@@ -262,7 +262,7 @@ TEST(McatoolAcquire, CtrlCStopsTheAnalyserAndSavesWhatWasAcquired) {
     auto s = readBack(out);
     EXPECT_GE(s->realTime, 5);   // about 1.5 s of 3600
     EXPECT_LT(s->realTime, 100);
-    EXPECT_EQ(s->presetTime, 36000);
+    EXPECT_EQ(s->presetTimeShown, 36000);
     pty.with([&](SimulatedAnalyser& sim, ManualClock&) {
         EXPECT_FALSE(sim.running());
         EXPECT_EQ(s->realTime, static_cast<std::int32_t>(sim.realTimeUs() / 100000));

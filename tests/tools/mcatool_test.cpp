@@ -32,7 +32,7 @@ std::unique_ptr<MeasurementState> sampleState() {
     for (int i = 0; i < 1024; ++i) s->spectrum[i] = i % 17;
     s->liveTime = 17995;
     s->realTime = 18000;
-    s->presetTime = 36000;
+    s->presetTimeShown = 36000;
     s->cal.gain = 1.25f;
     s->cal.offset = -4.5f;
     s->cal.calibrated = 1;

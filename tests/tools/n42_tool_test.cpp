@@ -37,7 +37,7 @@ void saveDat(const std::string& path, int n, bool calibrated, const std::string&
     for (int i = 0; i < n; ++i) s->spectrum[i] = (i * seed) % 9973 + (i == 7 ? 2000000000 : 0);
     s->liveTime = 35871;
     s->realTime = 36000;
-    s->presetTime = 36000;
+    s->presetTimeShown = 36000;
     s->cal = {};
     if (calibrated) {
         s->cal.gain = 0.7321f;

@@ -57,7 +57,7 @@ TEST(AnalyserSession, EachRunsEndNamesItsTicketAndTheOperatorsIsZero) {
     ASSERT_EQ(s.finished.size(), 1u);
     EXPECT_EQ(s.finished[0], std::make_pair(first, true));
     // The run's header and the document say what was counted.
-    EXPECT_EQ(s.doc.state().presetTime, 100);
+    EXPECT_EQ(s.doc.state().presetTimeShown, 100);
     EXPECT_GT(s.doc.state().totalCounts, 0.0f);
 
     // The operator's own run, stopped by hand: ticket 0, not the page's.

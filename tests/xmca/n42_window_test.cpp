@@ -54,7 +54,7 @@ TEST(N42Window, ExportWritesTheSpectrumOnScreenAndImportLoadsItLikeRead) {
     for (int i = 0; i < 1024; ++i) s.spectrum[i] = 5 * i + 1;
     s.liveTime = 1195;
     s.realTime = 1200;
-    s.presetTime = 1200;
+    s.presetTimeShown = 1200;
     s.cal.gain = 1.5f;
     s.cal.offset = 2.0f;
     s.cal.calibrated = 1;

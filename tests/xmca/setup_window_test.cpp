@@ -102,7 +102,7 @@ TEST(SetupWindow, PresetAndChannelCountGoToTheAnalyser) {
     });
     EXPECT_EQ(w.dev->log, (std::vector<std::string>{"$P1000;", "$M4;"}));
     EXPECT_EQ(w.ui()->Edit1->text(), "$P1000;");
-    EXPECT_EQ(w.s().presetTime, 1000);  // shown preset
+    EXPECT_EQ(w.s().presetTimeShown, 1000);  // shown preset
     EXPECT_EQ(w.s().settings.presetTime, 1000);
     EXPECT_EQ(w.s().channelCount, 512);
     EXPECT_EQ(w.form->link().ChannelCount, 512);
@@ -131,8 +131,8 @@ TEST(SetupWindow, WithoutADeviceOnlyTheProgramChanges) {
     EXPECT_EQ(w.s().channelCount, 1024);
     EXPECT_EQ(w.form->link().ChannelCount, 2048);  // no analyser acknowledged it
     EXPECT_EQ(w.s().settings.presetTime, 600);
-    EXPECT_EQ(w.s().presetTime, 600);
-    EXPECT_EQ(w.s().lld, 25);
+    EXPECT_EQ(w.s().presetTimeShown, 600);
+    EXPECT_EQ(w.s().workingLld, 25);
     EXPECT_EQ(w.s().headerTemplate.channelCount(), 1024);
     EXPECT_EQ(w.s().headerTemplate.i32(SpectrumHeader::kPresetTime), 600);
 }
@@ -153,6 +153,7 @@ TEST(SetupWindow, CancelKeepsEditedNumbersButSendsNothing) {
         [](Ui::TXMCA1SetUp* u) {
             u->PresetRT->setText("120.0");
             u->m4096ch->setChecked(true);
+            u->SPCLLD->setText("30");
             u->SpcLabel1->setText("cancelled");
         },
         false);
@@ -160,7 +161,9 @@ TEST(SetupWindow, CancelKeepsEditedNumbersButSendsNothing) {
     EXPECT_EQ(w.s().settings.presetTime, 1200);  // the record was read back
     EXPECT_EQ(w.s().settings.channelCount, 4096);
     EXPECT_EQ(w.s().channelCount, 2048);         // the program's own value is untouched
-    EXPECT_EQ(w.s().presetTime, 36000);
+    EXPECT_EQ(w.s().presetTimeShown, 36000);
+    EXPECT_EQ(w.s().settings.lld, 30);
+    EXPECT_EQ(w.s().workingLld, 0);  // files read go on uncut
     EXPECT_EQ(w.s().headerTemplate.i32(SpectrumHeader::kPresetTime), 36000);
     EXPECT_EQ(w.s().headerTemplate.comment(), "");
     EXPECT_EQ(w.s().settings.label1, "");  // the window's label lines stay
@@ -211,7 +214,7 @@ TEST(SetupWindow, PresetThatDoesNotConvertIsReportedAndTheKeptValueSent) {
     // The kept 3600.0 s goes to the analyser, so the run stops where the window says.
     EXPECT_EQ(w.dev->log, (std::vector<std::string>{"$P36000;", "$M8;"}));
     EXPECT_EQ(w.s().settings.presetTime, 36000);
-    EXPECT_EQ(w.s().presetTime, 36000);
+    EXPECT_EQ(w.s().presetTimeShown, 36000);
     EXPECT_EQ(w.s().channelCount, 1024);
 }
 
@@ -243,7 +246,7 @@ TEST(SetupWindow, AfterAScanSetUpAnMcaRunStopsAtTheShownPresetEvenWithABadField)
     }
     EXPECT_TRUE(dev->running());
     EXPECT_EQ(form.link().AcquisitionRunning, 1);
-    EXPECT_EQ(form.state().presetTime, 36000);
+    EXPECT_EQ(form.state().presetTimeShown, 36000);
     EXPECT_GE(form.state().realTime, 45);
 }
 

@@ -95,7 +95,7 @@ std::string fixed1(double v) { return xmca::settings::formatFixed(v, 1); }
 
 // One progress text: elapsed/preset real time, live time, dead time, count rate.
 std::string progressText(const xmca::MeasurementState& s, bool bar) {
-    const double real = s.realTime * 0.1, preset = s.presetTime * 0.1;
+    const double real = s.realTime * 0.1, preset = s.presetTimeShown * 0.1;
     std::string t;
     if (bar) {
         constexpr int kWidth = 30;
@@ -251,7 +251,7 @@ int runAcquire(const Args& args, std::ostream& out, std::ostream& err) {
                                                                      : "stalled";
     out << "{\"file\": " << jsonString(saved) << ", \"road\": " << jsonString(driver.road)
         << ", \"stopped\": \"" << stopped << "\", \"channels\": " << state->channelCount
-        << ", \"preset_s\": " << fixed1(state->presetTime * 0.1) << ", \"real_s\": " << fixed1(state->realTime * 0.1)
+        << ", \"preset_s\": " << fixed1(state->presetTimeShown * 0.1) << ", \"real_s\": " << fixed1(state->realTime * 0.1)
         << ", \"live_s\": " << fixed1(state->liveTime * 0.1) << ", \"total_counts\": "
         << static_cast<std::int64_t>(state->totalCounts) << "}\n";
     if (!r.error.empty()) err << r.error << '\n';

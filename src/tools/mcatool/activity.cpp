@@ -90,7 +90,7 @@ int runActivity(const Args& argsIn, std::ostream& out, std::ostream& err) {
     if (!netPath.empty() && refuseOutputIsInput(netPath, {files[0], files[1]}, err)) return kExitFileError;
 
     auto s = std::make_unique<xmca::MeasurementState>();
-    s->lld = 0;  // no LLD cut
+    s->workingLld = 0;  // no LLD cut
     s->screeningSettings = screening;
     const auto sample = xmca::readSampleFile(*s, files[0]);
     if (sample.memoryStored != 1) {
