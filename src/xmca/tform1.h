@@ -32,6 +32,7 @@ class FrameRenderer;
 namespace xmca::report {
 struct PdfResult;
 }
+class ActivityPage;
 class QImage;
 class QPrinter;
 class QPagedPaintDevice;
@@ -276,17 +277,17 @@ public slots:
 public:
     // The activity page's figures, limits and verdict from the result record.
     void showActivityResults();
+    // Its controller (tform1_activity.cpp makes it).
+    ActivityPage& activityPage() { return *activity_; }
 
 private:
     void wireActivity();
-    void afterCalic(const xmca::CalicOutcome& out);
-    void checkMemButton();  // the "Mem" radio button of the state's selected source
+    ActivityPage* activity_ = nullptr;  // a child of the window
 
 private:
     void addScreeningPages();  // the Screening and History pages beside the spectrum (tform1_pages.cpp)
     void addQcPage();  // the check-source QC page beside the spectrum (tform1_qc.cpp)
-    void withholdForQc();  // the QC lock-out on the activity page's verdict (tform1_qc.cpp)
-    int qcCheck_ = 0;      // the lock-out check under way: older answers are dropped
+    void withholdForQc();  // the QC lock-out on the activity page's verdict (the activity page's)
     void wireRoi();
     void wireView();
     void wireFiles();
