@@ -277,17 +277,15 @@ public slots:
 public:
     // The activity page's figures, limits and verdict from the result record.
     void showActivityResults();
-    // Its controller (tform1_activity.cpp makes it).
-    ActivityPage& activityPage() { return *activity_; }
 
 private:
     void wireActivity();
-    ActivityPage* activity_ = nullptr;  // a child of the window
+    ActivityPage* activity_ = nullptr;  // the page's controller, a child of the window
 
 private:
     void addScreeningPages();  // the Screening and History pages beside the spectrum (tform1_pages.cpp)
     void addQcPage();  // the check-source QC page beside the spectrum (tform1_qc.cpp)
-    void withholdForQc();  // the QC lock-out on the activity page's verdict (the activity page's)
+    void withholdForQc();  // the QC lock-out on the activity page's verdict (forwards to the activity page)
     void wireRoi();
     void wireView();
     void wireFiles();
