@@ -2,6 +2,41 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="ja" sourcelanguage="en">
 <context>
+    <name>ActivityPage</name>
+    <message>
+        <source>spectrum(*.dat)</source>
+        <translation>スペクトル(*.dat)</translation>
+    </message>
+    <message>
+        <source>u(k=1)</source>
+        <translation>u(k=1)</translation>
+    </message>
+    <message>
+        <source>sd</source>
+        <translation>sd</translation>
+    </message>
+    <message>
+        <source>Method: Re Calic, baseline subtracted</source>
+        <translation>方法: 再計算 (ベースライン差引き)</translation>
+    </message>
+    <message>
+        <source>Method: Bq Calic, no baseline</source>
+        <translation>方法: Bq計算 (ベースラインなし)</translation>
+    </message>
+    <message>
+        <source>Sample: %1</source>
+        <translation>試料: %1</translation>
+    </message>
+    <message>
+        <source>BG: %1</source>
+        <translation>BG: %1</translation>
+    </message>
+    <message>
+        <source>count the background longer</source>
+        <translation>バックグラウンドを長く測定</translation>
+    </message>
+</context>
+<context>
     <name>AnalyserSession</name>
     <message>
         <source>Analyser opened</source>
@@ -1903,10 +1938,6 @@ Net rate: %5 +/- %6 cps (decay-corrected %7 cps)</source>
         <translation>xmca - シミュレーション分析器 (実測ではありません)</translation>
     </message>
     <message>
-        <source>count the background longer</source>
-        <translation>バックグラウンドを長く測定</translation>
-    </message>
-    <message>
         <source>Peak %1 Ch.</source>
         <translation>ピーク %1 ch</translation>
     </message>
@@ -1941,30 +1972,6 @@ Net rate: %5 +/- %6 cps (decay-corrected %7 cps)</source>
     <message>
         <source>DT: decision threshold, DL: detection limit, LM: lower limit of measurement (Bq/kg)</source>
         <translation>DT: 決定しきい値、DL: 検出限界、LM: 測定下限値 (Bq/kg)</translation>
-    </message>
-    <message>
-        <source>u(k=1)</source>
-        <translation>u(k=1)</translation>
-    </message>
-    <message>
-        <source>sd</source>
-        <translation>sd</translation>
-    </message>
-    <message>
-        <source>Method: Re Calic, baseline subtracted</source>
-        <translation>方法: 再計算 (ベースライン差引き)</translation>
-    </message>
-    <message>
-        <source>Method: Bq Calic, no baseline</source>
-        <translation>方法: Bq計算 (ベースラインなし)</translation>
-    </message>
-    <message>
-        <source>Sample: %1</source>
-        <translation>試料: %1</translation>
-    </message>
-    <message>
-        <source>BG: %1</source>
-        <translation>BG: %1</translation>
     </message>
     <message>
         <source>Saved %1</source>

@@ -34,6 +34,7 @@ class FrameRenderer;
 namespace xmca::report {
 struct PdfResult;
 }
+class ActivityPage;
 class QImage;
 class QPrinter;
 class QPagedPaintDevice;
@@ -269,14 +270,12 @@ public:
 
 private:
     void wireActivity();
-    void afterCalic(const xmca::CalicOutcome& out);
-    void checkMemButton();  // the "Mem" radio button of the state's selected source
+    ActivityPage* activity_ = nullptr;  // the page's controller, a child of the window
 
 private:
     void addScreeningPages();  // the Screening and History pages beside the spectrum (tform1_tabs.cpp)
     void addQcPage();  // the check-source QC page beside the spectrum (tform1_qc.cpp)
-    void withholdForQc();  // the QC lock-out on the activity page's verdict (tform1_qc.cpp)
-    int qcCheck_ = 0;      // the lock-out check under way: older answers are dropped
+    void withholdForQc();  // the QC lock-out on the activity page's verdict (forwards to the activity page)
     void wireRoi();
     void wireView();
     void wireFiles();

@@ -6,6 +6,7 @@
 #include "model/memory_spectra.h"
 #include "model/spectrum_io.h"
 #include "file_dialogs.h"
+#include "mem_source.h"
 #include "tform1.h"
 #include "ui_tform1.h"
 
@@ -38,12 +39,7 @@ QString TForm1::askFile(PageDialogs::Kind kind) {
     return dialogs_->chooseFile(q);
 }
 
-void TForm1::syncSelectedSource() {
-    if (ui->Mem1Spec->isChecked()) state_.selectedSource = 1;
-    else if (ui->Mem2Spec->isChecked()) state_.selectedSource = 2;
-    else if (ui->Mem3Spec->isChecked()) state_.selectedSource = 3;
-    else state_.selectedSource = 0;
-}
+void TForm1::syncSelectedSource() { xmca::ui::syncSelectedSource(*ui, state_); }
 
 // --- .dat files ---
 
