@@ -86,8 +86,14 @@ void AnalyserSession::startCounting(int ticket) {
             },
             [this, shown, wasRunning, ticket] {
                 // The run that began here is this ticket's; a start pressed while a
-                // run counts leaves that run its own.
-                if (fig_.timer.enabled && !*wasRunning) runTicket_ = ticket;
+                // run counts leaves that run its own. The preset shown and written with
+                // the run is the one it was set up to count to, not that of a file
+                // read since.
+                if (fig_.timer.enabled && !*wasRunning) {
+                    runTicket_ = ticket;
+                    xmca::MeasurementState& s = doc_.edit();
+                    s.presetTimeShown = s.headerTemplate.i32(xmca::SpectrumHeader::kPresetTime);
+                }
                 if (fig_.timer.enabled) emit statusMessage(tr("Run started"));
                 applyTimer();
                 emit started(QString::fromStdString(*shown));

@@ -135,4 +135,36 @@ TEST(MeasurementDocument, WritesAndReadsBackAndReturnsWhyNot) {
     EXPECT_EQ(reads.size(), 2u);
 }
 
+TEST(AnalyserSession, ARunAfterAFileReadIsShownAndSavedWithItsOwnPreset) {
+    xmca::test::TempDir dir;
+    Session s;
+    ASSERT_TRUE(s.pageRun(10).second.isEmpty());
+    s.runOut(10);
+    const QString tenSeconds = QString::fromStdString(dir.file("ten.dat"));
+    ASSERT_TRUE(s.doc.writeSpectrum(tenSeconds).isEmpty());
+
+    // Set up for 5 s, then read the 10 s file: the screen shows the file's preset.
+    xmca::labelRun(s.doc.edit(), 50, "", "");
+    bool accepted = false;
+    s.session->setPresetTenths(50, [&](bool ok) { accepted = ok; });
+    ASSERT_TRUE(accepted);
+    ASSERT_TRUE(s.doc.readSpectrum(tenSeconds).opened);
+    EXPECT_EQ(s.doc.state().presetTimeShown, 100);
+
+    // The operator's run counts 5 s, and its file says so.
+    s.session->showAnalyserMemory();
+    s.session->clear();
+    s.session->start();
+    EXPECT_EQ(s.doc.state().presetTimeShown, 50);
+    s.runOut(5);
+    ASSERT_EQ(s.finished.size(), 2u);
+    EXPECT_EQ(s.finished[1], std::make_pair(0, true));
+    const QString fiveSeconds = QString::fromStdString(dir.file("five.dat"));
+    ASSERT_TRUE(s.doc.writeSpectrum(fiveSeconds).isEmpty());
+    MeasurementDocument back;
+    ASSERT_TRUE(back.readSpectrum(fiveSeconds).opened);
+    EXPECT_EQ(back.state().presetTimeShown, 50);
+    EXPECT_EQ(back.state().header.i32(xmca::SpectrumHeader::kPresetTime), 50);
+}
+
 }  // namespace
