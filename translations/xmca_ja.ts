@@ -1542,6 +1542,46 @@ Net rate: %5 +/- %6 cps (decay-corrected %7 cps)</source>
         <source>only %1 net counts in the 662 keV window, at least %2 are needed: count the check source for at least %3 s</source>
         <translation>662 keV ウィンドウの正味計数が %1 しかありません (%2 以上必要): 点検線源を %3 秒以上測定してください</translation>
     </message>
+    <message>
+        <source>no 662 keV peak stands out between channels %1 and %2</source>
+        <translation>チャンネル %1 ～ %2 に際立った 662 keV ピークがありません</translation>
+    </message>
+    <message>
+        <source>no 662 keV peak between channels %1 and %2</source>
+        <translation>チャンネル %1 ～ %2 に 662 keV ピークがありません</translation>
+    </message>
+    <message>
+        <source>the 662 keV peak has no clear width between channels %1 and %2</source>
+        <translation>チャンネル %1 ～ %2 の 662 keV ピークの幅がはっきりしません</translation>
+    </message>
+    <message>
+        <source>too few counts in the 662 keV peak (%1); count the check source longer</source>
+        <translation>662 keV ピークの計数が少なすぎます (%1)。点検線源をもっと長く測定してください</translation>
+    </message>
+    <message>
+        <source>the background has %1 channels, the check spectrum %2</source>
+        <translation>バックグラウンドは %1 チャンネル、点検スペクトルは %2 チャンネルです</translation>
+    </message>
+    <message>
+        <source>the check spectrum has too few channels</source>
+        <translation>点検スペクトルのチャンネル数が少なすぎます</translation>
+    </message>
+    <message>
+        <source>the check spectrum has no counting time</source>
+        <translation>点検スペクトルに計数時間がありません</translation>
+    </message>
+    <message>
+        <source>the background has no counting time</source>
+        <translation>バックグラウンドに計数時間がありません</translation>
+    </message>
+    <message>
+        <source>the 662 keV search range lies outside the spectrum</source>
+        <translation>662 keV の探索範囲がスペクトルの外にあります</translation>
+    </message>
+    <message>
+        <source>Error ! %1</source>
+        <translation>エラー！ %1</translation>
+    </message>
 </context>
 <context>
     <name>TForm1</name>

@@ -391,7 +391,7 @@ void QcPage::onRunFinished(int ticket, bool atPreset) {
 bool QcPage::measureFile(const QString& path) {
     const xmca::QcFileMeasurement m = xmca::measureCheckFiles(s8(path), s8(bgPath_));
     if (!m.ok) {
-        message(q(m.error), true);
+        message(xmca::ui::statusText(m.error), true);
         return false;
     }
     struct Recorded {

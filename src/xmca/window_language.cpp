@@ -92,6 +92,22 @@ const Pattern kStatusPatterns[] = {
      QT_TRANSLATE_NOOP("Status", "only %1 net counts in the 662 keV window, at least %2 are needed: count the check "
                                  "source for at least %3 s")},
     {R"(^Error ! Mem(\d+) Empty$)", QT_TRANSLATE_NOOP("Status", "Error ! Mem%1 Empty")},
+    // Why a check spectrum gives no QC figures (the QC page shows them after "Error ! ").
+    {R"(^no 662 keV peak stands out between channels (\d+) and (\d+)$)",
+     QT_TRANSLATE_NOOP("Status", "no 662 keV peak stands out between channels %1 and %2")},
+    {R"(^no 662 keV peak between channels (\d+) and (\d+)$)",
+     QT_TRANSLATE_NOOP("Status", "no 662 keV peak between channels %1 and %2")},
+    {R"(^the 662 keV peak has no clear width between channels (\d+) and (\d+)$)",
+     QT_TRANSLATE_NOOP("Status", "the 662 keV peak has no clear width between channels %1 and %2")},
+    {R"(^too few counts in the 662 keV peak \((\d+)\); count the check source longer$)",
+     QT_TRANSLATE_NOOP("Status", "too few counts in the 662 keV peak (%1); count the check source longer")},
+    {R"(^the background has (\d+) channels, the check spectrum (\d+)$)",
+     QT_TRANSLATE_NOOP("Status", "the background has %1 channels, the check spectrum %2")},
+    {R"(^the check spectrum has too few channels$)", QT_TRANSLATE_NOOP("Status", "the check spectrum has too few channels")},
+    {R"(^the check spectrum has no counting time$)", QT_TRANSLATE_NOOP("Status", "the check spectrum has no counting time")},
+    {R"(^the background has no counting time$)", QT_TRANSLATE_NOOP("Status", "the background has no counting time")},
+    {R"(^the 662 keV search range lies outside the spectrum$)",
+     QT_TRANSLATE_NOOP("Status", "the 662 keV search range lies outside the spectrum")},
     {R"(^Check gain: K-40 peak at channel (\S+)$)", QT_TRANSLATE_NOOP("Status", "Check gain: K-40 peak at channel %1")},
     {R"(^Check gain: Cs-137 peak at channel (\S+)$)",
      QT_TRANSLATE_NOOP("Status", "Check gain: Cs-137 peak at channel %1")},
@@ -140,6 +156,8 @@ const Pattern kStatusPatterns[] = {
      QT_TRANSLATE_NOOP("Status", "%1   (sd: counting standard deviation)")},
     {R"(^Lower limit of measurement (\S+) Bq/kg \(required (\S+)\);  (.+)$)",
      QT_TRANSLATE_NOOP("Status", "Lower limit of measurement %1 Bq/kg (required %2);  %3")},
+    // Any other refusal: the words after the prefix are looked up on their own.
+    {R"(^Error ! (.+)$)", QT_TRANSLATE_NOOP("Status", "Error ! %1")},
 };
 
 // The verdicts as the core names them.

@@ -241,6 +241,17 @@ TEST_F(Japanese, CoreTextsTranslatedAtTheEdge) {
         m.acquiredUtc = "2025-01-01T00:00:00Z";
         refuse();  // older than the latest run
         for (const std::string& r : refusals) EXPECT_TRUE(hasJapanese(statusText(r))) << r;
+
+        // A check spectrum with no 662 keV peak in it: refused in Japanese, the channels kept.
+        xmca::MeasurementState flat;
+        flat.spectrum.fill(5);
+        flat.liveTime = flat.realTime = flat.presetTimeShown = 3000;
+        ASSERT_EQ(xmca::saveSpectrum(flat, dir.file("flat.dat")), "");
+        const xmca::QcFileMeasurement none = xmca::measureCheckFiles(dir.file("flat.dat"), "");
+        ASSERT_FALSE(none.ok);
+        EXPECT_NE(none.error.find("662 keV"), std::string::npos) << none.error;
+        EXPECT_TRUE(hasJapanese(statusText(none.error))) << none.error;
+        EXPECT_TRUE(statusText(none.error).contains(" 528 ")) << none.error;
     }
 
     // The screening lines of the printed page's results block: figures stay, words change.
