@@ -8,99 +8,32 @@
 #include <cmath>
 #include <cstdlib>
 #include <memory>
-#include <random>
-#include <unordered_set>
 #include <vector>
 
 #include "acquisition/acquisition_cycle.h"
 #include "device/simulated_analyser.h"
+#include "support/fault_soak.h"
 
 namespace xmca {
 namespace {
 
 constexpr int kChannels = 1024;
 
-// Passes every call to the simulator and remembers, per channel, every count the
-// analyser put into a spectrum block it was asked for.
-class RecordingDriver : public FtdiDriver {
-public:
-    explicit RecordingDriver(SimulatedAnalyser& sim) : sim_(sim), sent_(kDeviceChannels) {}
-
-    bool wasSent(int channel, std::int32_t value) const {
-        return sent_[static_cast<std::size_t>(channel)].count(static_cast<std::uint32_t>(value)) != 0;
-    }
-
-    FT_STATUS FT_ListDevices(void* a, void* b, DWORD f) override { return sim_.FT_ListDevices(a, b, f); }
-    FT_STATUS FT_OpenEx(void* a, DWORD f, FT_HANDLE* h) override { return sim_.FT_OpenEx(a, f, h); }
-    FT_STATUS FT_ResetDevice(FT_HANDLE h) override { return sim_.FT_ResetDevice(h); }
-    FT_STATUS FT_SetLatencyTimer(FT_HANDLE h, std::uint8_t ms) override { return sim_.FT_SetLatencyTimer(h, ms); }
-    FT_STATUS FT_SetTimeouts(FT_HANDLE h, DWORD r, DWORD w) override { return sim_.FT_SetTimeouts(h, r, w); }
-    FT_STATUS FT_Purge(FT_HANDLE h, DWORD m) override { return sim_.FT_Purge(h, m); }
-    FT_STATUS FT_Read(FT_HANDLE h, void* b, DWORD n, DWORD* got) override { return sim_.FT_Read(h, b, n, got); }
-    FT_STATUS FT_GetQueueStatus(FT_HANDLE h, DWORD* q) override { return sim_.FT_GetQueueStatus(h, q); }
-    FT_STATUS FT_Write(FT_HANDLE h, const void* buf, DWORD n, DWORD* written) override {
-        const FT_STATUS st = sim_.FT_Write(h, buf, n, written);
-        const std::string cmd(static_cast<const char*>(buf), n);
-        if (st == FT_OK && cmd.size() > 3 && cmd.compare(0, 2, "$R") == 0 && cmd != "$R0;") {
-            const int k = std::atoi(cmd.c_str() + 2);
-            const auto& spec = sim_.spectrum();
-            for (int c = (k - 1) * 128; c < k * 128 && c < kDeviceChannels; ++c)
-                if (c >= 0) sent_[static_cast<std::size_t>(c)].insert(spec[static_cast<std::size_t>(c)]);
-        }
-        return st;
-    }
-
-private:
-    SimulatedAnalyser& sim_;
-    std::vector<std::unordered_set<std::uint32_t>> sent_;
-};
-
-SimulatedAnalyserConfig soakSample(std::uint64_t seed) {
-    SimulatedAnalyserConfig c;
-    c.cs137 = 5e4;
-    c.cs134 = 2e4;
-    c.seed = seed;
-    return c;
-}
-
-std::uint64_t soakSeed() {
-    const char* env = std::getenv("XMCA_SOAK_SEED");
-    return env && *env ? std::strtoull(env, nullptr, 10) : 20261208u;
-}
+using test::FaultSequence;
+using test::RecordingDriver;
+using test::soakSample;
+using test::soakSeed;
 
 struct Soak {
     explicit Soak(std::uint64_t seed)
-        : rng(seed), sim(soakSample(seed), clock), driver(sim), link(driver, clock->steppingMs(1.0)), cycle(s, link) {
+        : faults(seed), sim(soakSample(seed), clock), driver(sim), link(driver, clock->steppingMs(1.0)), cycle(s, link) {
         link.pollSleepUs = -1;
     }
 
-    ReplyFault randomReplyFault() {
-        ReplyFault f;
-        const int kind = pick(0, 5);
-        f.kind = kind == 0 ? ReplyFault::Reject
-               : kind == 1 ? ReplyFault::NoReply
-               : kind == 2 ? ReplyFault::Late
-               : kind == 3 ? ReplyFault::Short
-               : kind == 4 ? ReplyFault::Long
-                           : ReplyFault::Replace;
-        f.delaySeconds = std::uniform_real_distribution<double>(0.05, 4.5)(rng);
-        f.shortBy = static_cast<std::size_t>(pick(1, 400));
-        f.extraBytes = static_cast<std::size_t>(pick(1, 900));
-        // Garbled bytes of any length but a whole block or record (those the link
-        // cannot tell from the real thing).
-        std::size_t len = static_cast<std::size_t>(pick(1, 700));
-        if (len == 512 || len == DeviceStatus::kSize) ++len;
-        f.bytes.resize(len);
-        for (char& b : f.bytes) b = static_cast<char>(pick(0, 255));
-        const int target = pick(0, 3);
-        f.onlyCommand = target == 0 ? "" : target == 1 ? "$R0;" : target == 2 ? "$R" + std::to_string(pick(1, 8)) + ";" : "$";
-        return f;
-    }
+    int pick(int lo, int hi) { return faults.pick(lo, hi); }
+    bool chance(double p) { return faults.chance(p); }
 
-    int pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
-    bool chance(double p) { return std::uniform_real_distribution<double>(0.0, 1.0)(rng) < p; }
-
-    std::mt19937_64 rng;
+    FaultSequence faults;  // the operator's choices come from its stream too
     std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
     SimulatedAnalyser sim;
     RecordingDriver driver;
@@ -123,28 +56,11 @@ TEST(FaultSoak, TenThousandTicksWithRandomFaultsKeepTheSpectrumTrue) {
     k.cycle.tick();  // one clean read replaces the start-up ramp
     ASSERT_EQ(k.s.channelCount, kChannels);
 
-    int ticks = 0, faults = 0, driverFailures = 0, outages = 0, presetStops = 0, outageLeft = 0;
+    int ticks = 0, presetStops = 0;
     double longestTick = 0;
     while (ticks < 10000) {
         k.clock->advance(0.1);
-        if (outageLeft > 0 && --outageLeft == 0) k.sim.clearFaults();  // the device is back
-        if (outageLeft == 0) {
-            if (k.chance(0.08)) {
-                k.sim.injectFault(k.randomReplyFault());
-                ++faults;
-            }
-            if (k.chance(0.02)) {
-                const DriverCall calls[] = {DriverCall::Write, DriverCall::Read, DriverCall::GetQueueStatus};
-                k.sim.failCall(calls[k.pick(0, 2)], FT_IO_ERROR, k.pick(1, 3), k.pick(0, 40));
-                ++driverFailures;
-            }
-            if (k.chance(0.002)) {  // unplugged for up to five seconds
-                for (DriverCall c : {DriverCall::Write, DriverCall::Read, DriverCall::GetQueueStatus, DriverCall::Purge})
-                    k.sim.failCall(c, FT_DEVICE_NOT_FOUND, -1);
-                outageLeft = k.pick(1, 50);
-                ++outages;
-            }
-        }
+        k.faults.next().applyTo(k.sim);
         if (k.chance(0.003)) k.cycle.stop();
         if (k.chance(0.002)) k.cycle.clear();
         if (!k.cycle.timer.enabled) {
@@ -179,7 +95,9 @@ TEST(FaultSoak, TenThousandTicksWithRandomFaultsKeepTheSpectrumTrue) {
     // No tick waited longer than a few bounded exchanges.
     EXPECT_LT(longestTick, 30.0);
     // The soak did exercise the faults.
+    const int faults = k.faults.replyFaults, driverFailures = k.faults.driverFailures, outages = k.faults.outages;
     EXPECT_GT(faults, 500);
+    EXPECT_GT(k.faults.kinds[ReplyFault::Replace], 50);
     EXPECT_GT(driverFailures, 100);
     EXPECT_GT(outages, 5);
     EXPECT_GT(presetStops, 5);

@@ -11,16 +11,17 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QThread>
+#include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <memory>
-#include <random>
 #include <thread>
-#include <unordered_set>
 
 #include "acquisition/link_client.h"
 #include "device/simulated_analyser.h"
 #include "support/scripted_analyser.h"
+#include "support/window_fault_soak.h"
 #include "ui_tform1.h"
 #include "xmca/link_worker.h"
 #include "xmca/tform1.h"
@@ -260,118 +261,37 @@ TEST(ThreadedLink, AFinalReadThatFailsLeavesTheLastWholeSpectrum) {
     EXPECT_EQ(w.finished, std::vector<bool>{true});
 }
 
-// The fault soak through the window's handlers against the threaded link: random
-// reply faults and driver failures, the operator stopping, clearing and starting.
-// Every count shown is one the analyser sent for that channel.
-class RecordingSim : public xmca::FtdiDriver {
-public:
-    explicit RecordingSim(xmca::SimulatedAnalyser& sim) : sim_(sim), sent_(xmca::kDeviceChannels) {}
-    bool wasSent(int ch, std::int32_t v) const { return sent_[ch].count(static_cast<std::uint32_t>(v)) != 0; }
-
-    FT_STATUS FT_ListDevices(void* a, void* b, DWORD f) override { return sim_.FT_ListDevices(a, b, f); }
-    FT_STATUS FT_OpenEx(void* a, DWORD f, FT_HANDLE* h) override { return sim_.FT_OpenEx(a, f, h); }
-    FT_STATUS FT_ResetDevice(FT_HANDLE h) override { return sim_.FT_ResetDevice(h); }
-    FT_STATUS FT_SetLatencyTimer(FT_HANDLE h, std::uint8_t ms) override { return sim_.FT_SetLatencyTimer(h, ms); }
-    FT_STATUS FT_SetTimeouts(FT_HANDLE h, DWORD r, DWORD w) override { return sim_.FT_SetTimeouts(h, r, w); }
-    FT_STATUS FT_Purge(FT_HANDLE h, DWORD m) override { return sim_.FT_Purge(h, m); }
-    FT_STATUS FT_Read(FT_HANDLE h, void* b, DWORD n, DWORD* got) override { return sim_.FT_Read(h, b, n, got); }
-    FT_STATUS FT_GetQueueStatus(FT_HANDLE h, DWORD* q) override { return sim_.FT_GetQueueStatus(h, q); }
-    FT_STATUS FT_Write(FT_HANDLE h, const void* buf, DWORD n, DWORD* written) override {
-        const FT_STATUS st = sim_.FT_Write(h, buf, n, written);
-        const std::string cmd(static_cast<const char*>(buf), n);
-        if (st == FT_OK && cmd.size() > 3 && cmd.compare(0, 2, "$R") == 0 && cmd != "$R0;") {
-            const int k = std::atoi(cmd.c_str() + 2);
-            const auto& spec = sim_.spectrum();
-            for (int c = (k - 1) * 128; c < k * 128 && c < xmca::kDeviceChannels; ++c)
-                if (c >= 0) sent_[c].insert(spec[c]);
-        }
-        return st;
-    }
-
-private:
-    xmca::SimulatedAnalyser& sim_;
-    std::vector<std::unordered_set<std::uint32_t>> sent_;
-};
-
+// The fault soak through the window's handlers against the threaded link: reply
+// faults of every kind, failing driver calls and outages, the operator stopping,
+// clearing and starting; after each outage a run to its preset.
 TEST(ThreadedLink, FaultSoakThroughTheWindow) {
-    constexpr int kChannels = 1024;
-    std::mt19937_64 rng(20261208u);
-    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-    auto chance = [&](double p) { return std::uniform_real_distribution<double>(0.0, 1.0)(rng) < p; };
-
-    auto clock = std::make_shared<xmca::ManualClock>();
-    xmca::SimulatedAnalyserConfig cfg;
-    cfg.cs137 = 5e4;
-    cfg.seed = 7;
-    xmca::SimulatedAnalyser sim(cfg, clock);
-    auto drv = std::make_unique<RecordingSim>(sim);
-    RecordingSim* rec = drv.get();
-    auto client = std::make_unique<xmca::LinkClient>(std::move(drv), clock->steppingMs(1.0));
-    client->link().pollSleepUs = -1;
-    TForm1 form(std::make_unique<LinkWorker>(std::move(client), LinkWorker::Mode::Thread), TForm1::Options{});
-    const auto settle = [&] { settleLink(form); };
-    // Runs on the worker, between requests: the clock and the faults belong to it.
-    const auto onLink = [&](xmca::LinkClient::Op op) {
-        form.linkWorker().request(xmca::CycleInputs::of(form.state()), std::move(op), {});
-    };
-    int presetStops = 0;
-    QObject::connect(&form, &TForm1::runFinished, [&](bool atPreset) { presetStops += atPreset; });
-
-    form.state().settings.presetTime = 600;
-    form.McaOpenClick();
-    onLink([](xmca::LinkClient& c) {
-        c.link().SetChannelCount(0, kChannels);
-        c.link().SetPresetTime(0, 600);
-    });
-    form.McaStartClick();
-    settle();
-    ASSERT_EQ(form.linkFigures().acquisitionRunning, 1);
-
-    int ticks = 0, faults = 0;
-    while (ticks < 1500) {
-        form.Timer1->stop();  // the test's loop is the timer
-        const bool fault = chance(0.08), driverFault = chance(0.02);
-        const int kind = pick(0, 4), target = pick(0, 2), block = pick(1, 8), after = pick(0, 40);
-        const double delay = std::uniform_real_distribution<double>(0.05, 4.5)(rng);
-        faults += fault;
-        onLink([&, fault, driverFault, kind, target, block, after, delay](xmca::LinkClient&) {
-            clock->advance(0.1);
-            if (fault) {
-                xmca::ReplyFault f;
-                f.kind = kind == 0 ? xmca::ReplyFault::Reject
-                       : kind == 1 ? xmca::ReplyFault::NoReply
-                       : kind == 2 ? xmca::ReplyFault::Late
-                       : kind == 3 ? xmca::ReplyFault::Short
-                                   : xmca::ReplyFault::Long;
-                f.delaySeconds = delay;
-                f.onlyCommand = target == 0 ? "" : target == 1 ? "$R0;" : "$R" + std::to_string(block) + ";";
-                sim.injectFault(f);
-            }
-            if (driverFault) sim.failCall(xmca::DriverCall::GetQueueStatus, FT_IO_ERROR, 1, after);
-        });
-        if (chance(0.003)) form.McaStopClick();
-        if (chance(0.002)) form.McaClearClick();
-        settle();
-        if (!form.linkFigures().timer.enabled) {
-            if (form.linkFigures().status.realTime / 10 >= 600) form.McaClearClick();
-            form.McaStartClick();
-            settle();
-            continue;
-        }
-        form.Timer1Timer();
-        settle();
-        ++ticks;
-        const xmca::MeasurementState& s = form.state();
-        ASSERT_LE(s.liveTime, s.realTime) << "tick " << ticks;
-        ASSERT_TRUE(std::isfinite(s.countRate) && s.countRate >= 0.0f) << "tick " << ticks;
-        for (int c = 0; c < kChannels; ++c)
-            ASSERT_TRUE(rec->wasSent(c, s.spectrum[c]) || s.spectrum[c] == 0)
-                << "tick " << ticks << " channel " << c << " holds " << s.spectrum[c];
-        for (int c = kChannels; c < xmca::kDeviceChannels; ++c) ASSERT_EQ(s.spectrum[c], 0) << "channel " << c;
+    test::WindowFaultSoak::Config cfg;
+    cfg.seed = test::soakSeed(20261208u);
+    cfg.rates.unplug = 0.004;
+    cfg.rates.longestOutage = 30;
+    RecordProperty("seed", std::to_string(cfg.seed));
+    test::WindowFaultSoak k(cfg);
+    k.begin();
+    ASSERT_FALSE(HasFatalFailure());
+    while (k.ticks < 1500) {
+        k.step();
+        ASSERT_FALSE(HasFatalFailure()) << "seed " << cfg.seed;
     }
-    EXPECT_GT(faults, 60);
-    EXPECT_GT(presetStops, 0);
-    EXPECT_GT(form.link().resyncCount, 10);
+    const auto& f = k.faults;
+    EXPECT_GT(f.replyFaults, 60);
+    for (int kind = xmca::ReplyFault::Reject; kind <= xmca::ReplyFault::Replace; ++kind)
+        EXPECT_GT(f.kinds[kind], 5) << "reply fault kind " << kind;
+    EXPECT_GT(f.driverFailures, 10);
+    EXPECT_GE(k.recoveredAtPreset, 2);
+    EXPECT_EQ(k.recoveredAtPreset, k.recoveries);
+    EXPECT_GT(std::count(k.finished.begin(), k.finished.end(), true), 3);
+    EXPECT_GT(k.form->link().resyncCount, 10);
+    EXPECT_LT(k.longestStep, 30.0);
+    std::printf("window soak seed %llu: %d ticks, %d reply faults (%d replaced), %d driver failures, %d outages, "
+                "%d runs ended (%lld at the preset), longest step %.1f s simulated\n",
+                static_cast<unsigned long long>(cfg.seed), k.ticks, f.replyFaults, f.kinds[xmca::ReplyFault::Replace],
+                f.driverFailures, f.outages, static_cast<int>(k.finished.size()),
+                static_cast<long long>(std::count(k.finished.begin(), k.finished.end(), true)), k.longestStep);
 }
 
 }  // namespace
