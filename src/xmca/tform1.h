@@ -275,7 +275,6 @@ private:
 private:
     void addScreeningPages();  // the Screening and History pages beside the spectrum (tform1_tabs.cpp)
     void addQcPage();  // the check-source QC page beside the spectrum (tform1_qc.cpp)
-    void withholdForQc();  // the QC lock-out on the activity page's verdict (forwards to the activity page)
     void wireRoi();
     void wireView();
     void wireFiles();

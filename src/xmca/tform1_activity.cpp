@@ -24,4 +24,3 @@ void TForm1::ExpertModeClick() { activity_->reCalic(); }
 void TForm1::ScreenLevelChange() { activity_->screenLevelChanged(); }
 void TForm1::LowerLimitChange() { activity_->lowerLimitChanged(); }
 void TForm1::showActivityResults() { activity_->showResults(); }
-void TForm1::withholdForQc() { activity_->withholdForQc(); }
