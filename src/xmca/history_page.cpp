@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QDate>
 #include <QDir>
+#include <QDateTime>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -139,8 +140,13 @@ bool HistoryPage::readFilter(xmca::reg::MeasurementFilter& f) {
         message(tr("Dates: enter YYYY-MM-DD."), true);
         return false;
     }
-    if (from.isValid()) f.createdFrom = from.toString(Qt::ISODate).toStdString();
-    if (to.isValid()) f.createdBefore = to.addDays(1).toString(Qt::ISODate).toStdString();  // the whole day
+    // The days are the laboratory's, in local time as the table shows the records;
+    // the register keeps UTC, so each day's first second is taken there.
+    const auto utcStart = [](const QDate& day) {
+        return QDateTime(day, QTime(0, 0)).toUTC().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss'Z'")).toStdString();
+    };
+    if (from.isValid()) f.createdFrom = utcStart(from);
+    if (to.isValid()) f.createdBefore = utcStart(to.addDays(1));  // the whole day
     f.sampleIdContains = sampleId_->text().trimmed().toStdString();
     f.verdictPrefix = verdict_->currentData().toString().toStdString();
     f.installation = installation_->text().trimmed().toStdString();
