@@ -191,6 +191,12 @@ void AnalyserSession::showAnalyserMemory() {
             [this, read] { emit analyserMemoryShown(*read); });
 }
 
+std::string AnalyserSession::syncClock() {
+    const std::tm now = localNow();
+    request(Key::Clock, [now](xmca::LinkClient& c) { c.cycle().syncClock(now); }, {});
+    return xmca::AnalyserLink::clockCommand(now);
+}
+
 void AnalyserSession::placeSimulatedSample(bool onDetector) {
     xmca::SimulatedAnalyser* sim = options_.simulator;
     if (!sim) return;

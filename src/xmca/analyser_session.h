@@ -63,6 +63,9 @@ public:
     // The preset the next run stops at (0.1 s), sent to an open analyser; done hears
     // whether it was taken (true with none open).
     void setPresetTenths(std::int32_t tenths, std::function<void(bool accepted)> done = {});
+    // "Clock SYNC": the analyser's clock set to the local time now; returns the
+    // command as the status box shows it.
+    std::string syncClock();
     // Simulated analyser only: the sample on the detector or off it from the next
     // counts on (on the link's thread, between exchanges).
     void placeSimulatedSample(bool onDetector);

@@ -4,23 +4,11 @@
 #include <QDateTime>
 #include <QTabBar>
 #include <algorithm>
-#include <ctime>
 
 #include "display/frame_renderer.h"
 #include "helpabout/tmca_about.h"
 #include "window_language.h"
 #include "ui_tform1.h"
-
-namespace {
-
-std::tm localNow() {
-    const std::time_t t = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    return tm;
-}
-
-}  // namespace
 
 TForm1::TForm1(std::unique_ptr<xmca::FtdiDriver> driver, Options options, QWidget* parent)
     : TForm1(std::make_unique<LinkWorker>(std::make_unique<xmca::LinkClient>(std::move(driver)),
@@ -148,11 +136,7 @@ void TForm1::afterTick(const xmca::TickOutcome& t) {
     else PaintBox1Paint();
 }
 
-void TForm1::ClockSYNC1Click() {
-    const std::tm now = localNow();
-    showStatus(QString::fromStdString(xmca::AnalyserLink::clockCommand(now)));
-    linkRequest(Key::Clock, [now](xmca::LinkClient& c) { c.cycle().syncClock(now); }, {});
-}
+void TForm1::ClockSYNC1Click() { showStatus(QString::fromStdString(session_->syncClock())); }
 
 void TForm1::Exit1Click() {
     // No stop is sent and the device is not closed: the handle goes with the process.

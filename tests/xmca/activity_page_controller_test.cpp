@@ -37,14 +37,8 @@ struct Page {
         QObject::connect(page.get(), &ActivityPage::status, [this](const QString& t) { statuses << t; });
     }
     std::string spectrum(const std::string& name, bool background) {
-        xmca::SimulatedAnalyserConfig c;
-        c.backgroundOnly = background;
-        c.seed = background ? 3 : 4;
-        c.cs134 = 0;
-        c.cs137 = 300;
-        c.k40 = 0;
-        const std::string p = dir.file(name);
-        EXPECT_TRUE(xmca::test::acquireAndSave(c, 36000, p));
+        const std::string p = xmca::test::cs137Spectrum(dir.file(name), background);
+        EXPECT_FALSE(p.empty());
         return p;
     }
     void dailyQc(bool on) {

@@ -37,16 +37,8 @@ struct ActivityWindow {
 };
 
 std::string acquired(const xmca::test::TempDir& dir, const std::string& name, bool background, int tenths = 36000) {
-    xmca::SimulatedAnalyserConfig c;
-    c.backgroundOnly = background;
-    c.seed = background ? 3 : 4;
-    // Cs-137 alone, which the fixed factors read as itself (Cs-134 and K-40's
-    // continuum over-read in Cs-All, as the simulator models them).
-    c.cs134 = 0;
-    c.cs137 = 300;
-    c.k40 = 0;
-    const std::string p = dir.file(name);
-    EXPECT_TRUE(xmca::test::acquireAndSave(c, tenths, p));
+    const std::string p = xmca::test::cs137Spectrum(dir.file(name), background, tenths);
+    EXPECT_FALSE(p.empty());
     return p;
 }
 
