@@ -50,9 +50,13 @@ got=$(run "$root/usr/bin/xmca" --version) || fail "xmca --version failed"
 [ "$got" = "xmca $version" ] || fail "xmca --version says '$got', the package is $version"
 got=$(run "$root/usr/bin/mcatool" --version) || fail "mcatool --version failed"
 [ "$got" = "mcatool $version" ] || fail "mcatool --version says '$got', the package is $version"
-run "$root/usr/bin/mcatool" --help | grep -q '^  mcatool acquire ' || fail "mcatool --help lists no commands"
+# Read whole before grep looks: with pipefail, a grep -q that stops reading early can
+# fail the pipe by the writer's SIGPIPE, at random.
+got=$(run "$root/usr/bin/mcatool" --help) || fail "mcatool --help failed"
+grep -q '^  mcatool acquire ' <<<"$got" || fail "mcatool --help lists no commands"
 for page in xmca mcatool; do
-  gzip -dc "$root/usr/share/man/man1/$page.1.gz" | grep -q '^\.SH "EXIT STATUS"' || fail "$page(1) has no exit status"
+  got=$(gzip -dc "$root/usr/share/man/man1/$page.1.gz") || fail "$page(1) does not decompress"
+  grep -q '^\.SH "EXIT STATUS"' <<<"$got" || fail "$page(1) has no exit status"
 done
 for f in copyright changelog.gz postgresql/setup.sql postgresql/README.md; do
   [ -f "$root/usr/share/doc/xmca/$f" ] || fail "no /usr/share/doc/xmca/$f"
