@@ -109,14 +109,17 @@ void AnalyserSession::stop() {
                 *ended = wasRunning && !c.cycle().timer.enabled;
             },
             [this, ended] {
-                if (*ended) {
-                    emit statusMessage(tr("Run stopped"));
-                    const int ticket = std::exchange(runTicket_, 0);
-                    emit runFinished(ticket, false);
-                }
+                if (*ended) endRun(false);
                 applyTimer();
                 emit stopped();
             });
+}
+
+void AnalyserSession::endRun(bool atPreset) {
+    emit statusMessage(atPreset ? tr("Run finished at the preset") : tr("Run stopped"));
+    // The ticket is let go before anyone hears of the end, so a run started from the
+    // answer is a new one.
+    emit runFinished(std::exchange(runTicket_, 0), atPreset);
 }
 
 void AnalyserSession::clear() {
@@ -164,11 +167,7 @@ void AnalyserSession::sendTick() {
             --ticksOutstanding_;
             emit ticked(*t);
             applyTimer();
-            if (t->presetStop) {
-                emit statusMessage(tr("Run finished at the preset"));
-                const int ticket = std::exchange(runTicket_, 0);
-                emit runFinished(ticket, true);
-            }
+            if (t->presetStop) endRun(true);
             if (tickDue_ && timer_->isActive() && !outstanding(Key::Stop) && !outstanding(Key::ScanStop))
                 sendTick();
         },

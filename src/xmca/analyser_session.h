@@ -106,6 +106,7 @@ public:
 
 private:
     void startCounting(int ticket);  // the start of a run with this ticket (0: the operator's)
+    void endRun(bool atPreset);      // says so, and names the run's ticket
     void sendTick();
 
     std::unique_ptr<LinkWorker> worker_;
